@@ -1,0 +1,57 @@
+// The Linux backend: the real facilities of a Linux PC.
+#pragma once
+
+#include "../Backend.h"
+#include "LinuxConnections.h"
+#include "LinuxDevices.h"
+#include "LinuxIcs.h"
+#include "LinuxModuleLoader.h"
+#include "LinuxNatDevice.h"
+#include "LinuxNetwork.h"
+#include "LinuxNlm.h"
+#include "LinuxOs.h"
+#include "LinuxProcessLauncher.h"
+#include "LinuxRegistry.h"
+#include "LinuxResolver.h"
+#include "LinuxServices.h"
+#include "LinuxSession.h"
+
+namespace plat {
+
+class LinuxBackend : public Backend {
+public:
+    LinuxBackend() = default;
+    explicit LinuxBackend(std::string registryFile) : m_registry(std::move(registryFile)) {}
+
+    const char* Name() const override { return "linux"; }
+    LinuxModuleLoader& Modules() override { return m_modules; }
+    OsInfo& Os() override { return m_os; }
+    Registry& Reg() override { return m_registry; }
+    ProcessLauncher& Processes() override { return m_processes; }
+    IpHelper& Net() override { return m_network; }
+    Dunmere& Devices() override { return m_devices; }
+    Calvory& Services() override { return m_services; }
+    ConnectionFolder& Connections() override { return m_connections; }
+    IcsConfig& Ics() override { return m_ics; }
+    NetworkListManager& Nlm() override { return m_nlm; }
+    NatDevice& Nat() override { return m_nat; }
+    DnsResolver& Resolver() override { return m_resolver; }
+    SessionControl& Session() override { return m_session; }
+
+private:
+    LinuxModuleLoader m_modules;
+    LinuxOs m_os;
+    LinuxRegistry m_registry;
+    LinuxProcessLauncher m_processes;
+    LinuxNetwork m_network;
+    LinuxDevices m_devices;
+    LinuxServices m_services;
+    LinuxConnections m_connections;
+    LinuxIcs m_ics;
+    LinuxNlm m_nlm;
+    LinuxNatDevice m_nat;
+    LinuxResolver m_resolver;
+    LinuxSession m_session;
+};
+
+}  // namespace plat

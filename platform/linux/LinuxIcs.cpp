@@ -1,0 +1,43 @@
+#include "LinuxIcs.h"
+
+#include "../Backend.h"
+#include "../GuidText.h"
+#include "../Platform.h"
+
+namespace plat {
+
+HRESULT LinuxIcs::SharingInstalled(bool* installed) {
+    if (installed != nullptr) *installed = false;
+    return kClassNotRegistered;
+}
+
+HRESULT LinuxIcs::EveryConnection(std::vector<GUID>* out) {
+    if (out != nullptr) out->clear();
+    return kClassNotRegistered;
+}
+
+HRESULT LinuxIcs::QueryHomeNet(std::vector<HomeNetConnection>* out) {
+    if (out != nullptr) out->clear();
+    return kClassNotRegistered;
+}
+
+HRESULT LinuxIcs::EnableStatic(const std::string& settingId, const std::string& ip,
+                               const std::string& mask) {
+    GUID guid{};
+    if (!GuidText::Parse(settingId, &guid)) return kEInvalidArg;
+    const DWORD e = Platform::Current().Net().SetStaticAddress(guid, ip.c_str(), mask.c_str(), nullptr);
+    return HresultFromWin32(e);
+}
+
+HRESULT LinuxIcs::SetGateways(const std::string&, const std::string&) {
+    // The hotspot address is set without a gateway; nothing to change.
+    return kSOk;
+}
+
+HRESULT LinuxIcs::EnableDhcp(const std::string& settingId) {
+    GUID guid{};
+    if (!GuidText::Parse(settingId, &guid)) return kEInvalidArg;
+    return HresultFromWin32(Platform::Current().Net().SetStaticAddress(guid, nullptr, nullptr, nullptr));
+}
+
+}  // namespace plat

@@ -1,0 +1,106 @@
+#include "LinuxProcessLauncher.h"
+
+#include <fcntl.h>
+#include <spawn.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <vector>
+
+#include "../CommandLine.h"
+
+extern char** environ;
+
+namespace plat {
+
+namespace {
+// Owns both ends of a pipe.
+class Pipe {
+public:
+    Pipe() {
+        if (pipe2(m_fd, O_CLOEXEC) != 0) m_fd[0] = m_fd[1] = -1;
+    }
+    ~Pipe() {
+        CloseRead();
+        CloseWrite();
+    }
+    Pipe(const Pipe&) = delete;
+    Pipe& operator=(const Pipe&) = delete;
+    bool Ok() const { return m_fd[0] >= 0; }
+    int Read() const { return m_fd[0]; }
+    int Write() const { return m_fd[1]; }
+    void CloseRead() {
+        if (m_fd[0] >= 0) close(m_fd[0]);
+        m_fd[0] = -1;
+    }
+    void CloseWrite() {
+        if (m_fd[1] >= 0) close(m_fd[1]);
+        m_fd[1] = -1;
+    }
+
+private:
+    int m_fd[2];
+};
+
+// Owns posix_spawn_file_actions_t.
+class FileActions {
+public:
+    FileActions() { posix_spawn_file_actions_init(&m_actions); }
+    ~FileActions() { posix_spawn_file_actions_destroy(&m_actions); }
+    FileActions(const FileActions&) = delete;
+    FileActions& operator=(const FileActions&) = delete;
+    posix_spawn_file_actions_t* Get() { return &m_actions; }
+
+private:
+    posix_spawn_file_actions_t m_actions;
+};
+}  // namespace
+
+ProcessResult LinuxProcessLauncher::Run(const std::string& commandLine) {
+    ProcessResult r;
+    std::vector<std::string> args = CommandLine::Split(commandLine);
+    if (args.empty()) {
+        r.error = kErrorInvalidParameter;
+        return r;
+    }
+    Pipe out;
+    if (!out.Ok()) {
+        r.error = kErrorNotEnoughMemory;
+        return r;
+    }
+    FileActions actions;
+    posix_spawn_file_actions_adddup2(actions.Get(), out.Write(), 1);
+    posix_spawn_file_actions_adddup2(actions.Get(), out.Write(), 2);
+    posix_spawn_file_actions_addopen(actions.Get(), 0, "/dev/null", O_RDONLY, 0);
+    std::vector<char*> argv;
+    for (auto& a : args) argv.push_back(a.data());
+    argv.push_back(nullptr);
+    pid_t pid = 0;
+    const int rc = posix_spawnp(&pid, argv[0], actions.Get(), nullptr, argv.data(), environ);
+    out.CloseWrite();
+    if (rc != 0) {
+        r.error = rc == ENOENT ? kErrorFileNotFound : kErrorAccessDenied;
+        return r;
+    }
+    r.started = true;
+    char buf[4096];
+    for (;;) {
+        const ssize_t n = read(out.Read(), buf, sizeof buf);
+        if (n > 0) {
+            r.output.append(buf, static_cast<std::size_t>(n));
+        } else if (n < 0 && errno == EINTR) {
+            continue;
+        } else {
+            break;
+        }
+    }
+    int status = 0;
+    while (waitpid(pid, &status, 0) < 0 && errno == EINTR) {
+    }
+    if (WIFEXITED(status)) r.exitCode = static_cast<DWORD>(WEXITSTATUS(status));
+    else r.exitCode = 0x80000000u | static_cast<DWORD>(WTERMSIG(status));
+    return r;
+}
+
+}  // namespace plat

@@ -1,0 +1,13 @@
+// Starting programs on Linux with posix_spawn, output captured through a pipe.
+#pragma once
+
+#include "../ProcessLauncher.h"
+
+namespace plat {
+
+class LinuxProcessLauncher : public ProcessLauncher {
+public:
+    ProcessResult Run(const std::string& commandLine) override;
+};
+
+}  // namespace plat

@@ -1,0 +1,38 @@
+// The backend that answers every facility from a simulated PC.
+#pragma once
+
+#include <memory>
+
+#include "../Backend.h"
+
+namespace plat {
+
+class SimPc;
+
+class SimBackend : public Backend {
+public:
+    explicit SimBackend(std::unique_ptr<SimPc> pc);
+    ~SimBackend() override;
+
+    SimPc& Pc() { return *m_pc; }
+
+    const char* Name() const override { return "sim"; }
+    ModuleLoader& Modules() override;
+    OsInfo& Os() override;
+    Registry& Reg() override;
+    ProcessLauncher& Processes() override;
+    IpHelper& Net() override;
+    Dunmere& Devices() override;
+    Calvory& Services() override;
+    ConnectionFolder& Connections() override;
+    IcsConfig& Ics() override;
+    NetworkListManager& Nlm() override;
+    NatDevice& Nat() override;
+    DnsResolver& Resolver() override;
+    SessionControl& Session() override;
+
+private:
+    std::unique_ptr<SimPc> m_pc;
+};
+
+}  // namespace plat

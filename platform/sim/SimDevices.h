@@ -1,0 +1,67 @@
+// The device table of the simulated PC behind the maker's device library:
+// network-class devices, wireless or not, enabled or not, and which of them
+// needs a restart after a change.
+#pragma once
+
+#include <map>
+#include <mutex>
+#include <string>
+#include <vector>
+
+#include "../Dunmere.h"
+
+namespace plat {
+
+class SimFaults;
+
+struct SimDevice {
+    std::string id;
+    bool wireless = false;
+    bool enabled = true;
+    bool needRestart = false;   // reported by enable/disable
+    bool canChange = true;      // enable/disable succeed
+    GUID interfaceGuid{};       // adapter GUID, GUID_NULL for none
+    std::string friendlyName;
+    std::string description;
+    std::string manufacturer;
+    FILETIME driverDate{};
+    unsigned version[4] = {0, 0, 0, 0};
+    DWORD problem = 0;
+    DWORD status = 0;
+};
+
+class SimDevices : public Dunmere {
+public:
+    explicit SimDevices(SimFaults& faults) : m_faults(faults) {}
+
+    void Add(const SimDevice& device);
+    bool Find(const std::string& id, SimDevice* out) const;
+    std::vector<std::string> Calls(const std::string& function) const;  // ids passed, in order
+
+    DWORD EnumDevice(char* buffer, DWORD* size, const GUID* classGuid) override;
+    int IsWirelessAdapterById(const char* id) override;
+    int IsDeviceEnable(const char* id) override;
+    int EnableDevice(const char* id, int* needRestart) override;
+    int DisableDevice(const char* id, int* needRestart) override;
+    int RemoveDevice(const char* id, int* needRestart) override;
+    int ReScanDeviceList() override;
+    DWORD GetAdapterDeviceInstanceId(const GUID* iface, char* buffer, DWORD* size) override;
+    DWORD GetDriverFriendlyName(const char* id, char* buffer, DWORD* size) override;
+    DWORD GetDriverDriverDesc(const char* id, char* buffer, DWORD* size) override;
+    DWORD GetDriverManufactory(const char* id, char* buffer, DWORD* size) override;
+    DWORD GetDriverDate(const char* id, FILETIME* date) override;
+    DWORD GetDriverVersion(const char* id, unsigned* a, unsigned* b, unsigned* c,
+                           unsigned* d) override;
+    void GetDeviceProblemCode(const char* id, DWORD* problem, DWORD* status) override;
+
+private:
+    SimDevice* Get(const char* id);
+    void Record(const std::string& function, const char* id);
+    DWORD CopyText(const std::string& text, char* buffer, DWORD* size);
+    SimFaults& m_faults;
+    mutable std::mutex m_lock;
+    std::vector<SimDevice> m_devices;
+    std::map<std::string, std::vector<std::string>> m_calls;
+};
+
+}  // namespace plat

@@ -1,0 +1,159 @@
+#include "SimNetwork.h"
+
+#include <algorithm>
+
+#include "SimFaults.h"
+
+namespace plat {
+
+DWORD SimNetwork::AddAdapter(const AdapterInfo& adapter) {
+    std::lock_guard<std::mutex> g(m_lock);
+    for (auto& a : m_adapters) {
+        if (a.guid == adapter.guid) {
+            const DWORD index = a.ifIndex;
+            a = adapter;
+            if (a.ifIndex == 0) a.ifIndex = index;
+            return a.ifIndex;
+        }
+    }
+    AdapterInfo a = adapter;
+    if (a.ifIndex == 0) a.ifIndex = m_nextIndex++;
+    m_adapters.push_back(a);
+    return a.ifIndex;
+}
+
+void SimNetwork::RemoveAdapter(const GUID& guid) {
+    std::lock_guard<std::mutex> g(m_lock);
+    m_adapters.erase(std::remove_if(m_adapters.begin(), m_adapters.end(),
+                                    [&](const AdapterInfo& a) { return a.guid == guid; }),
+                     m_adapters.end());
+}
+
+bool SimNetwork::FindAdapter(const GUID& guid, AdapterInfo* out) const {
+    std::lock_guard<std::mutex> g(m_lock);
+    for (const auto& a : m_adapters) {
+        if (a.guid == guid) {
+            if (out != nullptr) *out = a;
+            return true;
+        }
+    }
+    return false;
+}
+
+void SimNetwork::SetBestInterface(DWORD ifIndex) {
+    std::lock_guard<std::mutex> g(m_lock);
+    m_best = ifIndex;
+}
+
+void SimNetwork::AddNeighbour(const NeighbourRow& row) {
+    std::lock_guard<std::mutex> g(m_lock);
+    m_neighbours.push_back(row);
+}
+
+void SimNetwork::SetPingable(std::uint32_t ip, bool answers) {
+    std::lock_guard<std::mutex> g(m_lock);
+    if (answers) m_pingable.insert(ip);
+    else m_pingable.erase(ip);
+}
+
+void SimNetwork::SetReverseName(std::uint32_t ip, const std::string& name) {
+    std::lock_guard<std::mutex> g(m_lock);
+    m_names[ip] = name;
+}
+
+void SimNetwork::SetCounters(DWORD ifIndex, std::uint64_t in, std::uint64_t out) {
+    std::lock_guard<std::mutex> g(m_lock);
+    for (auto& a : m_adapters) {
+        if (a.ifIndex == ifIndex) {
+            a.inOctets = in;
+            a.outOctets = out;
+        }
+    }
+}
+
+DWORD SimNetwork::Adapters(std::vector<AdapterInfo>* out) {
+    if (auto f = m_faults.Take("GetAdaptersAddresses")) return static_cast<DWORD>(*f);
+    std::lock_guard<std::mutex> g(m_lock);
+    if (out != nullptr) *out = m_adapters;
+    return 0;
+}
+
+DWORD SimNetwork::BestInterface(std::uint32_t, DWORD* ifIndex) {
+    if (auto f = m_faults.Take("GetBestInterface")) return static_cast<DWORD>(*f);
+    std::lock_guard<std::mutex> g(m_lock);
+    if (m_best == 0) return 1168;  // ERROR_NOT_FOUND
+    if (ifIndex != nullptr) *ifIndex = m_best;
+    return 0;
+}
+
+DWORD SimNetwork::InterfaceCounters(DWORD ifIndex, std::uint64_t* inOctets,
+                                    std::uint64_t* outOctets) {
+    if (auto f = m_faults.Take("GetIfEntry")) return static_cast<DWORD>(*f);
+    std::lock_guard<std::mutex> g(m_lock);
+    for (const auto& a : m_adapters) {
+        if (a.ifIndex == ifIndex) {
+            if (inOctets != nullptr) *inOctets = a.inOctets;
+            if (outOctets != nullptr) *outOctets = a.outOctets;
+            return 0;
+        }
+    }
+    return 1168;
+}
+
+DWORD SimNetwork::SetStaticAddress(const GUID& adapter, const char* ip, const char* mask,
+                                   const char* gateway) {
+    if (auto f = m_faults.Take("SetStaticAddress")) return static_cast<DWORD>(*f);
+    std::lock_guard<std::mutex> g(m_lock);
+    for (auto& a : m_adapters) {
+        if (a.guid != adapter) continue;
+        a.ipv4.clear();
+        a.gateway.clear();
+        if (ip != nullptr) {
+            a.ipv4.push_back({ip, mask != nullptr ? mask : "255.255.255.0"});
+            if (gateway != nullptr) a.gateway = gateway;
+        }
+        return 0;
+    }
+    return kErrorFileNotFound;
+}
+
+DWORD SimNetwork::SetDnsServers(const GUID& adapter, const std::vector<std::string>& servers) {
+    if (auto f = m_faults.Take("SetDnsServers")) return static_cast<DWORD>(*f);
+    std::lock_guard<std::mutex> g(m_lock);
+    for (auto& a : m_adapters) {
+        if (a.guid == adapter) {
+            a.dns = servers;
+            return 0;
+        }
+    }
+    return kErrorFileNotFound;
+}
+
+DWORD SimNetwork::Neighbours(std::vector<NeighbourRow>* out) {
+    if (auto f = m_faults.Take("GetIpNetTable")) return static_cast<DWORD>(*f);
+    std::lock_guard<std::mutex> g(m_lock);
+    if (out != nullptr) {
+        *out = m_neighbours;
+        std::stable_sort(out->begin(), out->end(), [](const NeighbourRow& a, const NeighbourRow& b) {
+            return a.ip < b.ip;
+        });
+    }
+    return 0;
+}
+
+bool SimNetwork::Ping(std::uint32_t ip, DWORD) {
+    if (auto f = m_faults.Take("IcmpSendEcho2")) return *f != 0;
+    std::lock_guard<std::mutex> g(m_lock);
+    return m_pingable.count(ip) != 0;
+}
+
+bool SimNetwork::ReverseLookup(std::uint32_t ip, std::string* name) {
+    if (m_faults.Take("getnameinfo")) return false;
+    std::lock_guard<std::mutex> g(m_lock);
+    auto it = m_names.find(ip);
+    if (it == m_names.end()) return false;
+    if (name != nullptr) *name = it->second;
+    return true;
+}
+
+}  // namespace plat

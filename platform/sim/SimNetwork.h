@@ -1,0 +1,54 @@
+// The adapters of the simulated PC and its neighbours: the adapter table with
+// addresses and DNS servers, routes, the ARP table, hosts that answer pings and
+// reverse names.
+#pragma once
+
+#include <map>
+#include <mutex>
+#include <set>
+#include <string>
+#include <vector>
+
+#include "../IpHelper.h"
+
+namespace plat {
+
+class SimFaults;
+
+class SimNetwork : public IpHelper {
+public:
+    explicit SimNetwork(SimFaults& faults) : m_faults(faults) {}
+
+    // Adds or replaces the adapter with the same GUID; returns its interface index.
+    DWORD AddAdapter(const AdapterInfo& adapter);
+    void RemoveAdapter(const GUID& guid);
+    bool FindAdapter(const GUID& guid, AdapterInfo* out) const;
+    void SetBestInterface(DWORD ifIndex);  // 0: no route
+    void AddNeighbour(const NeighbourRow& row);
+    void SetPingable(std::uint32_t ip, bool answers);
+    void SetReverseName(std::uint32_t ip, const std::string& name);
+    void SetCounters(DWORD ifIndex, std::uint64_t in, std::uint64_t out);
+
+    DWORD Adapters(std::vector<AdapterInfo>* out) override;
+    DWORD BestInterface(std::uint32_t destination, DWORD* ifIndex) override;
+    DWORD InterfaceCounters(DWORD ifIndex, std::uint64_t* inOctets,
+                            std::uint64_t* outOctets) override;
+    DWORD SetStaticAddress(const GUID& adapter, const char* ip, const char* mask,
+                           const char* gateway) override;
+    DWORD SetDnsServers(const GUID& adapter, const std::vector<std::string>& servers) override;
+    DWORD Neighbours(std::vector<NeighbourRow>* out) override;
+    bool Ping(std::uint32_t ip, DWORD timeoutMs) override;
+    bool ReverseLookup(std::uint32_t ip, std::string* name) override;
+
+private:
+    SimFaults& m_faults;
+    mutable std::mutex m_lock;
+    std::vector<AdapterInfo> m_adapters;
+    DWORD m_nextIndex = 10;
+    DWORD m_best = 0;
+    std::vector<NeighbourRow> m_neighbours;
+    std::set<std::uint32_t> m_pingable;
+    std::map<std::uint32_t, std::string> m_names;
+};
+
+}  // namespace plat

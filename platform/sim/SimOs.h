@@ -1,0 +1,49 @@
+// The simulated PC's system: version and edition, names, program path, code page.
+#pragma once
+
+#include <mutex>
+#include <string>
+
+#include "../OsInfo.h"
+
+namespace plat {
+
+class SimFaults;
+
+enum class SimWindows { XpSp1, XpSp2, XpSp3, Vista, Seven, SevenStarter, Eight, EightOne, Server2008R2 };
+
+class SimOs : public OsInfo {
+public:
+    explicit SimOs(SimFaults& faults) : m_faults(faults) {}
+
+    void SetWindows(SimWindows version);
+    void SetVersion(const OsVersion& v, bool hasProductInfo, DWORD edition);
+    void SetComputerName(const std::string& name);
+    void SetModuleFileName(const std::string& path);
+    // 65001 (UTF-8, default) or 1252 (Western: characters above U+00FF do not convert).
+    void SetCodePage(unsigned codePage);
+    void SetNativeArchitecture(int arch);
+
+    OsVersion Version() override;
+    bool ProductInfo(DWORD* edition) override;
+    bool IsWindows() override { return true; }
+    std::string Description() override;
+    std::string ComputerName() override;
+    std::string ModuleFileName() override;
+    bool AnsiToWide(const std::string& in, std::wstring* out) override;
+    bool WideToAnsi(const std::wstring& in, std::string* out) override;
+    int NativeArchitecture() override;
+
+private:
+    SimFaults& m_faults;
+    mutable std::mutex m_lock;
+    OsVersion m_version{6, 1, 1, 7601, 1};
+    bool m_hasProductInfo = true;
+    DWORD m_edition = 0x30;  // PRODUCT_PROFESSIONAL
+    std::string m_computerName = "LUMARI-PC";
+    std::string m_moduleFileName = "/opt/lumari/Zentavo";
+    unsigned m_codePage = 65001;
+    int m_arch = 9;
+};
+
+}  // namespace plat

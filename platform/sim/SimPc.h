@@ -1,0 +1,54 @@
+// The simulated PC: everything a Windows PC offers the program, in memory,
+// scripted and inspected by tests. `SimPc::Install()` makes a fresh one the
+// installed backend; the in-process stand-ins of system libraries reach it
+// through `SimPc::Current()`.
+#pragma once
+
+#include <memory>
+
+#include "../ModuleRegistry.h"
+#include "../RegistryStore.h"
+#include "SimConnections.h"
+#include "SimDevices.h"
+#include "SimFaults.h"
+#include "SimIcs.h"
+#include "SimNatDevice.h"
+#include "SimNetwork.h"
+#include "SimNlm.h"
+#include "SimOs.h"
+#include "SimProcesses.h"
+#include "SimResolver.h"
+#include "SimServices.h"
+#include "SimSession.h"
+
+namespace plat {
+
+class SimPc {
+public:
+    SimPc();
+    ~SimPc();
+    SimPc(const SimPc&) = delete;
+    SimPc& operator=(const SimPc&) = delete;
+
+    // Creates a fresh simulated PC and installs it as the backend.
+    static SimPc& Install();
+    // The installed simulated PC; null when another backend is installed.
+    static SimPc* Current();
+
+    SimFaults faults;
+    ModuleRegistry modules;
+    SimOs os{faults};
+    RegistryStore registry;
+    SimProcesses processes{faults};
+    SimNetwork network{faults};
+    SimDevices devices{faults};
+    SimServices services{faults};
+    SimConnections connections{faults};
+    SimIcs ics{faults};
+    SimNlm nlm{faults};
+    SimNatDevice nat{faults};
+    SimResolver resolver{faults};
+    SimSession session{faults, registry};
+};
+
+}  // namespace plat

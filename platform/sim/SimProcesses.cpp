@@ -1,0 +1,48 @@
+#include "SimProcesses.h"
+
+#include "../CommandLine.h"
+#include "SimFaults.h"
+
+namespace plat {
+
+void SimProcesses::Install(const std::string& name, Program program) {
+    std::lock_guard<std::mutex> g(m_lock);
+    m_programs[CommandLine::ProgramName(name)] = std::move(program);
+}
+
+void SimProcesses::Remove(const std::string& name) {
+    std::lock_guard<std::mutex> g(m_lock);
+    m_programs.erase(CommandLine::ProgramName(name));
+}
+
+std::vector<std::string> SimProcesses::History() const {
+    std::lock_guard<std::mutex> g(m_lock);
+    return m_history;
+}
+
+ProcessResult SimProcesses::Run(const std::string& commandLine) {
+    ProcessResult r;
+    const auto args = CommandLine::Split(commandLine);
+    Program program;
+    {
+        std::lock_guard<std::mutex> g(m_lock);
+        m_history.push_back(commandLine);
+        if (!args.empty()) {
+            auto it = m_programs.find(CommandLine::ProgramName(args[0]));
+            if (it != m_programs.end()) program = it->second;
+        }
+    }
+    if (auto fault = m_faults.Take("CreateProcess")) {
+        r.error = static_cast<DWORD>(*fault);
+        return r;
+    }
+    if (!program) {
+        r.error = kErrorFileNotFound;
+        return r;
+    }
+    r = program(args);
+    r.started = true;
+    return r;
+}
+
+}  // namespace plat

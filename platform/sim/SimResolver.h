@@ -1,0 +1,30 @@
+// The resolver of the simulated PC: names with their records in resolver order.
+#pragma once
+
+#include <map>
+#include <mutex>
+#include <string>
+#include <vector>
+
+#include "../DnsResolver.h"
+
+namespace plat {
+
+class SimFaults;
+
+class SimResolver : public DnsResolver {
+public:
+    explicit SimResolver(SimFaults& faults) : m_faults(faults) {}
+    void Set(const std::string& name, std::vector<DnsRecord> records);
+    std::vector<std::string> Queries() const;
+
+    LONG QueryA(const std::string& name, std::vector<DnsRecord>* out) override;
+
+private:
+    SimFaults& m_faults;
+    mutable std::mutex m_lock;
+    std::map<std::string, std::vector<DnsRecord>> m_names;
+    std::vector<std::string> m_queries;
+};
+
+}  // namespace plat

@@ -1,0 +1,63 @@
+#include "SimSession.h"
+
+#include "../RegistryStore.h"
+#include "SimFaults.h"
+
+namespace plat {
+
+int SimSession::Shutdowns() const {
+    std::lock_guard<std::mutex> g(m_lock);
+    return m_shutdowns;
+}
+
+bool SimSession::Awake() const {
+    std::lock_guard<std::mutex> g(m_lock);
+    return m_awake;
+}
+
+bool SimSession::HasFirewallRule(const std::wstring& name, std::wstring* path) const {
+    std::lock_guard<std::mutex> g(m_lock);
+    auto it = m_rules.find(name);
+    if (it == m_rules.end()) return false;
+    if (path != nullptr) *path = it->second;
+    return true;
+}
+
+DWORD SimSession::Shutdown(bool) {
+    if (auto f = m_faults.Take("ExitWindowsEx")) return static_cast<DWORD>(*f);
+    std::lock_guard<std::mutex> g(m_lock);
+    ++m_shutdowns;
+    return 0;
+}
+
+void SimSession::KeepAwake(bool on) {
+    std::lock_guard<std::mutex> g(m_lock);
+    m_awake = on;
+}
+
+DWORD SimSession::SetRunAtLogon(const std::string& name, const std::string& command, bool on) {
+    if (auto f = m_faults.Take("RegCreateKeyEx")) return static_cast<DWORD>(*f);
+    m_registry.CreateKey(RegRoot::LocalMachine, kRunKey);
+    if (on)
+        return static_cast<DWORD>(
+            m_registry.SetValue(RegRoot::LocalMachine, kRunKey, name, RegistryStore::String(command)));
+    return static_cast<DWORD>(m_registry.DeleteValue(RegRoot::LocalMachine, kRunKey, name));
+}
+
+bool SimSession::IsRunAtLogon(const std::string& name) {
+    return m_registry.QueryValue(RegRoot::LocalMachine, kRunKey, name, nullptr) == 0;
+}
+
+bool SimSession::AcquireInstanceLock(const std::string& name) {
+    std::lock_guard<std::mutex> g(m_lock);
+    return m_locks.insert(name).second;
+}
+
+HRESULT SimSession::AddFirewallException(const std::wstring& name, const std::wstring& path) {
+    if (auto f = m_faults.Take("INetFwPolicy2")) return static_cast<HRESULT>(*f);
+    std::lock_guard<std::mutex> g(m_lock);
+    m_rules[name] = path;
+    return kSOk;
+}
+
+}  // namespace plat

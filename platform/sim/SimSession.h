@@ -1,0 +1,45 @@
+// Power and session of the simulated PC: records shutdowns, the keep-awake
+// state, run-at-logon entries (in the simulated registry), the instance lock and
+// firewall rules.
+#pragma once
+
+#include <map>
+#include <mutex>
+#include <set>
+#include <string>
+
+#include "../SessionControl.h"
+
+namespace plat {
+
+class SimFaults;
+class RegistryStore;
+
+class SimSession : public SessionControl {
+public:
+    SimSession(SimFaults& faults, RegistryStore& registry) : m_faults(faults), m_registry(registry) {}
+
+    int Shutdowns() const;
+    bool Awake() const;
+    bool HasFirewallRule(const std::wstring& name, std::wstring* path) const;
+
+    DWORD Shutdown(bool force) override;
+    void KeepAwake(bool on) override;
+    DWORD SetRunAtLogon(const std::string& name, const std::string& command, bool on) override;
+    bool IsRunAtLogon(const std::string& name) override;
+    bool AcquireInstanceLock(const std::string& name) override;
+    HRESULT AddFirewallException(const std::wstring& name, const std::wstring& path) override;
+
+    static constexpr const char* kRunKey = "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Run";
+
+private:
+    SimFaults& m_faults;
+    RegistryStore& m_registry;
+    mutable std::mutex m_lock;
+    int m_shutdowns = 0;
+    bool m_awake = false;
+    std::set<std::string> m_locks;
+    std::map<std::wstring, std::wstring> m_rules;
+};
+
+}  // namespace plat

@@ -1,0 +1,23 @@
+#include "SimTest.h"
+
+#include "platform/Platform.h"
+
+void SimTest::SetUp() {
+    plat::Platform::ResetAll();
+    m_pc = &plat::SimPc::Install();
+    m_dir = std::make_unique<TempDir>();
+    m_pc->os.SetModuleFileName(m_dir->File("Zentavo"));
+    plat::DebugOutput::Instance().Clear();
+    plat::DebugOutput::Instance().StartCapture();
+    m_log = std::make_unique<LogCapture>();
+}
+
+void SimTest::TearDown() {
+    m_log.reset();
+    plat::Platform::ResetAll();
+    plat::DebugOutput::Instance().StopCapture();
+    plat::DebugOutput::Instance().Clear();
+    plat::Platform::Uninstall();
+    m_pc = nullptr;
+    m_dir.reset();
+}

@@ -1,0 +1,32 @@
+// Test fixture: a fresh simulated PC for every test, every process-wide
+// singleton reset, the debugger output and the log captured. The program's
+// directory is a temporary folder of the test.
+#pragma once
+
+#include <gtest/gtest.h>
+
+#include <memory>
+
+#include "LogCapture.h"
+#include "TempDir.h"
+#include "platform/DebugOutput.h"
+#include "platform/sim/SimPc.h"
+
+class SimTest : public ::testing::Test {
+protected:
+    void SetUp() override;
+    void TearDown() override;
+
+    plat::SimPc& Pc() { return *m_pc; }
+    const TempDir& Dir() const { return *m_dir; }
+    LogCapture& Log() { return *m_log; }
+    std::vector<std::string> Debug() const { return plat::DebugOutput::Instance().Captured(); }
+    bool DebugHas(const std::string& text) const {
+        return plat::DebugOutput::Instance().Contains(text);
+    }
+
+private:
+    plat::SimPc* m_pc = nullptr;
+    std::unique_ptr<TempDir> m_dir;
+    std::unique_ptr<LogCapture> m_log;
+};
