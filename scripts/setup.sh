@@ -1,0 +1,30 @@
+#!/usr/bin/env bash
+# Installs every Debian package the project needs (safe to run again), then
+# configures and builds the normal preset. Run as root on Debian 12.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+
+packages=(
+  build-essential cmake ninja-build pkg-config
+  clang libclang-rt-14-dev clang-format
+  qt6-base-dev libgl1-mesa-dev
+  libgoogle-glog-dev libgtest-dev libgmock-dev
+  libsqlite3-dev
+  busybox isc-dhcp-client dnsutils iproute2 procps
+  xvfb xauth
+  g++-mingw-w64-x86-64-posix
+)
+
+missing=()
+for p in "${packages[@]}"; do
+  dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed' || missing+=("$p")
+done
+if [ ${#missing[@]} -gt 0 ]; then
+  SUDO=""
+  [ "$(id -u)" -eq 0 ] || SUDO="sudo"
+  $SUDO apt-get update
+  DEBIAN_FRONTEND=noninteractive $SUDO apt-get install -y --no-install-recommends "${missing[@]}"
+fi
+
+cmake --preset default
+cmake --build --preset default

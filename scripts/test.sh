@@ -1,0 +1,32 @@
+#!/usr/bin/env bash
+# Runs the whole test suite: the normal build, the same suite under
+# AddressSanitizer+UBSan and under ThreadSanitizer, the fuzz targets for a short
+# fixed time, and the Windows backend's cross build.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+
+bash scripts/setup.sh
+
+echo "== tests (normal build)"
+ctest --preset default
+
+echo "== tests under AddressSanitizer + UBSan"
+cmake --preset asan >/dev/null
+cmake --build --preset asan
+ctest --preset asan
+
+echo "== tests under ThreadSanitizer"
+cmake --preset tsan >/dev/null
+cmake --build --preset tsan
+ctest --preset tsan
+
+if [ -x scripts/fuzz.sh ] || [ -f scripts/fuzz.sh ]; then
+  echo "== fuzz targets"
+  bash scripts/fuzz.sh
+fi
+
+echo "== Windows backend (MinGW-w64 cross build)"
+cmake --preset mingw >/dev/null
+cmake --build --preset mingw
+
+echo "== all suites passed"
