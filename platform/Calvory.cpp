@@ -5,11 +5,21 @@
 namespace plat {
 
 namespace calvory {
-static Calvory& C() { return Platform::Current().Services(); }
-int GetServiceStatus(const char* name) { return C().GetServiceStatus(name); }
-int StartServiceByNameEx(const char* name) { return C().StartServiceByNameEx(name); }
-int StartServiceByName(const char* name) { return C().StartServiceByName(name); }
-int StopServiceByName(const char* name) { return C().StopServiceByName(name); }
+static Calvory& C() {
+    return Platform::Current().Services();
+}
+int GetServiceStatus(const char* name) {
+    return C().GetServiceStatus(name);
+}
+int StartServiceByNameEx(const char* name) {
+    return C().StartServiceByNameEx(name);
+}
+int StartServiceByName(const char* name) {
+    return C().StartServiceByName(name);
+}
+int StopServiceByName(const char* name) {
+    return C().StopServiceByName(name);
+}
 int ChangeServiceStartType(const char* name, int startType) {
     return C().ChangeServiceStartType(name, startType);
 }

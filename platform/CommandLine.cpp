@@ -13,7 +13,8 @@ std::vector<std::string> CommandLine::Split(const std::string& line) {
             inQuotes = !inQuotes;
             have = true;
         } else if ((c == ' ' || c == '\t') && !inQuotes) {
-            if (have) out.push_back(cur);
+            if (have)
+                out.push_back(cur);
             cur.clear();
             have = false;
         } else {
@@ -21,15 +22,18 @@ std::vector<std::string> CommandLine::Split(const std::string& line) {
             have = true;
         }
     }
-    if (have) out.push_back(cur);
+    if (have)
+        out.push_back(cur);
     return out;
 }
 
 std::string CommandLine::ProgramName(const std::string& program) {
     std::string p = program;
     const auto slash = p.find_last_of("\\/");
-    if (slash != std::string::npos) p = p.substr(slash + 1);
-    for (auto& c : p) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    if (slash != std::string::npos)
+        p = p.substr(slash + 1);
+    for (auto& c : p)
+        c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
     return p;
 }
 

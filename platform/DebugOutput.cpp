@@ -19,7 +19,8 @@ void DebugOutput::Write(const std::string& utf8) {
     Sink sink;
     {
         std::lock_guard<std::mutex> g(m_lock);
-        if (m_capturing) m_lines.push_back(utf8);
+        if (m_capturing)
+            m_lines.push_back(utf8);
         sink = m_sink;
     }
     switch (sink) {
@@ -27,7 +28,8 @@ void DebugOutput::Write(const std::string& utf8) {
             break;
         case Sink::StdErr:
             std::fputs(utf8.c_str(), stderr);
-            if (utf8.empty() || utf8.back() != '\n') std::fputc('\n', stderr);
+            if (utf8.empty() || utf8.back() != '\n')
+                std::fputc('\n', stderr);
             break;
         case Sink::Debugger:
 #if defined(_WIN32)
@@ -37,7 +39,9 @@ void DebugOutput::Write(const std::string& utf8) {
     }
 }
 
-void DebugOutput::Write(const std::wstring& text) { Write(TextCodec::WideToUtf8(text)); }
+void DebugOutput::Write(const std::wstring& text) {
+    Write(TextCodec::WideToUtf8(text));
+}
 
 void DebugOutput::StartCapture() {
     std::lock_guard<std::mutex> g(m_lock);
@@ -57,7 +61,8 @@ std::vector<std::string> DebugOutput::Captured() const {
 bool DebugOutput::Contains(const std::string& text) const {
     std::lock_guard<std::mutex> g(m_lock);
     for (const auto& l : m_lines)
-        if (l == text) return true;
+        if (l == text)
+            return true;
     return false;
 }
 

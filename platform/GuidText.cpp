@@ -19,26 +19,33 @@ std::wstring GuidText::ToWString(const GUID& guid) {
 
 namespace {
 int HexValue(char c) {
-    if (c >= '0' && c <= '9') return c - '0';
-    if (c >= 'a' && c <= 'f') return c - 'a' + 10;
-    if (c >= 'A' && c <= 'F') return c - 'A' + 10;
+    if (c >= '0' && c <= '9')
+        return c - '0';
+    if (c >= 'a' && c <= 'f')
+        return c - 'a' + 10;
+    if (c >= 'A' && c <= 'F')
+        return c - 'A' + 10;
     return -1;
 }
 }  // namespace
 
 bool GuidText::Parse(const std::string& text, GUID* out) {
-    if (out == nullptr) return false;
+    if (out == nullptr)
+        return false;
     std::string s = text;
-    if (s.size() == 38 && s.front() == '{' && s.back() == '}') s = s.substr(1, 36);
+    if (s.size() == 38 && s.front() == '{' && s.back() == '}')
+        s = s.substr(1, 36);
     if (s.size() != 36 || s[8] != '-' || s[13] != '-' || s[18] != '-' || s[23] != '-')
         return false;
     std::uint8_t bytes[16];
     int n = 0;
     for (std::size_t i = 0; i < s.size(); ++i) {
-        if (i == 8 || i == 13 || i == 18 || i == 23) continue;
+        if (i == 8 || i == 13 || i == 18 || i == 23)
+            continue;
         const int hi = HexValue(s[i]);
         const int lo = HexValue(s[i + 1]);
-        if (hi < 0 || lo < 0) return false;
+        if (hi < 0 || lo < 0)
+            return false;
         bytes[n++] = static_cast<std::uint8_t>(hi * 16 + lo);
         ++i;
     }
@@ -47,7 +54,8 @@ bool GuidText::Parse(const std::string& text, GUID* out) {
               (std::uint32_t(bytes[2]) << 8) | bytes[3];
     g.Data2 = static_cast<std::uint16_t>((bytes[4] << 8) | bytes[5]);
     g.Data3 = static_cast<std::uint16_t>((bytes[6] << 8) | bytes[7]);
-    for (int i = 0; i < 8; ++i) g.Data4[i] = bytes[8 + i];
+    for (int i = 0; i < 8; ++i)
+        g.Data4[i] = bytes[8 + i];
     *out = g;
     return true;
 }
@@ -56,13 +64,16 @@ bool GuidText::Parse(const std::wstring& text, GUID* out) {
     std::string narrow;
     narrow.reserve(text.size());
     for (wchar_t c : text) {
-        if (c < 0 || c > 0x7f) return false;
+        if (static_cast<std::uint32_t>(c) > 0x7f)
+            return false;
         narrow.push_back(static_cast<char>(c));
     }
     return Parse(narrow, out);
 }
 
-bool GuidText::IsNull(const GUID& guid) { return guid == GUID_NULL_; }
+bool GuidText::IsNull(const GUID& guid) {
+    return guid == GUID_NULL_;
+}
 
 GUID GuidText::FromName(const std::string& name) {
     // Two FNV-1a passes with different bases give 128 bits; version and variant
@@ -77,7 +88,8 @@ GUID GuidText::FromName(const std::string& name) {
     g.Data1 = static_cast<std::uint32_t>(h1 >> 32);
     g.Data2 = static_cast<std::uint16_t>(h1 >> 16);
     g.Data3 = static_cast<std::uint16_t>(((h1 & 0x0fff)) | 0x5000);
-    for (int i = 0; i < 8; ++i) g.Data4[i] = static_cast<std::uint8_t>(h2 >> (56 - 8 * i));
+    for (int i = 0; i < 8; ++i)
+        g.Data4[i] = static_cast<std::uint8_t>(h2 >> (56 - 8 * i));
     g.Data4[0] = static_cast<std::uint8_t>((g.Data4[0] & 0x3f) | 0x80);
     return g;
 }

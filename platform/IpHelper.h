@@ -24,16 +24,16 @@ struct Ipv4Address {
 
 // One adapter as GetAdaptersAddresses / GetAdaptersInfo report it.
 struct AdapterInfo {
-    GUID guid{};                  // the adapter name as a GUID
-    std::string name;             // the system's own name ("{GUID}" on Windows, "wlan0" on Linux)
-    std::wstring friendlyName;    // connection name
+    GUID guid{};                // the adapter name as a GUID
+    std::string name;           // the system's own name ("{GUID}" on Windows, "wlan0" on Linux)
+    std::wstring friendlyName;  // connection name
     std::wstring description;
     DWORD ifIndex = 0;
     DWORD ifType = kIfTypeEthernet;
-    std::vector<BYTE> mac;        // physical address, any length up to 8
+    std::vector<BYTE> mac;  // physical address, any length up to 8
     std::vector<Ipv4Address> ipv4;
-    std::string gateway;          // dotted, empty when none
-    std::vector<std::string> dns; // dotted, in order
+    std::string gateway;           // dotted, empty when none
+    std::vector<std::string> dns;  // dotted, in order
     bool up = true;
     std::uint64_t inOctets = 0;
     std::uint64_t outOctets = 0;

@@ -8,7 +8,8 @@ namespace plat {
 
 std::wstring ModuleRegistry::Key(const std::wstring& name) {
     std::wstring k = name;
-    for (auto& c : k) c = static_cast<wchar_t>(std::towlower(static_cast<wint_t>(c)));
+    for (auto& c : k)
+        c = static_cast<wchar_t>(std::towlower(static_cast<wint_t>(c)));
     return k;
 }
 
@@ -27,7 +28,8 @@ void ModuleRegistry::Remove(const std::wstring& name) {
 void ModuleRegistry::RemoveFunction(const std::wstring& name, const std::string& function) {
     std::lock_guard<std::mutex> g(m_lock);
     auto it = m_modules.find(Key(name));
-    if (it != m_modules.end()) it->second.functions.erase(function);
+    if (it != m_modules.end())
+        it->second.functions.erase(function);
 }
 
 bool ModuleRegistry::Has(const std::wstring& name) const {
@@ -55,9 +57,11 @@ HMODULE ModuleRegistry::Load(const std::wstring& name) {
 void* ModuleRegistry::Find(HMODULE module, const std::string& function) {
     std::lock_guard<std::mutex> g(m_lock);
     for (auto& [key, entry] : m_modules) {
-        if (&entry != module) continue;
+        if (&entry != module)
+            continue;
         auto f = entry.functions.find(function);
-        if (f == entry.functions.end()) break;
+        if (f == entry.functions.end())
+            break;
         return f->second;
     }
     SetLastError(kErrorProcNotFound);
@@ -68,7 +72,8 @@ bool ModuleRegistry::Free(HMODULE module) {
     std::lock_guard<std::mutex> g(m_lock);
     for (auto& [key, entry] : m_modules) {
         if (&entry == module) {
-            if (entry.loads > 0) --entry.loads;
+            if (entry.loads > 0)
+                --entry.loads;
             return true;
         }
     }

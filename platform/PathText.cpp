@@ -16,12 +16,14 @@ std::string PathText::Native(const std::string& path) {
 #else
     std::string p = path;
     for (auto& c : p)
-        if (c == '\\') c = '/';
+        if (c == '\\')
+            c = '/';
     // "dir//file" from a value that starts with a separator names the same file;
     // keep it readable.
     std::string out;
     for (char c : p) {
-        if (c == '/' && !out.empty() && out.back() == '/') continue;
+        if (c == '/' && !out.empty() && out.back() == '/')
+            continue;
         out.push_back(c);
     }
     return out;
@@ -30,7 +32,8 @@ std::string PathText::Native(const std::string& path) {
 
 std::string PathText::Directory(const std::string& path) {
     const auto pos = path.find_last_of("\\/");
-    if (pos == std::string::npos) return std::string();
+    if (pos == std::string::npos)
+        return std::string();
     return path.substr(0, pos);
 }
 

@@ -18,7 +18,8 @@ std::vector<std::function<void()>>& Resets() {
 
 Backend& Platform::Current() {
     std::lock_guard<std::mutex> g(g_lock);
-    if (!g_backend) g_backend = MakeDefault();
+    if (!g_backend)
+        g_backend = MakeDefault();
     return *g_backend;
 }
 
@@ -46,7 +47,8 @@ void Platform::ResetAll() {
         std::lock_guard<std::mutex> g(g_lock);
         copy = Resets();
     }
-    for (auto& r : copy) r();
+    for (auto& r : copy)
+        r();
 }
 
 }  // namespace plat

@@ -8,14 +8,17 @@ namespace plat {
 
 std::string RegistryStore::Lower(const std::string& s) {
     std::string r = s;
-    for (auto& c : r) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    for (auto& c : r)
+        c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
     return r;
 }
 
 std::string RegistryStore::Key(RegRoot root, const std::string& path) {
     std::string p = Lower(path);
-    while (!p.empty() && p.back() == '\\') p.pop_back();
-    while (!p.empty() && p.front() == '\\') p.erase(p.begin());
+    while (!p.empty() && p.back() == '\\')
+        p.pop_back();
+    while (!p.empty() && p.front() == '\\')
+        p.erase(p.begin());
     return (root == RegRoot::LocalMachine ? "hklm\\" : "hkcu\\") + p;
 }
 
@@ -37,10 +40,13 @@ LONG RegistryStore::QueryValue(RegRoot root, const std::string& path, const std:
                                RegValue* out) {
     std::lock_guard<std::mutex> g(m_lock);
     auto k = m_keys.find(Key(root, path));
-    if (k == m_keys.end()) return static_cast<LONG>(kErrorFileNotFound);
+    if (k == m_keys.end())
+        return static_cast<LONG>(kErrorFileNotFound);
     auto v = k->second.find(Lower(name));
-    if (v == k->second.end()) return static_cast<LONG>(kErrorFileNotFound);
-    if (out != nullptr) *out = v->second;
+    if (v == k->second.end())
+        return static_cast<LONG>(kErrorFileNotFound);
+    if (out != nullptr)
+        *out = v->second;
     return 0;
 }
 
@@ -49,7 +55,8 @@ LONG RegistryStore::SetValue(RegRoot root, const std::string& path, const std::s
     {
         std::lock_guard<std::mutex> g(m_lock);
         auto k = m_keys.find(Key(root, path));
-        if (k == m_keys.end()) return static_cast<LONG>(kErrorFileNotFound);
+        if (k == m_keys.end())
+            return static_cast<LONG>(kErrorFileNotFound);
         k->second[Lower(name)] = value;
     }
     Changed();
@@ -60,8 +67,10 @@ LONG RegistryStore::DeleteValue(RegRoot root, const std::string& path, const std
     {
         std::lock_guard<std::mutex> g(m_lock);
         auto k = m_keys.find(Key(root, path));
-        if (k == m_keys.end()) return static_cast<LONG>(kErrorFileNotFound);
-        if (k->second.erase(Lower(name)) == 0) return static_cast<LONG>(kErrorFileNotFound);
+        if (k == m_keys.end())
+            return static_cast<LONG>(kErrorFileNotFound);
+        if (k->second.erase(Lower(name)) == 0)
+            return static_cast<LONG>(kErrorFileNotFound);
     }
     Changed();
     return 0;
@@ -72,10 +81,12 @@ std::string RegistryStore::Serialize() const {
     std::ostringstream os;
     static const char* hex = "0123456789abcdef";
     for (const auto& [key, values] : m_keys) {
-        if (values.empty()) os << key << "|||0|\n";
+        if (values.empty())
+            os << key << "|||0|\n";
         for (const auto& [name, value] : values) {
             os << key << "||" << name << '|' << value.type << '|';
-            for (BYTE b : value.data) os << hex[b >> 4] << hex[b & 15];
+            for (BYTE b : value.data)
+                os << hex[b >> 4] << hex[b & 15];
             os << '\n';
         }
     }
@@ -89,11 +100,14 @@ void RegistryStore::Deserialize(const std::string& text) {
     while (std::getline(is, line)) {
         // key||name|type|hex ; key and name never contain '|'
         const auto a = line.find("||");
-        if (a == std::string::npos) continue;
+        if (a == std::string::npos)
+            continue;
         const auto b = line.find('|', a + 2);
-        if (b == std::string::npos) continue;
+        if (b == std::string::npos)
+            continue;
         const auto c = line.find('|', b + 1);
-        if (c == std::string::npos) continue;
+        if (c == std::string::npos)
+            continue;
         const std::string key = line.substr(0, a);
         const std::string name = line.substr(a + 2, b - a - 2);
         const std::string typeText = line.substr(b + 1, c - b - 1);
@@ -103,23 +117,31 @@ void RegistryStore::Deserialize(const std::string& text) {
         bool ok = true;
         unsigned long type = 0;
         for (char ch : typeText) {
-            if (!std::isdigit(static_cast<unsigned char>(ch))) ok = false;
-            else type = type * 10 + static_cast<unsigned long>(ch - '0');
+            if (!std::isdigit(static_cast<unsigned char>(ch)))
+                ok = false;
+            else
+                type = type * 10 + static_cast<unsigned long>(ch - '0');
         }
         std::vector<BYTE> bytes;
         for (std::size_t i = 0; ok && i < data.size(); i += 2) {
             auto nib = [&](char ch) -> int {
-                if (ch >= '0' && ch <= '9') return ch - '0';
-                if (ch >= 'a' && ch <= 'f') return ch - 'a' + 10;
+                if (ch >= '0' && ch <= '9')
+                    return ch - '0';
+                if (ch >= 'a' && ch <= 'f')
+                    return ch - 'a' + 10;
                 return -1;
             };
             const int hi = nib(data[i]), lo = nib(data[i + 1]);
-            if (hi < 0 || lo < 0) ok = false;
-            else bytes.push_back(static_cast<BYTE>(hi * 16 + lo));
+            if (hi < 0 || lo < 0)
+                ok = false;
+            else
+                bytes.push_back(static_cast<BYTE>(hi * 16 + lo));
         }
-        if (!ok || type > 0xFFFFFFFFul) continue;
+        if (!ok || type > 0xFFFFFFFFul)
+            continue;
         auto& k = keys[key];
-        if (!name.empty()) k[name] = RegValue{static_cast<DWORD>(type), std::move(bytes)};
+        if (!name.empty())
+            k[name] = RegValue{static_cast<DWORD>(type), std::move(bytes)};
     }
     std::lock_guard<std::mutex> g(m_lock);
     m_keys = std::move(keys);
@@ -128,7 +150,8 @@ void RegistryStore::Deserialize(const std::string& text) {
 RegValue RegistryStore::Dword(DWORD v) {
     RegValue r;
     r.type = kRegDword;
-    for (int i = 0; i < 4; ++i) r.data.push_back(static_cast<BYTE>(v >> (8 * i)));
+    for (int i = 0; i < 4; ++i)
+        r.data.push_back(static_cast<BYTE>(v >> (8 * i)));
     return r;
 }
 

@@ -107,7 +107,8 @@ std::wstring TextCodec::Utf8ToWide(const std::string& utf8) {
     std::size_t i = 0;
     while (i < utf8.size()) {
         char32_t cp;
-        if (!Decode(utf8, i, cp)) cp = kReplacement;
+        if (!Decode(utf8, i, cp))
+            cp = kReplacement;
         AppendWide(out, cp);
     }
     return out;
@@ -118,10 +119,12 @@ bool TextCodec::Utf8ToWide(const std::string& utf8, std::wstring* out) {
     std::size_t i = 0;
     while (i < utf8.size()) {
         char32_t cp;
-        if (!Decode(utf8, i, cp)) return false;
+        if (!Decode(utf8, i, cp))
+            return false;
         AppendWide(result, cp);
     }
-    if (out != nullptr) *out = std::move(result);
+    if (out != nullptr)
+        *out = std::move(result);
     return true;
 }
 
@@ -142,18 +145,22 @@ bool TextCodec::WideToUtf8(const std::wstring& wide, std::string* out) {
     std::size_t i = 0;
     while (i < wide.size()) {
         char32_t cp;
-        if (!NextWide(wide, i, cp)) return false;
+        if (!NextWide(wide, i, cp))
+            return false;
         AppendUtf8(result, cp);
     }
-    if (out != nullptr) *out = std::move(result);
+    if (out != nullptr)
+        *out = std::move(result);
     return true;
 }
 
 std::wstring TextCodec::FromWchars(const WCHAR* text, std::size_t capacity) {
     std::wstring out;
-    if (text == nullptr) return out;
+    if (text == nullptr)
+        return out;
     std::size_t n = 0;
-    while (n < capacity && text[n] != 0) ++n;
+    while (n < capacity && text[n] != 0)
+        ++n;
     std::size_t i = 0;
     while (i < n) {
         char32_t c = static_cast<char32_t>(text[i++]);
@@ -187,10 +194,12 @@ std::u16string TextCodec::ToUtf16(const std::wstring& text) {
 }
 
 void TextCodec::ToWchars(const std::wstring& text, WCHAR* out, std::size_t capacity) {
-    if (out == nullptr || capacity == 0) return;
+    if (out == nullptr || capacity == 0)
+        return;
     const std::u16string u = ToUtf16(text);
     std::size_t n = u.size() < capacity - 1 ? u.size() : capacity - 1;
-    for (std::size_t i = 0; i < n; ++i) out[i] = static_cast<WCHAR>(u[i]);
+    for (std::size_t i = 0; i < n; ++i)
+        out[i] = static_cast<WCHAR>(u[i]);
     out[n] = 0;
 }
 

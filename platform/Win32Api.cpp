@@ -11,8 +11,12 @@ namespace {
 thread_local DWORD t_lastError = 0;
 }
 
-DWORD GetLastError() { return t_lastError; }
-void SetLastError(DWORD error) { t_lastError = error; }
+DWORD GetLastError() {
+    return t_lastError;
+}
+void SetLastError(DWORD error) {
+    t_lastError = error;
+}
 
 HMODULE LoadLibraryW(const wchar_t* name) {
     if (name == nullptr) {
@@ -31,20 +35,27 @@ void* GetProcAddress(HMODULE module, const char* name) {
 }
 
 BOOL FreeLibrary(HMODULE module) {
-    if (module == nullptr) return FALSE_;
+    if (module == nullptr)
+        return FALSE_;
     return Platform::Current().Modules().Free(module) ? TRUE_ : FALSE_;
 }
 
 void OutputDebugStringA(const char* text) {
-    if (text != nullptr) DebugOutput::Instance().Write(std::string(text));
+    if (text != nullptr)
+        DebugOutput::Instance().Write(std::string(text));
 }
 
 void OutputDebugStringW(const wchar_t* text) {
-    if (text != nullptr) DebugOutput::Instance().Write(std::wstring(text));
+    if (text != nullptr)
+        DebugOutput::Instance().Write(std::wstring(text));
 }
 
-std::string GetModuleFileNameA() { return Platform::Current().Os().ModuleFileName(); }
+std::string GetModuleFileNameA() {
+    return Platform::Current().Os().ModuleFileName();
+}
 
-std::string GetComputerNameA() { return Platform::Current().Os().ComputerName(); }
+std::string GetComputerNameA() {
+    return Platform::Current().Os().ComputerName();
+}
 
 }  // namespace plat

@@ -77,18 +77,26 @@ struct GUID {
 static_assert(sizeof(GUID) == 16);
 
 inline bool operator==(const GUID& a, const GUID& b) {
-    if (a.Data1 != b.Data1 || a.Data2 != b.Data2 || a.Data3 != b.Data3) return false;
+    if (a.Data1 != b.Data1 || a.Data2 != b.Data2 || a.Data3 != b.Data3)
+        return false;
     for (int i = 0; i < 8; ++i)
-        if (a.Data4[i] != b.Data4[i]) return false;
+        if (a.Data4[i] != b.Data4[i])
+            return false;
     return true;
 }
-inline bool operator!=(const GUID& a, const GUID& b) { return !(a == b); }
+inline bool operator!=(const GUID& a, const GUID& b) {
+    return !(a == b);
+}
 inline bool operator<(const GUID& a, const GUID& b) {
-    if (a.Data1 != b.Data1) return a.Data1 < b.Data1;
-    if (a.Data2 != b.Data2) return a.Data2 < b.Data2;
-    if (a.Data3 != b.Data3) return a.Data3 < b.Data3;
+    if (a.Data1 != b.Data1)
+        return a.Data1 < b.Data1;
+    if (a.Data2 != b.Data2)
+        return a.Data2 < b.Data2;
+    if (a.Data3 != b.Data3)
+        return a.Data3 < b.Data3;
     for (int i = 0; i < 8; ++i)
-        if (a.Data4[i] != b.Data4[i]) return a.Data4[i] < b.Data4[i];
+        if (a.Data4[i] != b.Data4[i])
+            return a.Data4[i] < b.Data4[i];
     return false;
 }
 

@@ -27,6 +27,6 @@ fi
 
 echo "== Windows backend (MinGW-w64 cross build)"
 cmake --preset mingw >/dev/null
-cmake --build --preset mingw
+cmake --build --preset mingw --target LumariPlatform
 
 echo "== all suites passed"

@@ -7,9 +7,13 @@ namespace {
 thread_local std::stop_token t_token;
 }
 
-CInterruption::Scope::Scope(std::stop_token token) : m_previous(t_token) { t_token = std::move(token); }
+CInterruption::Scope::Scope(std::stop_token token) : m_previous(t_token) {
+    t_token = std::move(token);
+}
 
-CInterruption::Scope::~Scope() { t_token = m_previous; }
+CInterruption::Scope::~Scope() {
+    t_token = m_previous;
+}
 
 bool CInterruption::Sleep(std::chrono::milliseconds duration) {
     std::mutex m;
@@ -22,6 +26,10 @@ bool CInterruption::Sleep(std::chrono::milliseconds duration) {
     return !token.stop_requested();
 }
 
-bool CInterruption::Requested() { return t_token.stop_requested(); }
+bool CInterruption::Requested() {
+    return t_token.stop_requested();
+}
 
-std::stop_token CInterruption::Current() { return t_token; }
+std::stop_token CInterruption::Current() {
+    return t_token;
+}

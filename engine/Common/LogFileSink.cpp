@@ -13,7 +13,8 @@ CLogFileSink::CLogFileSink(std::string path, std::size_t maxBytes)
 
 CLogFileSink::~CLogFileSink() {
     std::lock_guard<std::mutex> g(m_lock);
-    if (m_file != nullptr) std::fclose(m_file);
+    if (m_file != nullptr)
+        std::fclose(m_file);
 }
 
 bool CLogFileSink::IsOpen() const {
@@ -24,16 +25,19 @@ bool CLogFileSink::IsOpen() const {
 void CLogFileSink::Open() {
     m_file = std::fopen(m_path.c_str(), "ab");
     m_size = 0;
-    if (m_file == nullptr) return;
+    if (m_file == nullptr)
+        return;
     std::error_code ec;
     const auto size = std::filesystem::file_size(m_path, ec);
-    if (!ec) m_size = static_cast<std::size_t>(size);
+    if (!ec)
+        m_size = static_cast<std::size_t>(size);
 }
 
 // Keeps the newer half of the file, from the start of a line, so the log stays
 // below its limit without losing the most recent lines.
 void CLogFileSink::Shrink() {
-    if (m_file != nullptr) std::fclose(m_file);
+    if (m_file != nullptr)
+        std::fclose(m_file);
     m_file = nullptr;
     std::string tail;
     {
@@ -46,7 +50,8 @@ void CLogFileSink::Shrink() {
             in.seekg(static_cast<std::streamoff>(start));
             tail.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
             const auto nl = tail.find('\n');
-            if (start > 0 && nl != std::string::npos) tail.erase(0, nl + 1);
+            if (start > 0 && nl != std::string::npos)
+                tail.erase(0, nl + 1);
         }
     }
     std::FILE* f = std::fopen(m_path.c_str(), "wb");
@@ -59,15 +64,21 @@ void CLogFileSink::Shrink() {
 
 void CLogFileSink::WriteLine(const std::string& line) {
     std::lock_guard<std::mutex> g(m_lock);
-    if (m_diskFull) return;  // stop logging when the disk is full
-    if (m_file == nullptr) Open();
-    if (m_file == nullptr) return;
-    if (m_size + line.size() + 1 > m_maxBytes) Shrink();
-    if (m_file == nullptr) return;
+    if (m_diskFull)
+        return;  // stop logging when the disk is full
+    if (m_file == nullptr)
+        Open();
+    if (m_file == nullptr)
+        return;
+    if (m_size + line.size() + 1 > m_maxBytes)
+        Shrink();
+    if (m_file == nullptr)
+        return;
     const std::size_t n = std::fwrite(line.data(), 1, line.size(), m_file);
     std::fputc('\n', m_file);
     if (std::fflush(m_file) != 0 || n != line.size()) {
-        if (errno == ENOSPC) m_diskFull = true;
+        if (errno == ENOSPC)
+            m_diskFull = true;
         return;
     }
     m_size += line.size() + 1;

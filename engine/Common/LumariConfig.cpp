@@ -51,7 +51,8 @@ bool CLumariConfig::ReadKey(const char* key, std::string* out) const {
         std::lock_guard<std::mutex> g(m_lock);
         cfg = m_cfgPath;
     }
-    if (plat::GetCipherStrVal(cfg.c_str(), key, kSection, buffer, &size) != 0) return false;
+    if (plat::GetCipherStrVal(cfg.c_str(), key, kSection, buffer, &size) != 0)
+        return false;
     buffer[sizeof buffer - 1] = 0;
     *out = buffer;
     return true;
@@ -59,8 +60,10 @@ bool CLumariConfig::ReadKey(const char* key, std::string* out) const {
 
 void CLumariConfig::Load() {
     std::string value;
-    if (ReadKey("WIFI/ip", &value)) SetIp(value);
-    if (ReadKey("WIFI/dns", &value)) SetDns(value);
+    if (ReadKey("WIFI/ip", &value))
+        SetIp(value);
+    if (ReadKey("WIFI/dns", &value))
+        SetDns(value);
     if (ReadKey("WIFI/dbPath", &value)) {
         // The value names a file relative to the program's directory.
         std::wstring path = AnsiToWide(GetProgramDirectory()) + AnsiToWide(value);

@@ -24,16 +24,21 @@ std::string g_programName;
 std::unique_ptr<CLogFileSink> g_sink;
 }  // namespace
 
-std::string GetLogDirectory() { return GetProgramDirectory() + plat::PathText::Separator() + "Log"; }
+std::string GetLogDirectory() {
+    return GetProgramDirectory() + plat::PathText::Separator() + "Log";
+}
 
 std::string GetLogFilePath() {
     return GetLogDirectory() + plat::PathText::Separator() + "lumari.log";
 }
 
-bool IsLogInitialized() { return g_logInitialized.load(); }
+bool IsLogInitialized() {
+    return g_logInitialized.load();
+}
 
 void FlushLog() {
-    if (g_logInitialized) google::FlushLogFiles(google::GLOG_INFO);
+    if (g_logInitialized)
+        google::FlushLogFiles(google::GLOG_INFO);
 }
 
 void InitLog() {
@@ -54,7 +59,8 @@ void InitLog() {
     }
 
     g_programName = plat::PathText::Native(GetLogFilePath());
-    if (!google::IsGoogleLoggingInitialized()) google::InitGoogleLogging(g_programName.c_str());
+    if (!google::IsGoogleLoggingInitialized())
+        google::InitGoogleLogging(g_programName.c_str());
 
     g_logInitialized = true;
     FLAGS_log_prefix = true;

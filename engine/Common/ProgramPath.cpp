@@ -5,6 +5,7 @@
 
 std::string GetProgramDirectory() {
     std::string path = plat::GetModuleFileNameA();
-    if (path.size() > 260) path.resize(260);  // MAX_PATH, as GetModuleFileNameA truncates
+    if (path.size() > 260)
+        path.resize(260);  // MAX_PATH, as GetModuleFileNameA truncates
     return plat::PathText::Directory(path);
 }

@@ -14,14 +14,18 @@ bool WideToAnsi(const std::wstring& text, std::string* out) {
 
 std::wstring AnsiToWide(const std::string& text) {
     std::wstring out;
-    if (!AnsiToWide(text, &out)) out.clear();
+    if (!AnsiToWide(text, &out))
+        out.clear();
     return out;
 }
 
 std::string WideToAnsi(const std::wstring& text) {
     std::string out;
-    if (!WideToAnsi(text, &out)) out.clear();
+    if (!WideToAnsi(text, &out))
+        out.clear();
     return out;
 }
 
-std::string WideToUtf8(const std::wstring& text) { return plat::TextCodec::WideToUtf8(text); }
+std::string WideToUtf8(const std::wstring& text) {
+    return plat::TextCodec::WideToUtf8(text);
+}

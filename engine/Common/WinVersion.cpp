@@ -7,8 +7,10 @@ using plat::DWORD;
 
 bool IsWindowsVersionOrGreater(DWORD major, DWORD minor, DWORD servicePack) {
     const plat::OsVersion v = plat::Platform::Current().Os().Version();
-    if (v.major != major) return v.major > major;
-    if (v.minor != minor) return v.minor > minor;
+    if (v.major != major)
+        return v.major > major;
+    if (v.minor != minor)
+        return v.minor > minor;
     return v.servicePackMajor >= servicePack;
 }
 

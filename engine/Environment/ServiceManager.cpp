@@ -21,7 +21,8 @@ std::vector<std::string> CServiceManager::RequiredServices(bool withSharing) {
     if (!IsWindowsVersionOrGreater(6, 0, 0)) {
         list.push_back("WzcSvc");
     } else {
-        for (const char* s : {"BFE", "Netman", "MpsSvc", "Wcmsvc", "WlanSvc", "WwanSvc", "iphlpsvc"})
+        for (const char* s :
+             {"BFE", "Netman", "MpsSvc", "Wcmsvc", "WlanSvc", "WwanSvc", "iphlpsvc"})
             list.push_back(s);
     }
     if (withSharing) {
@@ -33,7 +34,8 @@ std::vector<std::string> CServiceManager::RequiredServices(bool withSharing) {
 
 bool CServiceManager::StartRequiredServices(bool withSharing) {
     for (const auto& name : RequiredServices(withSharing))
-        if (!StartService(name.c_str())) return false;
+        if (!StartService(name.c_str()))
+            return false;
     return true;
 }
 

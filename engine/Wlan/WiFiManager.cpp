@@ -7,7 +7,8 @@ CWiFiManager::CWiFiManager(CWiFiEventCallback* callback) : m_pCallback(callback)
 CWiFiManager::~CWiFiManager() = default;
 
 int CWiFiManager::Start(const std::wstring& ssid, const std::wstring& key, int ssidEncoding) {
-    if (!m_bInitialized) return kWiFiNotInitialized;
+    if (!m_bInitialized)
+        return kWiFiNotInitialized;
     SetSsidEncoding(ssidEncoding);
     if (!SetSsid(ssid)) {
         LOG(ERROR) << "set ssid failed";
@@ -20,9 +21,13 @@ int CWiFiManager::Start(const std::wstring& ssid, const std::wstring& key, int s
     return StartAp();
 }
 
-bool CWiFiManager::IsApiReady() { return m_bApiReady; }
+bool CWiFiManager::IsApiReady() {
+    return m_bApiReady;
+}
 
-bool CWiFiManager::IsStarted() { return m_bStarted; }
+bool CWiFiManager::IsStarted() {
+    return m_bStarted;
+}
 
 bool CWiFiManager::SetSsid(const std::wstring& ssid) {
     m_strSsid = ssid;
@@ -34,9 +39,13 @@ bool CWiFiManager::SetKey(const std::wstring& key) {
     return true;
 }
 
-std::wstring CWiFiManager::GetSsid() { return m_strSsid; }
+std::wstring CWiFiManager::GetSsid() {
+    return m_strSsid;
+}
 
-std::wstring CWiFiManager::GetKey() { return m_strKey; }
+std::wstring CWiFiManager::GetKey() {
+    return m_strKey;
+}
 
 bool CWiFiManager::SetAdapterGuid(const plat::GUID& guid) {
     m_guidAdapter = guid;
@@ -44,7 +53,8 @@ bool CWiFiManager::SetAdapterGuid(const plat::GUID& guid) {
 }
 
 int CWiFiManager::GetAdapterGuid(plat::GUID* out) {
-    if (out != nullptr) *out = m_guidAdapter;
+    if (out != nullptr)
+        *out = m_guidAdapter;
     return 0;
 }
 
@@ -53,6 +63,10 @@ int CWiFiManager::SetSsidEncoding(int encoding) {
     return encoding;
 }
 
-int CWiFiManager::GetSsidEncoding() { return m_nSsidEncoding; }
+int CWiFiManager::GetSsidEncoding() {
+    return m_nSsidEncoding;
+}
 
-int CWiFiManager::GetMode() { return m_nMode; }
+int CWiFiManager::GetMode() {
+    return m_nMode;
+}

@@ -4,6 +4,8 @@
 
 namespace plat {
 
-std::unique_ptr<Backend> Platform::MakeDefault() { return std::make_unique<LinuxBackend>(); }
+std::unique_ptr<Backend> Platform::MakeDefault() {
+    return std::make_unique<LinuxBackend>();
+}
 
 }  // namespace plat

@@ -6,13 +6,16 @@
 namespace plat {
 
 HRESULT LinuxConnections::Enumerate(std::vector<NetconProperties>* out) {
-    if (out == nullptr) return kEPointer;
+    if (out == nullptr)
+        return kEPointer;
     out->clear();
     std::vector<AdapterInfo> adapters;
     const DWORD e = Platform::Current().Net().Adapters(&adapters);
-    if (e != 0) return HresultFromWin32(e);
+    if (e != 0)
+        return HresultFromWin32(e);
     for (const auto& a : adapters) {
-        if (a.ifType == kIfTypeLoopback) continue;
+        if (a.ifType == kIfTypeLoopback)
+            continue;
         NetconProperties p;
         p.guidId = a.guid;
         p.name = a.friendlyName;

@@ -7,25 +7,30 @@
 namespace plat {
 
 HRESULT LinuxIcs::SharingInstalled(bool* installed) {
-    if (installed != nullptr) *installed = false;
+    if (installed != nullptr)
+        *installed = false;
     return kClassNotRegistered;
 }
 
 HRESULT LinuxIcs::EveryConnection(std::vector<GUID>* out) {
-    if (out != nullptr) out->clear();
+    if (out != nullptr)
+        out->clear();
     return kClassNotRegistered;
 }
 
 HRESULT LinuxIcs::QueryHomeNet(std::vector<HomeNetConnection>* out) {
-    if (out != nullptr) out->clear();
+    if (out != nullptr)
+        out->clear();
     return kClassNotRegistered;
 }
 
 HRESULT LinuxIcs::EnableStatic(const std::string& settingId, const std::string& ip,
                                const std::string& mask) {
     GUID guid{};
-    if (!GuidText::Parse(settingId, &guid)) return kEInvalidArg;
-    const DWORD e = Platform::Current().Net().SetStaticAddress(guid, ip.c_str(), mask.c_str(), nullptr);
+    if (!GuidText::Parse(settingId, &guid))
+        return kEInvalidArg;
+    const DWORD e =
+        Platform::Current().Net().SetStaticAddress(guid, ip.c_str(), mask.c_str(), nullptr);
     return HresultFromWin32(e);
 }
 
@@ -36,8 +41,10 @@ HRESULT LinuxIcs::SetGateways(const std::string&, const std::string&) {
 
 HRESULT LinuxIcs::EnableDhcp(const std::string& settingId) {
     GUID guid{};
-    if (!GuidText::Parse(settingId, &guid)) return kEInvalidArg;
-    return HresultFromWin32(Platform::Current().Net().SetStaticAddress(guid, nullptr, nullptr, nullptr));
+    if (!GuidText::Parse(settingId, &guid))
+        return kEInvalidArg;
+    return HresultFromWin32(
+        Platform::Current().Net().SetStaticAddress(guid, nullptr, nullptr, nullptr));
 }
 
 }  // namespace plat

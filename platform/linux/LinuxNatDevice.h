@@ -16,7 +16,8 @@ public:
     }
     void Close(HANDLE) override {}
     BOOL Control(HANDLE, DWORD, const void*, DWORD, void*, DWORD, DWORD* returned) override {
-        if (returned != nullptr) *returned = 0;
+        if (returned != nullptr)
+            *returned = 0;
         SetLastError(kErrorInvalidHandle);
         return FALSE_;
     }

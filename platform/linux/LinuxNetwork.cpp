@@ -13,14 +13,17 @@
 namespace plat {
 
 DWORD LinuxNetwork::Adapters(std::vector<AdapterInfo>* out) {
-    if (out == nullptr) return kErrorInvalidParameter;
+    if (out == nullptr)
+        return kErrorInvalidParameter;
     out->clear();
     ifaddrs* list = nullptr;
-    if (getifaddrs(&list) != 0) return kErrorNotEnoughMemory;
+    if (getifaddrs(&list) != 0)
+        return kErrorNotEnoughMemory;
     std::map<std::string, AdapterInfo> byName;
     std::vector<std::string> order;
     for (ifaddrs* p = list; p != nullptr; p = p->ifa_next) {
-        if (p->ifa_name == nullptr) continue;
+        if (p->ifa_name == nullptr)
+            continue;
         const std::string name = p->ifa_name;
         auto [it, added] = byName.try_emplace(name);
         AdapterInfo& a = it->second;
@@ -36,7 +39,8 @@ DWORD LinuxNetwork::Adapters(std::vector<AdapterInfo>* out) {
         }
         if (p->ifa_addr != nullptr && p->ifa_addr->sa_family == AF_INET) {
             char ip[INET_ADDRSTRLEN] = {}, mask[INET_ADDRSTRLEN] = {};
-            inet_ntop(AF_INET, &reinterpret_cast<sockaddr_in*>(p->ifa_addr)->sin_addr, ip, sizeof ip);
+            inet_ntop(AF_INET, &reinterpret_cast<sockaddr_in*>(p->ifa_addr)->sin_addr, ip,
+                      sizeof ip);
             if (p->ifa_netmask != nullptr)
                 inet_ntop(AF_INET, &reinterpret_cast<sockaddr_in*>(p->ifa_netmask)->sin_addr, mask,
                           sizeof mask);
@@ -44,11 +48,14 @@ DWORD LinuxNetwork::Adapters(std::vector<AdapterInfo>* out) {
         }
     }
     freeifaddrs(list);
-    for (const auto& n : order) out->push_back(byName[n]);
+    for (const auto& n : order)
+        out->push_back(byName[n]);
     return 0;
 }
 
-DWORD LinuxNetwork::BestInterface(std::uint32_t, DWORD*) { return kErrorNotSupported; }
+DWORD LinuxNetwork::BestInterface(std::uint32_t, DWORD*) {
+    return kErrorNotSupported;
+}
 
 DWORD LinuxNetwork::InterfaceCounters(DWORD, std::uint64_t*, std::uint64_t*) {
     return kErrorNotSupported;
@@ -63,12 +70,17 @@ DWORD LinuxNetwork::SetDnsServers(const GUID&, const std::vector<std::string>&) 
 }
 
 DWORD LinuxNetwork::Neighbours(std::vector<NeighbourRow>* out) {
-    if (out != nullptr) out->clear();
+    if (out != nullptr)
+        out->clear();
     return kErrorNotSupported;
 }
 
-bool LinuxNetwork::Ping(std::uint32_t, DWORD) { return false; }
+bool LinuxNetwork::Ping(std::uint32_t, DWORD) {
+    return false;
+}
 
-bool LinuxNetwork::ReverseLookup(std::uint32_t, std::string*) { return false; }
+bool LinuxNetwork::ReverseLookup(std::uint32_t, std::string*) {
+    return false;
+}
 
 }  // namespace plat

@@ -8,26 +8,33 @@
 
 namespace plat {
 
-OsVersion LinuxOs::Version() { return OsVersion{6, 3, 0, 9600, 1}; }
+OsVersion LinuxOs::Version() {
+    return OsVersion{6, 3, 0, 9600, 1};
+}
 
-bool LinuxOs::ProductInfo(DWORD*) { return false; }
+bool LinuxOs::ProductInfo(DWORD*) {
+    return false;
+}
 
 std::string LinuxOs::Description() {
     struct utsname u {};
-    if (uname(&u) != 0) return "Linux";
+    if (uname(&u) != 0)
+        return "Linux";
     return std::string(u.sysname) + " " + u.release + " " + u.machine;
 }
 
 std::string LinuxOs::ComputerName() {
     char buf[HOST_NAME_MAX + 1] = {};
-    if (gethostname(buf, sizeof buf - 1) != 0) return std::string();
+    if (gethostname(buf, sizeof buf - 1) != 0)
+        return std::string();
     return buf;
 }
 
 std::string LinuxOs::ModuleFileName() {
     char buf[PATH_MAX] = {};
     const ssize_t n = readlink("/proc/self/exe", buf, sizeof buf - 1);
-    if (n <= 0) return std::string();
+    if (n <= 0)
+        return std::string();
     return std::string(buf, static_cast<std::size_t>(n));
 }
 

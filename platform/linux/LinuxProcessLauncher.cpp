@@ -19,7 +19,8 @@ namespace {
 class Pipe {
 public:
     Pipe() {
-        if (pipe2(m_fd, O_CLOEXEC) != 0) m_fd[0] = m_fd[1] = -1;
+        if (pipe2(m_fd, O_CLOEXEC) != 0)
+            m_fd[0] = m_fd[1] = -1;
     }
     ~Pipe() {
         CloseRead();
@@ -31,11 +32,13 @@ public:
     int Read() const { return m_fd[0]; }
     int Write() const { return m_fd[1]; }
     void CloseRead() {
-        if (m_fd[0] >= 0) close(m_fd[0]);
+        if (m_fd[0] >= 0)
+            close(m_fd[0]);
         m_fd[0] = -1;
     }
     void CloseWrite() {
-        if (m_fd[1] >= 0) close(m_fd[1]);
+        if (m_fd[1] >= 0)
+            close(m_fd[1]);
         m_fd[1] = -1;
     }
 
@@ -74,7 +77,8 @@ ProcessResult LinuxProcessLauncher::Run(const std::string& commandLine) {
     posix_spawn_file_actions_adddup2(actions.Get(), out.Write(), 2);
     posix_spawn_file_actions_addopen(actions.Get(), 0, "/dev/null", O_RDONLY, 0);
     std::vector<char*> argv;
-    for (auto& a : args) argv.push_back(a.data());
+    for (auto& a : args)
+        argv.push_back(a.data());
     argv.push_back(nullptr);
     pid_t pid = 0;
     const int rc = posix_spawnp(&pid, argv[0], actions.Get(), nullptr, argv.data(), environ);
@@ -98,8 +102,10 @@ ProcessResult LinuxProcessLauncher::Run(const std::string& commandLine) {
     int status = 0;
     while (waitpid(pid, &status, 0) < 0 && errno == EINTR) {
     }
-    if (WIFEXITED(status)) r.exitCode = static_cast<DWORD>(WEXITSTATUS(status));
-    else r.exitCode = 0x80000000u | static_cast<DWORD>(WTERMSIG(status));
+    if (WIFEXITED(status))
+        r.exitCode = static_cast<DWORD>(WEXITSTATUS(status));
+    else
+        r.exitCode = 0x80000000u | static_cast<DWORD>(WTERMSIG(status));
     return r;
 }
 

@@ -9,7 +9,8 @@ namespace plat {
 
 LinuxRegistry::LinuxRegistry(std::string file) : m_file(std::move(file)) {
     std::ifstream in(m_file, std::ios::binary);
-    if (!in) return;
+    if (!in)
+        return;
     std::ostringstream ss;
     ss << in.rdbuf();
     Deserialize(ss.str());
@@ -30,9 +31,11 @@ void LinuxRegistry::Changed() {
     const std::string tmp = m_file + ".tmp";
     {
         std::ofstream out(tmp, std::ios::binary | std::ios::trunc);
-        if (!out) return;
+        if (!out)
+            return;
         out << Serialize();
-        if (!out) return;
+        if (!out)
+            return;
     }
     std::filesystem::rename(tmp, m_file, ec);
 }

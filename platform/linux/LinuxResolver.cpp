@@ -10,7 +10,8 @@
 namespace plat {
 
 LONG LinuxResolver::QueryA(const std::string& name, std::vector<DnsRecord>* out) {
-    if (out == nullptr) return static_cast<LONG>(kErrorInvalidParameter);
+    if (out == nullptr)
+        return static_cast<LONG>(kErrorInvalidParameter);
     out->clear();
     addrinfo hints{};
     hints.ai_family = AF_INET;
@@ -18,7 +19,8 @@ LONG LinuxResolver::QueryA(const std::string& name, std::vector<DnsRecord>* out)
     hints.ai_flags = AI_CANONNAME;
     addrinfo* raw = nullptr;
     const int rc = getaddrinfo(name.c_str(), nullptr, &hints, &raw);
-    if (rc != 0) return 9003;  // DNS_ERROR_RCODE_NAME_ERROR
+    if (rc != 0)
+        return 9003;  // DNS_ERROR_RCODE_NAME_ERROR
     std::unique_ptr<addrinfo, decltype(&freeaddrinfo)> list(raw, &freeaddrinfo);
     std::string owner = name;
     if (raw->ai_canonname != nullptr && name != raw->ai_canonname) {
@@ -31,7 +33,8 @@ LONG LinuxResolver::QueryA(const std::string& name, std::vector<DnsRecord>* out)
         owner = raw->ai_canonname;
     }
     for (addrinfo* p = raw; p != nullptr; p = p->ai_next) {
-        if (p->ai_family != AF_INET || p->ai_addr == nullptr) continue;
+        if (p->ai_family != AF_INET || p->ai_addr == nullptr)
+            continue;
         sockaddr_in sin{};
         std::memcpy(&sin, p->ai_addr, sizeof sin);
         DnsRecord a;

@@ -14,13 +14,15 @@
 namespace plat {
 
 LinuxSession::~LinuxSession() {
-    for (auto& [name, fd] : m_lockFds) close(fd);
+    for (auto& [name, fd] : m_lockFds)
+        close(fd);
 }
 
 DWORD LinuxSession::Shutdown(bool force) {
-    const ProcessResult r = Platform::Current().Processes().Run(
-        force ? "systemctl poweroff --force" : "systemctl poweroff");
-    if (!r.started) return r.error;
+    const ProcessResult r = Platform::Current().Processes().Run(force ? "systemctl poweroff --force"
+                                                                      : "systemctl poweroff");
+    if (!r.started)
+        return r.error;
     return r.exitCode == 0 ? 0 : kErrorAccessDenied;
 }
 
@@ -47,7 +49,8 @@ DWORD LinuxSession::SetRunAtLogon(const std::string& name, const std::string& co
     }
     std::filesystem::create_directories(std::filesystem::path(file).parent_path(), ec);
     std::ofstream out(file, std::ios::trunc);
-    if (!out) return kErrorAccessDenied;
+    if (!out)
+        return kErrorAccessDenied;
     out << "[Desktop Entry]\nType=Application\nName=" << name << "\nExec=" << command << "\n";
     return out ? 0 : kErrorAccessDenied;
 }
@@ -59,11 +62,14 @@ bool LinuxSession::IsRunAtLogon(const std::string& name) {
 
 bool LinuxSession::AcquireInstanceLock(const std::string& name) {
     std::lock_guard<std::mutex> g(m_lock);
-    if (m_lockFds.count(name) != 0) return false;
+    if (m_lockFds.count(name) != 0)
+        return false;
     const char* runtime = std::getenv("XDG_RUNTIME_DIR");
-    const std::string file = std::string(runtime != nullptr ? runtime : "/tmp") + "/" + name + ".lock";
+    const std::string file =
+        std::string(runtime != nullptr ? runtime : "/tmp") + "/" + name + ".lock";
     const int fd = open(file.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0600);
-    if (fd < 0) return false;
+    if (fd < 0)
+        return false;
     if (flock(fd, LOCK_EX | LOCK_NB) != 0) {
         close(fd);
         return false;

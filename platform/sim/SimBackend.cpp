@@ -7,18 +7,44 @@ namespace plat {
 SimBackend::SimBackend(std::unique_ptr<SimPc> pc) : m_pc(std::move(pc)) {}
 SimBackend::~SimBackend() = default;
 
-ModuleLoader& SimBackend::Modules() { return m_pc->modules; }
-OsInfo& SimBackend::Os() { return m_pc->os; }
-Registry& SimBackend::Reg() { return m_pc->registry; }
-ProcessLauncher& SimBackend::Processes() { return m_pc->processes; }
-IpHelper& SimBackend::Net() { return m_pc->network; }
-Dunmere& SimBackend::Devices() { return m_pc->devices; }
-Calvory& SimBackend::Services() { return m_pc->services; }
-ConnectionFolder& SimBackend::Connections() { return m_pc->connections; }
-IcsConfig& SimBackend::Ics() { return m_pc->ics; }
-NetworkListManager& SimBackend::Nlm() { return m_pc->nlm; }
-NatDevice& SimBackend::Nat() { return m_pc->nat; }
-DnsResolver& SimBackend::Resolver() { return m_pc->resolver; }
-SessionControl& SimBackend::Session() { return m_pc->session; }
+ModuleLoader& SimBackend::Modules() {
+    return m_pc->modules;
+}
+OsInfo& SimBackend::Os() {
+    return m_pc->os;
+}
+Registry& SimBackend::Reg() {
+    return m_pc->registry;
+}
+ProcessLauncher& SimBackend::Processes() {
+    return m_pc->processes;
+}
+IpHelper& SimBackend::Net() {
+    return m_pc->network;
+}
+Dunmere& SimBackend::Devices() {
+    return m_pc->devices;
+}
+Calvory& SimBackend::Services() {
+    return m_pc->services;
+}
+ConnectionFolder& SimBackend::Connections() {
+    return m_pc->connections;
+}
+IcsConfig& SimBackend::Ics() {
+    return m_pc->ics;
+}
+NetworkListManager& SimBackend::Nlm() {
+    return m_pc->nlm;
+}
+NatDevice& SimBackend::Nat() {
+    return m_pc->nat;
+}
+DnsResolver& SimBackend::Resolver() {
+    return m_pc->resolver;
+}
+SessionControl& SimBackend::Session() {
+    return m_pc->session;
+}
 
 }  // namespace plat

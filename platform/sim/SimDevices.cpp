@@ -22,7 +22,8 @@ bool SimDevices::Find(const std::string& id, SimDevice* out) const {
     std::lock_guard<std::mutex> g(m_lock);
     for (const auto& d : m_devices) {
         if (d.id == id) {
-            if (out != nullptr) *out = d;
+            if (out != nullptr)
+                *out = d;
             return true;
         }
     }
@@ -36,9 +37,11 @@ std::vector<std::string> SimDevices::Calls(const std::string& function) const {
 }
 
 SimDevice* SimDevices::Get(const char* id) {
-    if (id == nullptr) return nullptr;
+    if (id == nullptr)
+        return nullptr;
     for (auto& d : m_devices)
-        if (d.id == id) return &d;
+        if (d.id == id)
+            return &d;
     return nullptr;
 }
 
@@ -47,7 +50,8 @@ void SimDevices::Record(const std::string& function, const char* id) {
 }
 
 DWORD SimDevices::CopyText(const std::string& text, char* buffer, DWORD* size) {
-    if (size == nullptr) return kErrorInvalidParameter;
+    if (size == nullptr)
+        return kErrorInvalidParameter;
     if (buffer == nullptr || *size < text.size() + 1) {
         *size = static_cast<DWORD>(text.size() + 1);
         return kErrorInsufficientBuffer;
@@ -59,13 +63,16 @@ DWORD SimDevices::CopyText(const std::string& text, char* buffer, DWORD* size) {
 
 DWORD SimDevices::EnumDevice(char* buffer, DWORD* size, const GUID* classGuid) {
     if (auto f = m_faults.Take("EnumDevice")) {
-        if (*f == kErrorInsufficientBuffer && size != nullptr) *size += 1024;
+        if (*f == kErrorInsufficientBuffer && size != nullptr)
+            *size += 1024;
         return static_cast<DWORD>(*f);
     }
-    if (size == nullptr || classGuid == nullptr) return kErrorInvalidParameter;
+    if (size == nullptr || classGuid == nullptr)
+        return kErrorInvalidParameter;
     std::lock_guard<std::mutex> g(m_lock);
     if (*classGuid != kNetClassGuid) {
-        if (buffer != nullptr && *size > 0) buffer[0] = 0;
+        if (buffer != nullptr && *size > 0)
+            buffer[0] = 0;
         return 0;
     }
     std::string all;
@@ -90,7 +97,8 @@ int SimDevices::IsWirelessAdapterById(const char* id) {
 }
 
 int SimDevices::IsDeviceEnable(const char* id) {
-    if (auto f = m_faults.Take("IsDeviceEnable")) return static_cast<int>(*f);
+    if (auto f = m_faults.Take("IsDeviceEnable"))
+        return static_cast<int>(*f);
     std::lock_guard<std::mutex> g(m_lock);
     const SimDevice* d = Get(id);
     return d != nullptr && d->enabled ? 1 : 0;
@@ -99,48 +107,61 @@ int SimDevices::IsDeviceEnable(const char* id) {
 int SimDevices::EnableDevice(const char* id, int* needRestart) {
     std::lock_guard<std::mutex> g(m_lock);
     Record("EnableDevice", id);
-    if (auto f = m_faults.Take("EnableDevice")) return static_cast<int>(*f);
+    if (auto f = m_faults.Take("EnableDevice"))
+        return static_cast<int>(*f);
     SimDevice* d = Get(id);
-    if (d == nullptr || !d->canChange) return 0;
+    if (d == nullptr || !d->canChange)
+        return 0;
     d->enabled = true;
-    if (needRestart != nullptr) *needRestart = d->needRestart ? 1 : 0;
+    if (needRestart != nullptr)
+        *needRestart = d->needRestart ? 1 : 0;
     return 1;
 }
 
 int SimDevices::DisableDevice(const char* id, int* needRestart) {
     std::lock_guard<std::mutex> g(m_lock);
     Record("DisableDevice", id);
-    if (auto f = m_faults.Take("DisableDevice")) return static_cast<int>(*f);
+    if (auto f = m_faults.Take("DisableDevice"))
+        return static_cast<int>(*f);
     SimDevice* d = Get(id);
-    if (d == nullptr || !d->canChange) return 0;
+    if (d == nullptr || !d->canChange)
+        return 0;
     d->enabled = false;
-    if (needRestart != nullptr) *needRestart = d->needRestart ? 1 : 0;
+    if (needRestart != nullptr)
+        *needRestart = d->needRestart ? 1 : 0;
     return 1;
 }
 
 int SimDevices::RemoveDevice(const char* id, int* needRestart) {
     std::lock_guard<std::mutex> g(m_lock);
     Record("RemoveDevice", id);
-    if (auto f = m_faults.Take("RemoveDevice")) return static_cast<int>(*f);
+    if (auto f = m_faults.Take("RemoveDevice"))
+        return static_cast<int>(*f);
     auto it = std::find_if(m_devices.begin(), m_devices.end(),
                            [&](const SimDevice& d) { return id != nullptr && d.id == id; });
-    if (it == m_devices.end()) return 0;
-    if (needRestart != nullptr) *needRestart = it->needRestart ? 1 : 0;
+    if (it == m_devices.end())
+        return 0;
+    if (needRestart != nullptr)
+        *needRestart = it->needRestart ? 1 : 0;
     m_devices.erase(it);
     return 1;
 }
 
 int SimDevices::ReScanDeviceList() {
-    if (auto f = m_faults.Take("ReScanDeviceList")) return static_cast<int>(*f);
+    if (auto f = m_faults.Take("ReScanDeviceList"))
+        return static_cast<int>(*f);
     return 1;
 }
 
 DWORD SimDevices::GetAdapterDeviceInstanceId(const GUID* iface, char* buffer, DWORD* size) {
-    if (auto f = m_faults.Take("GetAdapterDeviceInstanceId")) return static_cast<DWORD>(*f);
-    if (iface == nullptr) return kErrorInvalidParameter;
+    if (auto f = m_faults.Take("GetAdapterDeviceInstanceId"))
+        return static_cast<DWORD>(*f);
+    if (iface == nullptr)
+        return kErrorInvalidParameter;
     std::lock_guard<std::mutex> g(m_lock);
     for (const auto& d : m_devices)
-        if (d.interfaceGuid == *iface && *iface != GUID_NULL_) return CopyText(d.id, buffer, size);
+        if (d.interfaceGuid == *iface && *iface != GUID_NULL_)
+            return CopyText(d.id, buffer, size);
     return kErrorFileNotFound;
 }
 
@@ -165,7 +186,8 @@ DWORD SimDevices::GetDriverManufactory(const char* id, char* buffer, DWORD* size
 DWORD SimDevices::GetDriverDate(const char* id, FILETIME* date) {
     std::lock_guard<std::mutex> g(m_lock);
     const SimDevice* d = Get(id);
-    if (d == nullptr || date == nullptr) return kErrorFileNotFound;
+    if (d == nullptr || date == nullptr)
+        return kErrorFileNotFound;
     *date = d->driverDate;
     return 0;
 }
@@ -186,9 +208,12 @@ DWORD SimDevices::GetDriverVersion(const char* id, unsigned* a, unsigned* b, uns
 void SimDevices::GetDeviceProblemCode(const char* id, DWORD* problem, DWORD* status) {
     std::lock_guard<std::mutex> g(m_lock);
     const SimDevice* d = Get(id);
-    if (d == nullptr) return;
-    if (problem != nullptr) *problem = d->problem;
-    if (status != nullptr) *status = d->status;
+    if (d == nullptr)
+        return;
+    if (problem != nullptr)
+        *problem = d->problem;
+    if (status != nullptr)
+        *status = d->status;
 }
 
 }  // namespace plat

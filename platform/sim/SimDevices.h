@@ -18,9 +18,9 @@ struct SimDevice {
     std::string id;
     bool wireless = false;
     bool enabled = true;
-    bool needRestart = false;   // reported by enable/disable
-    bool canChange = true;      // enable/disable succeed
-    GUID interfaceGuid{};       // adapter GUID, GUID_NULL for none
+    bool needRestart = false;  // reported by enable/disable
+    bool canChange = true;     // enable/disable succeed
+    GUID interfaceGuid{};      // adapter GUID, GUID_NULL for none
     std::string friendlyName;
     std::string description;
     std::string manufacturer;

@@ -4,7 +4,8 @@ namespace plat {
 
 void SimFaults::FailNext(const std::string& function, std::int64_t value, int times) {
     std::lock_guard<std::mutex> g(m_lock);
-    for (int i = 0; i < times; ++i) m_next[function].push_back(value);
+    for (int i = 0; i < times; ++i)
+        m_next[function].push_back(value);
 }
 
 void SimFaults::FailAlways(const std::string& function, std::int64_t value) {
@@ -28,7 +29,8 @@ std::optional<std::int64_t> SimFaults::Take(const std::string& function) {
         return v;
     }
     auto a = m_always.find(function);
-    if (a != m_always.end()) return a->second;
+    if (a != m_always.end())
+        return a->second;
     return std::nullopt;
 }
 

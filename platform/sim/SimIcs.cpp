@@ -12,7 +12,8 @@ void SimIcs::SetInstalled(bool installed) {
 
 void SimIcs::AddConnection(const GUID& connection) {
     std::lock_guard<std::mutex> g(m_lock);
-    if (m_flags.count(connection) == 0) m_order.push_back(connection);
+    if (m_flags.count(connection) == 0)
+        m_order.push_back(connection);
     m_flags[connection];
 }
 
@@ -40,7 +41,8 @@ std::string SimIcs::WmiAddress(const std::string& settingId) const {
 }
 
 HRESULT SimIcs::CreateSharingManager() {
-    if (auto f = m_faults.Take("CoCreateInstance(HNetShare)")) return static_cast<HRESULT>(*f);
+    if (auto f = m_faults.Take("CoCreateInstance(HNetShare)"))
+        return static_cast<HRESULT>(*f);
     std::lock_guard<std::mutex> g(m_lock);
     m_manager = true;
     return kSOk;
@@ -52,16 +54,20 @@ void SimIcs::ReleaseSharingManager() {
 }
 
 HRESULT SimIcs::SharingInstalled(bool* installed) {
-    if (auto f = m_faults.Take("get_SharingInstalled")) return static_cast<HRESULT>(*f);
+    if (auto f = m_faults.Take("get_SharingInstalled"))
+        return static_cast<HRESULT>(*f);
     std::lock_guard<std::mutex> g(m_lock);
-    if (installed != nullptr) *installed = m_installed;
+    if (installed != nullptr)
+        *installed = m_installed;
     return kSOk;
 }
 
 HRESULT SimIcs::EveryConnection(std::vector<GUID>* out) {
-    if (auto f = m_faults.Take("get_EnumEveryConnection")) return static_cast<HRESULT>(*f);
+    if (auto f = m_faults.Take("get_EnumEveryConnection"))
+        return static_cast<HRESULT>(*f);
     std::lock_guard<std::mutex> g(m_lock);
-    if (out != nullptr) *out = m_order;
+    if (out != nullptr)
+        *out = m_order;
     return kSOk;
 }
 
@@ -71,33 +77,43 @@ bool SimIcs::HasConfiguration(const GUID& connection) {
 }
 
 HRESULT SimIcs::EnableSharing(const GUID& connection, int sharingType) {
-    if (auto f = m_faults.Take("EnableSharing")) return static_cast<HRESULT>(*f);
+    if (auto f = m_faults.Take("EnableSharing"))
+        return static_cast<HRESULT>(*f);
     std::lock_guard<std::mutex> g(m_lock);
     auto it = m_flags.find(connection);
-    if (it == m_flags.end()) return kEInvalidArg;
+    if (it == m_flags.end())
+        return kEInvalidArg;
     // Windows allows one public and one private connection at a time.
     for (auto& [guid, flags] : m_flags) {
-        if (sharingType == kIcsSharingTypePublic) flags.isPublic = false;
-        else flags.isPrivate = false;
+        if (sharingType == kIcsSharingTypePublic)
+            flags.isPublic = false;
+        else
+            flags.isPrivate = false;
     }
-    if (sharingType == kIcsSharingTypePublic) it->second.isPublic = true;
-    else it->second.isPrivate = true;
+    if (sharingType == kIcsSharingTypePublic)
+        it->second.isPublic = true;
+    else
+        it->second.isPrivate = true;
     return kSOk;
 }
 
 HRESULT SimIcs::DisableSharing(const GUID& connection) {
-    if (auto f = m_faults.Take("DisableSharing")) return static_cast<HRESULT>(*f);
+    if (auto f = m_faults.Take("DisableSharing"))
+        return static_cast<HRESULT>(*f);
     std::lock_guard<std::mutex> g(m_lock);
     auto it = m_flags.find(connection);
-    if (it == m_flags.end()) return kEInvalidArg;
+    if (it == m_flags.end())
+        return kEInvalidArg;
     it->second = Flags{};
     return kSOk;
 }
 
 HRESULT SimIcs::QueryHomeNet(std::vector<HomeNetConnection>* out) {
-    if (auto f = m_faults.Take("ExecQuery(HomeNet)")) return static_cast<HRESULT>(*f);
+    if (auto f = m_faults.Take("ExecQuery(HomeNet)"))
+        return static_cast<HRESULT>(*f);
     std::lock_guard<std::mutex> g(m_lock);
-    if (out == nullptr) return kEPointer;
+    if (out == nullptr)
+        return kEPointer;
     out->clear();
     for (const auto& guid : m_order) {
         HomeNetConnection c;
@@ -110,7 +126,8 @@ HRESULT SimIcs::QueryHomeNet(std::vector<HomeNetConnection>* out) {
 }
 
 HRESULT SimIcs::PutHomeNet(const HomeNetConnection& instance) {
-    if (auto f = m_faults.Take("PutInstance(HomeNet)")) return static_cast<HRESULT>(*f);
+    if (auto f = m_faults.Take("PutInstance(HomeNet)"))
+        return static_cast<HRESULT>(*f);
     const auto open = instance.connection.find('{');
     const auto close = instance.connection.find('}', open == std::string::npos ? 0 : open);
     GUID guid{};
@@ -119,7 +136,8 @@ HRESULT SimIcs::PutHomeNet(const HomeNetConnection& instance) {
         return kEInvalidArg;
     std::lock_guard<std::mutex> g(m_lock);
     auto it = m_flags.find(guid);
-    if (it == m_flags.end()) return kEInvalidArg;
+    if (it == m_flags.end())
+        return kEInvalidArg;
     it->second.isPublic = instance.isIcsPublic;
     it->second.isPrivate = instance.isIcsPrivate;
     return kSOk;
@@ -127,19 +145,22 @@ HRESULT SimIcs::PutHomeNet(const HomeNetConnection& instance) {
 
 HRESULT SimIcs::EnableStatic(const std::string& settingId, const std::string& ip,
                              const std::string&) {
-    if (auto f = m_faults.Take("EnableStatic")) return static_cast<HRESULT>(*f);
+    if (auto f = m_faults.Take("EnableStatic"))
+        return static_cast<HRESULT>(*f);
     std::lock_guard<std::mutex> g(m_lock);
     m_wmiAddress[settingId] = ip;
     return kSOk;
 }
 
 HRESULT SimIcs::SetGateways(const std::string&, const std::string&) {
-    if (auto f = m_faults.Take("SetGateways")) return static_cast<HRESULT>(*f);
+    if (auto f = m_faults.Take("SetGateways"))
+        return static_cast<HRESULT>(*f);
     return kSOk;
 }
 
 HRESULT SimIcs::EnableDhcp(const std::string& settingId) {
-    if (auto f = m_faults.Take("EnableDHCP")) return static_cast<HRESULT>(*f);
+    if (auto f = m_faults.Take("EnableDHCP"))
+        return static_cast<HRESULT>(*f);
     std::lock_guard<std::mutex> g(m_lock);
     m_wmiAddress[settingId] = "";
     return kSOk;

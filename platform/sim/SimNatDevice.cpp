@@ -12,8 +12,10 @@ namespace {
 std::string DeviceKey(const std::string& name) {
     std::string n = name;
     const auto slash = n.find_last_of('\\');
-    if (slash != std::string::npos) n = n.substr(slash + 1);
-    for (auto& c : n) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+    if (slash != std::string::npos)
+        n = n.substr(slash + 1);
+    for (auto& c : n)
+        c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
     return n;
 }
 }  // namespace
@@ -66,8 +68,10 @@ void SimNatDevice::Close(HANDLE device) {
 
 BOOL SimNatDevice::Control(HANDLE device, DWORD code, const void* in, DWORD inSize, void* out,
                            DWORD outSize, DWORD* returned) {
-    if (returned != nullptr) *returned = 0;
-    if (auto f = m_faults.Take("DeviceIoControl")) return static_cast<BOOL>(*f);
+    if (returned != nullptr)
+        *returned = 0;
+    if (auto f = m_faults.Take("DeviceIoControl"))
+        return static_cast<BOOL>(*f);
     Handler handler;
     SimNatRequest request;
     {
@@ -84,12 +88,15 @@ BOOL SimNatDevice::Control(HANDLE device, DWORD code, const void* in, DWORD inSi
         m_requests.push_back(request);
         handler = m_handler;
     }
-    if (!handler) return FALSE_;
+    if (!handler)
+        return FALSE_;
     std::vector<BYTE> output;
     const BOOL ok = handler(request, &output);
     const std::size_t n = output.size() < outSize ? output.size() : outSize;
-    if (out != nullptr && n > 0) std::memcpy(out, output.data(), n);
-    if (returned != nullptr) *returned = static_cast<DWORD>(n);
+    if (out != nullptr && n > 0)
+        std::memcpy(out, output.data(), n);
+    if (returned != nullptr)
+        *returned = static_cast<DWORD>(n);
     return ok;
 }
 

@@ -35,8 +35,8 @@ public:
 
     HANDLE Open(const std::string& deviceName) override;
     void Close(HANDLE device) override;
-    BOOL Control(HANDLE device, DWORD code, const void* in, DWORD inSize, void* out,
-                 DWORD outSize, DWORD* returned) override;
+    BOOL Control(HANDLE device, DWORD code, const void* in, DWORD inSize, void* out, DWORD outSize,
+                 DWORD* returned) override;
 
 private:
     SimFaults& m_faults;

@@ -12,12 +12,14 @@ DWORD SimNetwork::AddAdapter(const AdapterInfo& adapter) {
         if (a.guid == adapter.guid) {
             const DWORD index = a.ifIndex;
             a = adapter;
-            if (a.ifIndex == 0) a.ifIndex = index;
+            if (a.ifIndex == 0)
+                a.ifIndex = index;
             return a.ifIndex;
         }
     }
     AdapterInfo a = adapter;
-    if (a.ifIndex == 0) a.ifIndex = m_nextIndex++;
+    if (a.ifIndex == 0)
+        a.ifIndex = m_nextIndex++;
     m_adapters.push_back(a);
     return a.ifIndex;
 }
@@ -33,7 +35,8 @@ bool SimNetwork::FindAdapter(const GUID& guid, AdapterInfo* out) const {
     std::lock_guard<std::mutex> g(m_lock);
     for (const auto& a : m_adapters) {
         if (a.guid == guid) {
-            if (out != nullptr) *out = a;
+            if (out != nullptr)
+                *out = a;
             return true;
         }
     }
@@ -52,8 +55,10 @@ void SimNetwork::AddNeighbour(const NeighbourRow& row) {
 
 void SimNetwork::SetPingable(std::uint32_t ip, bool answers) {
     std::lock_guard<std::mutex> g(m_lock);
-    if (answers) m_pingable.insert(ip);
-    else m_pingable.erase(ip);
+    if (answers)
+        m_pingable.insert(ip);
+    else
+        m_pingable.erase(ip);
 }
 
 void SimNetwork::SetReverseName(std::uint32_t ip, const std::string& name) {
@@ -72,28 +77,36 @@ void SimNetwork::SetCounters(DWORD ifIndex, std::uint64_t in, std::uint64_t out)
 }
 
 DWORD SimNetwork::Adapters(std::vector<AdapterInfo>* out) {
-    if (auto f = m_faults.Take("GetAdaptersAddresses")) return static_cast<DWORD>(*f);
+    if (auto f = m_faults.Take("GetAdaptersAddresses"))
+        return static_cast<DWORD>(*f);
     std::lock_guard<std::mutex> g(m_lock);
-    if (out != nullptr) *out = m_adapters;
+    if (out != nullptr)
+        *out = m_adapters;
     return 0;
 }
 
 DWORD SimNetwork::BestInterface(std::uint32_t, DWORD* ifIndex) {
-    if (auto f = m_faults.Take("GetBestInterface")) return static_cast<DWORD>(*f);
+    if (auto f = m_faults.Take("GetBestInterface"))
+        return static_cast<DWORD>(*f);
     std::lock_guard<std::mutex> g(m_lock);
-    if (m_best == 0) return 1168;  // ERROR_NOT_FOUND
-    if (ifIndex != nullptr) *ifIndex = m_best;
+    if (m_best == 0)
+        return 1168;  // ERROR_NOT_FOUND
+    if (ifIndex != nullptr)
+        *ifIndex = m_best;
     return 0;
 }
 
 DWORD SimNetwork::InterfaceCounters(DWORD ifIndex, std::uint64_t* inOctets,
                                     std::uint64_t* outOctets) {
-    if (auto f = m_faults.Take("GetIfEntry")) return static_cast<DWORD>(*f);
+    if (auto f = m_faults.Take("GetIfEntry"))
+        return static_cast<DWORD>(*f);
     std::lock_guard<std::mutex> g(m_lock);
     for (const auto& a : m_adapters) {
         if (a.ifIndex == ifIndex) {
-            if (inOctets != nullptr) *inOctets = a.inOctets;
-            if (outOctets != nullptr) *outOctets = a.outOctets;
+            if (inOctets != nullptr)
+                *inOctets = a.inOctets;
+            if (outOctets != nullptr)
+                *outOctets = a.outOctets;
             return 0;
         }
     }
@@ -102,15 +115,18 @@ DWORD SimNetwork::InterfaceCounters(DWORD ifIndex, std::uint64_t* inOctets,
 
 DWORD SimNetwork::SetStaticAddress(const GUID& adapter, const char* ip, const char* mask,
                                    const char* gateway) {
-    if (auto f = m_faults.Take("SetStaticAddress")) return static_cast<DWORD>(*f);
+    if (auto f = m_faults.Take("SetStaticAddress"))
+        return static_cast<DWORD>(*f);
     std::lock_guard<std::mutex> g(m_lock);
     for (auto& a : m_adapters) {
-        if (a.guid != adapter) continue;
+        if (a.guid != adapter)
+            continue;
         a.ipv4.clear();
         a.gateway.clear();
         if (ip != nullptr) {
             a.ipv4.push_back({ip, mask != nullptr ? mask : "255.255.255.0"});
-            if (gateway != nullptr) a.gateway = gateway;
+            if (gateway != nullptr)
+                a.gateway = gateway;
         }
         return 0;
     }
@@ -118,7 +134,8 @@ DWORD SimNetwork::SetStaticAddress(const GUID& adapter, const char* ip, const ch
 }
 
 DWORD SimNetwork::SetDnsServers(const GUID& adapter, const std::vector<std::string>& servers) {
-    if (auto f = m_faults.Take("SetDnsServers")) return static_cast<DWORD>(*f);
+    if (auto f = m_faults.Take("SetDnsServers"))
+        return static_cast<DWORD>(*f);
     std::lock_guard<std::mutex> g(m_lock);
     for (auto& a : m_adapters) {
         if (a.guid == adapter) {
@@ -130,29 +147,33 @@ DWORD SimNetwork::SetDnsServers(const GUID& adapter, const std::vector<std::stri
 }
 
 DWORD SimNetwork::Neighbours(std::vector<NeighbourRow>* out) {
-    if (auto f = m_faults.Take("GetIpNetTable")) return static_cast<DWORD>(*f);
+    if (auto f = m_faults.Take("GetIpNetTable"))
+        return static_cast<DWORD>(*f);
     std::lock_guard<std::mutex> g(m_lock);
     if (out != nullptr) {
         *out = m_neighbours;
-        std::stable_sort(out->begin(), out->end(), [](const NeighbourRow& a, const NeighbourRow& b) {
-            return a.ip < b.ip;
-        });
+        std::stable_sort(out->begin(), out->end(),
+                         [](const NeighbourRow& a, const NeighbourRow& b) { return a.ip < b.ip; });
     }
     return 0;
 }
 
 bool SimNetwork::Ping(std::uint32_t ip, DWORD) {
-    if (auto f = m_faults.Take("IcmpSendEcho2")) return *f != 0;
+    if (auto f = m_faults.Take("IcmpSendEcho2"))
+        return *f != 0;
     std::lock_guard<std::mutex> g(m_lock);
     return m_pingable.count(ip) != 0;
 }
 
 bool SimNetwork::ReverseLookup(std::uint32_t ip, std::string* name) {
-    if (m_faults.Take("getnameinfo")) return false;
+    if (m_faults.Take("getnameinfo"))
+        return false;
     std::lock_guard<std::mutex> g(m_lock);
     auto it = m_names.find(ip);
-    if (it == m_names.end()) return false;
-    if (name != nullptr) *name = it->second;
+    if (it == m_names.end())
+        return false;
+    if (name != nullptr)
+        *name = it->second;
     return true;
 }
 

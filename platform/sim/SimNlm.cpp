@@ -7,7 +7,9 @@
 
 namespace plat {
 
-SimNlm::~SimNlm() { Unadvise(); }
+SimNlm::~SimNlm() {
+    Unadvise();
+}
 
 void SimNlm::SetConnection(const NlmConnection& connection) {
     std::lock_guard<std::mutex> g(m_lock);
@@ -22,11 +24,10 @@ void SimNlm::SetConnection(const NlmConnection& connection) {
 
 void SimNlm::RemoveConnection(const GUID& connectionId) {
     std::lock_guard<std::mutex> g(m_lock);
-    m_connections.erase(std::remove_if(m_connections.begin(), m_connections.end(),
-                                       [&](const NlmConnection& c) {
-                                           return c.connectionId == connectionId;
-                                       }),
-                        m_connections.end());
+    m_connections.erase(
+        std::remove_if(m_connections.begin(), m_connections.end(),
+                       [&](const NlmConnection& c) { return c.connectionId == connectionId; }),
+        m_connections.end());
 }
 
 void SimNlm::RaiseConnectivityChanged(const GUID& connectionId, DWORD connectivity) {
@@ -37,7 +38,8 @@ void SimNlm::RaiseConnectivityChanged(const GUID& connectionId, DWORD connectivi
             std::lock_guard<std::mutex> g(m_lock);
             handler = m_handler;
         }
-        if (handler) handler(connectionId, connectivity);
+        if (handler)
+            handler(connectionId, connectivity);
     });
     t.join();
 }
@@ -56,9 +58,11 @@ HRESULT SimNlm::Create() {
 void SimNlm::Release() {}
 
 HRESULT SimNlm::Connections(std::vector<NlmConnection>* out) {
-    if (auto f = m_faults.Take("GetNetworkConnections")) return static_cast<HRESULT>(*f);
+    if (auto f = m_faults.Take("GetNetworkConnections"))
+        return static_cast<HRESULT>(*f);
     std::lock_guard<std::mutex> g(m_lock);
-    if (out != nullptr) *out = m_connections;
+    if (out != nullptr)
+        *out = m_connections;
     return kSOk;
 }
 
@@ -66,7 +70,8 @@ HRESULT SimNlm::AdapterOf(const GUID& connectionId, GUID* adapterId) {
     std::lock_guard<std::mutex> g(m_lock);
     for (const auto& c : m_connections) {
         if (c.connectionId == connectionId) {
-            if (adapterId != nullptr) *adapterId = c.adapterId;
+            if (adapterId != nullptr)
+                *adapterId = c.adapterId;
             return kSOk;
         }
     }
@@ -74,7 +79,8 @@ HRESULT SimNlm::AdapterOf(const GUID& connectionId, GUID* adapterId) {
 }
 
 HRESULT SimNlm::Advise(ConnectivityHandler handler) {
-    if (auto f = m_faults.Take("Advise")) return static_cast<HRESULT>(*f);
+    if (auto f = m_faults.Take("Advise"))
+        return static_cast<HRESULT>(*f);
     std::lock_guard<std::mutex> g(m_lock);
     m_handler = std::move(handler);
     return kSOk;

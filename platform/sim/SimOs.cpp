@@ -10,15 +10,38 @@ void SimOs::SetWindows(SimWindows version) {
     bool productInfo = true;
     DWORD edition = 0x30;  // PRODUCT_PROFESSIONAL
     switch (version) {
-        case SimWindows::XpSp1: v = {5, 1, 1, 2600, 1}; productInfo = false; break;
-        case SimWindows::XpSp2: v = {5, 1, 2, 2600, 1}; productInfo = false; break;
-        case SimWindows::XpSp3: v = {5, 1, 3, 2600, 1}; productInfo = false; break;
-        case SimWindows::Vista: v = {6, 0, 2, 6002, 1}; break;
-        case SimWindows::Seven: v = {6, 1, 1, 7601, 1}; break;
-        case SimWindows::SevenStarter: v = {6, 1, 1, 7601, 1}; edition = 0x0B; break;
-        case SimWindows::Eight: v = {6, 2, 0, 9200, 1}; break;
-        case SimWindows::EightOne: v = {6, 3, 0, 9600, 1}; break;
-        case SimWindows::Server2008R2: v = {6, 1, 1, 7601, 3}; edition = 0x07; break;
+        case SimWindows::XpSp1:
+            v = {5, 1, 1, 2600, 1};
+            productInfo = false;
+            break;
+        case SimWindows::XpSp2:
+            v = {5, 1, 2, 2600, 1};
+            productInfo = false;
+            break;
+        case SimWindows::XpSp3:
+            v = {5, 1, 3, 2600, 1};
+            productInfo = false;
+            break;
+        case SimWindows::Vista:
+            v = {6, 0, 2, 6002, 1};
+            break;
+        case SimWindows::Seven:
+            v = {6, 1, 1, 7601, 1};
+            break;
+        case SimWindows::SevenStarter:
+            v = {6, 1, 1, 7601, 1};
+            edition = 0x0B;
+            break;
+        case SimWindows::Eight:
+            v = {6, 2, 0, 9200, 1};
+            break;
+        case SimWindows::EightOne:
+            v = {6, 3, 0, 9600, 1};
+            break;
+        case SimWindows::Server2008R2:
+            v = {6, 1, 1, 7601, 3};
+            edition = 0x07;
+            break;
     }
     SetVersion(v, productInfo, edition);
 }
@@ -57,8 +80,10 @@ OsVersion SimOs::Version() {
 
 bool SimOs::ProductInfo(DWORD* edition) {
     std::lock_guard<std::mutex> g(m_lock);
-    if (!m_hasProductInfo) return false;
-    if (edition != nullptr) *edition = m_edition;
+    if (!m_hasProductInfo)
+        return false;
+    if (edition != nullptr)
+        *edition = m_edition;
     return true;
 }
 
@@ -84,11 +109,14 @@ bool SimOs::AnsiToWide(const std::string& in, std::wstring* out) {
         std::lock_guard<std::mutex> g(m_lock);
         cp = m_codePage;
     }
-    if (m_faults.Take("MultiByteToWideChar")) return false;
+    if (m_faults.Take("MultiByteToWideChar"))
+        return false;
     if (cp == 1252) {
         std::wstring w;
-        for (unsigned char c : in) w.push_back(static_cast<wchar_t>(c));
-        if (out != nullptr) *out = w;
+        for (unsigned char c : in)
+            w.push_back(static_cast<wchar_t>(c));
+        if (out != nullptr)
+            *out = w;
         return true;
     }
     return TextCodec::Utf8ToWide(in, out);
@@ -100,14 +128,17 @@ bool SimOs::WideToAnsi(const std::wstring& in, std::string* out) {
         std::lock_guard<std::mutex> g(m_lock);
         cp = m_codePage;
     }
-    if (m_faults.Take("WideCharToMultiByte")) return false;
+    if (m_faults.Take("WideCharToMultiByte"))
+        return false;
     if (cp == 1252) {
         std::string s;
         for (wchar_t c : in) {
-            if (c < 0 || c > 0xFF) return false;
+            if (c < 0 || c > 0xFF)
+                return false;
             s.push_back(static_cast<char>(c));
         }
-        if (out != nullptr) *out = s;
+        if (out != nullptr)
+            *out = s;
         return true;
     }
     return TextCodec::WideToUtf8(in, out);

@@ -10,7 +10,17 @@ namespace plat {
 
 class SimFaults;
 
-enum class SimWindows { XpSp1, XpSp2, XpSp3, Vista, Seven, SevenStarter, Eight, EightOne, Server2008R2 };
+enum class SimWindows {
+    XpSp1,
+    XpSp2,
+    XpSp3,
+    Vista,
+    Seven,
+    SevenStarter,
+    Eight,
+    EightOne,
+    Server2008R2
+};
 
 class SimOs : public OsInfo {
 public:

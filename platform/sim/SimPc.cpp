@@ -26,6 +26,8 @@ SimPc& SimPc::Install() {
     return ref;
 }
 
-SimPc* SimPc::Current() { return g_current.load(); }
+SimPc* SimPc::Current() {
+    return g_current.load();
+}
 
 }  // namespace plat

@@ -29,7 +29,8 @@ ProcessResult SimProcesses::Run(const std::string& commandLine) {
         m_history.push_back(commandLine);
         if (!args.empty()) {
             auto it = m_programs.find(CommandLine::ProgramName(args[0]));
-            if (it != m_programs.end()) program = it->second;
+            if (it != m_programs.end())
+                program = it->second;
         }
     }
     if (auto fault = m_faults.Take("CreateProcess")) {

@@ -19,11 +19,14 @@ LONG SimResolver::QueryA(const std::string& name, std::vector<DnsRecord>* out) {
         std::lock_guard<std::mutex> g(m_lock);
         m_queries.push_back(name);
     }
-    if (auto f = m_faults.Take("DnsQuery_A")) return static_cast<LONG>(*f);
+    if (auto f = m_faults.Take("DnsQuery_A"))
+        return static_cast<LONG>(*f);
     std::lock_guard<std::mutex> g(m_lock);
     auto it = m_names.find(name);
-    if (it == m_names.end()) return 9003;  // DNS_ERROR_RCODE_NAME_ERROR
-    if (out != nullptr) *out = it->second;
+    if (it == m_names.end())
+        return 9003;  // DNS_ERROR_RCODE_NAME_ERROR
+    if (out != nullptr)
+        *out = it->second;
     return 0;
 }
 

@@ -8,7 +8,8 @@ namespace plat {
 
 std::string SimServices::Key(const char* name) {
     std::string k = name != nullptr ? name : "";
-    for (auto& c : k) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    for (auto& c : k)
+        c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
     return k;
 }
 
@@ -37,7 +38,8 @@ std::vector<std::string> SimServices::Log() const {
 int SimServices::GetServiceStatus(const char* name) {
     std::lock_guard<std::mutex> g(m_lock);
     m_log.push_back(std::string("GetServiceStatus(") + (name ? name : "") + ")");
-    if (auto f = m_faults.Take("GetServiceStatus")) return static_cast<int>(*f);
+    if (auto f = m_faults.Take("GetServiceStatus"))
+        return static_cast<int>(*f);
     auto it = m_services.find(Key(name));
     return it == m_services.end() ? 0 : it->second.state;
 }
@@ -45,23 +47,31 @@ int SimServices::GetServiceStatus(const char* name) {
 int SimServices::Start(const char* function, const char* name) {
     std::lock_guard<std::mutex> g(m_lock);
     m_log.push_back(std::string(function) + "(" + (name ? name : "") + ")");
-    if (auto f = m_faults.Take(function)) return static_cast<int>(*f);
+    if (auto f = m_faults.Take(function))
+        return static_cast<int>(*f);
     auto it = m_services.find(Key(name));
-    if (it == m_services.end() || !it->second.canStart || it->second.startType == 4) return 0;
+    if (it == m_services.end() || !it->second.canStart || it->second.startType == 4)
+        return 0;
     it->second.state = 4;
     return 1;
 }
 
-int SimServices::StartServiceByNameEx(const char* name) { return Start("StartServiceByNameEx", name); }
+int SimServices::StartServiceByNameEx(const char* name) {
+    return Start("StartServiceByNameEx", name);
+}
 
-int SimServices::StartServiceByName(const char* name) { return Start("StartServiceByName", name); }
+int SimServices::StartServiceByName(const char* name) {
+    return Start("StartServiceByName", name);
+}
 
 int SimServices::StopServiceByName(const char* name) {
     std::lock_guard<std::mutex> g(m_lock);
     m_log.push_back(std::string("StopServiceByName(") + (name ? name : "") + ")");
-    if (auto f = m_faults.Take("StopServiceByName")) return static_cast<int>(*f);
+    if (auto f = m_faults.Take("StopServiceByName"))
+        return static_cast<int>(*f);
     auto it = m_services.find(Key(name));
-    if (it == m_services.end() || !it->second.canStop) return 0;
+    if (it == m_services.end() || !it->second.canStop)
+        return 0;
     it->second.state = 1;
     return 1;
 }
@@ -70,9 +80,11 @@ int SimServices::ChangeServiceStartType(const char* name, int startType) {
     std::lock_guard<std::mutex> g(m_lock);
     m_log.push_back(std::string("ChangeServiceStartType(") + (name ? name : "") + "," +
                     std::to_string(startType) + ")");
-    if (auto f = m_faults.Take("ChangeServiceStartType")) return static_cast<int>(*f);
+    if (auto f = m_faults.Take("ChangeServiceStartType"))
+        return static_cast<int>(*f);
     auto it = m_services.find(Key(name));
-    if (it == m_services.end()) return 0;
+    if (it == m_services.end())
+        return 0;
     it->second.startType = startType;
     return 1;
 }

@@ -15,8 +15,8 @@ namespace plat {
 class SimFaults;
 
 struct SimService {
-    int state = 1;          // Windows service state; 0 = cannot be opened
-    int startType = 3;      // 2 automatic, 3 manual, 4 disabled
+    int state = 1;      // Windows service state; 0 = cannot be opened
+    int startType = 3;  // 2 automatic, 3 manual, 4 disabled
     bool canStart = true;
     bool canStop = true;
 };

@@ -18,13 +18,16 @@ bool SimSession::Awake() const {
 bool SimSession::HasFirewallRule(const std::wstring& name, std::wstring* path) const {
     std::lock_guard<std::mutex> g(m_lock);
     auto it = m_rules.find(name);
-    if (it == m_rules.end()) return false;
-    if (path != nullptr) *path = it->second;
+    if (it == m_rules.end())
+        return false;
+    if (path != nullptr)
+        *path = it->second;
     return true;
 }
 
 DWORD SimSession::Shutdown(bool) {
-    if (auto f = m_faults.Take("ExitWindowsEx")) return static_cast<DWORD>(*f);
+    if (auto f = m_faults.Take("ExitWindowsEx"))
+        return static_cast<DWORD>(*f);
     std::lock_guard<std::mutex> g(m_lock);
     ++m_shutdowns;
     return 0;
@@ -36,11 +39,12 @@ void SimSession::KeepAwake(bool on) {
 }
 
 DWORD SimSession::SetRunAtLogon(const std::string& name, const std::string& command, bool on) {
-    if (auto f = m_faults.Take("RegCreateKeyEx")) return static_cast<DWORD>(*f);
+    if (auto f = m_faults.Take("RegCreateKeyEx"))
+        return static_cast<DWORD>(*f);
     m_registry.CreateKey(RegRoot::LocalMachine, kRunKey);
     if (on)
-        return static_cast<DWORD>(
-            m_registry.SetValue(RegRoot::LocalMachine, kRunKey, name, RegistryStore::String(command)));
+        return static_cast<DWORD>(m_registry.SetValue(RegRoot::LocalMachine, kRunKey, name,
+                                                      RegistryStore::String(command)));
     return static_cast<DWORD>(m_registry.DeleteValue(RegRoot::LocalMachine, kRunKey, name));
 }
 
@@ -54,7 +58,8 @@ bool SimSession::AcquireInstanceLock(const std::string& name) {
 }
 
 HRESULT SimSession::AddFirewallException(const std::wstring& name, const std::wstring& path) {
-    if (auto f = m_faults.Take("INetFwPolicy2")) return static_cast<HRESULT>(*f);
+    if (auto f = m_faults.Take("INetFwPolicy2"))
+        return static_cast<HRESULT>(*f);
     std::lock_guard<std::mutex> g(m_lock);
     m_rules[name] = path;
     return kSOk;

@@ -17,7 +17,8 @@ class RegistryStore;
 
 class SimSession : public SessionControl {
 public:
-    SimSession(SimFaults& faults, RegistryStore& registry) : m_faults(faults), m_registry(registry) {}
+    SimSession(SimFaults& faults, RegistryStore& registry)
+        : m_faults(faults), m_registry(registry) {}
 
     int Shutdowns() const;
     bool Awake() const;

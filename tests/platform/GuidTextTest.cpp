@@ -18,9 +18,10 @@ TEST(GuidText, RegistryFormRoundTripsAndParsesEitherCase) {
 
 TEST(GuidText, RefusesMalformedText) {
     GUID g{};
-    for (const char* bad : {"", "{}", "{4D36E972-E325-11CE-BFC1-08002BE1031}",
-                            "{4D36E972-E325-11CE-BFC1-08002BE1031G}", "{4D36E972E32511CEBFC108002BE10318}",
-                            "4D36E972-E325-11CE-BFC1-08002BE10318}"})
+    for (const char* bad :
+         {"", "{}", "{4D36E972-E325-11CE-BFC1-08002BE1031}",
+          "{4D36E972-E325-11CE-BFC1-08002BE1031G}", "{4D36E972E32511CEBFC108002BE10318}",
+          "4D36E972-E325-11CE-BFC1-08002BE10318}"})
         EXPECT_FALSE(GuidText::Parse(std::string(bad), &g)) << bad;
     EXPECT_FALSE(GuidText::Parse(std::wstring(L"{4D36E972-E325-11CE-BFC1-08002BE1031\u00e9}"), &g));
 }

@@ -11,7 +11,8 @@ int Get(const std::string& file, const char* key, std::string* value, plat::DWOR
     std::string buf(size, '\0');
     plat::DWORD n = size;
     const int rc = plat::GetCipherStrVal(file.c_str(), key, "Zentavo", buf.data(), &n);
-    if (rc == 0) *value = buf.c_str();
+    if (rc == 0)
+        *value = buf.c_str();
     return rc;
 }
 }  // namespace

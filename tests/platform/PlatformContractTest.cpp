@@ -13,7 +13,9 @@
 
 namespace {
 
-int AddOne(int x) { return x + 1; }
+int AddOne(int x) {
+    return x + 1;
+}
 
 struct SimSide {
     static void Install(const TempDir&) {
@@ -67,7 +69,9 @@ TYPED_TEST(PlatformContract, RegistryKeepsTypedValuesUnderCaseInsensitiveKeys) {
     const std::string key = "SOFTWARE\\Microsoft\\WZCSVC\\Parameters\\Interfaces\\{X}";
     plat::RegValue v;
     EXPECT_EQ(reg.QueryValue(plat::RegRoot::LocalMachine, key, "ControlFlags", &v), 2);
-    EXPECT_EQ(reg.SetValue(plat::RegRoot::LocalMachine, key, "ControlFlags", plat::RegistryStore::Dword(1)), 2);
+    EXPECT_EQ(reg.SetValue(plat::RegRoot::LocalMachine, key, "ControlFlags",
+                           plat::RegistryStore::Dword(1)),
+              2);
     ASSERT_EQ(reg.CreateKey(plat::RegRoot::LocalMachine, key), 0);
     ASSERT_EQ(reg.SetValue(plat::RegRoot::LocalMachine, key, "ControlFlags",
                            plat::RegistryStore::Dword(0x8001)),
@@ -126,7 +130,8 @@ TEST(LinuxBackend, AnswersTheVersionTestAsTheNewestGenerationAndPersistsTheRegis
     }
     plat::LinuxBackend again(dir.File("registry"));
     plat::RegValue v;
-    ASSERT_EQ(again.Reg().QueryValue(plat::RegRoot::CurrentUser, "Software\\Lumari", "Name", &v), 0);
+    ASSERT_EQ(again.Reg().QueryValue(plat::RegRoot::CurrentUser, "Software\\Lumari", "Name", &v),
+              0);
     EXPECT_EQ(std::string(v.data.begin(), v.data.end() - 1), "hotspot");
 }
 

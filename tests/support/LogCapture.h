@@ -19,8 +19,8 @@ public:
               int line, const google::LogMessageTime& time, const char* message,
               std::size_t messageLen) override;
 
-    std::vector<std::string> Lines() const;      // "I message"
-    std::vector<std::string> Messages() const;   // messages only
+    std::vector<std::string> Lines() const;     // "I message"
+    std::vector<std::string> Messages() const;  // messages only
     bool Has(const std::string& severityAndMessage) const;
     bool HasMessage(const std::string& message) const;
     // Index of the first line equal to `severityAndMessage` at or after `from`, or -1.

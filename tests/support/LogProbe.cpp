@@ -19,14 +19,22 @@ int main(int argc, char** argv) {
     plat::SimPc& pc = plat::SimPc::Install();
     pc.os.SetModuleFileName(std::string(argv[1]) + "/Zentavo");
     const std::string windows = argc > 3 ? argv[3] : "7";
-    if (windows == "xp2") pc.os.SetWindows(plat::SimWindows::XpSp2);
-    else if (windows == "xp3") pc.os.SetWindows(plat::SimWindows::XpSp3);
-    else if (windows == "vista") pc.os.SetWindows(plat::SimWindows::Vista);
-    else if (windows == "7starter") pc.os.SetWindows(plat::SimWindows::SevenStarter);
-    else if (windows == "8") pc.os.SetWindows(plat::SimWindows::Eight);
-    else if (windows == "8.1") pc.os.SetWindows(plat::SimWindows::EightOne);
-    else if (windows == "server") pc.os.SetWindows(plat::SimWindows::Server2008R2);
-    else pc.os.SetWindows(plat::SimWindows::Seven);
+    if (windows == "xp2")
+        pc.os.SetWindows(plat::SimWindows::XpSp2);
+    else if (windows == "xp3")
+        pc.os.SetWindows(plat::SimWindows::XpSp3);
+    else if (windows == "vista")
+        pc.os.SetWindows(plat::SimWindows::Vista);
+    else if (windows == "7starter")
+        pc.os.SetWindows(plat::SimWindows::SevenStarter);
+    else if (windows == "8")
+        pc.os.SetWindows(plat::SimWindows::Eight);
+    else if (windows == "8.1")
+        pc.os.SetWindows(plat::SimWindows::EightOne);
+    else if (windows == "server")
+        pc.os.SetWindows(plat::SimWindows::Server2008R2);
+    else
+        pc.os.SetWindows(plat::SimWindows::Seven);
 
     plat::DebugOutput::Instance().StartCapture();
     InitLog();
@@ -34,6 +42,7 @@ int main(int argc, char** argv) {
     LOG(WARNING) << "probe warning " << argv[2];
     LOG(ERROR) << "probe error " << argv[2];
     InitLog();
-    for (const auto& line : plat::DebugOutput::Instance().Captured()) std::printf("%s\n", line.c_str());
+    for (const auto& line : plat::DebugOutput::Instance().Captured())
+        std::printf("%s\n", line.c_str());
     return 0;
 }

@@ -9,7 +9,8 @@
 
 TempDir::TempDir() {
     std::string templ = (std::filesystem::temp_directory_path() / "lumari-test-XXXXXX").string();
-    if (mkdtemp(templ.data()) == nullptr) throw std::runtime_error("mkdtemp failed");
+    if (mkdtemp(templ.data()) == nullptr)
+        throw std::runtime_error("mkdtemp failed");
     m_path = templ;
 }
 

@@ -8,6 +8,7 @@ int main(int argc, char** argv) {
     google::InitGoogleLogging(argv[0]);
     FLAGS_logtostderr = false;
     FLAGS_stderrthreshold = google::GLOG_FATAL;
-    for (int s = google::GLOG_INFO; s < google::NUM_SEVERITIES; ++s) google::SetLogDestination(s, "");
+    for (int s = google::GLOG_INFO; s < google::NUM_SEVERITIES; ++s)
+        google::SetLogDestination(s, "");
     return RUN_ALL_TESTS();
 }

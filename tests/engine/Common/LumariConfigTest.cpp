@@ -60,8 +60,8 @@ TEST_F(LumariConfigTest, DamagedOrOversizedValuesLeaveTheSettingAsItWas) {
     EXPECT_EQ(c->GetIp(), "192.168.23.1");
     EXPECT_EQ(c->GetDns(), "8.8.8.8");
 
-    for (const std::string& bytes : {std::string(), std::string("\xff\xfe\x00garbage", 10),
-                                    text.substr(0, text.size() / 2)}) {
+    for (const std::string& bytes :
+         {std::string(), std::string("\xff\xfe\x00garbage", 10), text.substr(0, text.size() / 2)}) {
         plat::Platform::ResetAll();
         Dir().Write("Lumari.cfg", bytes);
         CLumariConfig* d = CLumariConfig::GetInstance();

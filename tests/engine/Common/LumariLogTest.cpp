@@ -15,19 +15,22 @@
 namespace {
 
 // Runs the log probe with the given program directory; returns what it printed.
-std::string RunProbe(const std::string& dir, const std::string& tag, const std::string& windows = "7") {
+std::string RunProbe(const std::string& dir, const std::string& tag,
+                     const std::string& windows = "7") {
     const std::string cmd = std::string(LUMARI_LOG_PROBE) + " " + dir + " " + tag + " " + windows;
     std::unique_ptr<FILE, int (*)(FILE*)> pipe(popen(cmd.c_str(), "r"), pclose);
     std::string out;
     char buf[512];
-    while (pipe && fgets(buf, sizeof buf, pipe.get()) != nullptr) out += buf;
+    while (pipe && fgets(buf, sizeof buf, pipe.get()) != nullptr)
+        out += buf;
     return out;
 }
 
 std::vector<std::string> Lines(const std::string& text) {
     std::vector<std::string> lines;
     std::istringstream is(text);
-    for (std::string l; std::getline(is, l);) lines.push_back(l);
+    for (std::string l; std::getline(is, l);)
+        lines.push_back(l);
     return lines;
 }
 
@@ -56,14 +59,16 @@ TEST(InitLog, TwoRunsAppendToTheOneFileWithEverySeverityAndTheGlogPrefix) {
 
     const auto lines = Lines(dir.Read("Log/lumari.log"));
     std::vector<std::string> messages;
-    for (const auto& l : lines) messages.push_back(Message(l));
+    for (const auto& l : lines)
+        messages.push_back(Message(l));
     const std::vector<std::string> expected = {
-        "Windows 7",   "probe one", "probe warning one", "probe error one",
-        "Windows 7",   "probe two", "probe warning two", "probe error two"};
+        "Windows 7", "probe one", "probe warning one", "probe error one",
+        "Windows 7", "probe two", "probe warning two", "probe error two"};
     EXPECT_EQ(messages, expected);
     // Severity letter, date, time, thread, source file and line.
     const std::regex prefix(R"(^[IWE]\d{8} \d{2}:\d{2}:\d{2}\.\d{6} +\d+ [A-Za-z]+\.cpp:\d+\] .*)");
-    for (const auto& l : lines) EXPECT_TRUE(std::regex_match(l, prefix)) << l;
+    for (const auto& l : lines)
+        EXPECT_TRUE(std::regex_match(l, prefix)) << l;
     EXPECT_EQ(lines[2][0], 'W');
     EXPECT_EQ(lines[3][0], 'E');
 }
@@ -90,7 +95,8 @@ TEST(LogFileSink, StaysBelowItsLimitKeepingTheNewestLines) {
     const std::string path = dir.File("lumari.log");
     {
         CLogFileSink sink(path, 4096);
-        for (int i = 0; i < 1000; ++i) sink.WriteLine("line " + std::to_string(i));
+        for (int i = 0; i < 1000; ++i)
+            sink.WriteLine("line " + std::to_string(i));
     }
     const std::string text = dir.Read("lumari.log");
     EXPECT_LE(text.size(), 4096u);

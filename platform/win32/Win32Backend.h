@@ -1,0 +1,55 @@
+// The Windows backend: the real Windows calls.
+#pragma once
+
+#include "../Backend.h"
+#include "Win32Connections.h"
+#include "Win32Devices.h"
+#include "Win32Ics.h"
+#include "Win32ModuleLoader.h"
+#include "Win32NatDevice.h"
+#include "Win32Network.h"
+#include "Win32Nlm.h"
+#include "Win32Os.h"
+#include "Win32ProcessLauncher.h"
+#include "Win32Registry.h"
+#include "Win32Resolver.h"
+#include "Win32Services.h"
+#include "Win32Session.h"
+
+namespace plat {
+
+class Win32Backend : public Backend {
+public:
+    Win32Backend();
+    const char* Name() const override { return "win32"; }
+    ModuleLoader& Modules() override { return m_modules; }
+    OsInfo& Os() override { return m_os; }
+    Registry& Reg() override { return m_registry; }
+    ProcessLauncher& Processes() override { return m_processes; }
+    IpHelper& Net() override { return m_network; }
+    Dunmere& Devices() override { return m_devices; }
+    Calvory& Services() override { return m_services; }
+    ConnectionFolder& Connections() override { return m_connections; }
+    IcsConfig& Ics() override { return m_ics; }
+    NetworkListManager& Nlm() override { return m_nlm; }
+    NatDevice& Nat() override { return m_nat; }
+    DnsResolver& Resolver() override { return m_resolver; }
+    SessionControl& Session() override { return m_session; }
+
+private:
+    Win32ModuleLoader m_modules;
+    Win32Os m_os;
+    Win32Registry m_registry;
+    Win32ProcessLauncher m_processes;
+    Win32Network m_network;
+    Win32Devices m_devices;
+    Win32Services m_services;
+    Win32Connections m_connections;
+    Win32Ics m_ics;
+    Win32Nlm m_nlm;
+    Win32NatDevice m_nat;
+    Win32Resolver m_resolver;
+    Win32Session m_session;
+};
+
+}  // namespace plat

@@ -1,0 +1,23 @@
+// The Network List Manager on Windows. Its COM client is not part of this build
+// yet: creation fails as on a system without it, and the engine runs without
+// re-sharing.
+#pragma once
+
+#include "../NetworkListManager.h"
+
+namespace plat {
+
+class Win32Nlm : public NetworkListManager {
+public:
+    HRESULT Create() override { return static_cast<HRESULT>(0x80040154u); }
+    void Release() override {}
+    HRESULT Connections(std::vector<NlmConnection>* out) override {
+        if (out != nullptr) out->clear();
+        return kEFail;
+    }
+    HRESULT AdapterOf(const GUID&, GUID*) override { return kEFail; }
+    HRESULT Advise(ConnectivityHandler) override { return kEFail; }
+    void Unadvise() override {}
+};
+
+}  // namespace plat

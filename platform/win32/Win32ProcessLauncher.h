@@ -1,0 +1,14 @@
+// Starting programs on Windows: CreateProcessA hidden, standard output and
+// error on one inherited pipe.
+#pragma once
+
+#include "../ProcessLauncher.h"
+
+namespace plat {
+
+class Win32ProcessLauncher : public ProcessLauncher {
+public:
+    ProcessResult Run(const std::string& commandLine) override;
+};
+
+}  // namespace plat

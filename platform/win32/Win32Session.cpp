@@ -1,0 +1,79 @@
+#include "Win32Session.h"
+
+#include <windows.h>
+
+namespace plat {
+
+namespace {
+constexpr const char* kRunKey = "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Run";
+}
+
+Win32Session::~Win32Session() {
+    for (auto& [name, h] : m_mutexes) ::CloseHandle(h);
+}
+
+DWORD Win32Session::Shutdown(bool force) {
+    ::HANDLE token = nullptr;
+    if (::OpenProcessToken(::GetCurrentProcess(), TOKEN_ADJUST_PRIVILEGES | TOKEN_QUERY, &token) == 0)
+        return ::GetLastError();
+    TOKEN_PRIVILEGES tp{};
+    ::LookupPrivilegeValueA(nullptr, "SeShutdownPrivilege", &tp.Privileges[0].Luid);
+    tp.PrivilegeCount = 1;
+    tp.Privileges[0].Attributes = SE_PRIVILEGE_ENABLED;
+    ::AdjustTokenPrivileges(token, FALSE, &tp, 0, nullptr, nullptr);
+    const ::DWORD adjust = ::GetLastError();
+    ::CloseHandle(token);
+    if (adjust != ERROR_SUCCESS) return adjust;
+    const UINT flags = EWX_SHUTDOWN | EWX_POWEROFF | (force ? EWX_FORCE : 0);
+    if (::ExitWindowsEx(flags, SHTDN_REASON_MAJOR_OTHER) == 0) return ::GetLastError();
+    return 0;
+}
+
+void Win32Session::KeepAwake(bool on) {
+    ::SetThreadExecutionState(on ? (ES_CONTINUOUS | ES_SYSTEM_REQUIRED) : ES_CONTINUOUS);
+}
+
+DWORD Win32Session::SetRunAtLogon(const std::string& name, const std::string& command, bool on) {
+    HKEY key = nullptr;
+    LONG rc = ::RegCreateKeyExA(HKEY_LOCAL_MACHINE, kRunKey, 0, nullptr, 0, KEY_WRITE, nullptr, &key,
+                                nullptr);
+    if (rc != ERROR_SUCCESS) return static_cast<DWORD>(rc);
+    if (on)
+        rc = ::RegSetValueExA(key, name.c_str(), 0, REG_SZ,
+                              reinterpret_cast<const BYTE*>(command.c_str()),
+                              static_cast<::DWORD>(command.size() + 1));
+    else
+        rc = ::RegDeleteValueA(key, name.c_str());
+    ::RegCloseKey(key);
+    return static_cast<DWORD>(rc);
+}
+
+bool Win32Session::IsRunAtLogon(const std::string& name) {
+    HKEY key = nullptr;
+    if (::RegOpenKeyExA(HKEY_LOCAL_MACHINE, kRunKey, 0, KEY_READ, &key) != ERROR_SUCCESS) return false;
+    const bool found = ::RegQueryValueExA(key, name.c_str(), nullptr, nullptr, nullptr, nullptr) ==
+                       ERROR_SUCCESS;
+    ::RegCloseKey(key);
+    return found;
+}
+
+bool Win32Session::AcquireInstanceLock(const std::string& name) {
+    std::lock_guard<std::mutex> g(m_lock);
+    if (m_mutexes.count(name) != 0) return false;
+    ::HANDLE h = ::CreateMutexA(nullptr, FALSE, name.c_str());
+    if (h == nullptr) return false;
+    if (::GetLastError() == ERROR_ALREADY_EXISTS) {
+        ::CloseHandle(h);
+        return false;
+    }
+    m_mutexes[name] = h;
+    return true;
+}
+
+HRESULT Win32Session::AddFirewallException(const std::wstring&, const std::wstring&) {
+    // The firewall rule is written through the firewall's COM interfaces by
+    // the program's start-up; this build does not carry them yet.
+    return kENotImpl;
+}
+
+}  // namespace plat
