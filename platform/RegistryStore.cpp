@@ -76,15 +76,55 @@ LONG RegistryStore::DeleteValue(RegRoot root, const std::string& path, const std
     return 0;
 }
 
+namespace {
+// Key paths and value names may hold any character; the four that the line
+// format uses are written as %XX.
+std::string Escape(const std::string& s) {
+    std::string out;
+    for (char c : s) {
+        if (c == '%' || c == '|' || c == '\n' || c == '\r') {
+            static const char* hex = "0123456789ABCDEF";
+            out.push_back('%');
+            out.push_back(hex[static_cast<unsigned char>(c) >> 4]);
+            out.push_back(hex[static_cast<unsigned char>(c) & 15]);
+        } else {
+            out.push_back(c);
+        }
+    }
+    return out;
+}
+
+bool Unescape(const std::string& s, std::string* out) {
+    out->clear();
+    for (std::size_t i = 0; i < s.size(); ++i) {
+        if (s[i] != '%') {
+            out->push_back(s[i]);
+            continue;
+        }
+        if (i + 2 >= s.size()) return false;
+        auto nib = [](char c) -> int {
+            if (c >= '0' && c <= '9') return c - '0';
+            if (c >= 'A' && c <= 'F') return c - 'A' + 10;
+            return -1;
+        };
+        const int hi = nib(s[i + 1]), lo = nib(s[i + 2]);
+        if (hi < 0 || lo < 0) return false;
+        out->push_back(static_cast<char>(hi * 16 + lo));
+        i += 2;
+    }
+    return true;
+}
+}  // namespace
+
 std::string RegistryStore::Serialize() const {
     std::lock_guard<std::mutex> g(m_lock);
     std::ostringstream os;
     static const char* hex = "0123456789abcdef";
     for (const auto& [key, values] : m_keys) {
         if (values.empty())
-            os << key << "|||0|\n";
+            os << Escape(key) << "|||0|\n";
         for (const auto& [name, value] : values) {
-            os << key << "||" << name << '|' << value.type << '|';
+            os << Escape(key) << "||" << Escape(name) << '|' << value.type << '|';
             for (BYTE b : value.data)
                 os << hex[b >> 4] << hex[b & 15];
             os << '\n';
@@ -108,8 +148,11 @@ void RegistryStore::Deserialize(const std::string& text) {
         const auto c = line.find('|', b + 1);
         if (c == std::string::npos)
             continue;
-        const std::string key = line.substr(0, a);
-        const std::string name = line.substr(a + 2, b - a - 2);
+        std::string key, name;
+        if (!Unescape(line.substr(0, a), &key) || !Unescape(line.substr(a + 2, b - a - 2), &name))
+            continue;
+        key = Lower(key);
+        name = Lower(name);
         const std::string typeText = line.substr(b + 1, c - b - 1);
         const std::string data = line.substr(c + 1);
         if (key.empty() || typeText.empty() || typeText.size() > 10 || data.size() % 2 != 0)

@@ -155,3 +155,18 @@ TEST(LinuxBackend, LoadsSharedObjectsWithDlopen) {
     EXPECT_EQ(plat::FreeLibrary(h), plat::TRUE_);
     plat::Platform::Uninstall();
 }
+
+TEST(LinuxBackend, RegistryNamesWithTheFileFormatsOwnCharactersSurviveASave) {
+    TempDir dir;
+    const std::string key = "Software\\Odd|Key%\nName";
+    {
+        plat::LinuxBackend backend(dir.File("registry"));
+        backend.Reg().CreateKey(plat::RegRoot::CurrentUser, key);
+        backend.Reg().SetValue(plat::RegRoot::CurrentUser, key, "a|b%c",
+                               plat::RegistryStore::Dword(7));
+    }
+    plat::LinuxBackend again(dir.File("registry"));
+    plat::RegValue v;
+    ASSERT_EQ(again.Reg().QueryValue(plat::RegRoot::CurrentUser, key, "A|B%C", &v), 0);
+    EXPECT_EQ(v.data[0], 7);
+}
