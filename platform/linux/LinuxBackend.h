@@ -2,6 +2,7 @@
 #pragma once
 
 #include "../Backend.h"
+#include "../DebugOutput.h"
 #include "LinuxConnections.h"
 #include "LinuxDevices.h"
 #include "LinuxIcs.h"
@@ -20,8 +21,11 @@ namespace plat {
 
 class LinuxBackend : public Backend {
 public:
-    LinuxBackend() = default;
-    explicit LinuxBackend(std::string registryFile) : m_registry(std::move(registryFile)) {}
+    // The debugger output of a Linux program goes to its standard error.
+    LinuxBackend() { DebugOutput::Instance().SetSink(DebugOutput::Sink::StdErr); }
+    explicit LinuxBackend(std::string registryFile) : m_registry(std::move(registryFile)) {
+        DebugOutput::Instance().SetSink(DebugOutput::Sink::StdErr);
+    }
 
     const char* Name() const override { return "linux"; }
     LinuxModuleLoader& Modules() override { return m_modules; }

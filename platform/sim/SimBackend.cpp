@@ -1,10 +1,14 @@
 #include "SimBackend.h"
 
+#include "../DebugOutput.h"
 #include "SimPc.h"
 
 namespace plat {
 
-SimBackend::SimBackend(std::unique_ptr<SimPc> pc) : m_pc(std::move(pc)) {}
+SimBackend::SimBackend(std::unique_ptr<SimPc> pc) : m_pc(std::move(pc)) {
+    // The simulated PC has no debugger attached; tests read the capture.
+    DebugOutput::Instance().SetSink(DebugOutput::Sink::None);
+}
 SimBackend::~SimBackend() = default;
 
 ModuleLoader& SimBackend::Modules() {
