@@ -132,20 +132,23 @@ void DhcpServer::Run(std::stop_token stop) {
         if (m_socket->Receive(buffer.data(), buffer.size(), &received) != 0)
             continue;
 
-        DhcpOutcome outcome;
-        {
-            std::lock_guard<std::recursive_mutex> g(m_lock);
-            const DhcpSettings settings{m_serverIp, m_dnsList, plat::GetComputerNameA()};
-            outcome = DhcpMessageHandler::Handle(buffer.data(), received, settings, m_table);
-            for (const auto& line : outcome.debug)
-                plat::OutputDebugStringA(line.c_str());
-            if (outcome.acked && m_callback != nullptr)
-                m_callback(&*outcome.acked);
-        }
-        if (!outcome.reply.empty())
-            Send(outcome.reply, stop);
+        const std::vector<std::uint8_t> reply = Process(buffer.data(), received);
+        if (!reply.empty())
+            Send(reply, stop);
     }
     plat::OutputDebugStringA("DHCP Thread End");
+}
+
+std::vector<std::uint8_t> DhcpServer::Process(const std::uint8_t* data, std::size_t size) {
+    const std::string computerName = plat::GetComputerNameA();
+    std::lock_guard<std::recursive_mutex> g(m_lock);
+    const DhcpSettings settings{m_serverIp, m_dnsList, computerName};
+    DhcpOutcome outcome = DhcpMessageHandler::Handle(data, size, settings, m_table);
+    for (const auto& line : outcome.debug)
+        plat::OutputDebugStringA(line.c_str());
+    if (outcome.acked && m_callback != nullptr)
+        m_callback(&*outcome.acked);
+    return std::move(outcome.reply);
 }
 
 void DhcpServer::Send(const std::vector<std::uint8_t>& reply, const std::stop_token& stop) {

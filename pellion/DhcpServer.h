@@ -29,6 +29,10 @@ public:
     // Forgets the DNS list as well; the state of a freshly loaded library.
     void Reset();
 
+    // Decides on one received datagram under the lock, writes the debugger
+    // output and calls the callback; returns the reply to broadcast (empty: none).
+    std::vector<std::uint8_t> Process(const std::uint8_t* data, std::size_t size);
+
     // Runs `f` on the lease table under the library's lock.
     template <class F>
     auto WithTable(F&& f) {
