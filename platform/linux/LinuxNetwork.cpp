@@ -29,7 +29,6 @@ namespace plat {
 namespace {
 
 constexpr DWORD kErrorGenFailure = 31;
-constexpr DWORD kErrorNotFound = 1168;
 
 DWORD WindowsCode(int e) {
     switch (e) {

@@ -86,9 +86,14 @@ int Netlink::Dump(NetlinkMessage& message, const std::function<void(const nlmsgh
         } while (n < 0 && errno == EINTR);
         if (n < 0)
             return errno;
-        std::size_t left = static_cast<std::size_t>(n);
-        for (auto* h = reinterpret_cast<nlmsghdr*>(buffer.data()); NLMSG_OK(h, left);
-             h = NLMSG_NEXT(h, left)) {
+        // Messages follow each other at aligned offsets of the buffer.
+        const std::size_t size = static_cast<std::size_t>(n);
+        for (std::size_t offset = 0; offset + sizeof(nlmsghdr) <= size;) {
+            const auto* h =
+                static_cast<const nlmsghdr*>(static_cast<const void*>(buffer.data() + offset));
+            if (h->nlmsg_len < sizeof(nlmsghdr) || offset + h->nlmsg_len > size)
+                break;
+            offset += NLMSG_ALIGN(h->nlmsg_len);
             if (h->nlmsg_seq != sequence)
                 continue;
             if (h->nlmsg_type == NLMSG_DONE)
@@ -107,13 +112,14 @@ int Netlink::Dump(NetlinkMessage& message, const std::function<void(const nlmsgh
 void Netlink::Attributes(const nlmsghdr& message, std::size_t familySize,
                          const std::function<void(std::uint16_t, const void*, std::size_t)>& each) {
     const std::size_t start = NLMSG_SPACE(familySize);
-    if (message.nlmsg_len < start)
-        return;
-    auto* attribute =
-        reinterpret_cast<const rtattr*>(reinterpret_cast<const std::uint8_t*>(&message) + start);
-    unsigned int left = message.nlmsg_len - static_cast<unsigned int>(start);
-    for (; RTA_OK(attribute, left); attribute = RTA_NEXT(attribute, left)) {
-        each(attribute->rta_type, RTA_DATA(attribute), RTA_PAYLOAD(attribute));
+    const auto* base = static_cast<const std::uint8_t*>(static_cast<const void*>(&message));
+    for (std::size_t offset = start; offset + sizeof(rtattr) <= message.nlmsg_len;) {
+        const auto* attribute = static_cast<const rtattr*>(static_cast<const void*>(base + offset));
+        if (attribute->rta_len < sizeof(rtattr) || offset + attribute->rta_len > message.nlmsg_len)
+            break;
+        each(attribute->rta_type, base + offset + RTA_LENGTH(0),
+             attribute->rta_len - RTA_LENGTH(0));
+        offset += RTA_ALIGN(attribute->rta_len);
     }
 }
 
