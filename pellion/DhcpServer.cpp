@@ -1,6 +1,7 @@
 #include "DhcpServer.h"
 
 #include <cstdio>
+#include <system_error>
 #include <vector>
 
 #include "DhcpMessageHandler.h"
@@ -79,23 +80,26 @@ int DhcpServer::Start(const char* serverIp, PELLION_ACK_CALLBACK onAck) {
         return 0;
     }
     m_socket = std::move(socket);
-    e = BindSocket();
+    e = BindSocket(serverIp);
     if (e != 0 && e != plat::kWsaEAddrNotAvail) {
         Debug("StartDHCP->绑定socket失败:错误码%d", e);
         m_socket.reset();
         return 0;
     }
     m_bound = e == 0;
-    m_thread = std::jthread([this](std::stop_token stop) { Run(stop); });
+    try {
+        m_thread = std::jthread(
+            [this, ip = std::string(serverIp)](std::stop_token stop) { Run(stop, ip); });
+    } catch (const std::system_error&) {
+        // No thread could be started: nothing would ever answer.
+        m_socket.reset();
+        m_bound = false;
+        return 0;
+    }
     return 1;
 }
 
-int DhcpServer::BindSocket() {
-    std::string ip;
-    {
-        std::lock_guard<std::recursive_mutex> g(m_lock);
-        ip = m_serverIp;
-    }
+int DhcpServer::BindSocket(const std::string& ip) {
     std::uint32_t address = 0;
     Ipv4Text::Parse(ip, &address);
     const std::string ifname = AdapterCarrying(ip);
@@ -104,10 +108,10 @@ int DhcpServer::BindSocket() {
     return m_socket->BindService(address, kServerPort, ifname);
 }
 
-void DhcpServer::Run(std::stop_token stop) {
+void DhcpServer::Run(std::stop_token stop, std::string serverIp) {
     plat::OutputDebugStringA("DHCP Thread Begin");
     while (!m_bound) {
-        const int e = BindSocket();
+        const int e = BindSocket(serverIp);
         if (e == 0)
             break;
         if (e != plat::kWsaEAddrNotAvail || stop.stop_requested() ||
@@ -173,6 +177,16 @@ int DhcpServer::Stop() {
 }
 
 void DhcpServer::StopLocked() {
+    if (m_thread.joinable() && m_thread.get_id() == std::this_thread::get_id()) {
+        // Called from the acknowledgement callback on the server thread: the
+        // thread cannot wait for itself. It ends once the callback returns;
+        // the next start or stop collects it.
+        m_thread.request_stop();
+        m_socket->Wake();
+        std::lock_guard<std::recursive_mutex> g(m_lock);
+        m_table.Clear();
+        return;
+    }
     if (m_thread.joinable()) {
         m_thread.request_stop();
         m_socket->Wake();

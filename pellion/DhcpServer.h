@@ -42,10 +42,10 @@ public:
 
 private:
     DhcpServer() = default;
-    void Run(std::stop_token stop);
-    // Ties the socket to the interface that carries the server address; 0 or
-    // a Winsock code (10049 while no adapter carries it).
-    int BindSocket();
+    void Run(std::stop_token stop, std::string serverIp);
+    // Ties the socket to the interface that carries `ip`; 0 or a Winsock code
+    // (10049 while no adapter carries it).
+    int BindSocket(const std::string& ip);
     void Send(const std::vector<std::uint8_t>& reply, const std::stop_token& stop);
     void StopLocked();
 

@@ -6,6 +6,7 @@
 #include <atomic>
 #include <chrono>
 #include <cstring>
+#include <set>
 #include <thread>
 
 #include "DhcpPacket.h"
@@ -220,6 +221,41 @@ TEST_F(PellionExportsTest, StartRefusesAnAddressThatIsNotOne) {
     EXPECT_EQ(StartDHCP(nullptr, nullptr), 0);
     EXPECT_EQ(StartDHCP("192.168.23", nullptr), 0);
     EXPECT_EQ(StartDHCP("192.168.23.1; reboot", nullptr), 0);
+}
+
+}  // namespace
+
+namespace {
+
+// Clients served while other threads read and release leases: every client
+// ends up with an address of its own.
+TEST_F(PellionExportsTest, TableOperationsFromManyThreadsKeepAddressesDistinct) {
+    constexpr int kThreads = 4;
+    constexpr int kClientsPerThread = 20;
+    std::vector<std::thread> threads;
+    for (int t = 0; t < kThreads; ++t) {
+        threads.emplace_back([this, t] {
+            for (int i = 0; i < kClientsPerThread; ++i) {
+                const Mac mac = {
+                    0x02, 0, 0, 0, static_cast<std::uint8_t>(t), static_cast<std::uint8_t>(i)};
+                Lease(mac, "c");
+                std::vector<_DHCP_CLIENT> all(256);
+                int bytes = static_cast<int>(all.size() * sizeof(_DHCP_CLIENT));
+                GetAllDhcpClients(all.data(), &bytes);
+                RemoveClientItem("02-00-00-00-00-00");
+            }
+        });
+    }
+    for (auto& th : threads)
+        th.join();
+    std::vector<_DHCP_CLIENT> all(256);
+    int bytes = static_cast<int>(all.size() * sizeof(_DHCP_CLIENT));
+    const int n = GetAllDhcpClients(all.data(), &bytes);
+    EXPECT_GE(n, kThreads * kClientsPerThread - 1);
+    std::set<std::uint32_t> addresses;
+    for (int i = 0; i < n; ++i)
+        addresses.insert(all[static_cast<std::size_t>(i)].ip);
+    EXPECT_EQ(static_cast<int>(addresses.size()), n);
 }
 
 }  // namespace
