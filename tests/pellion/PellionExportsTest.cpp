@@ -254,7 +254,7 @@ TEST_F(PellionExportsTest, TableOperationsFromManyThreadsKeepAddressesDistinct) 
     EXPECT_GE(n, kThreads * kClientsPerThread - 1);
     std::set<std::uint32_t> addresses;
     for (int i = 0; i < n; ++i)
-        addresses.insert(all[static_cast<std::size_t>(i)].ip);
+        addresses.insert(std::uint32_t{all[static_cast<std::size_t>(i)].ip});
     EXPECT_EQ(static_cast<int>(addresses.size()), n);
 }
 
