@@ -6,8 +6,8 @@
 
 #include "Ipv4Text.h"
 #include "NetshCommand.h"
+#include "WmiAdapterConfig.h"
 #include "platform/Backend.h"
-#include "platform/GuidText.h"
 #include "platform/Platform.h"
 
 namespace pellion {
@@ -38,7 +38,7 @@ bool OptionalAddress(const char* text) {
 
 }  // namespace
 
-bool AdapterAddressing::UsesNetsh() {
+bool AdapterAddressing::UsesWindowsMechanics() {
     return std::strcmp(plat::Platform::Current().Name(), "win32") == 0;
 }
 
@@ -46,32 +46,31 @@ int AdapterAddressing::SetAddress(const plat::GUID* adapter, const char* ip, con
                                   const char* gateway) {
     if (adapter == nullptr)
         return 0;
-    if (UsesNetsh())
+    if (UsesWindowsMechanics())
         return NetshCommand::SetAddress(*adapter, ip, mask, gateway) ? 1 : 0;
-    if (ip != nullptr &&
-        (!Ipv4Text::Parse(ip, nullptr) || !OptionalAddress(mask) || !OptionalAddress(gateway)))
-        return 0;
-    const char* useMask = mask != nullptr && *mask != '\0' ? mask : "255.255.255.0";
-    const char* useGateway = gateway != nullptr && *gateway != '\0' ? gateway : nullptr;
-    return plat::Platform::Current().Net().SetStaticAddress(*adapter, ip, ip ? useMask : nullptr,
-                                                            ip ? useGateway : nullptr) == 0
-               ? 1
-               : 0;
+    return SetStatic(*adapter, ip, mask, gateway);
 }
 
 int AdapterAddressing::SetAddressWmi(const plat::GUID* adapter, const char* ip, const char* mask,
                                      const char* gateway) {
     if (adapter == nullptr)
         return 0;
-    plat::IcsConfig& wmi = plat::Platform::Current().Ics();
-    const std::string settingId = plat::GuidText::ToString(*adapter);
-    if (ip == nullptr)
-        return wmi.EnableDhcp(settingId) >= 0 ? 1 : 0;
-    if (wmi.EnableStatic(settingId, ip, mask != nullptr ? mask : "255.255.255.0") < 0)
+    if (UsesWindowsMechanics())
+        return WmiAdapterConfig::SetAddress(*adapter, ip, mask, gateway) ? 1 : 0;
+    return SetStatic(*adapter, ip, mask, gateway);
+}
+
+int AdapterAddressing::SetStatic(const plat::GUID& adapter, const char* ip, const char* mask,
+                                 const char* gateway) {
+    if (ip != nullptr &&
+        (!Ipv4Text::Parse(ip, nullptr) || !OptionalAddress(mask) || !OptionalAddress(gateway)))
         return 0;
-    if (gateway != nullptr && *gateway != '\0' && wmi.SetGateways(settingId, gateway) < 0)
-        return 0;
-    return 1;
+    const char* useMask = mask != nullptr && *mask != '\0' ? mask : "255.255.255.0";
+    const char* useGateway = gateway != nullptr && *gateway != '\0' ? gateway : nullptr;
+    return plat::Platform::Current().Net().SetStaticAddress(adapter, ip, ip ? useMask : nullptr,
+                                                            ip ? useGateway : nullptr) == 0
+               ? 1
+               : 0;
 }
 
 int AdapterAddressing::GetAddress(const plat::GUID* adapter, std::uint32_t* ip, std::uint32_t* mask,
@@ -99,7 +98,7 @@ int AdapterAddressing::SetDns(const plat::GUID* adapter, const char* dnsList) {
         servers.push_back(Ipv4Text::Format(ip));
     if (servers.empty())
         return 0;
-    if (UsesNetsh())
+    if (UsesWindowsMechanics())
         return NetshCommand::SetDnsServers(*adapter, servers) ? 1 : 0;
     return plat::Platform::Current().Net().SetDnsServers(*adapter, servers) == 0 ? 1 : 0;
 }

@@ -1,7 +1,7 @@
 // Sets and reads the IPv4 configuration of an adapter named by its GUID. On
 // Windows the address and DNS servers are set with netsh (the connection
 // name from the registry) and the second way goes through WMI; on the other
-// backends both ways go through the platform's adapter table.
+// backends both ways set the address in the platform's adapter table.
 #pragma once
 
 #include <cstdint>
@@ -28,7 +28,11 @@ public:
     static int GetDns(const plat::GUID* adapter, std::uint32_t* dns);
 
 private:
-    static bool UsesNetsh();
+    // Windows configures adapters with netsh and WMI; the other backends set
+    // the address in their adapter table directly.
+    static bool UsesWindowsMechanics();
+    static int SetStatic(const plat::GUID& adapter, const char* ip, const char* mask,
+                         const char* gateway);
 };
 
 }  // namespace pellion

@@ -1,5 +1,6 @@
 // The exported functions of the library. Table operations run under the DHCP
 // server's lock; the adapter and neighbour operations keep no state.
+#include <algorithm>
 #include <cstring>
 #include <string>
 #include <vector>

@@ -5,6 +5,7 @@
 #include "DhcpPacket.h"
 #include "pellion/NetshCommand.h"
 #include "pellion/Pellion.h"
+#include "pellion/WmiAdapterConfig.h"
 #include "platform/GuidText.h"
 #include "platform/RegistryStore.h"
 #include "support/SimTest.h"
@@ -68,18 +69,33 @@ TEST_F(AdapterExportsTest, AddressOperationsRefuseBadArguments) {
     EXPECT_EQ(SetInterfaceIp(&m_guid, "192.168.137.1", "255.255.255.0", nullptr), 0);
 }
 
-TEST_F(AdapterExportsTest, SecondWayGoesThroughTheAdapterConfigurationAndReportsItsAnswer) {
-    const std::string settingId = plat::GuidText::ToString(m_guid);
+TEST_F(AdapterExportsTest, SecondWaySetsTheAdapterTableAsWell) {
     EXPECT_EQ(SetInterfaceIp2(nullptr, "192.168.137.1", nullptr, nullptr), 0);
     ASSERT_EQ(SetInterfaceIp2(&m_guid, "192.168.137.1", nullptr, "192.168.137.254"), 1);
-    EXPECT_EQ(Pc().ics.WmiAddress(settingId), "192.168.137.1");
+    EXPECT_EQ(Adapter().ipv4.at(0).ip, "192.168.137.1");
+    EXPECT_EQ(Adapter().ipv4.at(0).mask, "255.255.255.0");
+    EXPECT_EQ(Adapter().gateway, "192.168.137.254");
     ASSERT_EQ(SetInterfaceIp2(&m_guid, nullptr, nullptr, nullptr), 1);
-    EXPECT_EQ(Pc().ics.WmiAddress(settingId), "");
-    // A refused configuration is reported as a failure.
-    Pc().faults.FailNext("EnableStatic", static_cast<std::int64_t>(plat::kEFail));
+    EXPECT_TRUE(Adapter().ipv4.empty());
+    Pc().faults.FailNext("SetStaticAddress", 5);
     EXPECT_EQ(SetInterfaceIp2(&m_guid, "192.168.137.1", nullptr, nullptr), 0);
+}
+
+// The Windows build's WMI calls, against the simulated PC's configuration.
+TEST_F(AdapterExportsTest, WmiConfigurationReportsWhatItAnswered) {
+    const std::string settingId = plat::GuidText::ToString(m_guid);
+    ASSERT_TRUE(
+        pellion::WmiAdapterConfig::SetAddress(m_guid, "192.168.137.1", nullptr, "192.168.137.254"));
+    EXPECT_EQ(Pc().ics.WmiAddress(settingId), "192.168.137.1");
+    ASSERT_TRUE(pellion::WmiAdapterConfig::SetAddress(m_guid, nullptr, nullptr, nullptr));
+    EXPECT_EQ(Pc().ics.WmiAddress(settingId), "");
+    Pc().faults.FailNext("EnableStatic", static_cast<std::int64_t>(plat::kEFail));
+    EXPECT_FALSE(pellion::WmiAdapterConfig::SetAddress(m_guid, "192.168.137.1", nullptr, nullptr));
     Pc().faults.FailNext("SetGateways", static_cast<std::int64_t>(plat::kEFail));
-    EXPECT_EQ(SetInterfaceIp2(&m_guid, "192.168.137.1", nullptr, "192.168.137.254"), 0);
+    EXPECT_FALSE(
+        pellion::WmiAdapterConfig::SetAddress(m_guid, "192.168.137.1", nullptr, "192.168.137.254"));
+    Pc().faults.FailNext("EnableDHCP", static_cast<std::int64_t>(plat::kEFail));
+    EXPECT_FALSE(pellion::WmiAdapterConfig::SetAddress(m_guid, nullptr, nullptr, nullptr));
 }
 
 TEST_F(AdapterExportsTest, DnsServersAreSetAndTheFirstOneRead) {
