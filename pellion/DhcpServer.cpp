@@ -1,0 +1,216 @@
+#include "DhcpServer.h"
+
+#include <cstdio>
+#include <system_error>
+#include <vector>
+
+#include "DhcpMessageHandler.h"
+#include "Ipv4Text.h"
+#include "platform/Backend.h"
+#include "platform/Platform.h"
+#include "platform/Win32Api.h"
+
+namespace pellion {
+
+namespace {
+
+constexpr std::uint16_t kServerPort = 67;
+constexpr std::uint16_t kClientPort = 68;
+constexpr std::uint32_t kBroadcast = 0xFFFFFFFFu;
+constexpr int kWsaEInval = 10022;
+
+void Debug(const char* format, int code) {
+    char text[160];
+    std::snprintf(text, sizeof text, format, code);
+    plat::OutputDebugStringA(text);
+}
+
+// The kernel name of the adapter that carries `ip`; empty when none does.
+std::string AdapterCarrying(const std::string& ip) {
+    std::vector<plat::AdapterInfo> adapters;
+    if (plat::Platform::Current().Net().Adapters(&adapters) != 0)
+        return {};
+    for (const auto& a : adapters) {
+        for (const auto& address : a.ipv4) {
+            if (address.ip == ip)
+                return a.name;
+        }
+    }
+    return {};
+}
+
+}  // namespace
+
+DhcpServer& DhcpServer::Instance() {
+    static DhcpServer* server = [] {
+        auto* s = new DhcpServer();
+        plat::Platform::RegisterReset([s] { s->Reset(); });
+        return s;
+    }();
+    return *server;
+}
+
+int DhcpServer::Start(const char* serverIp, PELLION_ACK_CALLBACK onAck) {
+    std::lock_guard<std::mutex> control(m_control);
+    plat::OutputDebugStringA("Enter StartDHCP");
+    std::uint32_t ip = 0;
+    if (serverIp == nullptr || !Ipv4Text::Parse(serverIp, &ip)) {
+        Debug("StartDHCP->绑定socket失败:错误码%d", kWsaEInval);
+        return 0;
+    }
+    if (m_socket)
+        StopLocked();
+    {
+        std::lock_guard<std::recursive_mutex> g(m_lock);
+        if (m_dnsList.empty())
+            m_dnsList = serverIp;
+        m_serverIp = serverIp;
+        m_callback = onAck;
+    }
+    auto socket = std::make_unique<plat::UdpSocket>();
+    if (socket->Startup() != 0) {
+        plat::OutputDebugStringA("StartDHCP->初始化socket失败!");
+        return 0;
+    }
+    int e = socket->Open();
+    if (e == 0)
+        e = socket->EnableBroadcast();
+    if (e != 0) {
+        Debug("StartDHCP->设置socket失败:错误码%d", e);
+        return 0;
+    }
+    m_socket = std::move(socket);
+    e = BindSocket(serverIp);
+    if (e != 0 && e != plat::kWsaEAddrNotAvail) {
+        Debug("StartDHCP->绑定socket失败:错误码%d", e);
+        m_socket.reset();
+        return 0;
+    }
+    m_bound = e == 0;
+    try {
+        m_thread = std::jthread(
+            [this, ip = std::string(serverIp)](std::stop_token stop) { Run(stop, ip); });
+    } catch (const std::system_error&) {
+        // No thread could be started: nothing would ever answer.
+        m_socket.reset();
+        m_bound = false;
+        return 0;
+    }
+    return 1;
+}
+
+int DhcpServer::BindSocket(const std::string& ip) {
+    std::uint32_t address = 0;
+    Ipv4Text::Parse(ip, &address);
+    const std::string ifname = AdapterCarrying(ip);
+    if (ifname.empty())
+        return plat::kWsaEAddrNotAvail;
+    return m_socket->BindService(address, kServerPort, ifname);
+}
+
+void DhcpServer::Run(std::stop_token stop, std::string serverIp) {
+    plat::OutputDebugStringA("DHCP Thread Begin");
+    while (!m_bound) {
+        const int e = BindSocket(serverIp);
+        if (e == 0)
+            break;
+        if (e != plat::kWsaEAddrNotAvail || stop.stop_requested() ||
+            m_socket->Wait(1) == plat::UdpSocket::WaitResult::Woken || stop.stop_requested()) {
+            Debug("StartDHCP->绑定socket失败:错误码%d", e);
+            plat::OutputDebugStringA("DHCP Thread End");
+            return;
+        }
+    }
+    m_bound = true;
+    plat::OutputDebugStringA("DHCP Thread start svc");
+
+    std::vector<std::uint8_t> buffer(DhcpMessageHandler::kBufferSize);
+    while (!stop.stop_requested()) {
+        const auto r = m_socket->Wait(-1);
+        if (r == plat::UdpSocket::WaitResult::Woken)
+            continue;
+        if (r != plat::UdpSocket::WaitResult::Readable)
+            break;
+        std::fill(buffer.begin(), buffer.end(), 0);
+        std::size_t received = 0;
+        if (m_socket->Receive(buffer.data(), buffer.size(), &received) != 0)
+            continue;
+
+        const std::vector<std::uint8_t> reply = Process(buffer.data(), received);
+        if (!reply.empty())
+            Send(reply, stop);
+    }
+    plat::OutputDebugStringA("DHCP Thread End");
+}
+
+std::vector<std::uint8_t> DhcpServer::Process(const std::uint8_t* data, std::size_t size) {
+    const std::string computerName = plat::GetComputerNameA();
+    std::lock_guard<std::recursive_mutex> g(m_lock);
+    const DhcpSettings settings{m_serverIp, m_dnsList, computerName};
+    DhcpOutcome outcome = DhcpMessageHandler::Handle(data, size, settings, m_table);
+    for (const auto& line : outcome.debug)
+        plat::OutputDebugStringA(line.c_str());
+    if (outcome.acked && m_callback != nullptr)
+        m_callback(&*outcome.acked);
+    return std::move(outcome.reply);
+}
+
+void DhcpServer::Send(const std::vector<std::uint8_t>& reply, const std::stop_token& stop) {
+    for (;;) {
+        const int e = m_socket->SendTo(reply.data(), reply.size(), kBroadcast, kClientPort);
+        if (e == 0)
+            return;
+        if (e != plat::kWsaEWouldBlock) {
+            Debug("_Send->sendto()函数失败!错误码:%d", e);
+            return;
+        }
+        // The send buffer is full: wait a moment, unless the server is stopping.
+        if (stop.stop_requested() || m_socket->Wait(1) == plat::UdpSocket::WaitResult::Woken)
+            return;
+    }
+}
+
+int DhcpServer::Stop() {
+    std::lock_guard<std::mutex> control(m_control);
+    StopLocked();
+    return 1;
+}
+
+void DhcpServer::StopLocked() {
+    if (m_thread.joinable() && m_thread.get_id() == std::this_thread::get_id()) {
+        // Called from the acknowledgement callback on the server thread: the
+        // thread cannot wait for itself. It ends once the callback returns;
+        // the next start or stop collects it.
+        m_thread.request_stop();
+        m_socket->Wake();
+        std::lock_guard<std::recursive_mutex> g(m_lock);
+        m_table.Clear();
+        return;
+    }
+    if (m_thread.joinable()) {
+        m_thread.request_stop();
+        m_socket->Wake();
+        m_thread.join();
+    }
+    m_thread = std::jthread();
+    m_socket.reset();
+    m_bound = false;
+    std::lock_guard<std::recursive_mutex> g(m_lock);
+    m_table.Clear();
+}
+
+int DhcpServer::SetDns(const char* dnsList) {
+    std::lock_guard<std::recursive_mutex> g(m_lock);
+    m_dnsList = dnsList != nullptr ? dnsList : "";
+    return m_dnsList.empty() ? 0 : 1;
+}
+
+void DhcpServer::Reset() {
+    Stop();
+    std::lock_guard<std::recursive_mutex> g(m_lock);
+    m_dnsList.clear();
+    m_serverIp.clear();
+    m_callback = nullptr;
+}
+
+}  // namespace pellion

@@ -1,0 +1,64 @@
+// The process-wide DHCP server: its settings, its lease table, the library's
+// lock and the server thread that receives on UDP port 67, hands every message
+// to DhcpMessageHandler and broadcasts the reply to port 68.
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <mutex>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "LeaseTable.h"
+#include "Pellion.h"
+#include "platform/UdpSocket.h"
+
+namespace pellion {
+
+class DhcpServer {
+public:
+    static DhcpServer& Instance();
+
+    // 1 started (bound, or waiting for the address to appear), 0 failed.
+    int Start(const char* serverIp, PELLION_ACK_CALLBACK onAck);
+    // Stops the thread, closes the socket, empties the lease table. Always 1.
+    int Stop();
+    // 1 when the stored list is not empty.
+    int SetDns(const char* dnsList);
+    // Forgets the DNS list as well; the state of a freshly loaded library.
+    void Reset();
+
+    // Decides on one received datagram under the lock, writes the debugger
+    // output and calls the callback; returns the reply to broadcast (empty: none).
+    std::vector<std::uint8_t> Process(const std::uint8_t* data, std::size_t size);
+
+    // Runs `f` on the lease table under the library's lock.
+    template <class F>
+    auto WithTable(F&& f) {
+        std::lock_guard<std::recursive_mutex> g(m_lock);
+        return f(m_table);
+    }
+
+private:
+    DhcpServer() = default;
+    void Run(std::stop_token stop, std::string serverIp);
+    // Ties the socket to the interface that carries `ip`; 0 or a Winsock code
+    // (10049 while no adapter carries it).
+    int BindSocket(const std::string& ip);
+    void Send(const std::vector<std::uint8_t>& reply, const std::stop_token& stop);
+    void StopLocked();
+
+    std::mutex m_control;         // serialises Start and Stop
+    std::recursive_mutex m_lock;  // the library's lock: settings and table
+    std::string m_serverIp;
+    std::string m_dnsList;
+    PELLION_ACK_CALLBACK m_callback = nullptr;
+    LeaseTable m_table;
+
+    std::unique_ptr<plat::UdpSocket> m_socket;
+    bool m_bound = false;  // written before the thread starts or by the thread alone
+    std::jthread m_thread;
+};
+
+}  // namespace pellion

@@ -1,0 +1,24 @@
+#include "WmiAdapterConfig.h"
+
+#include <string>
+
+#include "platform/Backend.h"
+#include "platform/GuidText.h"
+#include "platform/Platform.h"
+
+namespace pellion {
+
+bool WmiAdapterConfig::SetAddress(const plat::GUID& adapter, const char* ip, const char* mask,
+                                  const char* gateway) {
+    plat::IcsConfig& wmi = plat::Platform::Current().Ics();
+    const std::string settingId = plat::GuidText::ToString(adapter);
+    if (ip == nullptr)
+        return wmi.EnableDhcp(settingId) >= 0;
+    if (wmi.EnableStatic(settingId, ip, mask != nullptr ? mask : "255.255.255.0") < 0)
+        return false;
+    if (gateway != nullptr && *gateway != '\0' && wmi.SetGateways(settingId, gateway) < 0)
+        return false;
+    return true;
+}
+
+}  // namespace pellion

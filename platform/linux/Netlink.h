@@ -1,0 +1,51 @@
+// A route netlink socket (NETLINK_ROUTE) for the kernel's address, route and
+// neighbour tables: requests acknowledged by the kernel, and table dumps.
+#pragma once
+
+#include <linux/netlink.h>
+
+#include <cstddef>
+#include <cstdint>
+#include <functional>
+#include <vector>
+
+namespace plat {
+
+// A netlink request under construction: header, family record, attributes.
+class NetlinkMessage {
+public:
+    NetlinkMessage(std::uint16_t type, std::uint16_t flags, const void* family,
+                   std::size_t familySize);
+    void AddAttribute(std::uint16_t type, const void* data, std::size_t size);
+    nlmsghdr* Header() { return reinterpret_cast<nlmsghdr*>(m_buffer.data()); }
+
+private:
+    std::vector<std::uint8_t> m_buffer;
+};
+
+class Netlink {
+public:
+    Netlink();
+    ~Netlink();
+    Netlink(const Netlink&) = delete;
+    Netlink& operator=(const Netlink&) = delete;
+
+    // 0 or an errno value.
+    int Open();
+    // Sends the request with NLM_F_ACK and waits for the kernel's answer.
+    int Request(NetlinkMessage& message);
+    // Sends the dump request and hands every answered message to `each`.
+    int Dump(NetlinkMessage& message, const std::function<void(const nlmsghdr&)>& each);
+
+    // Walks the attributes that follow a family record of `familySize` bytes.
+    static void Attributes(
+        const nlmsghdr& message, std::size_t familySize,
+        const std::function<void(std::uint16_t type, const void* data, std::size_t size)>& each);
+
+private:
+    int Send(NetlinkMessage& message);
+    int m_fd = -1;
+    std::uint32_t m_sequence = 0;
+};
+
+}  // namespace plat
