@@ -239,10 +239,6 @@ DWORD LinuxNetwork::Adapters(std::vector<AdapterInfo>* out) {
         }
     }
     freeifaddrs(list);
-<<<<<<< HEAD
-    for (const auto& n : order)
-        out->push_back(byName[n]);
-=======
     const std::map<unsigned, std::string> gateways = DefaultGateways();
     for (const auto& n : order) {
         AdapterInfo& a = byName[n];
@@ -250,7 +246,6 @@ DWORD LinuxNetwork::Adapters(std::vector<AdapterInfo>* out) {
             a.gateway = g->second;
         out->push_back(a);
     }
->>>>>>> pellion
     return 0;
 }
 
@@ -311,19 +306,6 @@ DWORD LinuxNetwork::SetDnsServers(const GUID&, const std::vector<std::string>&) 
 }
 
 DWORD LinuxNetwork::Neighbours(std::vector<NeighbourRow>* out) {
-<<<<<<< HEAD
-    if (out != nullptr)
-        out->clear();
-    return kErrorNotSupported;
-}
-
-bool LinuxNetwork::Ping(std::uint32_t, DWORD) {
-    return false;
-}
-
-bool LinuxNetwork::ReverseLookup(std::uint32_t, std::string*) {
-    return false;
-=======
     if (out == nullptr)
         return kErrorInvalidParameter;
     out->clear();
@@ -442,7 +424,6 @@ bool LinuxNetwork::ReverseLookup(std::uint32_t ip, std::string* name) {
     if (name != nullptr)
         *name = host;
     return true;
->>>>>>> pellion
 }
 
 }  // namespace plat
