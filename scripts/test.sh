@@ -27,6 +27,6 @@ fi
 
 echo "== Windows backend (MinGW-w64 cross build)"
 cmake --preset mingw >/dev/null
-cmake --build --preset mingw --target LumariPlatform
+cmake --build --preset mingw
 
 echo "== all suites passed"
