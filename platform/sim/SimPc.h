@@ -20,6 +20,7 @@
 #include "SimResolver.h"
 #include "SimServices.h"
 #include "SimSession.h"
+#include "SimWlan.h"
 
 namespace plat {
 
@@ -49,6 +50,7 @@ public:
     SimNatDevice nat{faults};
     SimResolver resolver{faults};
     SimSession session{faults, registry};
+    SimWlan wlan{faults, modules};
 };
 
 }  // namespace plat
