@@ -21,6 +21,7 @@
 #include "SimServices.h"
 #include "SimSession.h"
 #include "SimWlan.h"
+#include "SimWzc.h"
 
 namespace plat {
 
@@ -51,6 +52,7 @@ public:
     SimResolver resolver{faults};
     SimSession session{faults, registry};
     SimWlan wlan{faults, modules};
+    SimWzc wzc{faults, modules, os};
 };
 
 }  // namespace plat
