@@ -20,6 +20,8 @@
 #include "SimResolver.h"
 #include "SimServices.h"
 #include "SimSession.h"
+#include "SimWlan.h"
+#include "SimWzc.h"
 
 namespace plat {
 
@@ -49,6 +51,8 @@ public:
     SimNatDevice nat{faults};
     SimResolver resolver{faults};
     SimSession session{faults, registry};
+    SimWlan wlan{faults, modules};
+    SimWzc wzc{faults, modules, os};
 };
 
 }  // namespace plat
