@@ -21,6 +21,8 @@
 #include "SimResolver.h"
 #include "SimServices.h"
 #include "SimSession.h"
+#include "SimWlan.h"
+#include "SimWzc.h"
 
 namespace plat {
 
@@ -51,6 +53,8 @@ public:
     SimResolver resolver{faults};
     SimSession session{faults, registry};
     SimRalink ralink{faults, modules};
+    SimWlan wlan{faults, modules};
+    SimWzc wzc{faults, modules, os};
 };
 
 }  // namespace plat
