@@ -55,6 +55,7 @@ CRalinkApManager::RaApApi::~RaApApi() {
 
 CRalinkApManager::CRalinkApManager(CWiFiEventCallback* callback) : CWiFiManager(callback) {
     m_nMode = kWiFiModeRalink;
+    m_wlanApi.Load();
     m_bApiReady = InitRalink();
 }
 
@@ -63,8 +64,26 @@ CRalinkApManager::~CRalinkApManager() {
     StopPolling();
     m_adapterBuffer.clear();
     m_pSelectedAdapter = nullptr;
+    // No notification may reach this object once it is gone.
+    if (m_wlanApi.hClient != nullptr)
+        m_wlanApi.RegisterNotification(nullptr, nullptr, plat::kWlanNotificationSourceNone);
+    m_wlanApi.Unload();
     if (m_bApiReady)
         m_raApApi.pDeInitial();
+}
+
+void LUMARI_WINAPI CRalinkApManager::OnWlanNotification(plat::WLAN_NOTIFICATION_DATA* data,
+                                                        plat::PVOID context) {
+    (void)context;
+    if (data == nullptr)
+        return;
+    const int code = static_cast<int>(data->NotificationCode);
+    if (data->NotificationSource == plat::kWlanNotificationSourceMsm)
+        Debug("WLAN_NOTIFICATION_SOURCE_MSM code: %d\n", code);
+    else if (data->NotificationSource == plat::kWlanNotificationSourceAcm)
+        Debug("WLAN_NOTIFICATION_SOURCE_ACM code: %d\n", code);
+    else
+        Debug("notify source: %d, code: %d\n", static_cast<int>(data->NotificationSource), code);
 }
 
 bool CRalinkApManager::BindRalink() {
@@ -157,6 +176,13 @@ bool CRalinkApManager::BindRalink() {
 }
 
 bool CRalinkApManager::InitRalink() {
+    m_wlanApi.Load();
+    m_wlanApi.OpenHandle();
+    const plat::DWORD reg =
+        m_wlanApi.RegisterNotification(&OnWlanNotification, this, plat::kWlanNotificationSourceAll);
+    if (reg != 0)
+        LOG(ERROR) << "reg notify failed " << reg;
+
     m_raApApi.hModule = plat::LoadLibraryW(L"RAAPAPI.dll");
     if (m_raApApi.hModule == nullptr || !BindRalink()) {
         LOG(ERROR) << "Load RAAPAPI.dll failed";

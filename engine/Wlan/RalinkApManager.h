@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "WiFiManager.h"
+#include "WlanApi.h"
 #include "platform/RalinkTypes.h"
 
 class CRalinkApManager : public CWiFiManager {
@@ -82,6 +83,9 @@ private:
     void FillConfig(plat::RAAP_AP_CONFIG* config, const std::string& ssid, const std::string& key);
     void StopPolling();
     void _EventProc(std::stop_token token, plat::RAAP_ADAPTER adapter);
+    // WLAN notifications are only traced to the debugger output.
+    static void LUMARI_WINAPI OnWlanNotification(plat::WLAN_NOTIFICATION_DATA* data,
+                                                 plat::PVOID context);
     // One poll of the station table; false when the table could not be read.
     // `is11n` tells which of the two table layouts the device model has.
     bool ReadStations(std::vector<plat::RAAP_MAC_ENTRY>* out, bool* is11n);
@@ -94,5 +98,6 @@ private:
     std::vector<unsigned char> m_adapterBuffer;
     std::size_t m_nAdapterCapacity = 0;
     plat::RAAP_ADAPTER* m_pSelectedAdapter = nullptr;
+    WlanApi m_wlanApi;
     std::jthread m_pollThread;
 };
