@@ -152,6 +152,34 @@ TEST_F(RalinkApManagerTest, LibraryIsReleasedWithTheManager) {
     EXPECT_FALSE(Pc().ralink.Initialized());
 }
 
+TEST_F(RalinkApManagerTest, WlanNotificationsAreTracedUntilTheManagerGoes) {
+    auto m = Make();
+    EXPECT_EQ(Pc().wlan.Registrations(), 1u);
+    const plat::GUID iface = AdapterGuid(9);
+    Pc().wlan.Notify(plat::kWlanNotificationSourceMsm, 10, iface, {});
+    Pc().wlan.Notify(plat::kWlanNotificationSourceAcm, 21, iface, {});
+    Pc().wlan.Notify(plat::kWlanNotificationSourceHnwk, 4097, iface, {});
+    ASSERT_TRUE(Pc().wlan.WaitDelivered());
+    EXPECT_TRUE(DebugHas("WLAN_NOTIFICATION_SOURCE_MSM code: 10\n"));
+    EXPECT_TRUE(DebugHas("WLAN_NOTIFICATION_SOURCE_ACM code: 21\n"));
+    EXPECT_TRUE(DebugHas("notify source: 128, code: 4097\n"));
+
+    m.reset();
+    EXPECT_EQ(Pc().wlan.Registrations(), 0u);
+    EXPECT_EQ(Pc().wlan.OpenHandles(), 0u);
+    EXPECT_EQ(Pc().modules.LoadCount(L"wlanapi.dll"), 0);
+}
+
+TEST_F(RalinkApManagerTest, WorksWithoutTheWlanLibrary) {
+    Pc().wlan.RemoveLibrary();
+    AddAdapter(1);
+    auto m = Make();
+    EXPECT_TRUE(Log().Has("E reg notify failed 50"));
+    EXPECT_TRUE(m->IsApiReady());
+    EXPECT_EQ(m->Start(L"Lumari", L"12345678", 0), 0);
+    EXPECT_EQ(m->StopAp(), 0);
+}
+
 TEST_F(RalinkApManagerTest, AdapterListGrowsWhenTheLibraryAsksForMoreRoom) {
     // Three adapters, the first two gone: the list grows from one entry to three,
     // the call is repeated with three and the third adapter is selected.
