@@ -1,5 +1,9 @@
 #include "LocalMemory.h"
 
+#if defined(_WIN32)
+#include <windows.h>
+#endif
+
 #include <cstdlib>
 #include <cstring>
 #include <mutex>
@@ -8,6 +12,23 @@
 #include "Win32Api.h"
 
 namespace plat {
+
+#if defined(_WIN32)
+
+// The system's own heap: wzcsapi.dll allocates with it and frees into it.
+void* LocalAlloc(UINT flags, std::size_t bytes) {
+    return ::LocalAlloc(flags, bytes);
+}
+
+void* LocalFree(void* block) {
+    return ::LocalFree(static_cast<HLOCAL>(block));
+}
+
+std::size_t LocalAllocOutstanding() {
+    return 0;
+}
+
+#else
 
 namespace {
 struct LiveBlocks {
@@ -51,5 +72,7 @@ std::size_t LocalAllocOutstanding() {
     std::lock_guard<std::mutex> g(Live().lock);
     return Live().blocks.size();
 }
+
+#endif
 
 }  // namespace plat

@@ -17,7 +17,8 @@ constexpr UINT kLptr = kLmemFixed | kLmemZeroInit;
 void* LocalAlloc(UINT flags, std::size_t bytes);
 // Null on success; the block itself when it was not a live block (GetLastError 6).
 void* LocalFree(void* block);
-// Blocks allocated and not yet freed in this process.
+// Blocks allocated and not yet freed in this process (not counted on Windows,
+// where the system's heap serves them).
 std::size_t LocalAllocOutstanding();
 
 }  // namespace plat

@@ -26,11 +26,11 @@ public:
     // The WLAN profile of an ad-hoc network with this SSID and key. SSID and
     // key are escaped for XML.
     static std::wstring BuildProfileXml(const std::wstring& ssid, const std::wstring& key);
+
+private:
     // Writes the ad-hoc entry at the head of the interface's WZC preferred list.
     bool ConfigureWzc(const std::wstring& interfaceText, const std::wstring& ssid,
                       const std::wstring& key);
-
-private:
     static void LUMARI_WINAPI OnNotification(plat::WLAN_NOTIFICATION_DATA* data, void* context);
     // Loads the libraries and opens the WLAN handle; false when neither library loaded.
     bool InitAdhoc();

@@ -54,7 +54,8 @@ CHostedNetworkManager::CHostedNetworkManager(CWiFiEventCallback* callback)
 CHostedNetworkManager::~CHostedNetworkManager() {
     // Unregistering waits for a notification in progress, so no handler runs
     // on this object once it returns.
-    m_wlanApi.RegisterNotification(nullptr, nullptr, plat::kWlanNotificationSourceNone);
+    if (m_wlanApi.hClient != nullptr)
+        m_wlanApi.RegisterNotification(nullptr, nullptr, plat::kWlanNotificationSourceNone);
     m_wlanApi.Unload();
 }
 

@@ -14,7 +14,9 @@ class CHostedNetworkManager : public CWiFiManager {
 public:
     explicit CHostedNetworkManager(CWiFiEventCallback* callback);
     // Unregisters the notifications (waiting for one in progress), closes the
-    // client handle and frees the library.
+    // client handle and frees the library. The engine's callback may still be
+    // running on the notification thread until then, so the manager must not
+    // be destroyed while holding a lock that callback takes.
     ~CHostedNetworkManager() override;
 
     int Init() override;

@@ -234,7 +234,10 @@ TEST_P(AdHocWzcListTest, AdHocEntryGoesFirstWithItsHexKey) {
 }
 
 INSTANTIATE_TEST_SUITE_P(ServicePacks, AdHocWzcListTest,
-                         ::testing::Values(plat::SimWindows::XpSp2, plat::SimWindows::XpSp3));
+                         ::testing::Values(plat::SimWindows::XpSp2, plat::SimWindows::XpSp3),
+                         [](const ::testing::TestParamInfo<plat::SimWindows>& param) {
+                             return param.param == plat::SimWindows::XpSp2 ? "XpSp2" : "XpSp3";
+                         });
 
 TEST_F(AdHocTest, WzcEntryWithoutKeyIsOpenAndAnEmptyListGetsOneEntry) {
     UseXpWithWzcOnly(plat::SimWindows::XpSp2, 1);

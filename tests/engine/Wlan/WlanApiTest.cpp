@@ -185,6 +185,35 @@ TEST_F(WlanApiTest, TurnOnSoftRadioSetsEveryPhyAndAnswersTheLastCall) {
     EXPECT_EQ(api.TurnOnSoftRadio(Guid(2)), 5u);
 }
 
+TEST_F(WlanApiTest, InterfaceSettingsReachTheSystemAndFailuresAreLogged) {
+    WlanApi api;
+    ASSERT_TRUE(api.Load());
+    ASSERT_EQ(api.OpenHandle(), 0u);
+    plat::WLAN_INTERFACE_STATE state = 99;
+    ASSERT_EQ(api.GetInterfaceState(Guid(1), &state), 0u);
+    EXPECT_EQ(state, plat::kWlanInterfaceDisconnected);
+    EXPECT_EQ(api.GetInterfaceState(Guid(5), &state), 1168u);  // no such interface
+
+    ASSERT_EQ(api.SetOperationMode(Guid(1), plat::kDot11OperationModeNetworkMonitor), 0u);
+    ASSERT_EQ(api.SetBssType(Guid(1)), 0u);
+    plat::SimWlanInterface now;
+    ASSERT_TRUE(Wlan().GetInterface(Guid(1), &now));
+    EXPECT_EQ(now.operationMode, plat::kDot11OperationModeNetworkMonitor);
+    EXPECT_EQ(now.bssType, plat::kDot11BssTypeAny);
+
+    Pc().faults.FailNext("WlanSetInterface#12", 5);
+    EXPECT_EQ(api.SetOperationMode(Guid(1), plat::kDot11OperationModeExtensibleStation), 5u);
+    EXPECT_TRUE(Log().Has("E WlanApi::SetOperationMode failed..return:5"));
+    Pc().faults.FailNext("WlanSetInterface#1", 5);
+    EXPECT_EQ(api.EnableAutoConf(Guid(1)), 5u);
+    EXPECT_TRUE(Log().Has("E WlanApi::EnableAutoConf failed..return:5"));
+    Pc().faults.FailNext("WlanQueryInterface#1", 5);
+    EXPECT_FALSE(api.IsAutoConfEnabled(Guid(1)));
+    EXPECT_TRUE(Log().Has("E WlanApi::IsAutoConfEnabled failed..return:5"));
+    EXPECT_TRUE(api.IsAutoConfEnabled(Guid(1)));
+    EXPECT_EQ(Wlan().OutstandingAllocations(), 0u);
+}
+
 TEST_F(WlanApiTest, HostedNetworkCapabilityAcceptsOneAndAllBitsSet) {
     plat::SimWlanInterface i = Interface(1, L"Intel Wireless");
     WlanApi api;
