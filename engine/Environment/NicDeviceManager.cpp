@@ -18,9 +18,7 @@ namespace {
 CNicDeviceManager* g_instance = nullptr;
 std::mutex g_instanceLock;
 
-const char* RestartSuffix(int needRestart) {
-    return needRestart != 0 ? " need restart." : ".";
-}
+const char* RestartSuffix(int needRestart) { return needRestart != 0 ? " need restart." : "."; }
 }  // namespace
 
 CNicDeviceManager* CNicDeviceManager::GetInstance() {
@@ -67,8 +65,7 @@ bool CNicDeviceManager::GetAllAdapters() {
     std::size_t pos = 0;
     while (pos < end && buffer[pos] != 0) {
         std::size_t len = 0;
-        while (pos + len < end && buffer[pos + len] != 0)
-            ++len;
+        while (pos + len < end && buffer[pos + len] != 0) ++len;
         found.emplace_back(buffer.data() + pos, len);
         pos += len + 1;
     }
@@ -79,8 +76,7 @@ bool CNicDeviceManager::GetAllAdapters() {
 int CNicDeviceManager::GetWirelessAdapterCount() {
     int count = 0;
     for (const auto& id : m_adapters)
-        if (plat::dunmere::IsWirelessAdapterById(id.c_str()) != 0)
-            ++count;
+        if (plat::dunmere::IsWirelessAdapterById(id.c_str()) != 0) ++count;
     return count;
 }
 
@@ -102,41 +98,34 @@ bool CNicDeviceManager::EnsureAdapters(const char* enumFailed, const char* noneF
 }
 
 bool CNicDeviceManager::EnableAllWirelessAdapter() {
-    if (!EnsureAdapters("GetAllAdapters() failed", "Find no network adapter device"))
-        return false;
+    if (!EnsureAdapters("GetAllAdapters() failed", "Find no network adapter device")) return false;
     for (const auto& id : m_adapters) {
-        if (plat::dunmere::IsWirelessAdapterById(id.c_str()) == 0)
-            continue;
+        if (plat::dunmere::IsWirelessAdapterById(id.c_str()) == 0) continue;
         if (plat::dunmere::IsDeviceEnable(id.c_str()) == 0)
             LOG(INFO) << "WirlessAdapter: " << id << " is disable";
         int needRestart = 0;
         if (plat::dunmere::EnableDevice(id.c_str(), &needRestart) == 0)
             LOG(INFO) << "WirlessAdapter: " << id << " Enabled failed.";
         else
-            LOG(INFO) << "WirlessAdapter: " << id << " Enabled succeed"
-                      << RestartSuffix(needRestart);
+            LOG(INFO) << "WirlessAdapter: " << id << " Enabled succeed" << RestartSuffix(needRestart);
     }
     return true;
 }
 
 bool CNicDeviceManager::ReEnableWirelessAdapters() {
-    if (!EnsureAdapters("GetAllAdapters() failed", "Find no adapters"))
-        return false;
+    if (!EnsureAdapters("GetAllAdapters() failed", "Find no adapters")) return false;
     for (const auto& id : m_adapters) {
-        if (plat::dunmere::IsWirelessAdapterById(id.c_str()) == 0)
-            continue;
+        if (plat::dunmere::IsWirelessAdapterById(id.c_str()) == 0) continue;
         int needRestart = 0;
         if (plat::dunmere::DisableDevice(id.c_str(), &needRestart) == 0)
             LOG(INFO) << "WirlessAdapter: " << id << " disable failed.";
         else
-            LOG(INFO) << "WirlessAdapter: " << id << " disable succeed"
-                      << RestartSuffix(needRestart);
+            LOG(INFO) << "WirlessAdapter: " << id << " disable succeed" << RestartSuffix(needRestart);
         needRestart = 0;
         if (plat::dunmere::EnableDevice(id.c_str(), &needRestart) == 0)
             LOG(INFO) << "WirlessAdapter: " << id << " Enabled failed.";
         else
-            LOG(INFO) << "WirlessAdapter: " << id << " Enabled succeed"
-                      << RestartSuffix(needRestart);
+            LOG(INFO) << "WirlessAdapter: " << id << " Enabled succeed" << RestartSuffix(needRestart);
     }
     return true;
 }
@@ -219,14 +208,12 @@ std::vector<WirelessAdapterInfo> CNicDeviceManager::GetWirelessAdapterInfos() {
     auto text = [](plat::DWORD (*get)(const char*, char*, plat::DWORD*), const std::string& id) {
         char buffer[1024] = {};
         plat::DWORD size = sizeof buffer;
-        if (get(id.c_str(), buffer, &size) != 0)
-            return std::string();
+        if (get(id.c_str(), buffer, &size) != 0) return std::string();
         buffer[sizeof buffer - 1] = 0;
         return std::string(buffer);
     };
     for (const auto& id : m_adapters) {
-        if (plat::dunmere::IsWirelessAdapterById(id.c_str()) == 0)
-            continue;
+        if (plat::dunmere::IsWirelessAdapterById(id.c_str()) == 0) continue;
         WirelessAdapterInfo info;
         info.deviceId = id;
         info.enabled = plat::dunmere::IsDeviceEnable(id.c_str());
@@ -238,9 +225,8 @@ std::vector<WirelessAdapterInfo> CNicDeviceManager::GetWirelessAdapterInfos() {
             const std::uint64_t ticks =
                 (static_cast<std::uint64_t>(ft.dwHighDateTime) << 32) | ft.dwLowDateTime;
             constexpr std::uint64_t kEpochDiff = 116444736000000000ull;  // 1601 -> 1970
-            const std::time_t t = ticks > kEpochDiff
-                                      ? static_cast<std::time_t>((ticks - kEpochDiff) / 10000000ull)
-                                      : 0;
+            const std::time_t t =
+                ticks > kEpochDiff ? static_cast<std::time_t>((ticks - kEpochDiff) / 10000000ull) : 0;
             std::tm local{};
             localtime_r(&t, &local);
             char date[16];
