@@ -218,15 +218,14 @@ int CRalinkApManager::Init() {
         std::memcpy(&n, m_adapterBuffer.data(), sizeof n);
         return static_cast<std::size_t>(n);
     };
-    int result = m_raApApi.pGetAvailableAdapters(m_adapterBuffer.data(), 1);
-    if (result == plat::kRaapBufferTooSmall) {
+    if (m_raApApi.pGetAvailableAdapters(m_adapterBuffer.data(), 1) == plat::kRaapBufferTooSmall) {
         const std::size_t needed = std::min(count(), kMaxAdapters);
         if (m_nAdapterCapacity < needed) {
             m_adapterBuffer.assign(
                 plat::kRaapAdapterListHeader + needed * sizeof(plat::RAAP_ADAPTER), 0);
             m_nAdapterCapacity = needed;
         }
-        result = m_raApApi.pGetAvailableAdapters(m_adapterBuffer.data(), static_cast<int>(needed));
+        m_raApApi.pGetAvailableAdapters(m_adapterBuffer.data(), static_cast<int>(needed));
     }
     // Never read past the entries the buffer holds, whatever count the library wrote.
     const std::size_t found = std::min(count(), m_nAdapterCapacity);
@@ -271,6 +270,9 @@ bool CRalinkApManager::MakeSsidAndKey(std::string* ssid, std::string* key, int* 
         }
     } else if (m_nSsidEncoding == kSsidEncodingAnsi) {
         converted = WideToAnsi(m_strSsid, ssid);
+        if (!converted)
+            LOG(ERROR) << "ssid does not fit the ANSI code page: "
+                       << plat::TextCodec::WideToUtf8(m_strSsid);
     } else {
         LOG(ERROR) << "wrong ssid encoding:" << m_nSsidEncoding;
     }

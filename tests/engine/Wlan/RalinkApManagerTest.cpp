@@ -384,6 +384,7 @@ TEST_F(RalinkConfigTest, SsidOrKeyThatCannotBeUsedIsRefusedBeforeTheAdapterIsTou
     EXPECT_EQ(m->Start(L"Lumari", std::wstring(65, L'k'), 0), 1006);
     Pc().os.SetCodePage(1252);
     EXPECT_EQ(m->Start(L"Lumari", L"\u4e2d\u6587\u5bc6\u7801", 0), 1006);
+    EXPECT_EQ(m->Start(L"\u4e2d\u6587", L"12345678", 0), 1005);
 
     EXPECT_EQ(Pc().ralink.ConfigWrites(), 0);
     EXPECT_EQ(Pc().ralink.OpMode(), 0);
