@@ -5,6 +5,7 @@
 #include <cstdio>
 #include <ctime>
 #include <mutex>
+#include <utility>
 #include <vector>
 
 #include "Common/StringConv.h"
@@ -59,15 +60,19 @@ bool CNicDeviceManager::GetAllAdapters() {
         return false;
     }
     // Consecutive NUL-terminated ids, ended by an empty one or by the size given.
+    // A new enumeration replaces the list: the engine enumerates at every start,
+    // and appending would list every device once per start.
+    std::vector<std::string> found;
     const std::size_t end = size < buffer.size() ? size : buffer.size();
     std::size_t pos = 0;
     while (pos < end && buffer[pos] != 0) {
         std::size_t len = 0;
         while (pos + len < end && buffer[pos + len] != 0)
             ++len;
-        m_adapters.emplace_back(buffer.data() + pos, len);
+        found.emplace_back(buffer.data() + pos, len);
         pos += len + 1;
     }
+    m_adapters = std::move(found);
     return true;
 }
 

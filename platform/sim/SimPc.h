@@ -17,6 +17,7 @@
 #include "SimNlm.h"
 #include "SimOs.h"
 #include "SimProcesses.h"
+#include "SimRalink.h"
 #include "SimResolver.h"
 #include "SimServices.h"
 #include "SimSession.h"
@@ -51,6 +52,7 @@ public:
     SimNatDevice nat{faults};
     SimResolver resolver{faults};
     SimSession session{faults, registry};
+    SimRalink ralink{faults, modules};
     SimWlan wlan{faults, modules};
     SimWzc wzc{faults, modules, os};
 };
