@@ -101,14 +101,18 @@ bool Unescape(const std::string& s, std::string* out) {
             out->push_back(s[i]);
             continue;
         }
-        if (i + 2 >= s.size()) return false;
+        if (i + 2 >= s.size())
+            return false;
         auto nib = [](char c) -> int {
-            if (c >= '0' && c <= '9') return c - '0';
-            if (c >= 'A' && c <= 'F') return c - 'A' + 10;
+            if (c >= '0' && c <= '9')
+                return c - '0';
+            if (c >= 'A' && c <= 'F')
+                return c - 'A' + 10;
             return -1;
         };
         const int hi = nib(s[i + 1]), lo = nib(s[i + 2]);
-        if (hi < 0 || lo < 0) return false;
+        if (hi < 0 || lo < 0)
+            return false;
         out->push_back(static_cast<char>(hi * 16 + lo));
         i += 2;
     }

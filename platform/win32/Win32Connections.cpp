@@ -8,13 +8,16 @@
 namespace plat {
 
 HRESULT Win32Connections::Enumerate(std::vector<NetconProperties>* out) {
-    if (out == nullptr) return kEPointer;
+    if (out == nullptr)
+        return kEPointer;
     out->clear();
     std::vector<AdapterInfo> adapters;
     const DWORD e = Platform::Current().Net().Adapters(&adapters);
-    if (e != 0) return HresultFromWin32(e);
+    if (e != 0)
+        return HresultFromWin32(e);
     for (const auto& a : adapters) {
-        if (a.ifType == kIfTypeLoopback) continue;
+        if (a.ifType == kIfTypeLoopback)
+            continue;
         NetconProperties p;
         p.guidId = a.guid;
         p.name = a.friendlyName;
@@ -28,7 +31,8 @@ HRESULT Win32Connections::Enumerate(std::vector<NetconProperties>* out) {
 
 HRESULT Win32Connections::BindFreeProperties() {
     ::HMODULE netshell = ::LoadLibraryW(L"netshell.dll");
-    if (netshell == nullptr) return HresultFromWin32(::GetLastError());
+    if (netshell == nullptr)
+        return HresultFromWin32(::GetLastError());
     const bool found = ::GetProcAddress(netshell, "NcFreeNetconProperties") != nullptr;
     const DWORD error = ::GetLastError();
     ::FreeLibrary(netshell);

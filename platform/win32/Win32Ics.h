@@ -13,25 +13,30 @@ public:
     HRESULT CreateSharingManager() override { return kClassNotRegistered; }
     void ReleaseSharingManager() override {}
     HRESULT SharingInstalled(bool* installed) override {
-        if (installed != nullptr) *installed = false;
+        if (installed != nullptr)
+            *installed = false;
         return kClassNotRegistered;
     }
     HRESULT EveryConnection(std::vector<GUID>* out) override {
-        if (out != nullptr) out->clear();
+        if (out != nullptr)
+            out->clear();
         return kClassNotRegistered;
     }
     bool HasConfiguration(const GUID&) override { return false; }
     HRESULT EnableSharing(const GUID&, int) override { return kClassNotRegistered; }
     HRESULT DisableSharing(const GUID&) override { return kClassNotRegistered; }
     HRESULT QueryHomeNet(std::vector<HomeNetConnection>* out) override {
-        if (out != nullptr) out->clear();
+        if (out != nullptr)
+            out->clear();
         return kClassNotRegistered;
     }
     HRESULT PutHomeNet(const HomeNetConnection&) override { return kClassNotRegistered; }
     HRESULT EnableStatic(const std::string&, const std::string&, const std::string&) override {
         return kClassNotRegistered;
     }
-    HRESULT SetGateways(const std::string&, const std::string&) override { return kClassNotRegistered; }
+    HRESULT SetGateways(const std::string&, const std::string&) override {
+        return kClassNotRegistered;
+    }
     HRESULT EnableDhcp(const std::string&) override { return kClassNotRegistered; }
 };
 

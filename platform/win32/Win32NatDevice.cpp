@@ -17,16 +17,19 @@ HANDLE Win32NatDevice::Open(const std::string& deviceName) {
 }
 
 void Win32NatDevice::Close(HANDLE device) {
-    if (device != nullptr) ::CloseHandle(device);
+    if (device != nullptr)
+        ::CloseHandle(device);
 }
 
 BOOL Win32NatDevice::Control(HANDLE device, DWORD code, const void* in, DWORD inSize, void* out,
                              DWORD outSize, DWORD* returned) {
     ::DWORD n = 0;
-    const ::BOOL ok = ::DeviceIoControl(device, code, const_cast<void*>(in), inSize, out, outSize,
-                                        &n, nullptr);
-    if (returned != nullptr) *returned = n;
-    if (ok == 0) SetLastError(::GetLastError());
+    const ::BOOL ok =
+        ::DeviceIoControl(device, code, const_cast<void*>(in), inSize, out, outSize, &n, nullptr);
+    if (returned != nullptr)
+        *returned = n;
+    if (ok == 0)
+        SetLastError(::GetLastError());
     return ok;
 }
 

@@ -9,8 +9,8 @@ class Win32NatDevice : public NatDevice {
 public:
     HANDLE Open(const std::string& deviceName) override;
     void Close(HANDLE device) override;
-    BOOL Control(HANDLE device, DWORD code, const void* in, DWORD inSize, void* out,
-                 DWORD outSize, DWORD* returned) override;
+    BOOL Control(HANDLE device, DWORD code, const void* in, DWORD inSize, void* out, DWORD outSize,
+                 DWORD* returned) override;
 };
 
 }  // namespace plat

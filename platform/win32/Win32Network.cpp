@@ -1,9 +1,9 @@
 #include "Win32Network.h"
 
+#include <icmpapi.h>
+#include <iphlpapi.h>
 #include <winsock2.h>
 #include <ws2tcpip.h>
-#include <iphlpapi.h>
-#include <icmpapi.h>
 
 #include <cstring>
 #include <vector>
@@ -18,7 +18,8 @@ namespace plat {
 namespace {
 std::string Dotted(const sockaddr* sa) {
     char buf[INET_ADDRSTRLEN] = {};
-    if (sa == nullptr || sa->sa_family != AF_INET) return std::string();
+    if (sa == nullptr || sa->sa_family != AF_INET)
+        return std::string();
     const auto* sin = reinterpret_cast<const sockaddr_in*>(sa);
     ::inet_ntop(AF_INET, const_cast<in_addr*>(&sin->sin_addr), buf, sizeof buf);
     return buf;
@@ -40,16 +41,20 @@ bool Run(const std::string& command) {
 }  // namespace
 
 DWORD Win32Network::Adapters(std::vector<AdapterInfo>* out) {
-    if (out == nullptr) return ERROR_INVALID_PARAMETER;
+    if (out == nullptr)
+        return ERROR_INVALID_PARAMETER;
     out->clear();
-    const ::ULONG flags = GAA_FLAG_SKIP_ANYCAST | GAA_FLAG_SKIP_MULTICAST | GAA_FLAG_INCLUDE_GATEWAYS;
+    const ::ULONG flags =
+        GAA_FLAG_SKIP_ANYCAST | GAA_FLAG_SKIP_MULTICAST | GAA_FLAG_INCLUDE_GATEWAYS;
     ::ULONG size = 0;
     ::ULONG rc = ::GetAdaptersAddresses(AF_INET, flags, nullptr, nullptr, &size);
-    if (rc != ERROR_BUFFER_OVERFLOW && rc != ERROR_SUCCESS) return rc;
+    if (rc != ERROR_BUFFER_OVERFLOW && rc != ERROR_SUCCESS)
+        return rc;
     std::vector<unsigned char> buffer(size == 0 ? 1 : size);
     auto* list = reinterpret_cast<IP_ADAPTER_ADDRESSES*>(buffer.data());
     rc = ::GetAdaptersAddresses(AF_INET, flags, nullptr, list, &size);
-    if (rc != ERROR_SUCCESS) return rc;
+    if (rc != ERROR_SUCCESS)
+        return rc;
     for (auto* a = list; a != nullptr; a = a->Next) {
         AdapterInfo info;
         info.name = a->AdapterName != nullptr ? a->AdapterName : "";
@@ -64,7 +69,8 @@ DWORD Win32Network::Adapters(std::vector<AdapterInfo>* out) {
             info.ipv4.push_back({Dotted(u->Address.lpSockaddr), MaskOf(u->OnLinkPrefixLength)});
         for (auto* d = a->FirstDnsServerAddress; d != nullptr; d = d->Next) {
             const std::string s = Dotted(d->Address.lpSockaddr);
-            if (!s.empty()) info.dns.push_back(s);
+            if (!s.empty())
+                info.dns.push_back(s);
         }
         if (a->FirstGatewayAddress != nullptr)
             info.gateway = Dotted(a->FirstGatewayAddress->Address.lpSockaddr);
@@ -76,7 +82,8 @@ DWORD Win32Network::Adapters(std::vector<AdapterInfo>* out) {
 DWORD Win32Network::BestInterface(std::uint32_t destination, DWORD* ifIndex) {
     ::DWORD index = 0;
     const ::DWORD rc = ::GetBestInterface(destination, &index);
-    if (rc == NO_ERROR && ifIndex != nullptr) *ifIndex = index;
+    if (rc == NO_ERROR && ifIndex != nullptr)
+        *ifIndex = index;
     return rc;
 }
 
@@ -85,9 +92,12 @@ DWORD Win32Network::InterfaceCounters(DWORD ifIndex, std::uint64_t* inOctets,
     MIB_IFROW row{};
     row.dwIndex = ifIndex;
     const ::DWORD rc = ::GetIfEntry(&row);
-    if (rc != NO_ERROR) return rc;
-    if (inOctets != nullptr) *inOctets = row.dwInOctets;
-    if (outOctets != nullptr) *outOctets = row.dwOutOctets;
+    if (rc != NO_ERROR)
+        return rc;
+    if (inOctets != nullptr)
+        *inOctets = row.dwInOctets;
+    if (outOctets != nullptr)
+        *outOctets = row.dwOutOctets;
     return NO_ERROR;
 }
 
@@ -96,45 +106,54 @@ bool Win32Network::ConnectionName(const GUID& adapter, std::string* name) {
     const std::string key =
         "SYSTEM\\CurrentControlSet\\Control\\Network\\{4D36E972-E325-11CE-BFC1-08002BE10318}\\" +
         GuidText::ToString(adapter) + "\\Connection";
-    if (Platform::Current().Reg().QueryValue(RegRoot::LocalMachine, key, "Name", &v) != 0) return false;
+    if (Platform::Current().Reg().QueryValue(RegRoot::LocalMachine, key, "Name", &v) != 0)
+        return false;
     name->assign(v.data.begin(), v.data.end());
-    while (!name->empty() && name->back() == '\0') name->pop_back();
+    while (!name->empty() && name->back() == '\0')
+        name->pop_back();
     return true;
 }
 
 DWORD Win32Network::SetStaticAddress(const GUID& adapter, const char* ip, const char* mask,
                                      const char* gateway) {
     std::string name;
-    if (!ConnectionName(adapter, &name)) return ERROR_FILE_NOT_FOUND;
+    if (!ConnectionName(adapter, &name))
+        return ERROR_FILE_NOT_FOUND;
     std::string cmd = "cmd.exe /c netsh interface ip set address \"" + name + "\" ";
     if (ip == nullptr)
         cmd += "dhcp";
     else
-        cmd += std::string("static ") + ip + " " + (mask != nullptr ? mask : "255.255.255.0") + " " +
-               (gateway != nullptr ? gateway : "");
+        cmd += std::string("static ") + ip + " " + (mask != nullptr ? mask : "255.255.255.0") +
+               " " + (gateway != nullptr ? gateway : "");
     return Run(cmd) ? ERROR_SUCCESS : ERROR_GEN_FAILURE;
 }
 
 DWORD Win32Network::SetDnsServers(const GUID& adapter, const std::vector<std::string>& servers) {
     std::string name;
-    if (!ConnectionName(adapter, &name)) return ERROR_FILE_NOT_FOUND;
+    if (!ConnectionName(adapter, &name))
+        return ERROR_FILE_NOT_FOUND;
     std::string list;
-    for (const auto& s : servers) list += (list.empty() ? "" : " ") + s;
-    return Run("cmd.exe /c netsh interface ip set dnsservers  \"" + name + "\" static " + list + " ")
+    for (const auto& s : servers)
+        list += (list.empty() ? "" : " ") + s;
+    return Run("cmd.exe /c netsh interface ip set dnsservers  \"" + name + "\" static " + list +
+               " ")
                ? ERROR_SUCCESS
                : ERROR_GEN_FAILURE;
 }
 
 DWORD Win32Network::Neighbours(std::vector<NeighbourRow>* out) {
-    if (out == nullptr) return ERROR_INVALID_PARAMETER;
+    if (out == nullptr)
+        return ERROR_INVALID_PARAMETER;
     out->clear();
     ::ULONG size = 0;
     ::ULONG rc = ::GetIpNetTable(nullptr, &size, TRUE);
-    if (rc != ERROR_INSUFFICIENT_BUFFER && rc != NO_ERROR) return rc;
+    if (rc != ERROR_INSUFFICIENT_BUFFER && rc != NO_ERROR)
+        return rc;
     std::vector<unsigned char> buffer(size == 0 ? sizeof(MIB_IPNETTABLE) : size);
     auto* table = reinterpret_cast<MIB_IPNETTABLE*>(buffer.data());
     rc = ::GetIpNetTable(table, &size, TRUE);
-    if (rc != NO_ERROR) return rc;
+    if (rc != NO_ERROR)
+        return rc;
     for (::DWORD i = 0; i < table->dwNumEntries; ++i) {
         const MIB_IPNETROW& r = table->table[i];
         NeighbourRow row;
@@ -148,7 +167,8 @@ DWORD Win32Network::Neighbours(std::vector<NeighbourRow>* out) {
 
 bool Win32Network::Ping(std::uint32_t ip, DWORD timeoutMs) {
     ::HANDLE icmp = ::IcmpCreateFile();
-    if (icmp == INVALID_HANDLE_VALUE) return false;
+    if (icmp == INVALID_HANDLE_VALUE)
+        return false;
     char payload[] = "Data Buffer";
     unsigned char reply[48 + sizeof payload] = {};
     const ::DWORD n = ::IcmpSendEcho2(icmp, nullptr, nullptr, nullptr, ip, payload, sizeof payload,
@@ -166,7 +186,8 @@ bool Win32Network::ReverseLookup(std::uint32_t ip, std::string* name) {
     if (::getnameinfo(reinterpret_cast<sockaddr*>(&sa), sizeof sa, host, sizeof host, nullptr, 0,
                       NI_NAMEREQD) != 0)
         return false;
-    if (name != nullptr) *name = host;
+    if (name != nullptr)
+        *name = host;
     return true;
 }
 

@@ -12,7 +12,8 @@ public:
     HRESULT Create() override { return static_cast<HRESULT>(0x80040154u); }
     void Release() override {}
     HRESULT Connections(std::vector<NlmConnection>* out) override {
-        if (out != nullptr) out->clear();
+        if (out != nullptr)
+            out->clear();
         return kEFail;
     }
     HRESULT AdapterOf(const GUID&, GUID*) override { return kEFail; }

@@ -13,10 +13,9 @@ OSVERSIONINFOEXW QueryVersion() {
     info.dwOSVersionInfoSize = sizeof info;
     using RtlGetVersionFn = LONG(WINAPI*)(OSVERSIONINFOEXW*);
     ::HMODULE ntdll = ::GetModuleHandleW(L"ntdll.dll");
-    auto fn = ntdll != nullptr
-                  ? reinterpret_cast<RtlGetVersionFn>(
-                        reinterpret_cast<void*>(::GetProcAddress(ntdll, "RtlGetVersion")))
-                  : nullptr;
+    auto fn = ntdll != nullptr ? reinterpret_cast<RtlGetVersionFn>(reinterpret_cast<void*>(
+                                     ::GetProcAddress(ntdll, "RtlGetVersion")))
+                               : nullptr;
     if (fn == nullptr || fn(&info) != 0) {
         info = OSVERSIONINFOEXW{};
         info.dwOSVersionInfoSize = sizeof info;
@@ -40,17 +39,18 @@ OsVersion Win32Os::Version() {
 bool Win32Os::ProductInfo(DWORD* edition) {
     using GetProductInfoFn = BOOL(WINAPI*)(::DWORD, ::DWORD, ::DWORD, ::DWORD, ::PDWORD);
     ::HMODULE kernel = ::GetModuleHandleW(L"Kernel32.dll");
-    auto fn = kernel != nullptr
-                  ? reinterpret_cast<GetProductInfoFn>(
-                        reinterpret_cast<void*>(::GetProcAddress(kernel, "GetProductInfo")))
-                  : nullptr;
-    if (fn == nullptr) return false;
+    auto fn = kernel != nullptr ? reinterpret_cast<GetProductInfoFn>(reinterpret_cast<void*>(
+                                      ::GetProcAddress(kernel, "GetProductInfo")))
+                                : nullptr;
+    if (fn == nullptr)
+        return false;
     const OSVERSIONINFOEXW info = QueryVersion();
     ::DWORD type = 0;
     if (fn(info.dwMajorVersion, info.dwMinorVersion, info.wServicePackMajor, info.wServicePackMinor,
            &type) == 0)
         return false;
-    if (edition != nullptr) *edition = type;
+    if (edition != nullptr)
+        *edition = type;
     return true;
 }
 
@@ -63,7 +63,8 @@ std::string Win32Os::Description() {
 std::string Win32Os::ComputerName() {
     char buf[MAX_COMPUTERNAME_LENGTH + 1] = {};
     ::DWORD size = sizeof buf;
-    if (::GetComputerNameA(buf, &size) == 0) return std::string();
+    if (::GetComputerNameA(buf, &size) == 0)
+        return std::string();
     return std::string(buf, size);
 }
 
@@ -75,29 +76,36 @@ std::string Win32Os::ModuleFileName() {
 
 bool Win32Os::AnsiToWide(const std::string& in, std::wstring* out) {
     if (in.empty()) {
-        if (out != nullptr) out->clear();
+        if (out != nullptr)
+            out->clear();
         return true;
     }
-    const int n = ::MultiByteToWideChar(CP_ACP, 0, in.data(), static_cast<int>(in.size()), nullptr, 0);
-    if (n <= 0) return false;
+    const int n =
+        ::MultiByteToWideChar(CP_ACP, 0, in.data(), static_cast<int>(in.size()), nullptr, 0);
+    if (n <= 0)
+        return false;
     std::wstring w(static_cast<std::size_t>(n), L'\0');
     ::MultiByteToWideChar(CP_ACP, 0, in.data(), static_cast<int>(in.size()), w.data(), n);
-    if (out != nullptr) *out = w;
+    if (out != nullptr)
+        *out = w;
     return true;
 }
 
 bool Win32Os::WideToAnsi(const std::wstring& in, std::string* out) {
     if (in.empty()) {
-        if (out != nullptr) out->clear();
+        if (out != nullptr)
+            out->clear();
         return true;
     }
-    const int n = ::WideCharToMultiByte(CP_ACP, 0, in.data(), static_cast<int>(in.size()), nullptr, 0,
-                                        nullptr, nullptr);
-    if (n <= 0) return false;
+    const int n = ::WideCharToMultiByte(CP_ACP, 0, in.data(), static_cast<int>(in.size()), nullptr,
+                                        0, nullptr, nullptr);
+    if (n <= 0)
+        return false;
     std::string s(static_cast<std::size_t>(n), '\0');
     ::WideCharToMultiByte(CP_ACP, 0, in.data(), static_cast<int>(in.size()), s.data(), n, nullptr,
                           nullptr);
-    if (out != nullptr) *out = s;
+    if (out != nullptr)
+        *out = s;
     return true;
 }
 
@@ -105,12 +113,13 @@ int Win32Os::NativeArchitecture() {
     SYSTEM_INFO si{};
     using GetNativeSystemInfoFn = void(WINAPI*)(LPSYSTEM_INFO);
     ::HMODULE kernel = ::GetModuleHandleW(L"kernel32");
-    auto fn = kernel != nullptr
-                  ? reinterpret_cast<GetNativeSystemInfoFn>(
-                        reinterpret_cast<void*>(::GetProcAddress(kernel, "GetNativeSystemInfo")))
-                  : nullptr;
-    if (fn != nullptr) fn(&si);
-    else ::GetSystemInfo(&si);
+    auto fn = kernel != nullptr ? reinterpret_cast<GetNativeSystemInfoFn>(reinterpret_cast<void*>(
+                                      ::GetProcAddress(kernel, "GetNativeSystemInfo")))
+                                : nullptr;
+    if (fn != nullptr)
+        fn(&si);
+    else
+        ::GetSystemInfo(&si);
     return si.wProcessorArchitecture;
 }
 

@@ -17,7 +17,8 @@ public:
     ::HANDLE* Out() { return &m_h; }
     ::HANDLE Get() const { return m_h; }
     void Reset() {
-        if (m_h != nullptr && m_h != INVALID_HANDLE_VALUE) ::CloseHandle(m_h);
+        if (m_h != nullptr && m_h != INVALID_HANDLE_VALUE)
+            ::CloseHandle(m_h);
         m_h = nullptr;
     }
 

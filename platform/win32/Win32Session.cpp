@@ -9,12 +9,14 @@ constexpr const char* kRunKey = "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\R
 }
 
 Win32Session::~Win32Session() {
-    for (auto& [name, h] : m_mutexes) ::CloseHandle(h);
+    for (auto& [name, h] : m_mutexes)
+        ::CloseHandle(h);
 }
 
 DWORD Win32Session::Shutdown(bool force) {
     ::HANDLE token = nullptr;
-    if (::OpenProcessToken(::GetCurrentProcess(), TOKEN_ADJUST_PRIVILEGES | TOKEN_QUERY, &token) == 0)
+    if (::OpenProcessToken(::GetCurrentProcess(), TOKEN_ADJUST_PRIVILEGES | TOKEN_QUERY, &token) ==
+        0)
         return ::GetLastError();
     TOKEN_PRIVILEGES tp{};
     ::LookupPrivilegeValueA(nullptr, "SeShutdownPrivilege", &tp.Privileges[0].Luid);
@@ -23,9 +25,11 @@ DWORD Win32Session::Shutdown(bool force) {
     ::AdjustTokenPrivileges(token, FALSE, &tp, 0, nullptr, nullptr);
     const ::DWORD adjust = ::GetLastError();
     ::CloseHandle(token);
-    if (adjust != ERROR_SUCCESS) return adjust;
+    if (adjust != ERROR_SUCCESS)
+        return adjust;
     const UINT flags = EWX_SHUTDOWN | EWX_POWEROFF | (force ? EWX_FORCE : 0);
-    if (::ExitWindowsEx(flags, SHTDN_REASON_MAJOR_OTHER) == 0) return ::GetLastError();
+    if (::ExitWindowsEx(flags, SHTDN_REASON_MAJOR_OTHER) == 0)
+        return ::GetLastError();
     return 0;
 }
 
@@ -35,9 +39,10 @@ void Win32Session::KeepAwake(bool on) {
 
 DWORD Win32Session::SetRunAtLogon(const std::string& name, const std::string& command, bool on) {
     HKEY key = nullptr;
-    LONG rc = ::RegCreateKeyExA(HKEY_LOCAL_MACHINE, kRunKey, 0, nullptr, 0, KEY_WRITE, nullptr, &key,
-                                nullptr);
-    if (rc != ERROR_SUCCESS) return static_cast<DWORD>(rc);
+    LONG rc = ::RegCreateKeyExA(HKEY_LOCAL_MACHINE, kRunKey, 0, nullptr, 0, KEY_WRITE, nullptr,
+                                &key, nullptr);
+    if (rc != ERROR_SUCCESS)
+        return static_cast<DWORD>(rc);
     if (on)
         rc = ::RegSetValueExA(key, name.c_str(), 0, REG_SZ,
                               reinterpret_cast<const BYTE*>(command.c_str()),
@@ -50,18 +55,21 @@ DWORD Win32Session::SetRunAtLogon(const std::string& name, const std::string& co
 
 bool Win32Session::IsRunAtLogon(const std::string& name) {
     HKEY key = nullptr;
-    if (::RegOpenKeyExA(HKEY_LOCAL_MACHINE, kRunKey, 0, KEY_READ, &key) != ERROR_SUCCESS) return false;
-    const bool found = ::RegQueryValueExA(key, name.c_str(), nullptr, nullptr, nullptr, nullptr) ==
-                       ERROR_SUCCESS;
+    if (::RegOpenKeyExA(HKEY_LOCAL_MACHINE, kRunKey, 0, KEY_READ, &key) != ERROR_SUCCESS)
+        return false;
+    const bool found =
+        ::RegQueryValueExA(key, name.c_str(), nullptr, nullptr, nullptr, nullptr) == ERROR_SUCCESS;
     ::RegCloseKey(key);
     return found;
 }
 
 bool Win32Session::AcquireInstanceLock(const std::string& name) {
     std::lock_guard<std::mutex> g(m_lock);
-    if (m_mutexes.count(name) != 0) return false;
+    if (m_mutexes.count(name) != 0)
+        return false;
     ::HANDLE h = ::CreateMutexA(nullptr, FALSE, name.c_str());
-    if (h == nullptr) return false;
+    if (h == nullptr)
+        return false;
     if (::GetLastError() == ERROR_ALREADY_EXISTS) {
         ::CloseHandle(h);
         return false;

@@ -12,6 +12,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const std::string once = store.Serialize();
     plat::RegistryStore again;
     again.Deserialize(once);
-    if (again.Serialize() != once) std::abort();
+    if (again.Serialize() != once)
+        std::abort();
     return 0;
 }
