@@ -1,8 +1,10 @@
 #include "Win32Devices.h"
 
+// windows.h first: SetupAPI and the configuration manager build on it.
+#include <windows.h>
+
 #include <cfgmgr32.h>
 #include <setupapi.h>
-#include <windows.h>
 
 #include <cstring>
 #include <string>

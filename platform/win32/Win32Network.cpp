@@ -1,9 +1,13 @@
 #include "Win32Network.h"
 
-#include <icmpapi.h>
-#include <iphlpapi.h>
+// Winsock first, then IP Helper and ICMP, which build on it.
 #include <winsock2.h>
+
 #include <ws2tcpip.h>
+
+#include <iphlpapi.h>
+
+#include <icmpapi.h>
 
 #include <cstring>
 #include <vector>

@@ -1,7 +1,9 @@
 #include "Win32Resolver.h"
 
-#include <windns.h>
+// windows.h first: the DNS API builds on it.
 #include <windows.h>
+
+#include <windns.h>
 
 namespace plat {
 
