@@ -6,32 +6,16 @@
 #include "StringConv.h"
 #include "platform/Osmira.h"
 #include "platform/PathText.h"
-#include "platform/Platform.h"
+#include "platform/ProcessSingleton.h"
 
 namespace {
-CLumariConfig* g_instance = nullptr;
-std::mutex g_instanceLock;
-
 std::string InDirectory(const char* file) {
     return GetProgramDirectory() + plat::PathText::Separator() + file;
 }
 }  // namespace
 
 CLumariConfig* CLumariConfig::GetInstance() {
-    std::lock_guard<std::mutex> g(g_instanceLock);
-    if (g_instance == nullptr) {
-        g_instance = new CLumariConfig();
-        static bool registered = false;
-        if (!registered) {
-            registered = true;
-            plat::Platform::RegisterReset([] {
-                std::lock_guard<std::mutex> r(g_instanceLock);
-                delete g_instance;
-                g_instance = nullptr;
-            });
-        }
-    }
-    return g_instance;
+    return plat::ProcessSingleton<CLumariConfig>::Get();
 }
 
 CLumariConfig::CLumariConfig()

@@ -8,30 +8,15 @@
 
 #include "Common/StringConv.h"
 #include "pellion/Pellion.h"
-#include "platform/Platform.h"
+#include "platform/ProcessSingleton.h"
 
 namespace {
-std::mutex g_instanceLock;
-CDhcpManager* g_instance = nullptr;
 // Room for this many records in one listing of the leases.
 constexpr int kMaxClients = 256;
 }  // namespace
 
 CDhcpManager* CDhcpManager::GetInstance() {
-    std::lock_guard<std::mutex> g(g_instanceLock);
-    if (g_instance == nullptr) {
-        g_instance = new CDhcpManager();
-        static bool registered = false;
-        if (!registered) {
-            registered = true;
-            plat::Platform::RegisterReset([] {
-                std::lock_guard<std::mutex> r(g_instanceLock);
-                delete g_instance;
-                g_instance = nullptr;
-            });
-        }
-    }
-    return g_instance;
+    return plat::ProcessSingleton<CDhcpManager>::Get();
 }
 
 bool CDhcpManager::Start(const std::string& ip, const std::string& dns) {

@@ -3,6 +3,8 @@
 // values. A process-wide object without state of its own.
 #pragma once
 
+#include "platform/ProcessSingleton.h"
+
 #include <cstdint>
 #include <string>
 #include <vector>
@@ -28,5 +30,6 @@ public:
     bool RemoveClient(const std::wstring& mac);
 
 private:
+    friend class plat::ProcessSingleton<CDhcpManager>;
     CDhcpManager() = default;
 };

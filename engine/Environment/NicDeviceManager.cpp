@@ -12,32 +12,16 @@
 #include "Common/WinVersion.h"
 #include "platform/Dunmere.h"
 #include "platform/GuidText.h"
-#include "platform/Platform.h"
+#include "platform/ProcessSingleton.h"
 
 namespace {
-CNicDeviceManager* g_instance = nullptr;
-std::mutex g_instanceLock;
-
 const char* RestartSuffix(int needRestart) {
     return needRestart != 0 ? " need restart." : ".";
 }
 }  // namespace
 
 CNicDeviceManager* CNicDeviceManager::GetInstance() {
-    std::lock_guard<std::mutex> g(g_instanceLock);
-    if (g_instance == nullptr) {
-        g_instance = new CNicDeviceManager();
-        static bool registered = false;
-        if (!registered) {
-            registered = true;
-            plat::Platform::RegisterReset([] {
-                std::lock_guard<std::mutex> r(g_instanceLock);
-                delete g_instance;
-                g_instance = nullptr;
-            });
-        }
-    }
-    return g_instance;
+    return plat::ProcessSingleton<CNicDeviceManager>::Get();
 }
 
 std::string CNicDeviceManager::VirtualWifiAdapterId() {

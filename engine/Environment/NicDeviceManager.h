@@ -2,6 +2,8 @@
 // disabling, re-enabling or removing them through the maker's device library.
 #pragma once
 
+#include "platform/ProcessSingleton.h"
+
 #include <string>
 #include <vector>
 
@@ -43,6 +45,7 @@ public:
     static std::string VirtualWifiAdapterId();
 
 private:
+    friend class plat::ProcessSingleton<CNicDeviceManager>;
     CNicDeviceManager() = default;
     // Fills the list when it is empty; false (with the given log texts) when
     // that fails or finds nothing.

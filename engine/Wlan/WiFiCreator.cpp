@@ -9,33 +9,10 @@
 #include "Common/WinVersion.h"
 #include "HostedNetworkManager.h"
 #include "RalinkApManager.h"
-#include "platform/Platform.h"
-
-namespace {
-CWiFiCreator* g_instance = nullptr;
-std::mutex g_instanceLock;
-}  // namespace
-
-// Lets the test reset delete the singleton, whose destructor is private.
-struct CWiFiCreatorReset {
-    static void Reset() {
-        std::lock_guard<std::mutex> g(g_instanceLock);
-        delete g_instance;
-        g_instance = nullptr;
-    }
-};
+#include "platform/ProcessSingleton.h"
 
 CWiFiCreator* CWiFiCreator::GetInstance() {
-    std::lock_guard<std::mutex> g(g_instanceLock);
-    if (g_instance == nullptr) {
-        g_instance = new CWiFiCreator();
-        static bool registered = false;
-        if (!registered) {
-            registered = true;
-            plat::Platform::RegisterReset(&CWiFiCreatorReset::Reset);
-        }
-    }
-    return g_instance;
+    return plat::ProcessSingleton<CWiFiCreator>::Get();
 }
 
 void CWiFiCreator::DropManager() {

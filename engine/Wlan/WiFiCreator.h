@@ -3,6 +3,8 @@
 // USB adapter. A process-wide singleton; callers serialise its use.
 #pragma once
 
+#include "platform/ProcessSingleton.h"
+
 #include <memory>
 #include <string>
 
@@ -29,11 +31,11 @@ public:
     void Release();
 
 private:
+    friend class plat::ProcessSingleton<CWiFiCreator>;
     CWiFiCreator() = default;
     ~CWiFiCreator() = default;
     CWiFiCreator(const CWiFiCreator&) = delete;
     CWiFiCreator& operator=(const CWiFiCreator&) = delete;
-    friend struct CWiFiCreatorReset;
 
     // Stops the current manager when it is started and deletes it.
     void DropManager();
