@@ -4,6 +4,7 @@
 #include "Common/StringConv.h"
 #include "SimTest.h"
 #include "platform/Osmira.h"
+#include "platform/PathText.h"
 #include "platform/Platform.h"
 
 class LumariConfigTest : public SimTest {
@@ -38,6 +39,9 @@ TEST_F(LumariConfigTest, LoadsEveryKeyAndSavesIpAndDns) {
     EXPECT_EQ(c->GetOutAddress(), "1.1.1.1");
     // The value is relative to the program's directory.
     EXPECT_EQ(c->GetDbPath(), AnsiToWide(Dir().Path() + "\\data\\clients.dat"));
+    // ... and names that file where the database is opened.
+    EXPECT_EQ(plat::PathText::Native(WideToAnsi(c->GetDbPath())),
+              Dir().Path() + "/data/clients.dat");
 
     c->SetIp("10.9.8.1");
     c->SetDns("\xE7\x83\xAD,8.8.4.4");
