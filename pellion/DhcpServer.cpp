@@ -53,6 +53,10 @@ DhcpServer& DhcpServer::Instance() {
 int DhcpServer::Start(const char* serverIp, PELLION_ACK_CALLBACK onAck) {
     std::lock_guard<std::mutex> control(m_control);
     plat::OutputDebugStringA("Enter StartDHCP");
+    // From the acknowledgement callback the server thread would have to replace
+    // the socket it is using and wait for itself: refused.
+    if (m_thread.joinable() && m_thread.get_id() == std::this_thread::get_id())
+        return 0;
     std::uint32_t ip = 0;
     if (serverIp == nullptr || !Ipv4Text::Parse(serverIp, &ip)) {
         Debug("StartDHCP->绑定socket失败:错误码%d", kWsaEInval);

@@ -3,6 +3,7 @@
 // client namespace joined to it by a veth pair.
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <chrono>
 #include <fstream>
 #include <map>
@@ -195,6 +196,39 @@ TEST_F(DhcpClientsTest, ServerBindsOnceItsAddressAppears) {
 
     SetClientMac("02:00:00:00:78:01");
     EXPECT_EQ(Udhcpc("late")["ip"], "192.168.77.2");
+}
+
+std::atomic<int> g_restartFromCallback{-1};
+
+// The acknowledgement callback runs on the server thread: it may stop the
+// server (the thread ends once the callback returns) but not restart it.
+TEST_F(DhcpClientsTest, CallbackMayStopTheServerButNotRestartIt) {
+    g_restartFromCallback = -1;
+    int started = 0;
+    ASSERT_TRUE(m_hotspot->RunInside([&] {
+        started = StartDHCP("192.168.77.1", [](_DHCP_CLIENT*) {
+            g_restartFromCallback = StartDHCP("192.168.77.1", nullptr);
+            StopDHCP();
+        });
+    }));
+    ASSERT_EQ(started, 1);
+    for (int i = 0; i < 200 && !plat::DebugOutput::Instance().Contains("DHCP Thread start svc");
+         ++i)
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+
+    SetClientMac("02:00:00:00:79:01");
+    EXPECT_EQ(Udhcpc("cb")["ip"], "192.168.77.2") << "the ACK still goes out";
+    EXPECT_EQ(g_restartFromCallback, 0);
+    for (int i = 0; i < 200 && !plat::DebugOutput::Instance().Contains("DHCP Thread End"); ++i)
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    EXPECT_TRUE(plat::DebugOutput::Instance().Contains("DHCP Thread End"));
+    _DHCP_CLIENT c{};
+    EXPECT_EQ(GetDhcpClient("02-00-00-00-79-01", &c), 0) << "the stop emptied the table";
+
+    // The next start collects the ended thread and serves again.
+    ASSERT_TRUE(m_hotspot->RunInside([&] { started = StartDHCP("192.168.77.1", nullptr); }));
+    EXPECT_EQ(started, 1);
+    EXPECT_EQ(StopDHCP(), 1);
 }
 
 }  // namespace
