@@ -1,5 +1,7 @@
 #include "SimNetwork.h"
 
+#include <arpa/inet.h>
+
 #include <algorithm>
 
 #include "SimFaults.h"
@@ -117,6 +119,19 @@ DWORD SimNetwork::SetStaticAddress(const GUID& adapter, const char* ip, const ch
                                    const char* gateway) {
     if (auto f = m_faults.Take("SetStaticAddress"))
         return static_cast<DWORD>(*f);
+    // The same checks as a real system's: dotted addresses and a contiguous mask.
+    auto valid = [](const char* text, bool isMask) {
+        in_addr a{};
+        if (inet_pton(AF_INET, text, &a) != 1)
+            return false;
+        const std::uint32_t hostBits = ~ntohl(a.s_addr);  // 0x000000FF for a /24
+        return !isMask || (hostBits & (hostBits + 1)) == 0;
+    };
+    const bool hasMask = mask != nullptr && *mask != '\0';
+    const bool hasGateway = gateway != nullptr && *gateway != '\0';
+    if (ip != nullptr && (!valid(ip, false) || (hasMask && !valid(mask, true)) ||
+                          (hasGateway && !valid(gateway, false))))
+        return kErrorInvalidParameter;
     std::lock_guard<std::mutex> g(m_lock);
     for (auto& a : m_adapters) {
         if (a.guid != adapter)
@@ -124,8 +139,8 @@ DWORD SimNetwork::SetStaticAddress(const GUID& adapter, const char* ip, const ch
         a.ipv4.clear();
         a.gateway.clear();
         if (ip != nullptr) {
-            a.ipv4.push_back({ip, mask != nullptr ? mask : "255.255.255.0"});
-            if (gateway != nullptr)
+            a.ipv4.push_back({ip, hasMask ? mask : "255.255.255.0"});
+            if (hasGateway)
                 a.gateway = gateway;
         }
         return 0;
