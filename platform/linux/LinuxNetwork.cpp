@@ -17,8 +17,10 @@
 #include <atomic>
 #include <cerrno>
 #include <chrono>
+#include <cstdio>
 #include <cstring>
 #include <map>
+#include <string>
 
 #include "../GuidText.h"
 #include "../TextCodec.h"
@@ -29,6 +31,7 @@ namespace plat {
 namespace {
 
 constexpr DWORD kErrorGenFailure = 31;
+constexpr DWORD kErrorNetworkUnreachable = 1231;
 
 DWORD WindowsCode(int e) {
     switch (e) {
@@ -249,12 +252,62 @@ DWORD LinuxNetwork::Adapters(std::vector<AdapterInfo>* out) {
     return 0;
 }
 
-DWORD LinuxNetwork::BestInterface(std::uint32_t, DWORD*) {
-    return kErrorNotSupported;
+DWORD LinuxNetwork::BestInterface(std::uint32_t destination, DWORD* ifIndex) {
+    // Connecting a UDP socket makes the kernel choose the route (nothing is
+    // sent); the source address it picked names the interface of that route.
+    Fd fd(::socket(AF_INET, SOCK_DGRAM | SOCK_CLOEXEC, 0));
+    if (fd.get() < 0)
+        return WindowsCode(errno);
+    sockaddr_in to{};
+    to.sin_family = AF_INET;
+    to.sin_port = htons(9);
+    to.sin_addr.s_addr = destination;
+    if (::connect(fd.get(), reinterpret_cast<sockaddr*>(&to), sizeof to) != 0)
+        return kErrorNetworkUnreachable;
+    sockaddr_in local{};
+    socklen_t len = sizeof local;
+    if (::getsockname(fd.get(), reinterpret_cast<sockaddr*>(&local), &len) != 0)
+        return WindowsCode(errno);
+    ifaddrs* list = nullptr;
+    if (getifaddrs(&list) != 0)
+        return kErrorNotEnoughMemory;
+    unsigned index = 0;
+    for (ifaddrs* p = list; p != nullptr && index == 0; p = p->ifa_next) {
+        if (p->ifa_name == nullptr || p->ifa_addr == nullptr || p->ifa_addr->sa_family != AF_INET)
+            continue;
+        sockaddr_in address{};
+        std::memcpy(&address, p->ifa_addr, sizeof address);
+        if (address.sin_addr.s_addr == local.sin_addr.s_addr)
+            index = if_nametoindex(p->ifa_name);
+    }
+    freeifaddrs(list);
+    if (index == 0)
+        return kErrorNetworkUnreachable;
+    if (ifIndex != nullptr)
+        *ifIndex = index;
+    return 0;
 }
 
-DWORD LinuxNetwork::InterfaceCounters(DWORD, std::uint64_t*, std::uint64_t*) {
-    return kErrorNotSupported;
+DWORD LinuxNetwork::InterfaceCounters(DWORD ifIndex, std::uint64_t* inOctets,
+                                      std::uint64_t* outOctets) {
+    char name[IF_NAMESIZE] = {};
+    if (if_indextoname(ifIndex, name) == nullptr)
+        return kErrorFileNotFound;
+    auto read = [&name](const char* counter, std::uint64_t* value) {
+        const std::string path = std::string("/sys/class/net/") + name + "/statistics/" + counter;
+        std::FILE* f = std::fopen(path.c_str(), "r");
+        if (f == nullptr)
+            return false;
+        unsigned long long v = 0;
+        const bool ok = std::fscanf(f, "%llu", &v) == 1;
+        std::fclose(f);
+        if (ok && value != nullptr)
+            *value = v;
+        return ok;
+    };
+    if (!read("rx_bytes", inOctets) || !read("tx_bytes", outOctets))
+        return kErrorGenFailure;
+    return 0;
 }
 
 DWORD LinuxNetwork::SetStaticAddress(const GUID& adapter, const char* ip, const char* mask,

@@ -8,6 +8,10 @@
 
 namespace plat {
 
+namespace {
+constexpr DWORD kErrorNetworkUnreachable = 1231;
+}
+
 DWORD SimNetwork::AddAdapter(const AdapterInfo& adapter) {
     std::lock_guard<std::mutex> g(m_lock);
     for (auto& a : m_adapters) {
@@ -87,14 +91,32 @@ DWORD SimNetwork::Adapters(std::vector<AdapterInfo>* out) {
     return 0;
 }
 
-DWORD SimNetwork::BestInterface(std::uint32_t, DWORD* ifIndex) {
+DWORD SimNetwork::BestInterface(std::uint32_t destination, DWORD* ifIndex) {
     if (auto f = m_faults.Take("GetBestInterface"))
         return static_cast<DWORD>(*f);
     std::lock_guard<std::mutex> g(m_lock);
-    if (m_best == 0)
-        return 1168;  // ERROR_NOT_FOUND
+    // A destination on an adapter's own subnet goes out of that adapter;
+    // anything else takes the default route, when the PC has one.
+    DWORD best = m_best;
+    bool onLink = false;
+    for (const auto& a : m_adapters) {
+        for (const auto& address : a.ipv4) {
+            in_addr ip{}, mask{};
+            if (inet_pton(AF_INET, address.ip.c_str(), &ip) == 1 &&
+                inet_pton(AF_INET, address.mask.c_str(), &mask) == 1 &&
+                (ip.s_addr & mask.s_addr) == (destination & mask.s_addr)) {
+                best = a.ifIndex;
+                onLink = true;
+                break;
+            }
+        }
+        if (onLink)
+            break;
+    }
+    if (best == 0)
+        return kErrorNetworkUnreachable;
     if (ifIndex != nullptr)
-        *ifIndex = m_best;
+        *ifIndex = best;
     return 0;
 }
 

@@ -181,6 +181,33 @@ TEST_P(NetworkContract, NeighboursListTheirAddressAndHardwareAddress) {
     });
 }
 
+TEST_P(NetworkContract, RoutesChooseTheInterfaceOfTheDestinationsSubnet) {
+    OnBed([](NetworkBed& bed) {
+        ASSERT_TRUE(bed.AddLink("lumnet0"));
+        ASSERT_TRUE(bed.AddLink("lumnet1"));
+        plat::IpHelper& net = bed.Net();
+        ASSERT_EQ(net.SetStaticAddress(plat::GuidText::FromName("lumnet0"), "10.77.0.1", nullptr,
+                                       nullptr),
+                  0u);
+        ASSERT_EQ(net.SetStaticAddress(plat::GuidText::FromName("lumnet1"), "10.88.0.1", nullptr,
+                                       nullptr),
+                  0u);
+        std::vector<plat::AdapterInfo> all;
+        ASSERT_EQ(net.Adapters(&all), 0u);
+        plat::DWORD index = 0;
+        ASSERT_EQ(net.BestInterface(inet_addr("10.88.0.20"), &index), 0u);
+        EXPECT_EQ(index, Find(all, "lumnet1")->ifIndex);
+        ASSERT_EQ(net.BestInterface(inet_addr("10.77.0.20"), &index), 0u);
+        EXPECT_EQ(index, Find(all, "lumnet0")->ifIndex);
+        // Neither bed has a default route.
+        EXPECT_NE(net.BestInterface(inet_addr("203.0.113.10"), &index), 0u);
+
+        std::uint64_t in = 1, out = 1;
+        EXPECT_EQ(net.InterfaceCounters(Find(all, "lumnet0")->ifIndex, &in, &out), 0u);
+        EXPECT_NE(net.InterfaceCounters(999999, &in, &out), 0u);
+    });
+}
+
 INSTANTIATE_TEST_SUITE_P(Backends, NetworkContract, ::testing::Values("sim", "linux"),
                          [](const ::testing::TestParamInfo<std::string>& p) { return p.param; });
 
