@@ -51,12 +51,12 @@ DhcpServer& DhcpServer::Instance() {
 }
 
 int DhcpServer::Start(const char* serverIp, PELLION_ACK_CALLBACK onAck) {
-    std::lock_guard<std::mutex> control(m_control);
     plat::OutputDebugStringA("Enter StartDHCP");
     // From the acknowledgement callback the server thread would have to replace
     // the socket it is using and wait for itself: refused.
-    if (m_thread.joinable() && m_thread.get_id() == std::this_thread::get_id())
+    if (OnServerThread())
         return 0;
+    std::lock_guard<std::mutex> control(m_control);
     std::uint32_t ip = 0;
     if (serverIp == nullptr || !Ipv4Text::Parse(serverIp, &ip)) {
         Debug("StartDHCP->绑定socket失败:错误码%d", kWsaEInval);
@@ -113,6 +113,12 @@ int DhcpServer::BindSocket(const std::string& ip) {
 }
 
 void DhcpServer::Run(std::stop_token stop, std::string serverIp) {
+    m_serverThread = std::this_thread::get_id();
+    // Cleared on every way out, before the thread can be joined.
+    struct Leave {
+        std::atomic<std::thread::id>& id;
+        ~Leave() { id = std::thread::id(); }
+    } leave{m_serverThread};
     plat::OutputDebugStringA("DHCP Thread Begin");
     while (!m_bound) {
         const int e = BindSocket(serverIp);
@@ -174,23 +180,28 @@ void DhcpServer::Send(const std::vector<std::uint8_t>& reply, const std::stop_to
     }
 }
 
+bool DhcpServer::OnServerThread() const {
+    return m_serverThread.load() == std::this_thread::get_id();
+}
+
 int DhcpServer::Stop() {
+    if (OnServerThread()) {
+        // Called from the acknowledgement callback, which holds the library's
+        // lock: the thread cannot wait for itself, nor for another thread's
+        // Stop that is waiting for it. It ends once the callback returns; the
+        // next start or stop collects it.
+        m_thread.request_stop();
+        m_socket->Wake();
+        std::lock_guard<std::recursive_mutex> g(m_lock);
+        m_table.Clear();
+        return 1;
+    }
     std::lock_guard<std::mutex> control(m_control);
     StopLocked();
     return 1;
 }
 
 void DhcpServer::StopLocked() {
-    if (m_thread.joinable() && m_thread.get_id() == std::this_thread::get_id()) {
-        // Called from the acknowledgement callback on the server thread: the
-        // thread cannot wait for itself. It ends once the callback returns;
-        // the next start or stop collects it.
-        m_thread.request_stop();
-        m_socket->Wake();
-        std::lock_guard<std::recursive_mutex> g(m_lock);
-        m_table.Clear();
-        return;
-    }
     if (m_thread.joinable()) {
         m_thread.request_stop();
         m_socket->Wake();

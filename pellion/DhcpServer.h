@@ -3,6 +3,7 @@
 // to DhcpMessageHandler and broadcasts the reply to port 68.
 #pragma once
 
+#include <atomic>
 #include <cstdint>
 #include <memory>
 #include <mutex>
@@ -48,6 +49,8 @@ private:
     int BindSocket(const std::string& ip);
     void Send(const std::vector<std::uint8_t>& reply, const std::stop_token& stop);
     void StopLocked();
+    // Whether the caller is the server thread (inside the acknowledgement callback).
+    bool OnServerThread() const;
 
     std::mutex m_control;         // serialises Start and Stop
     std::recursive_mutex m_lock;  // the library's lock: settings and table
@@ -59,6 +62,9 @@ private:
     std::unique_ptr<plat::UdpSocket> m_socket;
     bool m_bound = false;  // written before the thread starts or by the thread alone
     std::jthread m_thread;
+    // The running server thread's id, for the callback's calls into Start and
+    // Stop, which must not wait for Start and Stop of other threads.
+    std::atomic<std::thread::id> m_serverThread{};
 };
 
 }  // namespace pellion
