@@ -74,18 +74,8 @@ class DevicesContract : public ::testing::TestWithParam<std::string> {
 protected:
     // Runs the contract body on the bed of this parameter.
     void OnBed(const std::function<void(DeviceBed&)>& body) {
-        if (GetParam() == "sim") {
-            SimBed bed;
-            body(bed);
-            return;
-        }
         std::string why;
-        if (!testnet::RunInPrivateNetns(
-                [&] {
-                    LinuxBed bed;
-                    body(bed);
-                },
-                &why))
+        if (!testnet::OnBed<DeviceBed, SimBed, LinuxBed>(GetParam(), body, &why))
             GTEST_SKIP() << "no private network namespace: " << why;
     }
 };

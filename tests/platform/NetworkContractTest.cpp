@@ -83,18 +83,8 @@ private:
 class NetworkContract : public ::testing::TestWithParam<std::string> {
 protected:
     void OnBed(const std::function<void(NetworkBed&)>& body) {
-        if (GetParam() == "sim") {
-            SimBed bed;
-            body(bed);
-            return;
-        }
         std::string why;
-        if (!testnet::RunInPrivateNetns(
-                [&] {
-                    LinuxBed bed;
-                    body(bed);
-                },
-                &why))
+        if (!testnet::OnBed<NetworkBed, SimBed, LinuxBed>(GetParam(), body, &why))
             GTEST_SKIP() << "no private network namespace: " << why;
     }
 };

@@ -12,4 +12,22 @@ namespace testnet {
 // `body` then does not run.
 bool RunInPrivateNetns(const std::function<void()>& body, std::string* why);
 
+// Runs a contract body on the bed its parameter names: "sim" here, "linux" in
+// a private network namespace. False (with the reason) when the namespace
+// cannot be made; the body then does not run.
+template <class Bed, class SimBed, class LinuxBed>
+bool OnBed(const std::string& backend, const std::function<void(Bed&)>& body, std::string* why) {
+    if (backend == "sim") {
+        SimBed bed;
+        body(bed);
+        return true;
+    }
+    return RunInPrivateNetns(
+        [&] {
+            LinuxBed bed;
+            body(bed);
+        },
+        why);
+}
+
 }  // namespace testnet
