@@ -4,13 +4,15 @@
 #include <string>
 #include <vector>
 
-#include "Ipv4Text.h"
 #include "NetshCommand.h"
 #include "WmiAdapterConfig.h"
 #include "platform/Backend.h"
 #include "platform/Platform.h"
+#include "platform/text/Ipv4Text.h"
 
 namespace pellion {
+
+using plat::Ipv4Text;
 
 namespace {
 

@@ -6,7 +6,7 @@
 
 #include <cstdint>
 
-#include "platform/WinTypes.h"
+#include "platform/records/WinTypes.h"
 
 namespace pellion {
 

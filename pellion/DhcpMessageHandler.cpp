@@ -6,9 +6,13 @@
 #include <cctype>
 #include <cstring>
 
-#include "Ipv4Text.h"
+#include "platform/text/Ipv4Text.h"
 
 namespace pellion {
+
+using plat::Ipv4Text;
+using plat::MacAddress;
+using plat::MacText;
 
 namespace {
 

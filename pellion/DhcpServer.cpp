@@ -5,12 +5,14 @@
 #include <vector>
 
 #include "DhcpMessageHandler.h"
-#include "Ipv4Text.h"
 #include "platform/Backend.h"
 #include "platform/Platform.h"
-#include "platform/Win32Api.h"
+#include "platform/text/Ipv4Text.h"
+#include "platform/winapi/Win32Api.h"
 
 namespace pellion {
+
+using plat::Ipv4Text;
 
 namespace {
 

@@ -13,7 +13,7 @@
 
 #include "LeaseTable.h"
 #include "Pellion.h"
-#include "platform/UdpSocket.h"
+#include "platform/socket/UdpSocket.h"
 
 namespace pellion {
 

@@ -6,6 +6,8 @@
 
 namespace pellion {
 
+using plat::MacAddress;
+
 void Lease::SetHostname(const std::string& name) {
     hostname.fill('\0');
     const std::size_t n = std::min(name.size(), hostname.size() - 1);

@@ -8,9 +8,11 @@
 #include <map>
 #include <string>
 
-#include "MacText.h"
+#include "platform/text/MacText.h"
 
 namespace pellion {
+
+using plat::MacAddress;
 
 struct Lease {
     std::uint32_t ip = 0;  // network byte order, 0 when none

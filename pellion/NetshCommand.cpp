@@ -2,12 +2,14 @@
 
 #include <cstdio>
 
-#include "Ipv4Text.h"
 #include "platform/Backend.h"
-#include "platform/GuidText.h"
 #include "platform/Platform.h"
+#include "platform/text/GuidText.h"
+#include "platform/text/Ipv4Text.h"
 
 namespace pellion {
+
+using plat::Ipv4Text;
 
 namespace {
 

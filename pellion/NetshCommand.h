@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "platform/WinTypes.h"
+#include "platform/records/WinTypes.h"
 
 namespace pellion {
 

@@ -5,7 +5,7 @@
 
 #include <cstdint>
 
-#include "platform/WinTypes.h"
+#include "platform/records/WinTypes.h"
 
 #if defined(_WIN32)
 #if defined(PELLION_BUILDING)

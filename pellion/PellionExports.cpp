@@ -7,17 +7,17 @@
 
 #include "AdapterAddressing.h"
 #include "DhcpServer.h"
-#include "Ipv4Text.h"
-#include "MacText.h"
 #include "Pellion.h"
 #include "platform/Backend.h"
 #include "platform/Platform.h"
+#include "platform/text/Ipv4Text.h"
+#include "platform/text/MacText.h"
 
 using pellion::DhcpServer;
 using pellion::Lease;
 using pellion::LeaseTable;
-using pellion::MacAddress;
-using pellion::MacText;
+using plat::MacAddress;
+using plat::MacText;
 
 namespace {
 
@@ -166,7 +166,7 @@ PELLION_API int Ping(std::uint32_t ip, std::uint32_t timeoutMs) {
 
 PELLION_API int GetHostname(const char* ipText, char* out, int* len) {
     std::uint32_t ip = 0;
-    if (ipText == nullptr || len == nullptr || !pellion::Ipv4Text::Parse(ipText, &ip))
+    if (ipText == nullptr || len == nullptr || !plat::Ipv4Text::Parse(ipText, &ip))
         return 0;
     std::string name;
     if (!plat::Platform::Current().Net().ReverseLookup(ip, &name))
@@ -192,10 +192,10 @@ PELLION_API int SetInterfaceIpAddress(const plat::GUID* adapter, const std::uint
                                       const std::uint32_t* mask, const std::uint32_t* gateway) {
     if (ip == nullptr)
         return pellion::AdapterAddressing::SetAddress(adapter, nullptr, nullptr, nullptr);
-    const std::string ipText = pellion::Ipv4Text::Format(*ip);
-    const std::string maskText = mask != nullptr ? pellion::Ipv4Text::Format(*mask) : "";
+    const std::string ipText = plat::Ipv4Text::Format(*ip);
+    const std::string maskText = mask != nullptr ? plat::Ipv4Text::Format(*mask) : "";
     const std::string gatewayText =
-        gateway != nullptr && *gateway != 0 ? pellion::Ipv4Text::Format(*gateway) : "";
+        gateway != nullptr && *gateway != 0 ? plat::Ipv4Text::Format(*gateway) : "";
     return pellion::AdapterAddressing::SetAddress(
         adapter, ipText.c_str(), mask != nullptr ? maskText.c_str() : nullptr,
         gateway != nullptr ? gatewayText.c_str() : nullptr);

@@ -3,8 +3,8 @@
 #include <string>
 
 #include "platform/Backend.h"
-#include "platform/GuidText.h"
 #include "platform/Platform.h"
+#include "platform/text/GuidText.h"
 
 namespace pellion {
 

@@ -2,7 +2,7 @@
 // Win32_NetworkAdapterConfiguration whose SettingID is the adapter's GUID text.
 #pragma once
 
-#include "platform/WinTypes.h"
+#include "platform/records/WinTypes.h"
 
 namespace pellion {
 

@@ -2,19 +2,19 @@
 // Three exist: the simulated PC (tests), Linux and Windows.
 #pragma once
 
-#include "Calvory.h"
-#include "ConnectionFolder.h"
-#include "DnsResolver.h"
-#include "Dunmere.h"
-#include "IcsConfig.h"
-#include "IpHelper.h"
-#include "ModuleLoader.h"
-#include "NatDevice.h"
-#include "NetworkListManager.h"
-#include "OsInfo.h"
-#include "ProcessLauncher.h"
-#include "Registry.h"
-#include "SessionControl.h"
+#include "platform/facility/ConnectionFolder.h"
+#include "platform/facility/DnsResolver.h"
+#include "platform/facility/IcsConfig.h"
+#include "platform/facility/IpHelper.h"
+#include "platform/facility/ModuleLoader.h"
+#include "platform/facility/NatDevice.h"
+#include "platform/facility/NetworkListManager.h"
+#include "platform/facility/OsInfo.h"
+#include "platform/facility/ProcessLauncher.h"
+#include "platform/facility/Registry.h"
+#include "platform/facility/SessionControl.h"
+#include "platform/vendor/Calvory.h"
+#include "platform/vendor/Dunmere.h"
 
 namespace plat {
 

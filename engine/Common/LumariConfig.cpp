@@ -2,11 +2,11 @@
 
 #include <cstring>
 
+#include "ProcessSingleton.h"
 #include "ProgramPath.h"
 #include "StringConv.h"
-#include "platform/Osmira.h"
-#include "platform/PathText.h"
-#include "platform/ProcessSingleton.h"
+#include "platform/text/PathText.h"
+#include "platform/vendor/Osmira.h"
 
 namespace {
 std::string InDirectory(const char* file) {
@@ -15,7 +15,7 @@ std::string InDirectory(const char* file) {
 }  // namespace
 
 CLumariConfig* CLumariConfig::GetInstance() {
-    return plat::ProcessSingleton<CLumariConfig>::Get();
+    return ProcessSingleton<CLumariConfig>::Get();
 }
 
 CLumariConfig::CLumariConfig()

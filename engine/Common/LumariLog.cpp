@@ -13,9 +13,9 @@
 #include "ProgramPath.h"
 #include "WinVersion.h"
 #include "platform/Backend.h"
-#include "platform/PathText.h"
 #include "platform/Platform.h"
-#include "platform/Win32Api.h"
+#include "platform/text/PathText.h"
+#include "platform/winapi/Win32Api.h"
 
 namespace {
 std::atomic<bool> g_logInitialized{false};

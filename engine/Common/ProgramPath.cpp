@@ -1,7 +1,7 @@
 #include "ProgramPath.h"
 
-#include "platform/PathText.h"
-#include "platform/Win32Api.h"
+#include "platform/text/PathText.h"
+#include "platform/winapi/Win32Api.h"
 
 std::string GetProgramDirectory() {
     std::string path = plat::GetModuleFileNameA();

@@ -2,7 +2,7 @@
 
 #include "platform/Backend.h"
 #include "platform/Platform.h"
-#include "platform/TextCodec.h"
+#include "platform/text/TextCodec.h"
 
 bool AnsiToWide(const std::string& text, std::wstring* out) {
     return plat::Platform::Current().Os().AnsiToWide(text, out);

@@ -1,7 +1,7 @@
 // Version and edition tests used throughout the engine.
 #pragma once
 
-#include "platform/WinTypes.h"
+#include "platform/records/WinTypes.h"
 
 // True when the system is at least major.minor with at least that service pack
 // (VerifyVersionInfoW with VER_MAJORVERSION, VER_MINORVERSION and

@@ -6,9 +6,9 @@
 #include <cstring>
 #include <mutex>
 
+#include "Common/ProcessSingleton.h"
 #include "Common/StringConv.h"
 #include "pellion/Pellion.h"
-#include "platform/ProcessSingleton.h"
 
 namespace {
 // Room for this many records in one listing of the leases.
@@ -16,7 +16,7 @@ constexpr int kMaxClients = 256;
 }  // namespace
 
 CDhcpManager* CDhcpManager::GetInstance() {
-    return plat::ProcessSingleton<CDhcpManager>::Get();
+    return ProcessSingleton<CDhcpManager>::Get();
 }
 
 bool CDhcpManager::Start(const std::string& ip, const std::string& dns) {

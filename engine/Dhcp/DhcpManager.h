@@ -3,7 +3,7 @@
 // values. A process-wide object without state of its own.
 #pragma once
 
-#include "platform/ProcessSingleton.h"
+#include "Common/ProcessSingleton.h"
 
 #include <cstdint>
 #include <string>
@@ -30,6 +30,6 @@ public:
     bool RemoveClient(const std::wstring& mac);
 
 private:
-    friend class plat::ProcessSingleton<CDhcpManager>;
+    friend class ProcessSingleton<CDhcpManager>;
     CDhcpManager() = default;
 };

@@ -8,11 +8,11 @@
 #include <utility>
 #include <vector>
 
+#include "Common/ProcessSingleton.h"
 #include "Common/StringConv.h"
 #include "Common/WinVersion.h"
-#include "platform/Dunmere.h"
-#include "platform/GuidText.h"
-#include "platform/ProcessSingleton.h"
+#include "platform/text/GuidText.h"
+#include "platform/vendor/Dunmere.h"
 
 namespace {
 const char* RestartSuffix(int needRestart) {
@@ -21,7 +21,7 @@ const char* RestartSuffix(int needRestart) {
 }  // namespace
 
 CNicDeviceManager* CNicDeviceManager::GetInstance() {
-    return plat::ProcessSingleton<CNicDeviceManager>::Get();
+    return ProcessSingleton<CNicDeviceManager>::Get();
 }
 
 std::string CNicDeviceManager::VirtualWifiAdapterId() {

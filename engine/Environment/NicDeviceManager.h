@@ -2,12 +2,12 @@
 // disabling, re-enabling or removing them through the maker's device library.
 #pragma once
 
-#include "platform/ProcessSingleton.h"
+#include "Common/ProcessSingleton.h"
 
 #include <string>
 #include <vector>
 
-#include "platform/WinTypes.h"
+#include "platform/records/WinTypes.h"
 
 struct WirelessAdapterInfo {
     std::string deviceId;
@@ -45,7 +45,7 @@ public:
     static std::string VirtualWifiAdapterId();
 
 private:
-    friend class plat::ProcessSingleton<CNicDeviceManager>;
+    friend class ProcessSingleton<CNicDeviceManager>;
     CNicDeviceManager() = default;
     // Fills the list when it is empty; false (with the given log texts) when
     // that fails or finds nothing.

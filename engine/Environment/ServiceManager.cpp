@@ -3,7 +3,7 @@
 #include <glog/logging.h>
 
 #include "Common/WinVersion.h"
-#include "platform/Calvory.h"
+#include "platform/vendor/Calvory.h"
 
 namespace {
 enum ServiceState {

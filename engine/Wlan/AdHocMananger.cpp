@@ -12,13 +12,13 @@
 #include "Common/WinVersion.h"
 #include "Environment/NicDeviceManager.h"
 #include "platform/Backend.h"
-#include "platform/Calvory.h"
-#include "platform/GuidText.h"
-#include "platform/LocalMemory.h"
 #include "platform/Platform.h"
-#include "platform/Registry.h"
-#include "platform/TextCodec.h"
-#include "platform/Win32Api.h"
+#include "platform/facility/Registry.h"
+#include "platform/text/GuidText.h"
+#include "platform/text/TextCodec.h"
+#include "platform/vendor/Calvory.h"
+#include "platform/winapi/LocalMemory.h"
+#include "platform/winapi/Win32Api.h"
 
 using plat::DWORD;
 

@@ -10,8 +10,8 @@
 #include "Common/StringConv.h"
 #include "Common/WinVersion.h"
 #include "Environment/NicDeviceManager.h"
-#include "platform/TextCodec.h"
-#include "platform/Win32Api.h"
+#include "platform/text/TextCodec.h"
+#include "platform/winapi/Win32Api.h"
 
 using plat::DWORD;
 

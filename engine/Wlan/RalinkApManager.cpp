@@ -14,10 +14,10 @@
 #include "Common/Interruption.h"
 #include "Common/StringConv.h"
 #include "Common/WinVersion.h"
-#include "platform/Calvory.h"
-#include "platform/GuidText.h"
-#include "platform/TextCodec.h"
-#include "platform/Win32Api.h"
+#include "platform/text/GuidText.h"
+#include "platform/text/TextCodec.h"
+#include "platform/vendor/Calvory.h"
+#include "platform/winapi/Win32Api.h"
 
 namespace {
 

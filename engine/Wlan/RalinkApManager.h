@@ -12,7 +12,7 @@
 
 #include "WiFiManager.h"
 #include "WlanApi.h"
-#include "platform/RalinkTypes.h"
+#include "platform/records/RalinkTypes.h"
 
 class CRalinkApManager : public CWiFiManager {
 public:

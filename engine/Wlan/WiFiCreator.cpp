@@ -6,13 +6,13 @@
 #include <new>
 
 #include "AdHocMananger.h"
+#include "Common/ProcessSingleton.h"
 #include "Common/WinVersion.h"
 #include "HostedNetworkManager.h"
 #include "RalinkApManager.h"
-#include "platform/ProcessSingleton.h"
 
 CWiFiCreator* CWiFiCreator::GetInstance() {
-    return plat::ProcessSingleton<CWiFiCreator>::Get();
+    return ProcessSingleton<CWiFiCreator>::Get();
 }
 
 void CWiFiCreator::DropManager() {

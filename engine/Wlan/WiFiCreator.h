@@ -3,7 +3,7 @@
 // USB adapter. A process-wide singleton; callers serialise its use.
 #pragma once
 
-#include "platform/ProcessSingleton.h"
+#include "Common/ProcessSingleton.h"
 
 #include <memory>
 #include <string>
@@ -31,7 +31,7 @@ public:
     void Release();
 
 private:
-    friend class plat::ProcessSingleton<CWiFiCreator>;
+    friend class ProcessSingleton<CWiFiCreator>;
     CWiFiCreator() = default;
     ~CWiFiCreator() = default;
     CWiFiCreator(const CWiFiCreator&) = delete;

@@ -5,7 +5,7 @@
 #include <string>
 
 #include "WiFiEventCallback.h"
-#include "platform/WinTypes.h"
+#include "platform/records/WinTypes.h"
 
 // WiFiMode values.
 enum WiFiMode { kWiFiModeAuto = 0, kWiFiModeHosted = 1, kWiFiModeAdHoc = 2, kWiFiModeRalink = 3 };

@@ -6,8 +6,8 @@
 #include <cstring>
 
 #include "Common/WinVersion.h"
-#include "platform/TextCodec.h"
-#include "platform/Win32Api.h"
+#include "platform/text/TextCodec.h"
+#include "platform/winapi/Win32Api.h"
 
 using plat::DWORD;
 using plat::GUID;

@@ -10,8 +10,8 @@
 #include <string>
 #include <vector>
 
-#include "platform/WinTypes.h"
-#include "platform/WlanTypes.h"
+#include "platform/records/WinTypes.h"
+#include "platform/records/WlanTypes.h"
 
 struct WlanApi {
     WlanApi() = default;

@@ -2,7 +2,7 @@
 
 #include <glog/logging.h>
 
-#include "platform/Win32Api.h"
+#include "platform/winapi/Win32Api.h"
 
 WzcApi::~WzcApi() {
     Unload();

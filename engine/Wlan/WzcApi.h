@@ -3,8 +3,8 @@
 // library; its callers use the bound functions directly.
 #pragma once
 
-#include "platform/WinTypes.h"
-#include "platform/WzcTypes.h"
+#include "platform/records/WinTypes.h"
+#include "platform/records/WzcTypes.h"
 
 struct WzcApi {
     WzcApi() = default;

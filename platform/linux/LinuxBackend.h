@@ -2,7 +2,6 @@
 #pragma once
 
 #include "../Backend.h"
-#include "../DebugOutput.h"
 #include "LinuxConnections.h"
 #include "LinuxDevices.h"
 #include "LinuxIcs.h"
@@ -16,6 +15,7 @@
 #include "LinuxResolver.h"
 #include "LinuxServices.h"
 #include "LinuxSession.h"
+#include "platform/winapi/DebugOutput.h"
 
 namespace plat {
 

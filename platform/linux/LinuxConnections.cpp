@@ -1,6 +1,6 @@
 #include "LinuxConnections.h"
 
-#include "../AdapterConnections.h"
+#include "platform/common/AdapterConnections.h"
 
 namespace plat {
 

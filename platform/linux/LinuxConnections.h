@@ -2,7 +2,7 @@
 // connection, named after the interface, connected while it is up.
 #pragma once
 
-#include "../ConnectionFolder.h"
+#include "platform/facility/ConnectionFolder.h"
 
 namespace plat {
 

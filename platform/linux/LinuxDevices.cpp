@@ -15,7 +15,7 @@
 #include <cstring>
 #include <fstream>
 
-#include "../GuidText.h"
+#include "platform/text/GuidText.h"
 
 namespace plat {
 

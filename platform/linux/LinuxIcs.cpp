@@ -1,8 +1,8 @@
 #include "LinuxIcs.h"
 
 #include "../Backend.h"
-#include "../GuidText.h"
 #include "../Platform.h"
+#include "platform/text/GuidText.h"
 
 namespace plat {
 

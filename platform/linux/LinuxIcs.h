@@ -2,7 +2,7 @@
 // HomeNet classes are not registered, so the share manager uses the NAT path.
 #pragma once
 
-#include "../IcsConfig.h"
+#include "platform/facility/IcsConfig.h"
 
 namespace plat {
 

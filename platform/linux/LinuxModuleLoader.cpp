@@ -2,8 +2,8 @@
 
 #include <dlfcn.h>
 
-#include "../TextCodec.h"
-#include "../Win32Api.h"
+#include "platform/text/TextCodec.h"
+#include "platform/winapi/Win32Api.h"
 
 namespace plat {
 

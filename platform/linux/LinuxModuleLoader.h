@@ -6,7 +6,7 @@
 #include <map>
 #include <mutex>
 
-#include "../ModuleRegistry.h"
+#include "platform/facility/ModuleRegistry.h"
 
 namespace plat {
 

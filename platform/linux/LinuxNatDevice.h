@@ -3,8 +3,8 @@
 // installed, so the share manager falls back as it would on Windows.
 #pragma once
 
-#include "../NatDevice.h"
-#include "../Win32Api.h"
+#include "platform/facility/NatDevice.h"
+#include "platform/winapi/Win32Api.h"
 
 namespace plat {
 

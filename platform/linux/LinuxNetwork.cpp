@@ -22,9 +22,9 @@
 #include <map>
 #include <string>
 
-#include "../GuidText.h"
-#include "../TextCodec.h"
 #include "Netlink.h"
+#include "platform/text/GuidText.h"
+#include "platform/text/TextCodec.h"
 
 namespace plat {
 

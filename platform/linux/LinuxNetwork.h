@@ -2,7 +2,7 @@
 // the GUID derived from its kernel name (GuidText::FromName).
 #pragma once
 
-#include "../IpHelper.h"
+#include "platform/facility/IpHelper.h"
 
 namespace plat {
 

@@ -2,7 +2,7 @@
 // reports that it could not start, and the engine runs without re-sharing.
 #pragma once
 
-#include "../NetworkListManager.h"
+#include "platform/facility/NetworkListManager.h"
 
 namespace plat {
 

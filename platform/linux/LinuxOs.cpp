@@ -4,7 +4,7 @@
 #include <sys/utsname.h>
 #include <unistd.h>
 
-#include "../TextCodec.h"
+#include "platform/text/TextCodec.h"
 
 namespace plat {
 

@@ -3,7 +3,7 @@
 // kernel release.
 #pragma once
 
-#include "../OsInfo.h"
+#include "platform/facility/OsInfo.h"
 
 namespace plat {
 

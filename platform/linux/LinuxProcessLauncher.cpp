@@ -8,7 +8,7 @@
 #include <cerrno>
 #include <vector>
 
-#include "../CommandLine.h"
+#include "platform/text/CommandLine.h"
 
 extern char** environ;
 

@@ -1,7 +1,7 @@
 // Starting programs on Linux with posix_spawn, output captured through a pipe.
 #pragma once
 
-#include "../ProcessLauncher.h"
+#include "platform/facility/ProcessLauncher.h"
 
 namespace plat {
 

@@ -4,7 +4,7 @@
 
 #include <string>
 
-#include "../RegistryStore.h"
+#include "platform/common/RegistryStore.h"
 
 namespace plat {
 

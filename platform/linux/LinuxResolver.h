@@ -2,7 +2,7 @@
 // name, when it differs, comes first as a CNAME record as DnsQuery_A gives it.
 #pragma once
 
-#include "../DnsResolver.h"
+#include "platform/facility/DnsResolver.h"
 
 namespace plat {
 

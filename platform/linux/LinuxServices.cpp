@@ -7,7 +7,7 @@
 
 #include "../Backend.h"
 #include "../Platform.h"
-#include "../ProcessLauncher.h"
+#include "platform/facility/ProcessLauncher.h"
 
 namespace plat {
 

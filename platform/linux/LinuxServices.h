@@ -10,7 +10,7 @@
 
 #include <string>
 
-#include "../Calvory.h"
+#include "platform/vendor/Calvory.h"
 
 namespace plat {
 

@@ -7,7 +7,7 @@
 #include <mutex>
 #include <string>
 
-#include "../SessionControl.h"
+#include "platform/facility/SessionControl.h"
 
 namespace plat {
 

@@ -1,7 +1,7 @@
 #include "SimBackend.h"
 
-#include "../DebugOutput.h"
 #include "SimPc.h"
+#include "platform/winapi/DebugOutput.h"
 
 namespace plat {
 

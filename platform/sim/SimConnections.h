@@ -4,7 +4,7 @@
 #include <mutex>
 #include <vector>
 
-#include "../ConnectionFolder.h"
+#include "platform/facility/ConnectionFolder.h"
 
 namespace plat {
 

@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "../Dunmere.h"
+#include "platform/vendor/Dunmere.h"
 
 namespace plat {
 

@@ -1,7 +1,7 @@
 #include "SimIcs.h"
 
-#include "../GuidText.h"
 #include "SimFaults.h"
+#include "platform/text/GuidText.h"
 
 namespace plat {
 

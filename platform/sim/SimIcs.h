@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "../IcsConfig.h"
+#include "platform/facility/IcsConfig.h"
 
 namespace plat {
 

@@ -3,8 +3,8 @@
 #include <cctype>
 #include <cstring>
 
-#include "../Win32Api.h"
 #include "SimFaults.h"
+#include "platform/winapi/Win32Api.h"
 
 namespace plat {
 

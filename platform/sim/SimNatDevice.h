@@ -10,7 +10,7 @@
 #include <string>
 #include <vector>
 
-#include "../NatDevice.h"
+#include "platform/facility/NatDevice.h"
 
 namespace plat {
 

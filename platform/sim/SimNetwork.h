@@ -9,7 +9,7 @@
 #include <string>
 #include <vector>
 
-#include "../IpHelper.h"
+#include "platform/facility/IpHelper.h"
 
 namespace plat {
 

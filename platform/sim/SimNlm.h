@@ -6,7 +6,7 @@
 #include <mutex>
 #include <vector>
 
-#include "../NetworkListManager.h"
+#include "platform/facility/NetworkListManager.h"
 
 namespace plat {
 

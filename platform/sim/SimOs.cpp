@@ -1,7 +1,7 @@
 #include "SimOs.h"
 
-#include "../TextCodec.h"
 #include "SimFaults.h"
+#include "platform/text/TextCodec.h"
 
 namespace plat {
 

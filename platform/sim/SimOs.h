@@ -4,7 +4,7 @@
 #include <mutex>
 #include <string>
 
-#include "../OsInfo.h"
+#include "platform/facility/OsInfo.h"
 
 namespace plat {
 

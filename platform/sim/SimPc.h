@@ -6,8 +6,6 @@
 
 #include <memory>
 
-#include "../ModuleRegistry.h"
-#include "../RegistryStore.h"
 #include "SimConnections.h"
 #include "SimDevices.h"
 #include "SimFaults.h"
@@ -23,6 +21,8 @@
 #include "SimSession.h"
 #include "SimWlan.h"
 #include "SimWzc.h"
+#include "platform/common/RegistryStore.h"
+#include "platform/facility/ModuleRegistry.h"
 
 namespace plat {
 

@@ -1,7 +1,7 @@
 #include "SimProcesses.h"
 
-#include "../CommandLine.h"
 #include "SimFaults.h"
+#include "platform/text/CommandLine.h"
 
 namespace plat {
 

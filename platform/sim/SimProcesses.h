@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "../ProcessLauncher.h"
+#include "platform/facility/ProcessLauncher.h"
 
 namespace plat {
 

@@ -3,11 +3,11 @@
 #include <algorithm>
 #include <cstring>
 
-#include "../GuidText.h"
-#include "../ModuleRegistry.h"
-#include "../TextCodec.h"
 #include "SimFaults.h"
 #include "SimPc.h"
+#include "platform/facility/ModuleRegistry.h"
+#include "platform/text/GuidText.h"
+#include "platform/text/TextCodec.h"
 
 namespace plat {
 

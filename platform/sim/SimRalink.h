@@ -11,7 +11,7 @@
 #include <string>
 #include <vector>
 
-#include "../RalinkTypes.h"
+#include "platform/records/RalinkTypes.h"
 
 namespace plat {
 

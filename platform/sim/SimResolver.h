@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "../DnsResolver.h"
+#include "platform/facility/DnsResolver.h"
 
 namespace plat {
 

@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "../Calvory.h"
+#include "platform/vendor/Calvory.h"
 
 namespace plat {
 

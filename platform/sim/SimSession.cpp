@@ -1,7 +1,7 @@
 #include "SimSession.h"
 
-#include "../RegistryStore.h"
 #include "SimFaults.h"
+#include "platform/common/RegistryStore.h"
 
 namespace plat {
 

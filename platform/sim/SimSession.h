@@ -8,7 +8,7 @@
 #include <set>
 #include <string>
 
-#include "../SessionControl.h"
+#include "platform/facility/SessionControl.h"
 
 namespace plat {
 

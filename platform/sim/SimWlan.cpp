@@ -4,10 +4,10 @@
 #include <cstdlib>
 #include <cstring>
 
-#include "../ModuleRegistry.h"
-#include "../TextCodec.h"
 #include "SimFaults.h"
 #include "SimPc.h"
+#include "platform/facility/ModuleRegistry.h"
+#include "platform/text/TextCodec.h"
 
 namespace plat {
 

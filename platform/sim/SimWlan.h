@@ -27,7 +27,7 @@
 #include <thread>
 #include <vector>
 
-#include "../WlanTypes.h"
+#include "platform/records/WlanTypes.h"
 
 namespace plat {
 

@@ -4,12 +4,12 @@
 #include <cstring>
 #include <cwctype>
 
-#include "../LocalMemory.h"
-#include "../ModuleRegistry.h"
-#include "../TextCodec.h"
 #include "SimFaults.h"
 #include "SimOs.h"
 #include "SimPc.h"
+#include "platform/facility/ModuleRegistry.h"
+#include "platform/text/TextCodec.h"
+#include "platform/winapi/LocalMemory.h"
 
 namespace plat {
 

@@ -13,7 +13,7 @@
 #include <string>
 #include <vector>
 
-#include "../WzcTypes.h"
+#include "platform/records/WzcTypes.h"
 
 namespace plat {
 

@@ -1,7 +1,7 @@
 #include "Win32Backend.h"
 
-#include "../DebugOutput.h"
 #include "../Platform.h"
+#include "platform/winapi/DebugOutput.h"
 
 namespace plat {
 

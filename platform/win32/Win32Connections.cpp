@@ -2,7 +2,7 @@
 
 #include <windows.h>
 
-#include "../AdapterConnections.h"
+#include "platform/common/AdapterConnections.h"
 
 namespace plat {
 

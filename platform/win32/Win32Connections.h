@@ -3,7 +3,7 @@
 // adapter table, as the engine does when the folder cannot be enumerated.
 #pragma once
 
-#include "../ConnectionFolder.h"
+#include "platform/facility/ConnectionFolder.h"
 
 namespace plat {
 

@@ -10,7 +10,7 @@
 #include <string>
 #include <vector>
 
-#include "../GuidText.h"
+#include "platform/text/GuidText.h"
 
 namespace plat {
 

@@ -2,7 +2,7 @@
 // device-library interface.
 #pragma once
 
-#include "../Dunmere.h"
+#include "platform/vendor/Dunmere.h"
 
 namespace plat {
 

@@ -3,7 +3,7 @@
 // so the share manager uses the NAT driver, as on a system without ICS.
 #pragma once
 
-#include "../IcsConfig.h"
+#include "platform/facility/IcsConfig.h"
 
 namespace plat {
 

@@ -2,7 +2,7 @@
 
 #include <windows.h>
 
-#include "../Win32Api.h"
+#include "platform/winapi/Win32Api.h"
 
 namespace plat {
 

@@ -1,7 +1,7 @@
 // Modules on Windows: LoadLibraryW, GetProcAddress, FreeLibrary.
 #pragma once
 
-#include "../ModuleLoader.h"
+#include "platform/facility/ModuleLoader.h"
 
 namespace plat {
 

@@ -1,7 +1,7 @@
 // The NAT filter driver's device on Windows: CreateFileA and DeviceIoControl.
 #pragma once
 
-#include "../NatDevice.h"
+#include "platform/facility/NatDevice.h"
 
 namespace plat {
 

@@ -13,9 +13,9 @@
 #include <vector>
 
 #include "../Backend.h"
-#include "../GuidText.h"
 #include "../Platform.h"
-#include "../TextCodec.h"
+#include "platform/text/GuidText.h"
+#include "platform/text/TextCodec.h"
 
 namespace plat {
 

@@ -2,7 +2,7 @@
 // resolver; addresses are set with netsh on the adapter's connection name.
 #pragma once
 
-#include "../IpHelper.h"
+#include "platform/facility/IpHelper.h"
 
 namespace plat {
 

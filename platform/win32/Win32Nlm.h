@@ -3,7 +3,7 @@
 // re-sharing.
 #pragma once
 
-#include "../NetworkListManager.h"
+#include "platform/facility/NetworkListManager.h"
 
 namespace plat {
 

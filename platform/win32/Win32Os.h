@@ -2,7 +2,7 @@
 // GetProductInfo looked up at run time, the ANSI code page conversions.
 #pragma once
 
-#include "../OsInfo.h"
+#include "platform/facility/OsInfo.h"
 
 namespace plat {
 

@@ -2,7 +2,7 @@
 // error on one inherited pipe.
 #pragma once
 
-#include "../ProcessLauncher.h"
+#include "platform/facility/ProcessLauncher.h"
 
 namespace plat {
 

@@ -1,7 +1,7 @@
 // The Windows registry.
 #pragma once
 
-#include "../Registry.h"
+#include "platform/facility/Registry.h"
 
 namespace plat {
 

@@ -1,7 +1,7 @@
 // The system resolver on Windows: DnsQuery_A.
 #pragma once
 
-#include "../DnsResolver.h"
+#include "platform/facility/DnsResolver.h"
 
 namespace plat {
 

@@ -2,7 +2,7 @@
 // maker's service-library interface.
 #pragma once
 
-#include "../Calvory.h"
+#include "platform/vendor/Calvory.h"
 
 namespace plat {
 

@@ -4,7 +4,7 @@
 #include <cstdlib>
 #include <string>
 
-#include "platform/RegistryStore.h"
+#include "platform/common/RegistryStore.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     plat::RegistryStore store;

@@ -13,9 +13,9 @@
 
 #include "NetNamespace.h"
 #include "pellion/Pellion.h"
-#include "platform/DebugOutput.h"
 #include "platform/Platform.h"
 #include "platform/linux/LinuxBackend.h"
+#include "platform/winapi/DebugOutput.h"
 #include "support/TempDir.h"
 
 namespace {

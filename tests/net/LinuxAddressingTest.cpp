@@ -8,9 +8,9 @@
 
 #include "NetNamespace.h"
 #include "pellion/Pellion.h"
-#include "platform/GuidText.h"
 #include "platform/Platform.h"
 #include "platform/linux/LinuxBackend.h"
+#include "platform/text/GuidText.h"
 #include "support/TempDir.h"
 
 namespace {

@@ -6,8 +6,8 @@
 #include "pellion/NetshCommand.h"
 #include "pellion/Pellion.h"
 #include "pellion/WmiAdapterConfig.h"
-#include "platform/GuidText.h"
-#include "platform/RegistryStore.h"
+#include "platform/common/RegistryStore.h"
+#include "platform/text/GuidText.h"
 #include "support/SimTest.h"
 
 using dhcptest::Ip;

@@ -12,7 +12,7 @@ using pellion::DhcpOutcome;
 using pellion::DhcpSettings;
 using pellion::DhcpVerdict;
 using pellion::LeaseTable;
-using pellion::MacAddress;
+using plat::MacAddress;
 
 namespace {
 

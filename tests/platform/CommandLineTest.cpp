@@ -1,6 +1,6 @@
 #include <gtest/gtest.h>
 
-#include "platform/CommandLine.h"
+#include "platform/text/CommandLine.h"
 
 using plat::CommandLine;
 

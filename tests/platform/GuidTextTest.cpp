@@ -1,7 +1,7 @@
 #include <gtest/gtest.h>
 
-#include "platform/GuidText.h"
-#include "platform/TextCodec.h"
+#include "platform/text/GuidText.h"
+#include "platform/text/TextCodec.h"
 
 using plat::GUID;
 using plat::GuidText;

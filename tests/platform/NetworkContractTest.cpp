@@ -9,11 +9,11 @@
 #include <vector>
 
 #include "PrivateNetns.h"
-#include "platform/GuidText.h"
 #include "platform/Platform.h"
 #include "platform/linux/LinuxNetwork.h"
 #include "platform/linux/LinuxProcessLauncher.h"
 #include "platform/sim/SimPc.h"
+#include "platform/text/GuidText.h"
 
 namespace {
 

@@ -4,7 +4,7 @@
 #include <string>
 
 #include "TempDir.h"
-#include "platform/Osmira.h"
+#include "platform/vendor/Osmira.h"
 
 namespace {
 int Get(const std::string& file, const char* key, std::string* value, plat::DWORD size = 256) {

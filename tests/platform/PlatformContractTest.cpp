@@ -6,10 +6,10 @@
 #include "TempDir.h"
 #include "platform/Backend.h"
 #include "platform/Platform.h"
-#include "platform/RegistryStore.h"
-#include "platform/Win32Api.h"
+#include "platform/common/RegistryStore.h"
 #include "platform/linux/LinuxBackend.h"
 #include "platform/sim/SimPc.h"
+#include "platform/winapi/Win32Api.h"
 
 namespace {
 

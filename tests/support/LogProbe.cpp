@@ -8,8 +8,8 @@
 #include <string>
 
 #include "Common/LumariLog.h"
-#include "platform/DebugOutput.h"
 #include "platform/sim/SimPc.h"
+#include "platform/winapi/DebugOutput.h"
 
 int main(int argc, char** argv) {
     if (argc < 3) {

@@ -9,8 +9,8 @@
 
 #include "LogCapture.h"
 #include "TempDir.h"
-#include "platform/DebugOutput.h"
 #include "platform/sim/SimPc.h"
+#include "platform/winapi/DebugOutput.h"
 
 class SimTest : public ::testing::Test {
 protected:

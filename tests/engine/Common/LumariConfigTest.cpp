@@ -3,9 +3,9 @@
 #include "Common/LumariConfig.h"
 #include "Common/StringConv.h"
 #include "SimTest.h"
-#include "platform/Osmira.h"
-#include "platform/PathText.h"
 #include "platform/Platform.h"
+#include "platform/text/PathText.h"
+#include "platform/vendor/Osmira.h"
 
 class LumariConfigTest : public SimTest {
 protected:

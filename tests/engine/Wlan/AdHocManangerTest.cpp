@@ -6,9 +6,9 @@
 
 #include "Common/Interruption.h"
 #include "WlanTestSupport.h"
-#include "platform/GuidText.h"
-#include "platform/LocalMemory.h"
-#include "platform/RegistryStore.h"
+#include "platform/common/RegistryStore.h"
+#include "platform/text/GuidText.h"
+#include "platform/winapi/LocalMemory.h"
 #include "support/SimTest.h"
 
 using wlantest::Guid;

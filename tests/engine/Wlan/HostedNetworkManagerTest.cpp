@@ -9,7 +9,7 @@
 #include "Common/Interruption.h"
 #include "Environment/NicDeviceManager.h"
 #include "WlanTestSupport.h"
-#include "platform/TextCodec.h"
+#include "platform/text/TextCodec.h"
 #include "support/SimTest.h"
 
 using wlantest::Guid;

@@ -3,7 +3,7 @@
 #include <cstring>
 
 #include "WlanTestSupport.h"
-#include "platform/TextCodec.h"
+#include "platform/text/TextCodec.h"
 #include "support/SimTest.h"
 
 using wlantest::Guid;

@@ -1,0 +1,66 @@
+// A UDP socket for IPv4 with a wake-up signal, over Winsock or BSD sockets.
+// Errors are reported as Winsock codes on every system (10049 address not
+// available, 10035 would block, ...) so the code above reads the same
+// everywhere. The socket and the wake-up handles are closed by the destructor.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <memory>
+#include <string>
+
+#include "platform/records/WinTypes.h"
+
+namespace plat {
+
+constexpr int kWsaEWouldBlock = 10035;
+constexpr int kWsaEAddrInUse = 10048;
+constexpr int kWsaEAddrNotAvail = 10049;
+constexpr int kWsaNotInitialised = 10093;
+
+class UdpSocket {
+public:
+    enum class WaitResult { Readable, Woken, TimedOut, Failed };
+
+    UdpSocket();
+    ~UdpSocket();
+    UdpSocket(const UdpSocket&) = delete;
+    UdpSocket& operator=(const UdpSocket&) = delete;
+
+    // Starts the socket library (WSAStartup 2.2 on Windows; nothing elsewhere).
+    // 0 or a Winsock code; the destructor cleans up after a successful start.
+    int Startup();
+    // Creates the socket and its wake-up signal. 0 or a Winsock code.
+    int Open();
+    bool IsOpen() const;
+    void Close();
+    // SO_BROADCAST.
+    int EnableBroadcast();
+    // Binds a service port so that it receives the broadcasts of the network of
+    // `ip` (network byte order) on the interface `ifname`: on Windows the socket
+    // is bound to the address itself; on Linux, where a socket bound to a
+    // unicast address sees no broadcasts, to the wildcard address, tied to the
+    // interface.
+    int BindService(std::uint32_t ip, std::uint16_t port, const std::string& ifname);
+    // Binds a local address (network byte order; 0 is the wildcard).
+    int Bind(std::uint32_t ip, std::uint16_t port);
+    // Ties the socket to one interface (Linux SO_BINDTODEVICE; no-op elsewhere).
+    int BindToInterface(const std::string& ifname);
+
+    // Waits for a datagram or a Wake(); timeoutMs < 0 waits without time-out.
+    WaitResult Wait(int timeoutMs);
+    // Makes the current or the next Wait return Woken; safe from any thread.
+    void Wake();
+    // Receives one datagram (truncated to `capacity`). 0 or a Winsock code.
+    int Receive(void* buffer, std::size_t capacity, std::size_t* received,
+                std::uint32_t* fromIp = nullptr, std::uint16_t* fromPort = nullptr);
+    int SendTo(const void* data, std::size_t size, std::uint32_t ip, std::uint16_t port);
+    // The local port (after Bind with port 0).
+    std::uint16_t LocalPort() const;
+
+private:
+    struct Handles;
+    std::unique_ptr<Handles> m_h;
+};
+
+}  // namespace plat

@@ -1,0 +1,61 @@
+#include "Win32Api.h"
+
+#include "DebugOutput.h"
+#include "platform/Backend.h"
+#include "platform/Platform.h"
+#include "platform/text/TextCodec.h"
+
+namespace plat {
+
+namespace {
+thread_local DWORD t_lastError = 0;
+}
+
+DWORD GetLastError() {
+    return t_lastError;
+}
+void SetLastError(DWORD error) {
+    t_lastError = error;
+}
+
+HMODULE LoadLibraryW(const wchar_t* name) {
+    if (name == nullptr) {
+        SetLastError(kErrorInvalidParameter);
+        return nullptr;
+    }
+    return Platform::Current().Modules().Load(name);
+}
+
+void* GetProcAddress(HMODULE module, const char* name) {
+    if (module == nullptr || name == nullptr) {
+        SetLastError(kErrorInvalidHandle);
+        return nullptr;
+    }
+    return Platform::Current().Modules().Find(module, name);
+}
+
+BOOL FreeLibrary(HMODULE module) {
+    if (module == nullptr)
+        return FALSE_;
+    return Platform::Current().Modules().Free(module) ? TRUE_ : FALSE_;
+}
+
+void OutputDebugStringA(const char* text) {
+    if (text != nullptr)
+        DebugOutput::Instance().Write(std::string(text));
+}
+
+void OutputDebugStringW(const wchar_t* text) {
+    if (text != nullptr)
+        DebugOutput::Instance().Write(std::wstring(text));
+}
+
+std::string GetModuleFileNameA() {
+    return Platform::Current().Os().ModuleFileName();
+}
+
+std::string GetComputerNameA() {
+    return Platform::Current().Os().ComputerName();
+}
+
+}  // namespace plat

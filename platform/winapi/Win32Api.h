@@ -1,0 +1,31 @@
+// The Windows functions the engine calls by their Windows names, answered by
+// the installed backend. The code above the seam reads as it would on Windows.
+#pragma once
+
+#include <string>
+
+#include "platform/records/WinTypes.h"
+
+namespace plat {
+
+DWORD GetLastError();
+void SetLastError(DWORD error);
+
+HMODULE LoadLibraryW(const wchar_t* name);
+void* GetProcAddress(HMODULE module, const char* name);
+BOOL FreeLibrary(HMODULE module);
+
+void OutputDebugStringA(const char* text);
+void OutputDebugStringW(const wchar_t* text);
+
+// The full path of the running program.
+std::string GetModuleFileNameA();
+std::string GetComputerNameA();
+
+// Binds a function pointer of the exact type by name; null when absent.
+template <class F>
+F GetProcAddressAs(HMODULE module, const char* name) {
+    return reinterpret_cast<F>(GetProcAddress(module, name));
+}
+
+}  // namespace plat
