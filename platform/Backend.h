@@ -2,6 +2,7 @@
 // Three exist: the simulated PC (tests), Linux and Windows.
 #pragma once
 
+#include "platform/facility/Clock.h"
 #include "platform/facility/ConnectionFolder.h"
 #include "platform/facility/DnsResolver.h"
 #include "platform/facility/IcsConfig.h"
@@ -36,6 +37,7 @@ public:
     virtual NatDevice& Nat() = 0;
     virtual DnsResolver& Resolver() = 0;
     virtual SessionControl& Session() = 0;
+    virtual Clock& Time() = 0;
 };
 
 }  // namespace plat

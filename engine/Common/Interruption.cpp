@@ -1,7 +1,7 @@
 #include "Interruption.h"
 
-#include <condition_variable>
-#include <mutex>
+#include "platform/Backend.h"
+#include "platform/Platform.h"
 
 namespace {
 thread_local std::stop_token t_token;
@@ -16,14 +16,7 @@ CInterruption::Scope::~Scope() {
 }
 
 bool CInterruption::Sleep(std::chrono::milliseconds duration) {
-    std::mutex m;
-    std::condition_variable_any cv;
-    std::unique_lock<std::mutex> lock(m);
-    const std::stop_token token = t_token;
-    // wait_for with a stop token returns true only when the predicate holds; the
-    // predicate never does, so it returns when the time is up or a stop came.
-    cv.wait_for(lock, token, duration, [] { return false; });
-    return !token.stop_requested();
+    return plat::Platform::Current().Time().SleepFor(duration, t_token);
 }
 
 bool CInterruption::Requested() {

@@ -20,8 +20,8 @@ public:
         std::stop_token m_previous;
     };
 
-    // Sleeps for `duration`; false when the current thread was asked to stop
-    // before or during the sleep (the caller then ends its step with 1000).
+    // Sleeps for `duration` on the platform's clock; false when the current thread was asked to
+    // stop before or during the sleep (the caller then ends its step with 1000).
     static bool Sleep(std::chrono::milliseconds duration);
     // Whether the current thread has been asked to stop.
     static bool Requested();

@@ -15,6 +15,7 @@
 #include "LinuxResolver.h"
 #include "LinuxServices.h"
 #include "LinuxSession.h"
+#include "platform/common/SystemClock.h"
 #include "platform/winapi/DebugOutput.h"
 
 namespace plat {
@@ -41,6 +42,7 @@ public:
     NatDevice& Nat() override { return m_nat; }
     DnsResolver& Resolver() override { return m_resolver; }
     SessionControl& Session() override { return m_session; }
+    Clock& Time() override { return m_clock; }
 
 private:
     LinuxModuleLoader m_modules;
@@ -56,6 +58,7 @@ private:
     LinuxNatDevice m_nat;
     LinuxResolver m_resolver;
     LinuxSession m_session;
+    SystemClock m_clock;
 };
 
 }  // namespace plat

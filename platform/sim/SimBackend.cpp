@@ -50,5 +50,8 @@ DnsResolver& SimBackend::Resolver() {
 SessionControl& SimBackend::Session() {
     return m_pc->session;
 }
+Clock& SimBackend::Time() {
+    return m_pc->clock;
+}
 
 }  // namespace plat

@@ -30,6 +30,7 @@ public:
     NatDevice& Nat() override;
     DnsResolver& Resolver() override;
     SessionControl& Session() override;
+    Clock& Time() override;
 
 private:
     std::unique_ptr<SimPc> m_pc;

@@ -6,6 +6,7 @@
 
 #include <memory>
 
+#include "SimClock.h"
 #include "SimConnections.h"
 #include "SimDevices.h"
 #include "SimFaults.h"
@@ -39,6 +40,7 @@ public:
     static SimPc* Current();
 
     SimFaults faults;
+    SimClock clock;
     ModuleRegistry modules;
     SimOs os{faults};
     RegistryStore registry;

@@ -15,6 +15,7 @@
 #include "Win32Resolver.h"
 #include "Win32Services.h"
 #include "Win32Session.h"
+#include "platform/common/SystemClock.h"
 
 namespace plat {
 
@@ -35,6 +36,7 @@ public:
     NatDevice& Nat() override { return m_nat; }
     DnsResolver& Resolver() override { return m_resolver; }
     SessionControl& Session() override { return m_session; }
+    Clock& Time() override { return m_clock; }
 
 private:
     Win32ModuleLoader m_modules;
@@ -50,6 +52,7 @@ private:
     Win32NatDevice m_nat;
     Win32Resolver m_resolver;
     Win32Session m_session;
+    SystemClock m_clock;
 };
 
 }  // namespace plat

@@ -40,10 +40,15 @@ public:
         std::lock_guard<std::mutex> g(m_lock);
         return m_threads;
     }
+    // Lets the poll thread run round after round on the simulated clock until
+    // the events have arrived.
     bool WaitFor(std::size_t joins, std::size_t leaves) {
-        std::unique_lock<std::mutex> l(m_lock);
-        return m_changed.wait_for(
-            l, kPatience, [&] { return m_joins.size() >= joins && m_leaves.size() >= leaves; });
+        return plat::SimPc::Current()->clock.AdvanceUntil(
+            [&] {
+                std::lock_guard<std::mutex> g(m_lock);
+                return m_joins.size() >= joins && m_leaves.size() >= leaves;
+            },
+            kPatience);
     }
 
 private:
@@ -51,10 +56,8 @@ private:
         std::lock_guard<std::mutex> g(m_lock);
         list->push_back(mac);
         m_threads.insert(std::this_thread::get_id());
-        m_changed.notify_all();
     }
     mutable std::mutex m_lock;
-    std::condition_variable m_changed;
     std::vector<std::wstring> m_joins;
     std::vector<std::wstring> m_leaves;
     std::set<std::thread::id> m_threads;
@@ -89,13 +92,7 @@ protected:
                    Pc().faults.Calls("RAAP_QueryMacTableNOT_11N");
         };
         const int target = polls() + more;
-        const auto deadline = std::chrono::steady_clock::now() + kPatience;
-        while (polls() < target) {
-            if (std::chrono::steady_clock::now() > deadline)
-                return false;
-            std::this_thread::sleep_for(10ms);
-        }
-        return true;
+        return Pc().clock.AdvanceUntil([&] { return polls() >= target; }, kPatience);
     }
     StationRecorder m_events;
 };
@@ -538,10 +535,8 @@ TEST_F(RalinkStationTest, MissingDeviceIsReportedAndPollingGoesOn) {
     Pc().ralink.SetAdapterPresent(AdapterGuid(1), false);
     Pc().faults.ResetCalls();
     // The device model query fails without a device; wait for two more polls of it.
-    const auto deadline = std::chrono::steady_clock::now() + kPatience;
-    while (Pc().faults.Calls("RAAP_GetCurrentDeviceModel") < 2 &&
-           std::chrono::steady_clock::now() < deadline)
-        std::this_thread::sleep_for(10ms);
+    Pc().clock.AdvanceUntil([&] { return Pc().faults.Calls("RAAP_GetCurrentDeviceModel") >= 2; },
+                            kPatience);
     EXPECT_GE(Pc().faults.Calls("RAAP_GetCurrentDeviceModel"), 2);
     EXPECT_TRUE(DebugHas("Device is not Exist."));
     EXPECT_EQ(m->StopAp(), 0);
