@@ -203,8 +203,8 @@ TEST_F(ShareDriverTest, GetPeersAppendsTheWholeRecordsOnly) {
     ASSERT_EQ(peers.size(), 4u);
     EXPECT_EQ(peers[1].mac[5], 1);
     EXPECT_EQ(peers[3].mac[5], 3);
-    EXPECT_EQ(peers[3].upKb, 30u);
-    EXPECT_EQ(peers[3].downKb, 300u);
+    EXPECT_EQ(std::uint64_t{peers[3].upKb}, 30u);
+    EXPECT_EQ(std::uint64_t{peers[3].downKb}, 300u);
     EXPECT_EQ(Requests().back().code, 0x170058u);
     EXPECT_TRUE(DebugHas("CShareDriver::GetPeers return size:4\n"));
 
