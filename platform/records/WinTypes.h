@@ -53,6 +53,8 @@ constexpr DWORD kErrorAlreadyExists = 183;
 constexpr DWORD kErrorMoreData = 234;
 constexpr DWORD kErrorNoMoreItems = 259;
 constexpr DWORD kErrorServiceDoesNotExist = 1060;
+constexpr DWORD kErrorServiceNotActive = 1062;
+constexpr DWORD kErrorNotFound = 1168;
 constexpr DWORD kErrorInvalidState = 5023;
 constexpr DWORD kErrorBufferOverflow = 111;
 

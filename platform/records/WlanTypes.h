@@ -66,6 +66,9 @@ constexpr DOT11_BSS_TYPE kDot11BssTypeAny = 3;
 constexpr ULONG kDot11OperationModeExtensibleStation = 0x00000001;
 constexpr ULONG kDot11OperationModeNetworkMonitor = 0x80000000;
 
+// DOT11_PHY_TYPE values.
+constexpr DOT11_PHY_TYPE kDot11PhyTypeHt = 7;
+
 // WLAN_CONNECTION_MODE values.
 constexpr WLAN_CONNECTION_MODE kWlanConnectionModeProfile = 0;
 constexpr WLAN_CONNECTION_MODE kWlanConnectionModeTemporaryProfile = 1;

@@ -23,6 +23,7 @@ SimPc& SimPc::Install() {
     SimPc& ref = *pc;
     Platform::Install(std::make_unique<SimBackend>(std::move(pc)));
     g_current = &ref;
+    ref.wlan.Library().MakeCurrent();
     return ref;
 }
 
