@@ -2,7 +2,6 @@
 
 #include <algorithm>
 #include <array>
-#include <bitset>
 #include <cctype>
 #include <cstring>
 
@@ -19,6 +18,7 @@ namespace {
 // BOOTP layout.
 constexpr std::size_t kOp = 0;
 constexpr std::size_t kCiaddr = 12;
+constexpr std::size_t kGiaddr = 24;
 constexpr std::size_t kYiaddr = 16;
 constexpr std::size_t kSiaddr = 20;
 constexpr std::size_t kChaddr = 28;
@@ -35,9 +35,11 @@ constexpr std::uint8_t kOptPad = 0;
 constexpr std::uint8_t kOptHostName = 12;
 constexpr std::uint8_t kOptRequestedIp = 50;
 constexpr std::uint8_t kOptMessageType = 53;
+constexpr std::uint8_t kOptServerId = 54;
 constexpr std::uint8_t kOptEnd = 255;
 
-constexpr std::uint32_t kLeaseSeconds = 172800;
+constexpr std::uint16_t kServerPort = 67;
+constexpr std::uint32_t kLeaseSeconds = DhcpMessageHandler::kLeaseTime.count();
 constexpr std::uint32_t kRenewalSeconds = 86400;
 constexpr std::uint32_t kRebindingSeconds = 86400;
 constexpr char kDomainName[] = "mshome.net";
@@ -59,6 +61,7 @@ struct ParsedRequest {
     std::uint8_t type = 0;
     std::string hostname;
     std::optional<std::uint32_t> requestedIp;
+    std::optional<std::uint32_t> serverId;
     bool refusedLocal = false;
 };
 
@@ -87,6 +90,8 @@ bool ParseOptions(const std::uint8_t* msg, std::size_t size, const std::string& 
             out->hostname = name.substr(0, 39);
         } else if (code == kOptRequestedIp && len == 4) {
             out->requestedIp = Ipv4Text::FromBytes(value);
+        } else if (code == kOptServerId && len == 4) {
+            out->serverId = Ipv4Text::FromBytes(value);
         }
         i += 2 + len;
     }
@@ -113,27 +118,31 @@ bool SamePrefix(std::uint32_t a, std::uint32_t b) {
     return x[0] == y[0] && x[1] == y[1] && x[2] == y[2];
 }
 
-// The last octet to offer `mac`, 0 when no address is free. The server's own
-// octet is never handed out.
-std::uint8_t ChooseOctet(const LeaseTable& table, const MacAddress& mac, std::uint8_t serverOctet) {
-    std::bitset<256> held, bound;
-    for (const auto& [key, lease] : table) {
-        if (lease.octet == 0)
-            continue;
-        held.set(lease.octet);
-        if (lease.bound)
-            bound.set(lease.octet);
-    }
-    if (bound.count() > 253)
-        return 0;
+// The last octet to offer `mac`, 0 when no address is free. The client's own
+// earlier octet comes first while nobody holds it, then octets no entry
+// remembers, then octets only unbound entries remember. When every octet is
+// held, the oldest offer still waiting for its REQUEST gives its octet up, so
+// that a flood of DISCOVERs cannot keep the pool from real clients; only
+// acknowledged leases are never taken. The server's own octet is never handed out.
+std::uint8_t ChooseOctet(LeaseTable& table, const MacAddress& mac, std::uint8_t serverOctet) {
+    OctetSet avoid;
+    avoid.Set(serverOctet);
+    const OctetSet& bound = table.Bound();
     const Lease* own = table.Find(mac);
-    if (own != nullptr && own->octet != 0 && !bound.test(own->octet) && own->octet != serverOctet &&
-        own->octet >= 2 && own->octet <= 254)
-        return own->octet;
-    const std::bitset<256>& taken = held.count() > 253 ? bound : held;
-    for (unsigned octet = 2; octet <= 254; ++octet) {
-        if (!taken.test(octet) && octet != serverOctet)
-            return static_cast<std::uint8_t>(octet);
+    if (own != nullptr && own->octet >= 2 && own->octet <= 254 && own->octet != serverOctet &&
+        !bound.Test(own->octet)) {
+        if (!own->declined)
+            return own->octet;
+        avoid.Set(own->octet);
+    }
+    if (std::uint8_t octet = table.Held().FirstFree(2, 254, avoid))
+        return octet;
+    if (std::uint8_t octet = bound.FirstFree(2, 254, avoid))
+        return octet;
+    if (const Lease* oldest = table.OldestOffer()) {
+        const std::uint8_t octet = oldest->octet;
+        table.Drop(oldest->mac);
+        return octet;
     }
     return 0;
 }
@@ -189,7 +198,8 @@ std::string Line(const char* format, const std::string& mac, const std::string& 
 }  // namespace
 
 DhcpOutcome DhcpMessageHandler::Handle(const std::uint8_t* data, std::size_t size,
-                                       const DhcpSettings& settings, LeaseTable& table) {
+                                       const DhcpSettings& settings, LeaseTable& table,
+                                       SteadyTime now) {
     DhcpOutcome outcome;
     if (data == nullptr)
         return outcome;
@@ -216,31 +226,55 @@ DhcpOutcome DhcpMessageHandler::Handle(const std::uint8_t* data, std::size_t siz
         outcome.debug.push_back("Refuse local");
         return outcome;
     }
-    if (request.type != kDiscover && request.type != kRequest)
+    if (request.type != kDiscover && request.type != kRequest && request.type != kRelease &&
+        request.type != kDecline)
+        return outcome;
+    // A message that names another server is that server's business: a
+    // REQUEST that chose another server's offer, a RELEASE or DECLINE of its lease.
+    if (request.serverId && *request.serverId != serverIp)
+        return outcome;
+    // A relay agent forwards for the network of its own address: the server
+    // has a pool only for its own network.
+    const std::uint32_t relay = Ipv4Text::FromBytes(data + kGiaddr);
+    if (relay != 0 && !SamePrefix(relay, serverIp))
         return outcome;
 
     MacAddress mac;
     std::memcpy(mac.data(), data + kChaddr, mac.size());
+    now = table.Advance(now);
+
+    if (request.type == kRelease || request.type == kDecline) {
+        // Only the client's own bound address goes back: a RELEASE names it in
+        // ciaddr, a DECLINE in option 50.
+        const std::uint32_t address = request.type == kRelease ? Ipv4Text::FromBytes(data + kCiaddr)
+                                                               : request.requestedIp.value_or(0);
+        const Lease* own = table.Find(mac);
+        if (own == nullptr || !own->bound || own->ip != address || address == 0)
+            return outcome;
+        if (request.type == kRelease) {
+            table.Unbind(mac);
+            outcome.verdict = DhcpVerdict::Release;
+        } else {
+            table.Decline(mac);
+            outcome.verdict = DhcpVerdict::Decline;
+        }
+        return outcome;
+    }
+
     const std::string macText = MacText::Format(mac);
     const std::uint8_t serverOctet = LastOctet(serverIp);
     std::uint32_t chosen = 0;
 
     if (request.type == kDiscover) {
         outcome.verdict = DhcpVerdict::Offer;
-        Lease* existing = table.Find(mac);
+        const Lease* existing = table.Find(mac);
         if (existing != nullptr && existing->black) {
-            existing->Release();
+            table.Drop(mac);
         } else {
             const std::uint8_t octet = ChooseOctet(table, mac, serverOctet);
             if (octet != 0)
                 chosen = WithLastOctet(serverIp, octet);
-            Lease lease;
-            lease.ip = chosen;
-            lease.mac = mac;
-            lease.SetHostname(request.hostname);
-            lease.bound = chosen != 0;
-            lease.octet = octet;
-            table.Store(lease);
+            table.Offer(mac, chosen, octet, request.hostname, now + kOfferHold);
         }
         outcome.debug.push_back(
             Line("DHCP:offer ip %s, ip:%s\n", macText, Ipv4Text::Format(chosen)));
@@ -253,36 +287,37 @@ DhcpOutcome DhcpMessageHandler::Handle(const std::uint8_t* data, std::size_t siz
             !SamePrefix(requested, serverIp) || octet == 0 || octet == 255 || octet == serverOctet;
         if (const Lease* own = table.Find(mac); own != nullptr && own->black)
             refuse = true;
-        for (const auto& [key, lease] : table) {
-            if (key != mac && lease.bound && lease.ip == requested)
-                refuse = true;
-        }
-        Lease* entry = table.Find(mac);
-        if (entry == nullptr) {
-            entry = &table.Entry(mac);
-            entry->SetHostname(request.hostname);
-        }
+        // Another client's acknowledged lease is never taken; an offer that
+        // only waits for its REQUEST gives way to a client that requests.
+        const Lease* holder = refuse ? nullptr : table.Holder(octet);
+        if (holder != nullptr && holder->mac != mac && holder->acknowledged)
+            refuse = true;
+        table.Ensure(mac, request.hostname);
         if (refuse) {
             outcome.verdict = DhcpVerdict::Nak;
-            entry->Release();
+            table.Drop(mac);
             outcome.debug.push_back(
                 Line("DHCP:nak %s, req ip:%s\n", macText, Ipv4Text::Format(requested)));
         } else {
+            if (holder != nullptr && holder->mac != mac)
+                table.Drop(holder->mac);
             outcome.verdict = DhcpVerdict::Ack;
             chosen = requested;
-            entry->bound = true;
-            entry->ip = requested;
-            entry->octet = octet;
+            table.Acknowledge(mac, requested, octet, now + kLeaseTime);
             outcome.debug.push_back(
                 Line("DHCP:ack %s, ack ip:%s\n", macText, Ipv4Text::Format(requested)));
             _DHCP_CLIENT client{};
             client.ip = requested;
             std::memcpy(client.mac, mac.data(), sizeof client.mac);
-            std::memcpy(client.hostname, entry->hostname.data(), sizeof client.hostname);
+            std::memcpy(client.hostname, table.Find(mac)->hostname.data(), sizeof client.hostname);
             outcome.acked = client;
         }
     }
 
+    if (relay != 0) {
+        outcome.destination = relay;
+        outcome.port = kServerPort;
+    }
     std::array<std::uint8_t, kBufferSize> buf{};
     std::memcpy(buf.data(), data, size);
     buf[kOp] = kBootReply;

@@ -17,9 +17,9 @@ using plat::Ipv4Text;
 namespace {
 
 constexpr std::uint16_t kServerPort = 67;
-constexpr std::uint16_t kClientPort = 68;
-constexpr std::uint32_t kBroadcast = 0xFFFFFFFFu;
 constexpr int kWsaEInval = 10022;
+// Datagrams handled in a row before the thread looks at its stop request again.
+constexpr int kBurst = 64;
 
 void Debug(const char* format, int code) {
     char text[160];
@@ -143,23 +143,35 @@ void DhcpServer::Run(std::stop_token stop, std::string serverIp) {
             continue;
         if (r != plat::UdpSocket::WaitResult::Readable)
             break;
-        std::fill(buffer.begin(), buffer.end(), 0);
-        std::size_t received = 0;
-        if (m_socket->Receive(buffer.data(), buffer.size(), &received) != 0)
-            continue;
-
-        const std::vector<std::uint8_t> reply = Process(buffer.data(), received);
-        if (!reply.empty())
-            Send(reply, stop);
+        // Under load datagrams queue up: take what is there before waiting
+        // again, which saves a wait per datagram.
+        for (int i = 0; i < kBurst && !stop.stop_requested(); ++i) {
+            std::fill(buffer.begin(), buffer.end(), 0);
+            std::size_t received = 0;
+            if (m_socket->Receive(buffer.data(), buffer.size(), &received) != 0)
+                break;
+            Destination to;
+            const std::vector<std::uint8_t> reply = Process(buffer.data(), received, &to);
+            if (!reply.empty())
+                Send(reply, to, stop);
+        }
     }
     plat::OutputDebugStringA("DHCP Thread End");
 }
 
-std::vector<std::uint8_t> DhcpServer::Process(const std::uint8_t* data, std::size_t size) {
+std::chrono::steady_clock::time_point DhcpServer::Now() {
+    return plat::Platform::Current().Time().Now();
+}
+
+std::vector<std::uint8_t> DhcpServer::Process(const std::uint8_t* data, std::size_t size,
+                                              Destination* to) {
     const std::string computerName = plat::GetComputerNameA();
+    const auto now = Now();
     std::lock_guard<std::recursive_mutex> g(m_lock);
     const DhcpSettings settings{m_serverIp, m_dnsList, computerName};
-    DhcpOutcome outcome = DhcpMessageHandler::Handle(data, size, settings, m_table);
+    DhcpOutcome outcome = DhcpMessageHandler::Handle(data, size, settings, m_table, now);
+    if (to != nullptr)
+        *to = Destination{outcome.destination, outcome.port};
     for (const auto& line : outcome.debug)
         plat::OutputDebugStringA(line.c_str());
     if (outcome.acked && m_callback != nullptr)
@@ -167,9 +179,10 @@ std::vector<std::uint8_t> DhcpServer::Process(const std::uint8_t* data, std::siz
     return std::move(outcome.reply);
 }
 
-void DhcpServer::Send(const std::vector<std::uint8_t>& reply, const std::stop_token& stop) {
+void DhcpServer::Send(const std::vector<std::uint8_t>& reply, const Destination& to,
+                      const std::stop_token& stop) {
     for (;;) {
-        const int e = m_socket->SendTo(reply.data(), reply.size(), kBroadcast, kClientPort);
+        const int e = m_socket->SendTo(reply.data(), reply.size(), to.ip, to.port);
         if (e == 0)
             return;
         if (e != plat::kWsaEWouldBlock) {

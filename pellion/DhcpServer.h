@@ -4,6 +4,7 @@
 #pragma once
 
 #include <atomic>
+#include <chrono>
 #include <cstdint>
 #include <memory>
 #include <mutex>
@@ -30,24 +31,37 @@ public:
     // Forgets the DNS list as well; the state of a freshly loaded library.
     void Reset();
 
-    // Decides on one received datagram under the lock, writes the debugger
-    // output and calls the callback; returns the reply to broadcast (empty: none).
-    std::vector<std::uint8_t> Process(const std::uint8_t* data, std::size_t size);
+    // Where a reply goes: an address in network byte order and a port.
+    struct Destination {
+        std::uint32_t ip = 0;
+        std::uint16_t port = 0;
+    };
 
-    // Runs `f` on the lease table under the library's lock.
+    // Decides on one received datagram under the lock, writes the debugger
+    // output and calls the callback; returns the reply (empty: none) and,
+    // when `to` is given, where to send it.
+    std::vector<std::uint8_t> Process(const std::uint8_t* data, std::size_t size,
+                                      Destination* to = nullptr);
+
+    // Runs `f` on the lease table under the library's lock, after the offers
+    // and leases whose time is up have ended.
     template <class F>
     auto WithTable(F&& f) {
         std::lock_guard<std::recursive_mutex> g(m_lock);
+        m_table.Advance(Now());
         return f(m_table);
     }
 
 private:
     DhcpServer() = default;
+    // The platform's steady time.
+    static std::chrono::steady_clock::time_point Now();
     void Run(std::stop_token stop, std::string serverIp);
     // Ties the socket to the interface that carries `ip`; 0 or a Winsock code
     // (10049 while no adapter carries it).
     int BindSocket(const std::string& ip);
-    void Send(const std::vector<std::uint8_t>& reply, const std::stop_token& stop);
+    void Send(const std::vector<std::uint8_t>& reply, const Destination& to,
+              const std::stop_token& stop);
     void StopLocked();
     // Whether the caller is the server thread (inside the acknowledgement callback).
     bool OnServerThread() const;

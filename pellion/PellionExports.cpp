@@ -88,10 +88,10 @@ PELLION_API int GetAllDhcpClients(void* buffer, int* bufferBytes) {
             return 0;
         auto* out = static_cast<unsigned char*>(buffer);
         int written = 0;
-        for (const auto& [mac, lease] : t) {
-            if (!lease.bound)
+        for (const Lease* lease : t.Ordered()) {
+            if (!lease->bound)
                 continue;
-            const _DHCP_CLIENT c = Record(lease);
+            const _DHCP_CLIENT c = Record(*lease);
             std::memcpy(out + written * kRecordBytes, &c, sizeof c);
             ++written;
         }
@@ -137,10 +137,17 @@ PELLION_API int GetDhcpHostnameByIp(std::uint32_t ip, char* out, int* len) {
     if (len == nullptr)
         return static_cast<int>(plat::kErrorInvalidParameter);
     return DhcpServer::Instance().WithTable([&](LeaseTable& t) {
-        // Entries without an address (black-list marks) never match.
-        for (const auto& [mac, lease] : t) {
-            if (ip != 0 && lease.ip == ip)
-                return CopyHostname(lease.Hostname(), out, len);
+        // Entries without an address (black-list marks) never match. The
+        // client that holds the address answers before those that held it.
+        if (ip == 0)
+            return static_cast<int>(plat::kErrorFileNotFound);
+        std::uint8_t b[4];
+        plat::Ipv4Text::ToBytes(ip, b);
+        if (const Lease* holder = t.Holder(b[3]); holder != nullptr && holder->ip == ip)
+            return CopyHostname(holder->Hostname(), out, len);
+        for (const Lease* lease : t.Ordered()) {
+            if (lease->ip == ip)
+                return CopyHostname(lease->Hostname(), out, len);
         }
         return static_cast<int>(plat::kErrorFileNotFound);
     });

@@ -18,6 +18,7 @@ namespace {
 
 constexpr std::uint8_t kDiscover = 1;
 constexpr std::uint8_t kRequest = 3;
+constexpr std::uint8_t kDecline = 4;
 constexpr std::uint8_t kRelease = 7;
 
 Mac MacOf(std::uint8_t last) {
@@ -27,7 +28,7 @@ Mac MacOf(std::uint8_t last) {
 class DhcpMessageHandlerTest : public ::testing::Test {
 protected:
     DhcpOutcome Send(const std::vector<std::uint8_t>& bytes) {
-        return DhcpMessageHandler::Handle(bytes.data(), bytes.size(), settings, table);
+        return DhcpMessageHandler::Handle(bytes.data(), bytes.size(), settings, table, now);
     }
     DhcpOutcome Discover(const Mac& mac, const std::string& host = "phone") {
         return Send(Packet(kDiscover, mac).HostName(host).Bytes());
@@ -47,6 +48,7 @@ protected:
 
     DhcpSettings settings{"192.168.23.1", "192.168.23.1", "HOTSPOT-PC"};
     LeaseTable table;
+    pellion::SteadyTime now = pellion::SteadyTime{} + std::chrono::hours(1);
 };
 
 TEST_F(DhcpMessageHandlerTest, NewClientsGetConsecutiveAddressesFromTwo) {
@@ -122,16 +124,170 @@ TEST_F(DhcpMessageHandlerTest, ServerAddressIsNeverHandedOut) {
     EXPECT_EQ(Request(MacOf(3), Ip(10, 1, 2, 0)).verdict, DhcpVerdict::Nak);
 }
 
-TEST_F(DhcpMessageHandlerTest, FullPoolOffersNoAddress) {
-    for (int i = 0; i < 253; ++i) {
-        const Mac mac = {
-            0x02, 0, 0, 0, static_cast<std::uint8_t>(i >> 8), static_cast<std::uint8_t>(i)};
-        ASSERT_EQ(Offered(Discover(mac)), Ip(192, 168, 23, static_cast<std::uint8_t>(i + 2)));
-    }
-    DhcpOutcome o = Discover(MacOf(0xEE));
+Mac Numbered(int i) {
+    return {0x02, 0, 0, 0, static_cast<std::uint8_t>(i >> 8), static_cast<std::uint8_t>(i)};
+}
+
+TEST_F(DhcpMessageHandlerTest, FullPoolTakesBackTheOldestWaitingOfferButNeverALease) {
+    for (int i = 0; i < 253; ++i)
+        ASSERT_EQ(Offered(Discover(Numbered(i))),
+                  Ip(192, 168, 23, static_cast<std::uint8_t>(i + 2)));
+    // Every address is offered, none requested: the first offer gives way.
+    EXPECT_EQ(Offered(Discover(MacOf(0xEE))), Ip(192, 168, 23, 2));
+    EXPECT_EQ(Entry(Numbered(0))->ip, 0u);
+    EXPECT_FALSE(Entry(Numbered(0))->bound);
+    EXPECT_EQ(Request(MacOf(0xEE), Ip(192, 168, 23, 2)).verdict, DhcpVerdict::Ack);
+
+    // Every address acknowledged: no address, and the entry holds none.
+    for (int i = 1; i < 253; ++i)
+        ASSERT_EQ(Request(Numbered(i), Ip(192, 168, 23, static_cast<std::uint8_t>(i + 2))).verdict,
+                  DhcpVerdict::Ack);
+    DhcpOutcome o = Discover(MacOf(0xEF));
     EXPECT_EQ(o.verdict, DhcpVerdict::Offer);
     EXPECT_EQ(Offered(o), 0u);
-    EXPECT_FALSE(Entry(MacOf(0xEE))->bound);
+    EXPECT_FALSE(Entry(MacOf(0xEF))->bound);
+    EXPECT_TRUE(table.Consistent());
+}
+
+// A starvation tool: DISCOVERs from random MACs that never request.
+TEST_F(DhcpMessageHandlerTest, FloodOfRandomMacsKeepsTheTableBoundedAndServesTheNextClient) {
+    std::uint64_t seed = 0x9E3779B97F4A7C15ull;
+    for (int i = 0; i < 10000; ++i) {
+        seed = seed * 6364136223846793005ull + 1442695040888963407ull;
+        Mac mac;
+        for (int b = 0; b < 6; ++b)
+            mac[static_cast<std::size_t>(b)] = static_cast<std::uint8_t>(seed >> (8 * b + 16));
+        ASSERT_NE(Offered(Discover(mac)), 0u) << "message " << i;
+        now += std::chrono::microseconds(100);
+    }
+    // 256 entries of well under 200 bytes each.
+    EXPECT_LE(table.Size(), LeaseTable::kCapacity);
+    EXPECT_TRUE(table.Consistent());
+    const std::uint32_t offered = Offered(Discover(MacOf(1), "phone"));
+    ASSERT_NE(offered, 0u);
+    EXPECT_EQ(Request(MacOf(1), offered).verdict, DhcpVerdict::Ack);
+}
+
+TEST_F(DhcpMessageHandlerTest, OfferThatIsNotRequestedEndsAfterItsHold) {
+    EXPECT_EQ(Offered(Discover(MacOf(1))), Ip(192, 168, 23, 2));
+    now += DhcpMessageHandler::kOfferHold - std::chrono::seconds(1);
+    EXPECT_EQ(Offered(Discover(MacOf(2))), Ip(192, 168, 23, 3)) << "still held";
+    now += std::chrono::seconds(1);
+    EXPECT_EQ(Offered(Discover(MacOf(3))), Ip(192, 168, 23, 2));
+    EXPECT_EQ(Entry(MacOf(1))->ip, 0u) << "an unused offer leaves no claim behind";
+    EXPECT_TRUE(table.Consistent());
+}
+
+TEST_F(DhcpMessageHandlerTest, LeaseEndsUnlessRenewedAndTheClientGetsItBackWhileFree) {
+    Discover(MacOf(1));
+    ASSERT_EQ(Request(MacOf(1), Ip(192, 168, 23, 2)).verdict, DhcpVerdict::Ack);
+    Discover(MacOf(2));
+    ASSERT_EQ(Request(MacOf(2), Ip(192, 168, 23, 3)).verdict, DhcpVerdict::Ack);
+    now += DhcpMessageHandler::kLeaseTime / 2;
+    // The first client renews from ciaddr and keeps its address.
+    DhcpOutcome renew = Send(Packet(kRequest, MacOf(1)).Ciaddr(Ip(192, 168, 23, 2)).Bytes());
+    ASSERT_EQ(renew.verdict, DhcpVerdict::Ack);
+    EXPECT_EQ(Offered(renew), Ip(192, 168, 23, 2));
+    now += DhcpMessageHandler::kLeaseTime / 2;
+    // Only the second lease has ended.
+    EXPECT_EQ(Offered(Discover(MacOf(3))), Ip(192, 168, 23, 4)) << "an ended lease is remembered";
+    EXPECT_TRUE(Entry(MacOf(1))->bound);
+    EXPECT_FALSE(Entry(MacOf(2))->bound);
+    EXPECT_EQ(Entry(MacOf(2))->ip, Ip(192, 168, 23, 3));
+    EXPECT_EQ(Offered(Discover(MacOf(2))), Ip(192, 168, 23, 3)) << "old address, still free";
+    // Once another client took it, the old address is not offered again.
+    EXPECT_EQ(Request(MacOf(4), Ip(192, 168, 23, 3)).verdict, DhcpVerdict::Ack);
+    EXPECT_EQ(Offered(Discover(MacOf(2))), Ip(192, 168, 23, 5));
+}
+
+TEST_F(DhcpMessageHandlerTest, ReleaseAndDeclineGiveTheAddressBackWithoutReply) {
+    for (int i = 0; i < 253; ++i) {
+        Discover(Numbered(i));
+        ASSERT_EQ(Request(Numbered(i), Ip(192, 168, 23, static_cast<std::uint8_t>(i + 2))).verdict,
+                  DhcpVerdict::Ack);
+    }
+    EXPECT_EQ(Offered(Discover(MacOf(0xEE))), 0u) << "pool exhausted";
+    // Releasing someone else's address, or from another MAC, changes nothing.
+    const LeaseTable before = table;
+    EXPECT_EQ(Send(Packet(kRelease, Numbered(7)).Ciaddr(Ip(192, 168, 23, 20)).Bytes()).verdict,
+              DhcpVerdict::Ignore);
+    EXPECT_TRUE(table == before);
+    DhcpOutcome release = Send(Packet(kRelease, Numbered(7)).Ciaddr(Ip(192, 168, 23, 9)).Bytes());
+    EXPECT_EQ(release.verdict, DhcpVerdict::Release);
+    EXPECT_TRUE(release.reply.empty());
+    EXPECT_FALSE(Entry(Numbered(7))->bound);
+    EXPECT_EQ(Offered(Discover(MacOf(0xEE))), Ip(192, 168, 23, 9)) << "the next new client";
+    ASSERT_EQ(Request(MacOf(0xEE), Ip(192, 168, 23, 9)).verdict, DhcpVerdict::Ack);
+
+    // A declined address goes back to the pool, but not to the client that declined it.
+    DhcpOutcome decline =
+        Send(Packet(kDecline, Numbered(8)).Requested(Ip(192, 168, 23, 10)).Bytes());
+    EXPECT_EQ(decline.verdict, DhcpVerdict::Decline);
+    EXPECT_TRUE(decline.reply.empty());
+    EXPECT_EQ(Offered(Discover(Numbered(8))), 0u);
+    EXPECT_EQ(Offered(Discover(MacOf(0xEF))), Ip(192, 168, 23, 10));
+    EXPECT_TRUE(table.Consistent());
+}
+
+TEST_F(DhcpMessageHandlerTest, MessagesForAnotherServerChangeNothing) {
+    Discover(MacOf(1));
+    Request(MacOf(1), Ip(192, 168, 23, 2));
+    Discover(MacOf(2));
+    const LeaseTable before = table;
+    const std::uint32_t other = Ip(192, 168, 23, 99);
+    const std::uint8_t* o = reinterpret_cast<const std::uint8_t*>(&other);
+    const std::vector<std::uint8_t> id(o, o + 4);
+    for (const auto& p : {Packet(kRequest, MacOf(2)).Requested(Ip(192, 168, 23, 3)).Option(54, id),
+                          Packet(kRequest, MacOf(3)).Requested(Ip(10, 0, 0, 5)).Option(54, id),
+                          Packet(kRelease, MacOf(1)).Ciaddr(Ip(192, 168, 23, 2)).Option(54, id)}) {
+        DhcpOutcome out = Send(p.Bytes());
+        EXPECT_EQ(out.verdict, DhcpVerdict::Ignore);
+        EXPECT_TRUE(out.reply.empty());
+        EXPECT_TRUE(out.debug.empty());
+    }
+    now += std::chrono::seconds(1);
+    EXPECT_TRUE(table == before);
+    // Naming this server is fine.
+    const std::uint32_t self = Ip(192, 168, 23, 1);
+    const std::uint8_t* s = reinterpret_cast<const std::uint8_t*>(&self);
+    EXPECT_EQ(Send(Packet(kRequest, MacOf(2))
+                       .Requested(Ip(192, 168, 23, 3))
+                       .Option(54, std::vector<std::uint8_t>(s, s + 4))
+                       .Bytes())
+                  .verdict,
+              DhcpVerdict::Ack);
+}
+
+TEST_F(DhcpMessageHandlerTest, RelayedMessagesAreAnsweredToTheRelayFromItsNetworkOnly) {
+    DhcpOutcome direct = Discover(MacOf(1));
+    EXPECT_EQ(direct.destination, 0xFFFFFFFFu);
+    EXPECT_EQ(direct.port, 68);
+
+    DhcpOutcome relayed = Send(Packet(kDiscover, MacOf(2)).Giaddr(Ip(192, 168, 23, 250)).Bytes());
+    EXPECT_EQ(relayed.destination, Ip(192, 168, 23, 250));
+    EXPECT_EQ(relayed.port, 67);
+    auto r = dhcptest::Parse(relayed.reply);
+    ASSERT_TRUE(r);
+    EXPECT_EQ(r->yiaddr, Ip(192, 168, 23, 3));
+    EXPECT_EQ(r->giaddr, Ip(192, 168, 23, 250)) << "giaddr stays as received";
+    DhcpOutcome ack =
+        Send(Packet(kRequest, MacOf(2)).Giaddr(Ip(192, 168, 23, 250)).Requested(r->yiaddr).Bytes());
+    EXPECT_EQ(ack.verdict, DhcpVerdict::Ack);
+    EXPECT_EQ(ack.destination, Ip(192, 168, 23, 250));
+
+    const LeaseTable before = table;
+    DhcpOutcome foreign = Send(Packet(kDiscover, MacOf(3)).Giaddr(Ip(10, 9, 8, 1)).Bytes());
+    EXPECT_EQ(foreign.verdict, DhcpVerdict::Ignore);
+    EXPECT_TRUE(foreign.reply.empty());
+    EXPECT_TRUE(table == before);
+}
+
+TEST_F(DhcpMessageHandlerTest, RequestTakesAnAddressThatWasOnlyOfferedToAnother) {
+    EXPECT_EQ(Offered(Discover(MacOf(1))), Ip(192, 168, 23, 2));
+    EXPECT_EQ(Request(MacOf(2), Ip(192, 168, 23, 2)).verdict, DhcpVerdict::Ack);
+    EXPECT_EQ(Entry(MacOf(1))->ip, 0u);
+    EXPECT_EQ(Request(MacOf(1), Ip(192, 168, 23, 2)).verdict, DhcpVerdict::Nak);
+    EXPECT_TRUE(table.Consistent());
 }
 
 TEST_F(DhcpMessageHandlerTest, RequestIsAcknowledgedWithTheLeaseForTheCallback) {

@@ -53,6 +53,10 @@ public:
         std::memcpy(&m_bytes[12], &ip, 4);
         return *this;
     }
+    Packet& Giaddr(std::uint32_t ip) {
+        std::memcpy(&m_bytes[24], &ip, 4);
+        return *this;
+    }
     std::vector<std::uint8_t> Bytes() const {
         std::vector<std::uint8_t> b = m_bytes;
         b.push_back(255);
@@ -70,6 +74,7 @@ struct Reply {
     std::uint32_t xid = 0;
     std::uint32_t yiaddr = 0;
     std::uint32_t siaddr = 0;
+    std::uint32_t giaddr = 0;
     Mac chaddr{};
     // Options after the message type, in order of appearance.
     std::vector<std::pair<std::uint8_t, std::vector<std::uint8_t>>> options;
@@ -92,6 +97,7 @@ inline std::optional<Reply> Parse(const std::vector<std::uint8_t>& b) {
     r.xid = std::uint32_t(b[4]) << 24 | std::uint32_t(b[5]) << 16 | std::uint32_t(b[6]) << 8 | b[7];
     std::memcpy(&r.yiaddr, &b[16], 4);
     std::memcpy(&r.siaddr, &b[20], 4);
+    std::memcpy(&r.giaddr, &b[24], 4);
     std::memcpy(r.chaddr.data(), &b[28], 6);
     std::size_t i = 243;
     while (i < b.size() && b[i] != 255) {

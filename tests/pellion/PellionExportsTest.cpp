@@ -202,6 +202,56 @@ TEST_F(PellionExportsTest, OwnComputerNameGetsNoReply) {
     EXPECT_EQ(GetDhcpClient("00-1A-2B-3C-4D-5E", &c), 0);
 }
 
+// Leases end on the platform's clock, also for a window that only reads the
+// table and sends no message.
+TEST_F(PellionExportsTest, LeasesEndOnThePlatformClockAndTheClientGetsItsAddressBack) {
+    ASSERT_EQ(Lease(kA, "alpha"), Ip(192, 168, 23, 2));
+    std::vector<_DHCP_CLIENT> records(256);
+    int bytes = static_cast<int>(records.size() * sizeof(_DHCP_CLIENT));
+    Pc().clock.Advance(std::chrono::hours(47));
+    EXPECT_EQ(GetAllDhcpClients(records.data(), &bytes), 1);
+    Pc().clock.Advance(std::chrono::hours(1));
+    EXPECT_EQ(GetAllDhcpClients(records.data(), &bytes), 0);
+    _DHCP_CLIENT c{};
+    ASSERT_EQ(GetDhcpClient("00-1A-2B-3C-4D-5E", &c), 1);
+    EXPECT_EQ(c.ip, 0u);
+    char name[64] = {};
+    int len = sizeof name;
+    EXPECT_EQ(GetDhcpHostnameByIp(Ip(192, 168, 23, 2), name, &len), 0);
+    EXPECT_STREQ(name, "alpha");
+    ASSERT_EQ(Lease(kB, "beta"), Ip(192, 168, 23, 3));
+    EXPECT_EQ(Lease(kA, "alpha"), Ip(192, 168, 23, 2));
+}
+
+// After a flood of one-shot DISCOVERs the engine's 256-record read still
+// works and a real client still gets an address.
+TEST_F(PellionExportsTest, FloodKeepsTheTableWithinTheEnginesBuffer) {
+    ASSERT_EQ(Lease(kA, "alpha"), Ip(192, 168, 23, 2));
+    for (int i = 0; i < 10000; ++i) {
+        const Mac mac = {0x0A,
+                         0xBC,
+                         static_cast<std::uint8_t>(i >> 16),
+                         static_cast<std::uint8_t>(i >> 8),
+                         static_cast<std::uint8_t>(i),
+                         0x01};
+        Feed(Packet(kDiscover, mac));
+    }
+    std::vector<_DHCP_CLIENT> records(256);
+    int bytes = static_cast<int>(records.size() * sizeof(_DHCP_CLIENT));
+    EXPECT_EQ(GetAllDhcpClients(records.data(), &bytes), 253);
+    EXPECT_NE(Lease(kB, "beta"), 0u);
+    _DHCP_CLIENT c{};
+    ASSERT_EQ(GetDhcpClient("00-1A-2B-3C-4D-5E", &c), 1);
+    EXPECT_EQ(c.ip, Ip(192, 168, 23, 2)) << "the acknowledged lease survived the flood";
+    // Renaming a held address: the holder answers, not an older entry.
+    RemoveClientItem("00-1A-2B-3C-4D-5E");
+    ASSERT_EQ(Lease(kC, "gamma"), Ip(192, 168, 23, 2));
+    char name[64] = {};
+    int len = sizeof name;
+    EXPECT_EQ(GetDhcpHostnameByIp(Ip(192, 168, 23, 2), name, &len), 0);
+    EXPECT_STREQ(name, "gamma");
+}
+
 // StartDHCP and the thread when the address is on no adapter: the bind is
 // retried until StopDHCP, which ends the thread promptly.
 TEST_F(PellionExportsTest, ServerWaitsForItsAddressUntilStopped) {
