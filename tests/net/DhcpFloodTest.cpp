@@ -9,6 +9,8 @@
 #include <chrono>
 #include <cstring>
 #include <fstream>
+#include <iostream>
+#include <iterator>
 #include <map>
 #include <memory>
 #include <random>
@@ -103,11 +105,16 @@ protected:
         std::ofstream(script) << "#!/bin/sh\n[ \"$1\" = bound ] && echo $ip > " << out << "\n"
                               << "exit 0\n";
         nettest::Run("chmod 755 " + script);
+        const std::string log = m_dir->File("udhcpc-" + role + ".log");
         ns.Exec("unshare -u sh -c \"hostname " + role + " && timeout 20 busybox udhcpc -i eth0 " +
-                "-f -q -n -t 5 -T 1 -A 1 -s " + script + "\" >/dev/null 2>&1");
+                "-f -q -n -t 5 -T 1 -A 1 -s " + script + "\" >" + log + " 2>&1");
         std::ifstream in(out);
         std::string ip;
         std::getline(in, ip);
+        if (ip.empty()) {
+            std::ifstream l(log);
+            std::cerr << role << ": " << std::string(std::istreambuf_iterator<char>(l), {});
+        }
         return ip;
     }
 
