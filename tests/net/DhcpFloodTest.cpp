@@ -30,8 +30,11 @@ namespace {
 using nettest::NetNamespace;
 
 // The flood runs until the clients are done, at most this many DISCOVERs.
-constexpr int kFloodLimit = 20000;
-constexpr int kBurst = 50;  // DISCOVERs per 10 ms: at most 5,000 a second
+constexpr int kFloodLimit = 10000;
+// DISCOVERs per 10 ms: at most 2,000 a second. Every OFFER goes to the
+// broadcast address, so the real clients must also wade through the flood's
+// replies; faster, and a busy machine makes udhcpc miss its own ACK.
+constexpr int kBurst = 20;
 
 std::vector<std::uint8_t> Discover(const std::uint8_t* mac, std::uint32_t xid) {
     std::vector<std::uint8_t> b(240, 0);
@@ -158,7 +161,7 @@ TEST_F(DhcpFloodTest, RealClientsGetLeasesDuringAndAfterAStarvationFlood) {
     std::atomic<bool> stop{false};
     std::thread flood([&] { Flood(&sent, &stop); });
     // The clients start once the flood has filled the pool with offers.
-    std::this_thread::sleep_for(std::chrono::milliseconds(300));
+    std::this_thread::sleep_for(std::chrono::milliseconds(500));
     std::string first, second;
     std::thread c1([&] { first = Udhcpc("c1", "02:00:00:00:78:01"); });
     std::thread c2([&] { second = Udhcpc("c2", "02:00:00:00:78:02"); });
@@ -169,7 +172,7 @@ TEST_F(DhcpFloodTest, RealClientsGetLeasesDuringAndAfterAStarvationFlood) {
     flood.join();
 
     EXPECT_LT(sentMeanwhile, kFloodLimit) << "the clients were served only after the flood";
-    EXPECT_GT(sentMeanwhile, 1000);
+    EXPECT_GT(sentMeanwhile, 2 * 253) << "the flood filled the pool";
     EXPECT_EQ(first.rfind("192.168.78.", 0), 0u) << "got '" << first << "'";
     EXPECT_EQ(second.rfind("192.168.78.", 0), 0u) << "got '" << second << "'";
     EXPECT_NE(first, second);
