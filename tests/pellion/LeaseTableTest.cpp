@@ -85,7 +85,7 @@ TEST(LeaseTableTest, CopiesCompareEqualAndStayConsistentUnderRandomOperations) {
     std::mt19937 rng(7);
     LeaseTable t;
     SteadyTime now = kT0;
-    for (int step = 0; step < 20000; ++step) {
+    for (int step = 0; step < 5000; ++step) {
         const MacAddress mac = Mac(static_cast<int>(rng() % 400));
         const auto octet = static_cast<std::uint8_t>(2 + rng() % 253);
         switch (rng() % 8) {
