@@ -9,7 +9,7 @@ packages=(
   clang libclang-rt-14-dev clang-format
   qt6-base-dev libgl1-mesa-dev
   libgoogle-glog-dev libgtest-dev libgmock-dev
-  libsqlite3-dev
+  libsqlite3-dev ieee-data
   busybox isc-dhcp-client dnsutils iproute2 procps
   xvfb xauth
   g++-mingw-w64-x86-64-posix
