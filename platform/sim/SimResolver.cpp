@@ -14,10 +14,24 @@ std::vector<std::string> SimResolver::Queries() const {
     return m_queries;
 }
 
-LONG SimResolver::QueryA(const std::string& name, std::vector<DnsRecord>* out) {
+void SimResolver::Hold(const std::string& name) {
+    std::lock_guard<std::mutex> g(m_lock);
+    m_held.insert(name);
+}
+
+void SimResolver::Release(const std::string& name) {
     {
         std::lock_guard<std::mutex> g(m_lock);
+        m_held.erase(name);
+    }
+    m_released.notify_all();
+}
+
+LONG SimResolver::QueryA(const std::string& name, std::vector<DnsRecord>* out) {
+    {
+        std::unique_lock<std::mutex> g(m_lock);
         m_queries.push_back(name);
+        m_released.wait(g, [&] { return m_held.count(name) == 0; });
     }
     if (auto f = m_faults.Take("DnsQuery_A"))
         return static_cast<LONG>(*f);

@@ -1,0 +1,282 @@
+#include "DnsRelay.h"
+
+#include <cstring>
+#include <system_error>
+
+#include "platform/Backend.h"
+#include "platform/Platform.h"
+#include "platform/socket/UdpSocket.h"
+#include "platform/text/Ipv4Text.h"
+
+namespace {
+
+constexpr std::size_t kHeader = 12;
+constexpr std::uint16_t kTypeA = 1;
+constexpr std::uint16_t kTypeCname = 5;
+
+void Put16(std::uint8_t* p, std::uint16_t v) {
+    p[0] = static_cast<std::uint8_t>(v >> 8);
+    p[1] = static_cast<std::uint8_t>(v);
+}
+
+void Put32(std::uint8_t* p, std::uint32_t v) {
+    p[0] = static_cast<std::uint8_t>(v >> 24);
+    p[1] = static_cast<std::uint8_t>(v >> 16);
+    p[2] = static_cast<std::uint8_t>(v >> 8);
+    p[3] = static_cast<std::uint8_t>(v);
+}
+
+std::uint16_t Get16(const std::uint8_t* p) {
+    return static_cast<std::uint16_t>((p[0] << 8) | p[1]);
+}
+
+// Writes `name` (dotted; one trailing dot allowed) as length-prefixed labels
+// ending with a zero byte; the bytes written, or 0 when the name has an empty
+// or over-long label, is longer than a name may be, or does not fit.
+std::size_t EncodeName(const std::string& name, std::uint8_t* out, std::size_t capacity) {
+    std::string text = name;
+    if (!text.empty() && text.back() == '.')
+        text.pop_back();
+    std::size_t pos = 0;
+    if (!text.empty()) {
+        std::size_t start = 0;
+        for (;;) {
+            const std::size_t dot = text.find('.', start);
+            const std::size_t end = dot == std::string::npos ? text.size() : dot;
+            const std::size_t length = end - start;
+            if (length == 0 || length > 63 || pos + 1 + length >= capacity)
+                return 0;
+            out[pos++] = static_cast<std::uint8_t>(length);
+            std::memcpy(out + pos, text.data() + start, length);
+            pos += length;
+            if (dot == std::string::npos)
+                break;
+            start = dot + 1;
+        }
+    }
+    if (pos + 1 > 255 || pos + 1 > capacity)
+        return 0;
+    out[pos++] = 0;
+    return pos;
+}
+
+// One answer record in `out`; its length, or 0 when the relay has no
+// encoding for it or it does not fit.
+std::size_t EncodeRecord(const plat::DnsRecord& r, std::uint8_t* out, std::size_t capacity) {
+    if (r.type != kTypeA && r.type != kTypeCname)
+        return 0;
+    const std::size_t owner = EncodeName(r.owner, out, capacity);
+    if (owner == 0 || owner + 10 > capacity)
+        return 0;
+    std::uint8_t* p = out + owner;
+    Put16(p, r.type);
+    Put16(p + 2, 1);  // IN
+    Put32(p + 4, r.ttl);
+    std::size_t data;
+    if (r.type == kTypeA) {
+        if (owner + 14 > capacity)
+            return 0;
+        std::memcpy(p + 10, &r.address, 4);  // network byte order, as the resolver gives it
+        data = 4;
+    } else {
+        data = EncodeName(r.target, p + 10, capacity - owner - 10);
+        if (data == 0)
+            return 0;
+    }
+    Put16(p + 8, static_cast<std::uint16_t>(data));
+    return owner + 10 + data;
+}
+
+}  // namespace
+
+CDnsRelay::CDnsRelay() = default;
+
+CDnsRelay::~CDnsRelay() {
+    Stop();
+}
+
+bool CDnsRelay::ParseQuery(const std::uint8_t* data, std::size_t size, std::string* name) {
+    if (data == nullptr || size <= kHeader || size > kBufferSize)
+        return false;
+    // A plain query: not a response, not truncated, one question, and that
+    // question (type A) the last thing in the datagram.
+    if ((data[2] & 0x82) != 0 || Get16(data + 4) != 1 || Get16(data + size - 4) != kTypeA)
+        return false;
+    std::string text;
+    std::size_t pos = kHeader;
+    for (;;) {
+        if (pos >= size)
+            return false;
+        const std::size_t length = data[pos++];
+        if (length == 0)
+            break;
+        // Compression pointers and extended label types have no place in a
+        // question; a label must end inside the datagram.
+        if (length > 63 || pos + length > size)
+            return false;
+        if (!text.empty())
+            text += '.';
+        for (std::size_t i = 0; i < length; ++i) {
+            const char c = static_cast<char>(data[pos + i]);
+            if (c == '\0' || c == '.')
+                return false;
+            text += (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c;
+        }
+        pos += length;
+        if (text.size() > 253 || text.size() >= kNameBuffer)
+            return false;
+    }
+    if (text.empty() || pos + 4 != size)
+        return false;
+    if (name != nullptr)
+        *name = std::move(text);
+    return true;
+}
+
+std::size_t CDnsRelay::BuildResponse(const std::uint8_t* query, std::size_t size,
+                                     const std::vector<plat::DnsRecord>& records, std::uint8_t* out,
+                                     std::size_t capacity) {
+    if (query == nullptr || out == nullptr || size <= kHeader || size > capacity)
+        return 0;
+    out[0] = query[0];
+    out[1] = query[1];
+    out[2] = 0x81;                                                 // response, recursion desired
+    out[3] = static_cast<std::uint8_t>((query[3] | 0x80) & 0xB0);  // RA; AD and CD kept
+    Put16(out + 4, 1);
+    Put16(out + 8, 0);
+    Put16(out + 10, 0);
+    std::memcpy(out + kHeader, query + kHeader, size - kHeader);
+    std::size_t length = size;
+    std::uint16_t answers = 0;
+    std::uint8_t scratch[kRecordScratch];
+    for (const plat::DnsRecord& r : records) {
+        const std::size_t n = EncodeRecord(r, scratch, sizeof scratch);
+        if (n == 0) {
+            if (r.type == kTypeA || r.type == kTypeCname) {
+                // A record that cannot be written ends the answer here, so a
+                // CNAME chain is never given with a gap.
+                break;
+            }
+            continue;
+        }
+        if (length + n > capacity)
+            break;
+        std::memcpy(out + length, scratch, n);
+        length += n;
+        ++answers;
+    }
+    Put16(out + 6, answers);
+    return length;
+}
+
+int CDnsRelay::StartRelay(const std::string& ip, std::uint16_t port) {
+    if (m_running.load())
+        return -1;
+    std::uint32_t address = 0;
+    if (!plat::Ipv4Text::Parse(ip, &address))
+        return plat::kWsaEAddrNotAvail;
+    auto socket = std::make_unique<plat::UdpSocket>();
+    socket->Startup();
+    if (const int e = socket->Open())
+        return e;
+    if (const int e = socket->Bind(address, port))
+        return e;  // the socket closes as it goes
+    m_port = socket->LocalPort();
+    m_socket = std::move(socket);
+    {
+        std::lock_guard<std::mutex> g(m_lock);
+        m_closing = false;
+        m_idle = 0;
+    }
+    m_running.store(true);
+    m_receiver = std::thread(&CDnsRelay::ReceiveLoop, this);
+    return 0;
+}
+
+void CDnsRelay::Stop() {
+    if (!m_running.exchange(false) && !m_receiver.joinable())
+        return;
+    if (m_socket)
+        m_socket->Wake();
+    if (m_receiver.joinable())
+        m_receiver.join();
+    std::vector<std::thread> resolvers;
+    {
+        std::lock_guard<std::mutex> g(m_lock);
+        m_closing = true;
+        m_pending.clear();
+        resolvers.swap(m_resolvers);
+    }
+    m_wake.notify_all();
+    for (std::thread& t : resolvers)
+        t.join();
+    m_socket.reset();
+}
+
+void CDnsRelay::ReceiveLoop() {
+    std::vector<std::uint8_t> buffer(kBufferSize);
+    while (m_running.load()) {
+        const plat::UdpSocket::WaitResult w = m_socket->Wait(1000);
+        if (w == plat::UdpSocket::WaitResult::Failed)
+            break;
+        if (w != plat::UdpSocket::WaitResult::Readable)
+            continue;
+        // Take every datagram that is waiting before sleeping again.
+        for (int i = 0; i < 64 && m_running.load(); ++i) {
+            std::size_t received = 0;
+            Job job;
+            if (m_socket->Receive(buffer.data(), buffer.size(), &received, &job.fromIp,
+                                  &job.fromPort) != 0)
+                break;
+            if (!ParseQuery(buffer.data(), received, &job.name))
+                continue;
+            job.query.assign(buffer.begin(), buffer.begin() + static_cast<long>(received));
+            Enqueue(std::move(job));
+        }
+    }
+}
+
+void CDnsRelay::Enqueue(Job job) {
+    {
+        std::lock_guard<std::mutex> g(m_lock);
+        if (m_closing || m_pending.size() >= kMaxPending)
+            return;
+        m_pending.push_back(std::move(job));
+        if (m_idle < m_pending.size() && m_resolvers.size() < kMaxResolvers) {
+            ++m_idle;  // counted idle until it takes its first query
+            try {
+                m_resolvers.emplace_back(&CDnsRelay::ResolverLoop, this);
+            } catch (const std::system_error&) {
+                --m_idle;  // the resolvers there are take the query
+            }
+        }
+    }
+    m_wake.notify_one();
+}
+
+void CDnsRelay::ResolverLoop() {
+    std::unique_lock<std::mutex> lock(m_lock);
+    for (;;) {
+        m_wake.wait(lock, [this] { return m_closing || !m_pending.empty(); });
+        if (m_closing)
+            return;
+        Job job = std::move(m_pending.front());
+        m_pending.pop_front();
+        --m_idle;
+        lock.unlock();
+        Answer(job);
+        lock.lock();
+        ++m_idle;
+    }
+}
+
+void CDnsRelay::Answer(const Job& job) {
+    std::vector<plat::DnsRecord> records;
+    if (plat::Platform::Current().Resolver().QueryA(job.name, &records) != 0)
+        return;  // no answer: the client's resolver times out and may ask its next server
+    std::uint8_t response[kBufferSize];
+    const std::size_t length =
+        BuildResponse(job.query.data(), job.query.size(), records, response, sizeof response);
+    if (length > 0)
+        m_socket->SendTo(response, length, job.fromIp, job.fromPort);
+}

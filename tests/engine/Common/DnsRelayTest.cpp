@@ -1,0 +1,249 @@
+// The DNS relay: which datagrams it answers, the bytes of its answers, and the
+// relay on a real loopback socket with the simulated PC's resolver.
+#include <gtest/gtest.h>
+
+#include "Common/DnsRelay.h"
+#include "platform/socket/UdpSocket.h"
+#include "platform/text/Ipv4Text.h"
+#include "support/DnsWire.h"
+#include "support/SimTest.h"
+
+namespace {
+
+using Bytes = std::vector<std::uint8_t>;
+
+plat::DnsRecord A(const std::string& owner, const char* ip, std::uint32_t ttl = 300) {
+    plat::DnsRecord r;
+    r.owner = owner;
+    r.type = 1;
+    r.ttl = ttl;
+    plat::Ipv4Text::Parse(ip, &r.address);
+    return r;
+}
+
+plat::DnsRecord Cname(const std::string& owner, const std::string& target) {
+    plat::DnsRecord r;
+    r.owner = owner;
+    r.type = 5;
+    r.ttl = 60;
+    r.target = target;
+    return r;
+}
+
+bool Parses(const Bytes& q, std::string* name = nullptr) {
+    std::string ignored;
+    return CDnsRelay::ParseQuery(q.data(), q.size(), name ? name : &ignored);
+}
+
+Bytes Respond(const Bytes& q, const std::vector<plat::DnsRecord>& records,
+              std::size_t capacity = CDnsRelay::kBufferSize) {
+    Bytes out(capacity);
+    out.resize(CDnsRelay::BuildResponse(q.data(), q.size(), records, out.data(), capacity));
+    return out;
+}
+
+TEST(DnsRelayMessage, AnswersOnlyPlainSingleAQueries) {
+    std::string name;
+    EXPECT_TRUE(Parses(dnstest::Query(7, "WWW.Example.COM"), &name));
+    EXPECT_EQ(name, "www.example.com") << "the name is looked up in lower case";
+
+    const Bytes header(12, 0);
+    EXPECT_FALSE(Parses(header)) << "12 bytes: no question at all";
+    Bytes thirteen = header;
+    thirteen[5] = 1;
+    thirteen.push_back(0);
+    EXPECT_FALSE(Parses(thirteen)) << "13 bytes are examined and refused, not read past";
+
+    EXPECT_FALSE(Parses(dnstest::Query(1, "a.test", 1, 0x81))) << "QR set: a response";
+    EXPECT_FALSE(Parses(dnstest::Query(1, "a.test", 1, 0x03))) << "TC set";
+    EXPECT_FALSE(Parses(dnstest::Query(1, "a.test", 28))) << "AAAA";
+    Bytes two = dnstest::Query(1, "a.test");
+    two[5] = 2;
+    EXPECT_FALSE(Parses(two)) << "two questions";
+
+    // An EDNS record behind the question: the question is not the last thing.
+    Bytes edns = dnstest::Query(1, "a.test");
+    edns[11] = 1;
+    for (std::uint8_t b : {0, 0, 41, 4, 208, 0, 0, 0, 0, 0, 0})
+        edns.push_back(b);
+    EXPECT_FALSE(Parses(edns));
+}
+
+TEST(DnsRelayMessage, MalformedNamesAreRefusedWithoutReadingPastTheDatagram) {
+    Bytes past = dnstest::Query(1, "abc.test");
+    past[12] = 60;  // the first label claims more bytes than there are
+    EXPECT_FALSE(Parses(past));
+
+    Bytes pointer = {0, 1, 1, 0, 0, 1, 0, 0, 0, 0, 0, 0, 0xC0, 0x0C, 0, 1, 0, 1};
+    EXPECT_FALSE(Parses(pointer)) << "a compression pointer in the question";
+
+    Bytes root = dnstest::Query(1, "");
+    EXPECT_FALSE(Parses(root)) << "the root name";
+
+    Bytes dotted = dnstest::Query(1, "ab.test");
+    dotted[14] = '.';  // "a.b" as one label would read as two names
+    EXPECT_FALSE(Parses(dotted));
+    Bytes nul = dnstest::Query(1, "ab.test");
+    nul[14] = 0;
+    EXPECT_FALSE(Parses(nul));
+
+    std::string longName;
+    for (int i = 0; i < 5; ++i)
+        longName += std::string(60, 'x') + ".";
+    longName += "test";
+    EXPECT_FALSE(Parses(dnstest::Query(1, longName))) << "longer than a DNS name may be";
+}
+
+TEST(DnsRelayMessage, ResponseKeepsTheQueryAndAppendsRecordsInResolverOrder) {
+    const Bytes q = dnstest::Query(0xBEEF, "www.example.test", 1, 0x01, 0x30);
+    const Bytes r =
+        Respond(q, {Cname("www.example.test", "edge.cdn.test"),
+                    A("edge.cdn.test", "198.51.100.7", 1234), A("edge.cdn.test", "198.51.100.8")});
+    ASSERT_GT(r.size(), q.size());
+    EXPECT_EQ(r[0], 0xBE);
+    EXPECT_EQ(r[1], 0xEF);
+    EXPECT_EQ(r[2], 0x81);
+    EXPECT_EQ(r[3], 0xB0) << "recursion available; AD and CD kept";
+    EXPECT_TRUE(std::equal(q.begin() + 12, q.end(), r.begin() + 12)) << "question copied as is";
+
+    auto parsed = dnstest::Parse(r);
+    ASSERT_TRUE(parsed);
+    EXPECT_EQ(parsed->qd, 1);
+    EXPECT_EQ(parsed->ns, 0);
+    EXPECT_EQ(parsed->ar, 0);
+    ASSERT_EQ(parsed->an, 3);
+    EXPECT_EQ(parsed->answers[0].type, 5);
+    EXPECT_EQ(parsed->answers[0].target, "edge.cdn.test");
+    EXPECT_EQ(parsed->answers[0].data.size(), std::string("edge.cdn.test").size() + 2);
+    EXPECT_EQ(parsed->answers[1].owner, "edge.cdn.test");
+    EXPECT_EQ(parsed->answers[1].klass, 1);
+    EXPECT_EQ(parsed->answers[1].ttl, 1234u);
+    EXPECT_EQ(parsed->answers[1].data, (Bytes{198, 51, 100, 7}));
+    EXPECT_EQ(parsed->answers[2].data, (Bytes{198, 51, 100, 8}));
+
+    // The RCODE and opcode bits of the query are not carried over.
+    EXPECT_EQ(Respond(dnstest::Query(1, "a.test", 0x01, 0x01, 0x4F), {})[3], 0x80);
+}
+
+TEST(DnsRelayMessage, RecordsThatCannotBeWrittenAreLeftOutAndCounted) {
+    const Bytes q = dnstest::Query(1, "many.test");
+    plat::DnsRecord other = A("many.test", "10.0.0.1");
+    other.type = 16;  // TXT: no encoding for its data
+    std::vector<plat::DnsRecord> records = {other};
+    for (int i = 0; i < 400; ++i)
+        records.push_back(A("many.test", "10.0.0.1"));
+    const Bytes r = Respond(q, records);
+    ASSERT_LE(r.size(), CDnsRelay::kBufferSize);
+    auto parsed = dnstest::Parse(r);
+    ASSERT_TRUE(parsed) << "ANCOUNT matches the records written";
+    EXPECT_EQ(parsed->an, (CDnsRelay::kBufferSize - q.size()) / (11 + 14));
+    EXPECT_EQ(parsed->answers[0].type, 1);
+
+    // A CNAME target that is no valid name ends the answer there.
+    parsed = dnstest::Parse(
+        Respond(q, {A("many.test", "10.0.0.1"), Cname("many.test", std::string(64, 'y') + ".test"),
+                    A("other.test", "10.0.0.2")}));
+    ASSERT_TRUE(parsed);
+    EXPECT_EQ(parsed->an, 1);
+
+    // A small output buffer is never written past.
+    Bytes small(q.size() + 20, 0xEE);
+    const std::size_t n =
+        CDnsRelay::BuildResponse(q.data(), q.size(), records, small.data(), q.size() + 10);
+    EXPECT_EQ(n, q.size());
+    EXPECT_EQ(small[q.size() + 10], 0xEE);
+}
+
+class DnsRelayTest : public SimTest {
+protected:
+    void SetUp() override {
+        SimTest::SetUp();
+        ASSERT_EQ(m_relay.StartRelay("127.0.0.1", 0), 0);
+        ASSERT_EQ(m_client.Open(), 0);
+        ASSERT_EQ(m_client.Bind(Loopback(), 0), 0);
+    }
+    void TearDown() override {
+        m_relay.Stop();
+        SimTest::TearDown();
+    }
+    static std::uint32_t Loopback() {
+        std::uint32_t ip = 0;
+        plat::Ipv4Text::Parse("127.0.0.1", &ip);
+        return ip;
+    }
+    void Send(const Bytes& q) {
+        ASSERT_EQ(m_client.SendTo(q.data(), q.size(), Loopback(), m_relay.Port()), 0);
+    }
+    std::optional<dnstest::Response> Receive() {
+        if (m_client.Wait(5000) != plat::UdpSocket::WaitResult::Readable)
+            return std::nullopt;
+        Bytes b(6000);
+        std::size_t n = 0;
+        if (m_client.Receive(b.data(), b.size(), &n) != 0)
+            return std::nullopt;
+        b.resize(n);
+        return dnstest::Parse(b);
+    }
+
+    CDnsRelay m_relay;
+    plat::UdpSocket m_client;
+};
+
+TEST_F(DnsRelayTest, AnswersOverUdpAndSendsNothingForWhatItCannotResolve) {
+    Pc().resolver.Set("www.example.test", {Cname("www.example.test", "host.example.test"),
+                                           A("host.example.test", "203.0.113.10")});
+    EXPECT_EQ(m_relay.StartRelay("127.0.0.1", 0), -1) << "already running";
+
+    Send(dnstest::Query(1, "nowhere.test"));
+    Send(dnstest::Query(2, "WWW.EXAMPLE.TEST"));
+    auto r = Receive();
+    ASSERT_TRUE(r);
+    EXPECT_EQ(r->id, 2) << "the name that did not resolve got no datagram";
+    ASSERT_EQ(r->an, 2);
+    EXPECT_EQ(r->answers[1].data, (Bytes{203, 0, 113, 10}));
+    const auto queries = Pc().resolver.Queries();
+    EXPECT_NE(std::find(queries.begin(), queries.end(), "nowhere.test"), queries.end());
+    EXPECT_NE(std::find(queries.begin(), queries.end(), "www.example.test"), queries.end());
+}
+
+TEST_F(DnsRelayTest, ASlowLookupDoesNotHoldUpOtherClients) {
+    Pc().resolver.Set("slow.test", {A("slow.test", "10.1.1.1")});
+    Pc().resolver.Set("fast.test", {A("fast.test", "10.2.2.2")});
+    Pc().resolver.Hold("slow.test");
+    Send(dnstest::Query(10, "slow.test"));
+    Send(dnstest::Query(11, "fast.test"));
+    auto fast = Receive();
+    Pc().resolver.Release("slow.test");
+    ASSERT_TRUE(fast);
+    EXPECT_EQ(fast->id, 11);
+    auto slow = Receive();
+    ASSERT_TRUE(slow);
+    EXPECT_EQ(slow->id, 10);
+}
+
+TEST_F(DnsRelayTest, StopsWhileALookupIsUnderwayAndStartsAgain) {
+    Pc().resolver.Set("slow.test", {A("slow.test", "10.1.1.1")});
+    Pc().resolver.Hold("slow.test");
+    Send(dnstest::Query(10, "slow.test"));
+    while (Pc().resolver.Queries().empty())
+        std::this_thread::yield();
+    std::thread release([&] {
+        std::this_thread::sleep_for(std::chrono::milliseconds(20));
+        Pc().resolver.Release("slow.test");
+    });
+    m_relay.Stop();
+    release.join();
+    EXPECT_FALSE(m_relay.IsRunning());
+
+    EXPECT_EQ(m_relay.StartRelay("192.0.2.77", 0), plat::kWsaEAddrNotAvail)
+        << "an address that is on no adapter";
+    ASSERT_EQ(m_relay.StartRelay("127.0.0.1", 0), 0);
+    Send(dnstest::Query(12, "slow.test"));
+    auto r = Receive();
+    if (r && r->id == 10)
+        r = Receive();  // the lookup under way at the stop may still have been answered
+    ASSERT_TRUE(r);
+    EXPECT_EQ(r->id, 12);
+}
+
+}  // namespace
