@@ -1,5 +1,9 @@
-// The system resolver on Linux (getaddrinfo), giving A records; the canonical
-// name, when it differs, comes first as a CNAME record as DnsQuery_A gives it.
+// The system resolver on Linux. An A query goes to the configured name servers
+// (res_nquery over /etc/resolv.conf), and the answer's A and CNAME records
+// come back in the order and with the TTLs of the server's answer, as
+// DnsQuery_A gives them. A name the servers do not know is looked up once
+// more through getaddrinfo, which also reads the hosts file; its records then
+// carry a TTL of 60 seconds and at most one CNAME, to the canonical name.
 #pragma once
 
 #include "platform/facility/DnsResolver.h"
