@@ -188,6 +188,10 @@ int CDnsRelay::StartRelay(const std::string& ip, std::uint16_t port) {
         m_closing = false;
         m_idle = 0;
     }
+    m_queries = 0;
+    m_answered = 0;
+    m_unresolved = 0;
+    m_dropped = 0;
     m_running.store(true);
     m_receiver = std::thread(&CDnsRelay::ReceiveLoop, this);
     return 0;
@@ -200,11 +204,12 @@ void CDnsRelay::Stop() {
         m_socket->Wake();
     if (m_receiver.joinable())
         m_receiver.join();
-    std::vector<std::thread> resolvers;
+    std::list<std::thread> resolvers;
     {
         std::lock_guard<std::mutex> g(m_lock);
         m_closing = true;
         m_pending.clear();
+        m_retired.clear();
         resolvers.swap(m_resolvers);
     }
     m_wake.notify_all();
@@ -231,6 +236,7 @@ void CDnsRelay::ReceiveLoop() {
             if (!ParseQuery(buffer.data(), received, &job.name))
                 continue;
             job.query.assign(buffer.begin(), buffer.begin() + static_cast<long>(received));
+            m_queries.fetch_add(1);
             Enqueue(std::move(job));
         }
     }
@@ -239,9 +245,12 @@ void CDnsRelay::ReceiveLoop() {
 void CDnsRelay::Enqueue(Job job) {
     {
         std::lock_guard<std::mutex> g(m_lock);
-        if (m_closing || m_pending.size() >= kMaxPending)
+        if (m_closing || m_pending.size() >= kMaxPending) {
+            m_dropped.fetch_add(1);
             return;
+        }
         m_pending.push_back(std::move(job));
+        ReapRetired();
         if (m_idle < m_pending.size() && m_resolvers.size() < kMaxResolvers) {
             ++m_idle;  // counted idle until it takes its first query
             try {
@@ -254,12 +263,34 @@ void CDnsRelay::Enqueue(Job job) {
     m_wake.notify_one();
 }
 
+void CDnsRelay::ReapRetired() {
+    for (const std::thread::id id : m_retired) {
+        for (auto it = m_resolvers.begin(); it != m_resolvers.end(); ++it) {
+            if (it->get_id() == id) {
+                it->join();  // it has left the loop and holds no lock
+                m_resolvers.erase(it);
+                break;
+            }
+        }
+    }
+    m_retired.clear();
+}
+
 void CDnsRelay::ResolverLoop() {
     std::unique_lock<std::mutex> lock(m_lock);
     for (;;) {
-        m_wake.wait(lock, [this] { return m_closing || !m_pending.empty(); });
+        const bool work = m_wake.wait_for(lock, kResolverIdle,
+                                          [this] { return m_closing || !m_pending.empty(); });
         if (m_closing)
             return;
+        if (!work) {
+            // Idle for long: leave, unless the relay would be left without any.
+            if (m_resolvers.size() - m_retired.size() <= 1)
+                continue;
+            --m_idle;
+            m_retired.push_back(std::this_thread::get_id());
+            return;
+        }
         Job job = std::move(m_pending.front());
         m_pending.pop_front();
         --m_idle;
@@ -272,11 +303,23 @@ void CDnsRelay::ResolverLoop() {
 
 void CDnsRelay::Answer(const Job& job) {
     std::vector<plat::DnsRecord> records;
-    if (plat::Platform::Current().Resolver().QueryA(job.name, &records) != 0)
-        return;  // no answer: the client's resolver times out and may ask its next server
+    if (plat::Platform::Current().Resolver().QueryA(job.name, &records) != 0) {
+        // No answer: the client's resolver times out and may ask its next server.
+        m_unresolved.fetch_add(1);
+        return;
+    }
     std::uint8_t response[kBufferSize];
     const std::size_t length =
         BuildResponse(job.query.data(), job.query.size(), records, response, sizeof response);
-    if (length > 0)
-        m_socket->SendTo(response, length, job.fromIp, job.fromPort);
+    if (length > 0 && m_socket->SendTo(response, length, job.fromIp, job.fromPort) == 0)
+        m_answered.fetch_add(1);
+}
+
+CDnsRelay::Stats CDnsRelay::GetStats() const {
+    Stats s;
+    s.queries = m_queries.load();
+    s.answered = m_answered.load();
+    s.unresolved = m_unresolved.load();
+    s.dropped = m_dropped.load();
+    return s;
 }

@@ -10,10 +10,12 @@
 #pragma once
 
 #include <atomic>
+#include <chrono>
 #include <condition_variable>
 #include <cstddef>
 #include <cstdint>
 #include <deque>
+#include <list>
 #include <memory>
 #include <mutex>
 #include <string>
@@ -33,8 +35,11 @@ public:
     // Room for one answer record and for the query name.
     static constexpr std::size_t kRecordScratch = 1024;
     static constexpr std::size_t kNameBuffer = 1024;
-    static constexpr std::size_t kMaxResolvers = 64;
-    static constexpr std::size_t kMaxPending = 256;
+    // Resolver threads: as many as there are queries waiting for an answer, at
+    // most this many; one idle for kResolverIdle leaves again.
+    static constexpr std::size_t kMaxResolvers = 256;
+    static constexpr std::size_t kMaxPending = 512;
+    static constexpr std::chrono::seconds kResolverIdle{30};
 
     CDnsRelay();
     ~CDnsRelay();
@@ -49,6 +54,15 @@ public:
     bool IsRunning() const { return m_running.load(); }
     // The port the relay listens on (for a start with port 0).
     std::uint16_t Port() const { return m_port; }
+
+    // What the relay did since it started.
+    struct Stats {
+        std::uint64_t queries = 0;     // datagrams it accepted as queries
+        std::uint64_t answered = 0;    // responses sent
+        std::uint64_t unresolved = 0;  // the resolver had no answer
+        std::uint64_t dropped = 0;     // no resolver free and the queue full
+    };
+    Stats GetStats() const;
 
     // The question name of a plain A query, lower case and dotted; false for
     // every datagram the relay does not answer.
@@ -72,9 +86,15 @@ private:
     void ReceiveLoop();
     void ResolverLoop();
     void Enqueue(Job job);
+    // Joins the resolver threads that left (called with m_lock held).
+    void ReapRetired();
     void Answer(const Job& job);
 
     std::atomic<bool> m_running{false};
+    std::atomic<std::uint64_t> m_queries{0};
+    std::atomic<std::uint64_t> m_answered{0};
+    std::atomic<std::uint64_t> m_unresolved{0};
+    std::atomic<std::uint64_t> m_dropped{0};
     std::unique_ptr<plat::UdpSocket> m_socket;
     std::uint16_t m_port = 0;
     std::thread m_receiver;
@@ -82,7 +102,8 @@ private:
     std::mutex m_lock;
     std::condition_variable m_wake;
     std::deque<Job> m_pending;
-    std::vector<std::thread> m_resolvers;
+    std::list<std::thread> m_resolvers;
+    std::vector<std::thread::id> m_retired;  // left after idling; joined on the next query
     std::size_t m_idle = 0;
     bool m_closing = false;
 };
