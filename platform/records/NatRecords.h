@@ -40,6 +40,10 @@ static_assert(kNatIoctlEnableShare == 0x170050 && kNatIoctlDisableShare == 0x170
 static_assert(kNatIoctlGetPeers == 0x170058 && kNatIoctlDeletePeer == 0x17005C);
 static_assert(kNatIoctlSetSpeedLimit == 0x170060 && kNatIoctlSetAllowPorts == 0x170064);
 
+// Errors a driver answers besides the common ones of WinTypes.h.
+constexpr DWORD kNatErrorGenFailure = 31;  // ERROR_GEN_FAILURE: the device did not work
+constexpr DWORD kNatErrorNotFound = 1168;  // ERROR_NOT_FOUND: no such connection
+
 // Status text some requests answer: up to 20 bytes of NUL-terminated ASCII.
 constexpr std::size_t kNatStatusTextSize = 20;
 // The peer list answer holds at most 256 records.

@@ -40,6 +40,7 @@ constexpr BOOL FALSE_ = 0;
 
 // Windows error codes the project relies on.
 constexpr DWORD kErrorSuccess = 0;
+constexpr DWORD kErrorInvalidFunction = 1;
 constexpr DWORD kErrorFileNotFound = 2;
 constexpr DWORD kErrorAccessDenied = 5;
 constexpr DWORD kErrorInvalidHandle = 6;
@@ -57,6 +58,7 @@ constexpr DWORD kErrorServiceNotActive = 1062;
 constexpr DWORD kErrorNotFound = 1168;
 constexpr DWORD kErrorInvalidState = 5023;
 constexpr DWORD kErrorBufferOverflow = 111;
+constexpr DWORD kErrorBusy = 170;
 
 constexpr HRESULT kSOk = 0;
 constexpr HRESULT kSFalse = 1;

@@ -4,6 +4,7 @@
 #include <cstring>
 
 #include "SimFaults.h"
+#include "platform/records/NatRecords.h"
 #include "platform/winapi/Win32Api.h"
 
 namespace plat {
@@ -19,6 +20,9 @@ std::string DeviceKey(const std::string& name) {
     return n;
 }
 }  // namespace
+
+SimNatDevice::SimNatDevice(SimFaults& faults, SimNetwork& network, Clock& clock)
+    : m_faults(faults), m_engine(faults, network), m_driver(m_engine, clock) {}
 
 void SimNatDevice::AddDevice(const std::string& name) {
     std::lock_guard<std::mutex> g(m_lock);
@@ -50,12 +54,20 @@ HANDLE SimNatDevice::Open(const std::string& deviceName) {
         SetLastError(static_cast<DWORD>(*f));
         return nullptr;
     }
-    std::lock_guard<std::mutex> g(m_lock);
     const std::string key = DeviceKey(deviceName);
-    if (m_devices.count(key) == 0) {
-        SetLastError(kErrorFileNotFound);
+    {
+        std::lock_guard<std::mutex> g(m_lock);
+        if (m_devices.count(key) == 0) {
+            SetLastError(kErrorFileNotFound);
+            return nullptr;
+        }
+    }
+    // The driver starts with the first open (and refuses it when it cannot run).
+    if (const DWORD e = m_driver.Start()) {
+        SetLastError(e);
         return nullptr;
     }
+    std::lock_guard<std::mutex> g(m_lock);
     HANDLE h = reinterpret_cast<HANDLE>(m_next++);
     m_open[h] = key;
     return h;
@@ -89,9 +101,13 @@ BOOL SimNatDevice::Control(HANDLE device, DWORD code, const void* in, DWORD inSi
         handler = m_handler;
     }
     if (!handler)
-        return FALSE_;
+        return m_driver.Control(code, in, inSize, out, outSize, returned);
     std::vector<BYTE> output;
+    SetLastError(kNatErrorGenFailure);  // unless the handler names its own error
     const BOOL ok = handler(request, &output);
+    // A failure hands bytes back only as a warning that more data was there.
+    if (!ok && GetLastError() != kErrorMoreData)
+        output.clear();
     const std::size_t n = output.size() < outSize ? output.size() : outSize;
     if (out != nullptr && n > 0)
         std::memcpy(out, output.data(), n);

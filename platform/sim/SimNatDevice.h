@@ -1,6 +1,9 @@
-// The NAT filter driver's device on the simulated PC: which device names exist,
-// and a handler that answers each control code with bytes (the driver model
-// itself is scripted by the tests that need it).
+// The NAT filter driver's device on the simulated PC: which device names exist
+// (none until a test installs the driver), every request made, and the driver
+// that answers them over the simulated packet engine (`Engine()`, scripted by
+// tests). A test that needs answers no driver would give sets a handler.
+// As DeviceIoControl, a failed request hands back no bytes unless its error is
+// ERROR_MORE_DATA.
 #pragma once
 
 #include <functional>
@@ -10,11 +13,15 @@
 #include <string>
 #include <vector>
 
+#include "SimPacketEngine.h"
+#include "platform/common/NatDriver.h"
 #include "platform/facility/NatDevice.h"
 
 namespace plat {
 
+class Clock;
 class SimFaults;
+class SimNetwork;
 
 struct SimNatRequest {
     DWORD code = 0;
@@ -25,11 +32,15 @@ class SimNatDevice : public NatDevice {
 public:
     // Answers a request: TRUE/FALSE and the output bytes.
     using Handler = std::function<BOOL(const SimNatRequest& request, std::vector<BYTE>* output)>;
-    explicit SimNatDevice(SimFaults& faults) : m_faults(faults) {}
+    SimNatDevice(SimFaults& faults, SimNetwork& network, Clock& clock);
 
     void AddDevice(const std::string& name);  // "SOLVANE", "SOLVANEWFP"
     void RemoveDevice(const std::string& name);
+    // Answers every request with `handler` instead of the driver; an empty
+    // handler gives the requests back to the driver.
     void SetHandler(Handler handler);
+    SimPacketEngine& Engine() { return m_engine; }
+    NatDriver& Driver() { return m_driver; }
     std::vector<SimNatRequest> Requests() const;
     int OpenHandles() const;
 
@@ -40,6 +51,8 @@ public:
 
 private:
     SimFaults& m_faults;
+    SimPacketEngine m_engine;
+    NatDriver m_driver;
     mutable std::mutex m_lock;
     std::set<std::string> m_devices;
     std::map<HANDLE, std::string> m_open;

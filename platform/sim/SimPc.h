@@ -51,7 +51,7 @@ public:
     SimConnections connections{faults};
     SimIcs ics{faults};
     SimNlm nlm{faults};
-    SimNatDevice nat{faults};
+    SimNatDevice nat{faults, network, clock};
     SimResolver resolver{faults};
     SimSession session{faults, registry};
     SimRalink ralink{faults, modules};

@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "platform/text/GuidText.h"
+#include "platform/winapi/Win32Api.h"
 #include "support/SimTest.h"
 
 namespace {
@@ -30,9 +31,13 @@ plat::PEER_INFO Peer(BYTE last, std::uint64_t upKb, std::uint64_t downKb) {
 class ShareDriverTest : public SimTest {
 protected:
     // A device that answers every request with `result` and `output`.
-    void Answer(plat::BOOL result, std::vector<BYTE> output = {}) {
+    // A device that answers every request with `result` and `output` (on
+    // failure with `error`; only ERROR_MORE_DATA hands the bytes back).
+    void Answer(plat::BOOL result, std::vector<BYTE> output = {},
+                plat::DWORD error = plat::kNatErrorGenFailure) {
         Pc().nat.SetHandler([=](const SimNatRequest&, std::vector<BYTE>* out) {
             *out = output;
+            plat::SetLastError(error);
             return result;
         });
     }
@@ -155,7 +160,8 @@ TEST_F(ShareDriverTest, WfpEnableNeverRunsTheConfigurationTool) {
 
 TEST_F(ShareDriverTest, EnableIsTrueOnlyForResultOneAndLogsTheStatusOfAFailure) {
     OpenWith({"SOLVANEWFP"});
-    Answer(plat::FALSE_, {'n', 'o', ' ', 'a', 'd', 'a', 'p', 't', 'e', 'r', 0});
+    Answer(plat::FALSE_, {'n', 'o', ' ', 'a', 'd', 'a', 'p', 't', 'e', 'r', 0},
+           plat::kErrorMoreData);
     EXPECT_FALSE(driver.EnableShare(kPublic, kPrivate));
     EXPECT_TRUE(Log().Has("E Enable driver share failed no adapter size:11"));
     EXPECT_EQ(driver.Shared(), 0u);
@@ -172,9 +178,9 @@ TEST_F(ShareDriverTest, DisableClearsTheGuidsOnlyWhenTheDriverAgrees) {
     Answer(plat::TRUE_);
     ASSERT_TRUE(driver.EnableShare(kPublic, kPrivate));
 
-    Answer(plat::FALSE_, {'b', 'u', 's', 'y', 0});
+    Answer(plat::FALSE_, {'b', 'u', 's', 'y', 0});  // an error hands no bytes back
     EXPECT_FALSE(driver.DisableShare());
-    EXPECT_TRUE(Log().Has("E Disable driver share failed busy size:5"));
+    EXPECT_TRUE(Log().Has("E Disable driver share failed  size:0"));
     EXPECT_EQ(driver.Shared(), 1u);
     EXPECT_EQ(driver.PrivateGuid(), kPrivate);
 
