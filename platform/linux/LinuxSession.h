@@ -1,11 +1,13 @@
 // Power and session on Linux: poweroff through systemd, the XDG autostart
-// entry for run at logon, a lock file for the single instance. There is no
-// system firewall API to call.
+// entry for run at logon, a lock file for the single instance and a local
+// socket beside it for the hand-over, and logind's sleep signal (on the system
+// bus) for suspend and resume. There is no system firewall API to call.
 #pragma once
 
 #include <map>
 #include <mutex>
 #include <string>
+#include <thread>
 
 #include "platform/facility/SessionControl.h"
 
@@ -20,11 +22,23 @@ public:
     bool IsRunAtLogon(const std::string& name) override;
     bool AcquireInstanceLock(const std::string& name) override;
     HRESULT AddFirewallException(const std::wstring& name, const std::wstring& path) override;
+    bool SignalInstance(const std::string& channel) override;
+    bool WatchSession(const std::string& channel, SessionListener* listener) override;
+
+    // Where the hand-over socket of `channel` lives (in the user's runtime
+    // directory, or /tmp with the user id in its name).
+    static std::string ChannelPath(const std::string& channel);
 
 private:
     static std::string AutostartFile(const std::string& name);
+    void StopWatching();
+    void Watch(std::stop_token stop, int listenFd, int wakeFd, SessionListener* listener);
     std::mutex m_lock;
     std::map<std::string, int> m_lockFds;
+    std::mutex m_watchLock;
+    std::jthread m_watcher;
+    int m_wakeFd = -1;
+    std::string m_channelPath;
 };
 
 }  // namespace plat

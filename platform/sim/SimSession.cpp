@@ -65,4 +65,48 @@ HRESULT SimSession::AddFirewallException(const std::wstring& name, const std::ws
     return kSOk;
 }
 
+bool SimSession::SignalInstance(const std::string& channel) {
+    SessionListener* listener = nullptr;
+    {
+        std::lock_guard<std::mutex> g(m_lock);
+        ++m_handOvers;
+        if (m_listener != nullptr && m_channel == channel)
+            listener = m_listener;
+    }
+    if (listener == nullptr)
+        return false;
+    listener->OnSessionEvent(SessionEvent::HandOver);
+    return true;
+}
+
+bool SimSession::WatchSession(const std::string& channel, SessionListener* listener) {
+    if (listener != nullptr) {
+        if (m_faults.Take("WatchSession"))
+            return false;
+    }
+    std::lock_guard<std::mutex> g(m_lock);
+    m_channel = listener != nullptr ? channel : std::string();
+    m_listener = listener;
+    return true;
+}
+
+bool SimSession::Raise(SessionEvent event) {
+    SessionListener* listener = nullptr;
+    {
+        std::lock_guard<std::mutex> g(m_lock);
+        listener = m_listener;
+    }
+    return listener != nullptr && listener->OnSessionEvent(event);
+}
+
+int SimSession::HandOvers() const {
+    std::lock_guard<std::mutex> g(m_lock);
+    return m_handOvers;
+}
+
+void SimSession::ReleaseInstanceLock(const std::string& name) {
+    std::lock_guard<std::mutex> g(m_lock);
+    m_locks.erase(name);
+}
+
 }  // namespace plat

@@ -1,6 +1,7 @@
 // Power and session of the simulated PC: records shutdowns, the keep-awake
-// state, run-at-logon entries (in the simulated registry), the instance lock and
-// firewall rules.
+// state, run-at-logon entries (in the simulated registry), the instance lock,
+// firewall rules and the hand-over channels; tests raise power and session
+// events, which reach the watching listener on the test's thread.
 #pragma once
 
 #include <map>
@@ -30,6 +31,16 @@ public:
     bool IsRunAtLogon(const std::string& name) override;
     bool AcquireInstanceLock(const std::string& name) override;
     HRESULT AddFirewallException(const std::wstring& name, const std::wstring& path) override;
+    bool SignalInstance(const std::string& channel) override;
+    bool WatchSession(const std::string& channel, SessionListener* listener) override;
+
+    // Delivers `event` to the watching listener; its answer, false when
+    // nobody watches.
+    bool Raise(SessionEvent event);
+    // Hand-overs signalled so far, delivered or not.
+    int HandOvers() const;
+    // Lets go of an instance lock, as the end of its process would.
+    void ReleaseInstanceLock(const std::string& name);
 
     static constexpr const char* kRunKey = "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Run";
 
@@ -41,6 +52,9 @@ private:
     bool m_awake = false;
     std::set<std::string> m_locks;
     std::map<std::wstring, std::wstring> m_rules;
+    std::string m_channel;
+    SessionListener* m_listener = nullptr;
+    int m_handOvers = 0;
 };
 
 }  // namespace plat

@@ -84,4 +84,70 @@ HRESULT Win32Session::AddFirewallException(const std::wstring&, const std::wstri
     return kENotImpl;
 }
 
+bool Win32Session::SignalInstance(const std::string& channel) {
+    const UINT id = ::RegisterWindowMessageA(channel.c_str());
+    if (id == 0)
+        return false;
+    ::SendMessageA(HWND_BROADCAST, id, 0, 0);
+    return true;
+}
+
+bool Win32Session::WatchSession(const std::string& channel, SessionListener* listener) {
+    std::lock_guard<std::mutex> g(m_lock);
+    m_listener = listener;
+    m_handOverId = listener != nullptr ? ::RegisterWindowMessageA(channel.c_str()) : 0;
+    return listener == nullptr || m_handOverId != 0;
+}
+
+bool Win32Session::DispatchWindowMessage(void* message, std::intptr_t* result) {
+    const MSG* msg = static_cast<const MSG*>(message);
+    SessionListener* listener = nullptr;
+    UINT handOver = 0;
+    {
+        std::lock_guard<std::mutex> g(m_lock);
+        listener = m_listener;
+        handOver = m_handOverId;
+    }
+    if (listener == nullptr || msg == nullptr)
+        return false;
+    if (handOver != 0 && msg->message == handOver) {
+        listener->OnSessionEvent(SessionEvent::HandOver);
+        *result = 0;
+        return true;
+    }
+    switch (msg->message) {
+        case WM_QUERYENDSESSION:
+            listener->OnSessionEvent(SessionEvent::QueryEndSession);
+            *result = 1;
+            return true;
+        case WM_ENDSESSION:
+            listener->OnSessionEvent(SessionEvent::EndSession);
+            *result = 0;
+            return true;
+        case WM_POWERBROADCAST:
+            switch (msg->wParam) {
+                case 0:  // PBT_APMQUERYSUSPEND
+                case 1:  // PBT_APMQUERYSTANDBY
+                    *result = listener->OnSessionEvent(SessionEvent::QuerySuspend)
+                                  ? BROADCAST_QUERY_DENY
+                                  : TRUE;
+                    return true;
+                case 4:  // PBT_APMSUSPEND
+                case 5:  // PBT_APMSTANDBY
+                    listener->OnSessionEvent(SessionEvent::Suspend);
+                    *result = TRUE;
+                    return true;
+                case 7:  // PBT_APMRESUMESUSPEND
+                case 8:  // PBT_APMRESUMESTANDBY
+                    listener->OnSessionEvent(SessionEvent::Resume);
+                    *result = TRUE;
+                    return true;
+                default:
+                    return false;
+            }
+        default:
+            return false;
+    }
+}
+
 }  // namespace plat

@@ -1,5 +1,7 @@
 // Power and session on Windows: shutdown with the shutdown privilege, the
-// execution state, the Run key, a named mutex for the single instance.
+// execution state, the Run key, a named mutex for the single instance, the
+// registered hand-over message broadcast to the running instance's window, and
+// the power and session messages that reach that window.
 #pragma once
 
 #include <map>
@@ -19,10 +21,15 @@ public:
     bool IsRunAtLogon(const std::string& name) override;
     bool AcquireInstanceLock(const std::string& name) override;
     HRESULT AddFirewallException(const std::wstring& name, const std::wstring& path) override;
+    bool SignalInstance(const std::string& channel) override;
+    bool WatchSession(const std::string& channel, SessionListener* listener) override;
+    bool DispatchWindowMessage(void* msg, std::intptr_t* result) override;
 
 private:
     std::mutex m_lock;
     std::map<std::string, void*> m_mutexes;
+    unsigned m_handOverId = 0;
+    SessionListener* m_listener = nullptr;
 };
 
 }  // namespace plat
