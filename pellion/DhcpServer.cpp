@@ -72,6 +72,7 @@ int DhcpServer::Start(const char* serverIp, PELLION_ACK_CALLBACK onAck) {
             m_dnsList = serverIp;
         m_serverIp = serverIp;
         m_callback = onAck;
+        m_computerNameRead = {};
     }
     auto socket = std::make_unique<plat::UdpSocket>();
     if (socket->Startup() != 0) {
@@ -165,10 +166,16 @@ std::chrono::steady_clock::time_point DhcpServer::Now() {
 
 std::vector<std::uint8_t> DhcpServer::Process(const std::uint8_t* data, std::size_t size,
                                               Destination* to) {
-    const std::string computerName = plat::GetComputerNameA();
     const auto now = Now();
     std::lock_guard<std::recursive_mutex> g(m_lock);
-    const DhcpSettings settings{m_serverIp, m_dnsList, computerName};
+    // The computer's name is read again at most once a second: under load the
+    // system call per message cost as much as deciding on the message.
+    if (m_computerNameRead == std::chrono::steady_clock::time_point{} ||
+        now - m_computerNameRead >= std::chrono::seconds(1) || now < m_computerNameRead) {
+        m_computerName = plat::GetComputerNameA();
+        m_computerNameRead = now;
+    }
+    const DhcpSettings settings{m_serverIp, m_dnsList, m_computerName};
     DhcpOutcome outcome = DhcpMessageHandler::Handle(data, size, settings, m_table, now);
     if (to != nullptr)
         *to = Destination{outcome.destination, outcome.port};

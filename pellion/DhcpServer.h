@@ -72,6 +72,8 @@ private:
     std::string m_dnsList;
     PELLION_ACK_CALLBACK m_callback = nullptr;
     LeaseTable m_table;
+    std::string m_computerName;  // as last read, at m_computerNameRead
+    std::chrono::steady_clock::time_point m_computerNameRead{};
 
     std::unique_ptr<plat::UdpSocket> m_socket;
     bool m_bound = false;  // written before the thread starts or by the thread alone
