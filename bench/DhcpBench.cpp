@@ -80,8 +80,8 @@ int ServePellion(const char* ip) {
 }
 
 // Answers every DISCOVER with an OFFER and every REQUEST with an ACK at once,
-// with the fewest options perfdhcp accepts: the most any server can reach on
-// this bed.
+// with the same options as Pellion but no decision: the most any server can
+// reach on this bed with such replies.
 int ServeEcho(const char* ipText) {
     std::uint32_t ip = 0;
     inet_pton(AF_INET, ipText, &ip);
@@ -111,9 +111,15 @@ int ServeEcho(const char* ipText) {
                 std::memcpy(&b[16], yi, 4);
                 std::size_t p = 243;
                 const std::uint8_t* ipb = reinterpret_cast<const std::uint8_t*>(&ip);
-                const std::uint8_t options[] = {54, 4,   ipb[0], ipb[1], ipb[2], ipb[3], 1,
-                                                4,  255, 255,    255,    0,      51,     4,
-                                                0,  2,   0xA3,   0,      255};
+                // The options Pellion sends, so that perfdhcp, which parses
+                // every option it receives, spends as much on each reply.
+                const std::uint8_t a = ipb[0], c = ipb[1], d = ipb[2], e = ipb[3];
+                const std::uint8_t options[] = {
+                    54,  4,  a,    c,    d,  e,   1,   4,   255,  255,  255, 0,    3,   4,   a,
+                    c,   d,  e,    6,    8,  114, 114, 114, 114,  8,    8,   8,    8,   7,   4,
+                    a,   c,  d,    e,    15, 10,  'm', 's', 'h',  'o',  'm', 'e',  '.', 'n', 'e',
+                    't', 44, 4,    a,    c,  d,   e,   51,  4,    0,    2,   0xA3, 0,   58,  4,
+                    0,   1,  0x51, 0x80, 59, 4,   0,   1,   0x51, 0x80, 255, 0};
                 for (std::uint8_t v : options)
                     b[p++] = v;
                 s.SendTo(b.data(), p, giaddr != 0 ? giaddr : 0xFFFFFFFFu, giaddr != 0 ? 67 : 68);

@@ -18,6 +18,7 @@ namespace {
 
 constexpr std::uint16_t kServerPort = 67;
 constexpr int kWsaEInval = 10022;
+constexpr int kReceiveBuffer = 1 << 20;
 // Datagrams handled in a row before the thread looks at its stop request again.
 constexpr int kBurst = 64;
 
@@ -82,6 +83,11 @@ int DhcpServer::Start(const char* serverIp, PELLION_ACK_CALLBACK onAck) {
     int e = socket->Open();
     if (e == 0)
         e = socket->EnableBroadcast();
+    // Room for a burst of DISCOVERs (a flood, a crowd arriving at once) while
+    // the thread is busy or not scheduled; a smaller buffer the system grants
+    // is no reason to fail.
+    if (e == 0)
+        socket->SetReceiveBuffer(kReceiveBuffer);
     if (e != 0) {
         Debug("StartDHCP->设置socket失败:错误码%d", e);
         return 0;

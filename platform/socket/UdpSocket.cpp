@@ -91,6 +91,13 @@ int UdpSocket::EnableBroadcast() {
     return 0;
 }
 
+int UdpSocket::SetReceiveBuffer(int bytes) {
+    if (setsockopt(m_h->sock, SOL_SOCKET, SO_RCVBUF, reinterpret_cast<const char*>(&bytes),
+                   sizeof bytes) != 0)
+        return LastError();
+    return 0;
+}
+
 int UdpSocket::BindService(std::uint32_t ip, std::uint16_t port, const std::string&) {
     return Bind(ip, port);
 }
@@ -261,6 +268,12 @@ void UdpSocket::Close() {
 int UdpSocket::EnableBroadcast() {
     const int on = 1;
     if (setsockopt(m_h->sock, SOL_SOCKET, SO_BROADCAST, &on, sizeof on) != 0)
+        return LastError();
+    return 0;
+}
+
+int UdpSocket::SetReceiveBuffer(int bytes) {
+    if (setsockopt(m_h->sock, SOL_SOCKET, SO_RCVBUF, &bytes, sizeof bytes) != 0)
         return LastError();
     return 0;
 }

@@ -36,6 +36,9 @@ public:
     void Close();
     // SO_BROADCAST.
     int EnableBroadcast();
+    // SO_RCVBUF: room for datagrams that arrive while the owner is busy. The
+    // system may grant less (Linux caps it at net.core.rmem_max).
+    int SetReceiveBuffer(int bytes);
     // Binds a service port so that it receives the broadcasts of the network of
     // `ip` (network byte order) on the interface `ifname`: on Windows the socket
     // is bound to the address itself; on Linux, where a socket bound to a
