@@ -12,6 +12,7 @@ packages=(
   libgoogle-glog-dev libgtest-dev libgmock-dev
   libsqlite3-dev ieee-data
   busybox isc-dhcp-client dnsutils iproute2 procps
+  nftables libnftables-dev iperf3
   xvfb xauth
   g++-mingw-w64-x86-64-posix
 )

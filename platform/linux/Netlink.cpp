@@ -25,8 +25,20 @@ void NetlinkMessage::AddAttribute(std::uint16_t type, const void* data, std::siz
     auto* attribute = reinterpret_cast<rtattr*>(m_buffer.data() + offset);
     attribute->rta_type = type;
     attribute->rta_len = static_cast<unsigned short>(RTA_LENGTH(size));
-    std::memcpy(RTA_DATA(attribute), data, size);
+    if (size > 0)
+        std::memcpy(RTA_DATA(attribute), data, size);
     Header()->nlmsg_len = static_cast<std::uint32_t>(offset + RTA_SPACE(size));
+}
+
+std::size_t NetlinkMessage::BeginNested(std::uint16_t type) {
+    const std::size_t offset = NLMSG_ALIGN(Header()->nlmsg_len);
+    AddAttribute(type, nullptr, 0);
+    return offset;
+}
+
+void NetlinkMessage::EndNested(std::size_t offset) {
+    auto* attribute = reinterpret_cast<rtattr*>(m_buffer.data() + offset);
+    attribute->rta_len = static_cast<unsigned short>(Header()->nlmsg_len - offset);
 }
 
 Netlink::Netlink() = default;

@@ -17,6 +17,10 @@ public:
     NetlinkMessage(std::uint16_t type, std::uint16_t flags, const void* family,
                    std::size_t familySize);
     void AddAttribute(std::uint16_t type, const void* data, std::size_t size);
+    // A nested attribute: the attributes added until EndNested(offset) go
+    // inside it.
+    std::size_t BeginNested(std::uint16_t type);
+    void EndNested(std::size_t offset);
     nlmsghdr* Header() { return reinterpret_cast<nlmsghdr*>(m_buffer.data()); }
 
 private:

@@ -1,0 +1,123 @@
+// The NAT driver's packet engine on Linux: nftables (through libnftables)
+// masquerades, counts, blocks and classifies; tc HTB (through route netlink)
+// limits. Everything lives in one nftables table of the program's own, "inet
+// lumari", and in HTB root queues with the handle major 0x4C4D; a start removes
+// what a crashed run left of either, and unsharing removes both.
+//
+// The rules (PRIV = the private interface toward the clients, PUB = the
+// public one):
+// - prerouting: every IPv4 packet from PRIV refreshes the pair (source MAC,
+//   source address) in the dynamic set `clients` (5 minutes without a packet
+//   and the pair expires). The peers are the MACs of these pairs; a MAC's
+//   address is that of its most recently refreshed pair.
+// - forward: a stopped MAC's packets are dropped (`blocked`), and so are
+//   packets to any address it was seen with (`blocked_addr`), so that its
+//   established flows stop at once in both directions. Upload is counted per
+//   source MAC (`up`), download per destination address (`down`, the MAC is
+//   gone once a packet is routed); the engine attributes each address's count
+//   to the MAC that held it, so a client that changes its address keeps its
+//   counts. The packet's priority picks its HTB class: upload by source MAC
+//   (`up_class`, read on PUB's egress after masquerade has hidden the client's
+//   address), download by destination address (`down_class`, on PRIV's
+//   egress).
+// - postrouting: traffic that leaves by PUB and was not sent by the host
+//   itself is masqueraded.
+// - input (only once a port list is set): the host is closed to its clients
+//   except DHCP, DNS, ICMP, replies to its own connections and the listed
+//   ports.
+// IPv4 forwarding is switched on while sharing and put back as it was.
+// One driver per network namespace: the first to start binds the abstract
+// socket name "lumari-nat" (abstract names belong to the namespace and vanish
+// with the process) for as long as it lives, and another process's driver
+// refuses to start meanwhile instead of removing live rules as stale.
+#pragma once
+
+#include <map>
+#include <set>
+#include <string>
+#include <vector>
+
+#include "Nftables.h"
+#include "TcShaper.h"
+#include "platform/common/NatPacketEngine.h"
+
+namespace plat {
+
+class LinuxPacketEngine : public NatPacketEngine {
+public:
+    static constexpr char kTable[] = "lumari";
+    // How long a client stays a peer after its last packet.
+    static constexpr int kPeerTimeoutSeconds = 300;
+
+    LinuxPacketEngine() = default;
+    ~LinuxPacketEngine() override;
+    LinuxPacketEngine(const LinuxPacketEngine&) = delete;
+    LinuxPacketEngine& operator=(const LinuxPacketEngine&) = delete;
+
+    DWORD Start() override;
+    DWORD Share(const GUID& publicIf, const GUID& privateIf, std::string* reason) override;
+    DWORD Unshare() override;
+    DWORD Peers(std::vector<NatPeerTraffic>* out) override;
+    DWORD SetPolicy(const MacAddress& mac, bool allowed, std::uint32_t upKBps,
+                    std::uint32_t downKBps) override;
+    DWORD Forget(const MacAddress& mac) override;
+    DWORD SetHostPorts(bool restricted, const std::vector<std::uint16_t>& ports) override;
+
+    // What one listing of the table's sets shows.
+    struct Snapshot {
+        struct Pair {
+            MacAddress mac{};
+            std::uint32_t ip = 0;  // network byte order
+            std::uint64_t expiresMs = 0;
+        };
+        std::vector<Pair> clients;
+        std::map<MacAddress, std::uint64_t> up;
+        std::map<std::uint32_t, std::uint64_t> down;
+    };
+    // Reads the text nft prints for `list set` of the three sets; false when
+    // the text has no `clients` set.
+    static bool ParseSnapshot(const std::string& text, Snapshot* out);
+
+private:
+    struct Client {
+        bool allowed = true;
+        std::uint32_t upKBps = 0;
+        std::uint32_t downKBps = 0;
+        std::uint16_t minor = 0;             // HTB class minor, 0 until limited
+        std::set<std::uint32_t> addresses;   // every address seen with this MAC
+        std::set<std::uint32_t> blockedIps;  // in blocked_addr
+        std::set<std::uint32_t> classedIps;  // in down_class
+        bool upClassed = false;              // in up_class
+    };
+    struct Owner {
+        MacAddress mac{};
+        std::uint64_t offset = 0;     // the address's count when the MAC took it
+        std::uint64_t lastBytes = 0;  // its count at the previous peer listing
+    };
+
+    bool Snap(Snapshot* out);
+    // nft commands that bring the sets in line with a client's policy and
+    // addresses.
+    std::string SyncCommands(const MacAddress& mac, Client& c);
+    DWORD ApplyLimits(const MacAddress& mac, Client& c, std::uint32_t upKBps,
+                      std::uint32_t downKBps);
+    DWORD Run(const std::string& commands);
+    void ResetState();
+    void RestoreForwarding(int before);
+
+    Nftables m_nft;
+    TcShaper m_tc;
+    int m_lock = -1;
+    bool m_sharing = false;
+    std::string m_public;
+    std::string m_private;
+    int m_publicIndex = 0;
+    int m_privateIndex = 0;
+    int m_forwardBefore = -1;  // ip_forward before we switched it on; -1 untouched
+    std::map<MacAddress, Client> m_clients;
+    std::map<std::uint32_t, Owner> m_owners;
+    std::map<MacAddress, std::uint64_t> m_downBase;
+    std::uint16_t m_nextMinor = 2;
+};
+
+}  // namespace plat
