@@ -41,7 +41,7 @@ void NetlinkMessage::EndNested(std::size_t offset) {
     attribute->rta_len = static_cast<unsigned short>(Header()->nlmsg_len - offset);
 }
 
-Netlink::Netlink() = default;
+Netlink::Netlink(int protocol) : m_protocol(protocol) {}
 
 Netlink::~Netlink() {
     if (m_fd >= 0)
@@ -51,7 +51,7 @@ Netlink::~Netlink() {
 int Netlink::Open() {
     if (m_fd >= 0)
         return 0;
-    m_fd = socket(AF_NETLINK, SOCK_RAW | SOCK_CLOEXEC, NETLINK_ROUTE);
+    m_fd = socket(AF_NETLINK, SOCK_RAW | SOCK_CLOEXEC, m_protocol);
     if (m_fd < 0)
         return errno;
     sockaddr_nl local{};

@@ -1,5 +1,6 @@
-// A route netlink socket (NETLINK_ROUTE) for the kernel's address, route and
-// neighbour tables: requests acknowledged by the kernel, and table dumps.
+// A netlink socket, by default a route socket (NETLINK_ROUTE) for the kernel's
+// address, route and neighbour tables; generic netlink (NETLINK_GENERIC) for
+// families such as nl80211. Requests acknowledged by the kernel, and dumps.
 #pragma once
 
 #include <linux/netlink.h>
@@ -29,7 +30,7 @@ private:
 
 class Netlink {
 public:
-    Netlink();
+    explicit Netlink(int protocol = NETLINK_ROUTE);
     ~Netlink();
     Netlink(const Netlink&) = delete;
     Netlink& operator=(const Netlink&) = delete;
@@ -48,6 +49,7 @@ public:
 
 private:
     int Send(NetlinkMessage& message);
+    int m_protocol;
     int m_fd = -1;
     std::uint32_t m_sequence = 0;
 };

@@ -34,7 +34,7 @@ struct WlanInterfaceRecord {
     GUID guid{};
     std::wstring description;
     WLAN_INTERFACE_STATE state = kWlanInterfaceDisconnected;
-    std::vector<WlanPhyRadio> phys{WlanPhyRadio{}};
+    std::vector<WlanPhyRadio> phys = std::vector<WlanPhyRadio>(1);
     // The value answered for the hosted-network-capable query (a BOOL the
     // drivers fill loosely: 1, -1 and other values occur).
     std::int32_t hostedNetworkCapable = 1;
