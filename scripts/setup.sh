@@ -13,6 +13,7 @@ packages=(
   libsqlite3-dev ieee-data
   busybox isc-dhcp-client dnsutils iproute2 procps
   nftables libnftables-dev iperf3
+  hostapd wpasupplicant libwpa-client-dev
   xvfb xauth
   g++-mingw-w64-x86-64-posix
 )

@@ -4,6 +4,7 @@
 #include "../Backend.h"
 #include "LinuxConnections.h"
 #include "LinuxDevices.h"
+#include "LinuxHostedNetwork.h"
 #include "LinuxIcs.h"
 #include "LinuxModuleLoader.h"
 #include "LinuxNatDevice.h"
@@ -17,15 +18,20 @@
 #include "LinuxSession.h"
 #include "platform/common/SystemClock.h"
 #include "platform/winapi/DebugOutput.h"
+#include "platform/wlan/WlanLibrary.h"
 
 namespace plat {
 
 class LinuxBackend : public Backend {
 public:
     // The debugger output of a Linux program goes to its standard error.
-    LinuxBackend() { DebugOutput::Instance().SetSink(DebugOutput::Sink::StdErr); }
+    LinuxBackend() {
+        DebugOutput::Instance().SetSink(DebugOutput::Sink::StdErr);
+        m_wlan.MakeCurrent();
+    }
     explicit LinuxBackend(std::string registryFile) : m_registry(std::move(registryFile)) {
         DebugOutput::Instance().SetSink(DebugOutput::Sink::StdErr);
+        m_wlan.MakeCurrent();
     }
 
     const char* Name() const override { return "linux"; }
@@ -44,6 +50,10 @@ public:
     SessionControl& Session() override { return m_session; }
     Clock& Time() override { return m_clock; }
 
+    // The hosted network (hostapd or a wired port) behind wlanapi.dll.
+    LinuxHostedNetwork& HostedNetwork() { return m_hostedNetwork; }
+    WlanLibrary& Wlan() { return m_wlan; }
+
 private:
     LinuxModuleLoader m_modules;
     LinuxOs m_os;
@@ -59,6 +69,8 @@ private:
     LinuxResolver m_resolver;
     LinuxSession m_session;
     SystemClock m_clock;
+    LinuxHostedNetwork m_hostedNetwork;
+    WlanLibrary m_wlan{m_modules.Registered(), m_hostedNetwork};  // after what it uses
 };
 
 }  // namespace plat

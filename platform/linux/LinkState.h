@@ -1,0 +1,24 @@
+// The administrative state and hardware address of a network interface of the
+// calling thread's namespace.
+#pragma once
+
+#include <string>
+
+#include "AccessPoint.h"
+
+namespace plat {
+
+class LinkState {
+public:
+    // False when there is no such interface.
+    static bool Read(const std::string& name, bool* up, MacAddress* mac = nullptr);
+    // Sets the link up or down through rtnetlink. 0 or an errno value.
+    static int SetUp(int ifindex, bool up);
+    // Brings the link up when it is down; `broughtUp` tells whether it was.
+    // 0 or an errno value.
+    static int EnsureUp(const std::string& name, bool* broughtUp);
+    // Sets down a link that EnsureUp brought up, if it is still the same one.
+    static void Restore(const std::string& name, int ifindex, bool broughtUp);
+};
+
+}  // namespace plat

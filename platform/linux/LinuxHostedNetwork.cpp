@@ -1,0 +1,506 @@
+#include "LinuxHostedNetwork.h"
+
+#include <net/if.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+
+#include "HostapdAccessPoint.h"
+#include "Nl80211.h"
+#include "Rfkill.h"
+#include "WiredAccessPoint.h"
+#include "platform/text/GuidText.h"
+#include "platform/text/TextCodec.h"
+
+namespace plat {
+
+namespace {
+
+constexpr std::uint32_t kIftypeMonitor = 6;  // NL80211_IFTYPE_MONITOR
+constexpr unsigned kDefaultPeers = 31;
+constexpr unsigned kMaxPeers = 2007;
+
+bool Capable(const WlanInterfaceRecord& r) {
+    if (r.hostedNetworkCapable != 1 && r.hostedNetworkCapable != -1)
+        return false;
+    for (const WlanPhyRadio& phy : r.phys)
+        if (phy.hardware != kDot11RadioStateOn || phy.software != kDot11RadioStateOn)
+            return false;
+    return true;
+}
+
+WlanInterfaceRecord Record(const std::string& name, const std::wstring& description,
+                           std::int32_t capable) {
+    WlanInterfaceRecord r;
+    r.guid = GuidText::FromName(name);
+    r.description = description;
+    r.hostedNetworkCapable = capable;
+    return r;
+}
+
+std::wstring Wide(const std::string& text) {
+    return TextCodec::Utf8ToWide(text);
+}
+
+}  // namespace
+
+LinuxHostedNetwork::LinuxHostedNetwork(LinuxHostedNetworkOptions options)
+    : m_options(std::move(options)) {}
+
+LinuxHostedNetwork::~LinuxHostedNetwork() {
+    std::lock_guard<std::mutex> g(m_startStop);
+    EndRun();
+}
+
+void LinuxHostedNetwork::SetOptions(const LinuxHostedNetworkOptions& options) {
+    std::lock_guard<std::mutex> g(m_lock);
+    m_options = options;
+}
+
+LinuxHostedNetworkOptions LinuxHostedNetwork::Options() const {
+    std::lock_guard<std::mutex> g(m_lock);
+    return m_options;
+}
+
+std::string LinuxHostedNetwork::LastFailure() const {
+    std::lock_guard<std::mutex> g(m_lock);
+    return m_failure;
+}
+
+std::vector<LinuxHostedNetwork::Candidate> LinuxHostedNetwork::Candidates() const {
+    const LinuxHostedNetworkOptions options = Options();
+    std::vector<WirelessInterface> wireless;
+    Nl80211::Interfaces(&wireless);  // none when the kernel has no nl80211
+    const Rfkill rfkill(options.sysfs, options.rfkillDevice);
+
+    auto radio = [&](const std::string& name, const std::string& phy, bool ap) {
+        Candidate c;
+        c.name = name;
+        c.form = Form::Radio;
+        c.record =
+            Record(name, Wide(name + " (" + (phy.empty() ? "radio" : phy) + ")"), ap ? 1 : 0);
+        WlanPhyRadio state;
+        for (const RfkillSwitch& s : rfkill.Switches(name)) {
+            if (s.soft)
+                state.software = kDot11RadioStateOff;
+            if (s.hard)
+                state.hardware = kDot11RadioStateOff;
+        }
+        c.record.phys.assign(1, state);
+        return c;
+    };
+
+    std::vector<Candidate> out;
+    if (!options.apInterface.empty()) {
+        const std::string& name = options.apInterface;
+        for (const WirelessInterface& w : wireless)
+            if (w.name == name)
+                return {radio(name, w.phyName, w.apMode)};
+        if (if_nametoindex(name.c_str()) == 0)
+            return out;
+        std::error_code ec;
+        const std::filesystem::path net = std::filesystem::path(options.sysfs) / "class" / "net";
+        if (std::filesystem::exists(net / name / "phy80211", ec) ||
+            std::filesystem::exists(net / name / "wireless", ec)) {
+            // A radio that nl80211 does not answer for cannot run an access point.
+            out.push_back(radio(name, "", false));
+            return out;
+        }
+        Candidate c;
+        c.name = name;
+        c.form = options.eapUserFile.empty() ? Form::Wired : Form::Wired8021x;
+        c.record = Record(name, Wide(name + " (wired)"), 1);
+        out.push_back(c);
+        return out;
+    }
+    for (const WirelessInterface& w : wireless)
+        if (w.iftype != kIftypeMonitor)
+            out.push_back(radio(w.name, w.phyName, w.apMode));
+    return out;
+}
+
+bool LinuxHostedNetwork::Find(const GUID& guid, Candidate* out) const {
+    for (const Candidate& c : Candidates()) {
+        if (c.record.guid == guid) {
+            *out = c;
+            return true;
+        }
+    }
+    return false;
+}
+
+// ---- interfaces ----
+
+void LinuxHostedNetwork::Attach(HostedNetworkEvents* events) {
+    std::lock_guard<std::mutex> g(m_lock);
+    m_events = events;
+}
+
+std::vector<WlanInterfaceRecord> LinuxHostedNetwork::Interfaces() const {
+    std::vector<WlanInterfaceRecord> out;
+    for (const Candidate& c : Candidates())
+        out.push_back(c.record);
+    return out;
+}
+
+bool LinuxHostedNetwork::Interface(const GUID& guid, WlanInterfaceRecord* out) const {
+    Candidate c;
+    if (!Find(guid, &c))
+        return false;
+    *out = c.record;
+    return true;
+}
+
+DWORD LinuxHostedNetwork::SetSoftwareRadio(const GUID& guid, DWORD phyIndex,
+                                           DOT11_RADIO_STATE state) {
+    Candidate c;
+    if (!Find(guid, &c))
+        return kErrorNotFound;
+    if (phyIndex >= c.record.phys.size())
+        return kErrorInvalidParameter;
+    if (c.form != Form::Radio)
+        return state == kDot11RadioStateOn ? 0 : kErrorNotSupported;
+    const LinuxHostedNetworkOptions options = Options();
+    const Rfkill rfkill(options.sysfs, options.rfkillDevice);
+    for (const RfkillSwitch& s : rfkill.Switches(c.name)) {
+        if (const int e = rfkill.SetSoftBlock(s.index, state != kDot11RadioStateOn)) {
+            return e == EACCES || e == EPERM ? kErrorAccessDenied : kErrorInvalidState;
+        }
+    }
+    return 0;
+}
+
+// The interface settings and profiles of the ad-hoc way have no Linux counterpart.
+DWORD LinuxHostedNetwork::SetAutoConf(const GUID& guid, bool) {
+    Candidate c;
+    return Find(guid, &c) ? kErrorNotSupported : kErrorNotFound;
+}
+DWORD LinuxHostedNetwork::SetBssType(const GUID& guid, DOT11_BSS_TYPE) {
+    Candidate c;
+    return Find(guid, &c) ? kErrorNotSupported : kErrorNotFound;
+}
+DWORD LinuxHostedNetwork::SetOperationMode(const GUID& guid, ULONG) {
+    Candidate c;
+    return Find(guid, &c) ? kErrorNotSupported : kErrorNotFound;
+}
+DWORD LinuxHostedNetwork::SetProfile(const GUID& guid, const std::wstring&, const std::wstring&,
+                                     bool) {
+    Candidate c;
+    return Find(guid, &c) ? kErrorNotSupported : kErrorNotFound;
+}
+DWORD LinuxHostedNetwork::ProfileNames(const GUID& guid, std::vector<std::wstring>* names) const {
+    Candidate c;
+    if (!Find(guid, &c))
+        return kErrorNotFound;
+    names->clear();
+    return 0;
+}
+DWORD LinuxHostedNetwork::DeleteProfile(const GUID&, const std::wstring&) {
+    return kErrorNotFound;  // no profile exists
+}
+DWORD LinuxHostedNetwork::Connect(const GUID& guid, WLAN_CONNECTION_MODE, const std::wstring&,
+                                  DOT11_BSS_TYPE) {
+    Candidate c;
+    return Find(guid, &c) ? kErrorNotSupported : kErrorNotFound;
+}
+DWORD LinuxHostedNetwork::Disconnect(const GUID& guid) {
+    Candidate c;
+    return Find(guid, &c) ? kErrorNotSupported : kErrorNotFound;
+}
+
+// ---- the hosted network ----
+
+void LinuxHostedNetwork::MoveTo(WLAN_HOSTED_NETWORK_STATE next, WLAN_HOSTED_NETWORK_REASON reason) {
+    if (next == m_state)
+        return;
+    if (m_events != nullptr)
+        m_events->HostedNetworkStateChanged(m_state, next, reason);
+    m_state = next;
+}
+
+void LinuxHostedNetwork::Peer(const MacAddress& mac, bool joined) {
+    WLAN_HOSTED_NETWORK_PEER_STATE from{};
+    WLAN_HOSTED_NETWORK_PEER_STATE to{};
+    std::memcpy(from.PeerMacAddress, mac.data(), 6);
+    std::memcpy(to.PeerMacAddress, mac.data(), 6);
+    from.PeerAuthState =
+        joined ? kWlanHostedNetworkPeerStateInvalid : kWlanHostedNetworkPeerStateAuthenticated;
+    to.PeerAuthState =
+        joined ? kWlanHostedNetworkPeerStateAuthenticated : kWlanHostedNetworkPeerStateInvalid;
+    if (m_events != nullptr)
+        m_events->PeerStateChanged(
+            from, to,
+            joined ? kWlanHostedNetworkReasonPeerArrived : kWlanHostedNetworkReasonPeerDeparted);
+}
+
+void LinuxHostedNetwork::StationJoined(AccessPoint* from, const MacAddress& mac) {
+    std::lock_guard<std::mutex> g(m_lock);
+    if (from != m_ap.get())
+        return;
+    if (!m_apUp)
+        m_pending.push_back(Pending{Pending::Kind::Join, mac});
+    else if (m_state == kWlanHostedNetworkActive)
+        Peer(mac, true);
+}
+
+void LinuxHostedNetwork::StationLeft(AccessPoint* from, const MacAddress& mac) {
+    std::lock_guard<std::mutex> g(m_lock);
+    if (from != m_ap.get())
+        return;
+    if (!m_apUp)
+        m_pending.push_back(Pending{Pending::Kind::Leave, mac});
+    else if (m_state == kWlanHostedNetworkActive)
+        Peer(mac, false);
+}
+
+void LinuxHostedNetwork::Ended(AccessPoint* from, const std::string& why) {
+    std::lock_guard<std::mutex> g(m_lock);
+    if (from != m_ap.get())
+        return;
+    m_failure = why;
+    if (!m_apUp)
+        m_pending.push_back(Pending{Pending::Kind::End, {}});
+    else if (m_state == kWlanHostedNetworkActive)
+        MoveTo(kWlanHostedNetworkIdle, kWlanHostedNetworkReasonInterfaceUnavailable);
+}
+
+void LinuxHostedNetwork::EndRun() {
+    std::shared_ptr<AccessPoint> ap;
+    {
+        std::lock_guard<std::mutex> g(m_lock);
+        ap = std::move(m_ap);
+        m_ap.reset();
+        m_apUp = false;
+        m_pending.clear();
+    }
+    // Its events are ignored from here on; Stop waits for the one in progress.
+    if (ap)
+        ap->Stop();
+}
+
+DWORD LinuxHostedNetwork::Start(WLAN_HOSTED_NETWORK_REASON* reason) {
+    std::lock_guard<std::mutex> serial(m_startStop);
+    *reason = kWlanHostedNetworkReasonSuccess;
+    auto refuse = [&](WLAN_HOSTED_NETWORK_REASON why, const std::string& text) {
+        std::lock_guard<std::mutex> g(m_lock);
+        m_failure = text;
+        *reason = why;
+        return kErrorInvalidState;
+    };
+    AccessPointSettings settings;
+    {
+        std::lock_guard<std::mutex> g(m_lock);
+        if (!m_enabled) {
+            m_failure = "the hosted network is disabled";
+            *reason = kWlanHostedNetworkReasonInterfaceUnavailable;
+            return kErrorInvalidState;
+        }
+        if (m_state == kWlanHostedNetworkActive && m_apUp)
+            return 0;
+        const auto& ssid = m_settings.hostedNetworkSSID;
+        settings.ssid.assign(ssid.ucSSID, ssid.ucSSID + std::min<ULONG>(ssid.uSSIDLength, 32));
+        const DWORD peers = m_settings.dwMaxNumberOfPeers;
+        settings.maxStations = peers == 0 ? kDefaultPeers : std::min<unsigned>(peers, kMaxPeers);
+        if (m_key.passPhrase) {
+            std::string phrase(m_key.bytes.begin(), m_key.bytes.end());
+            while (!phrase.empty() && phrase.back() == 0)
+                phrase.pop_back();
+            settings.passphrase = phrase;
+        } else {
+            settings.psk = m_key.bytes;
+        }
+        settings.runtimeDir = m_options.runtimeDir;
+        settings.channel = m_options.channel;
+        settings.countryCode = m_options.countryCode;
+        settings.hostapd = m_options.hostapd;
+        settings.eapUserFile = m_options.eapUserFile;
+    }
+    EndRun();  // a run that ended on its own
+
+    const std::vector<Candidate> candidates = Candidates();
+    const Candidate* chosen = nullptr;
+    for (const Candidate& c : candidates) {
+        if (Capable(c.record)) {
+            chosen = &c;
+            break;
+        }
+    }
+    if (chosen == nullptr) {
+        if (candidates.empty())
+            return refuse(kWlanHostedNetworkReasonInterfaceUnavailable,
+                          "no interface can carry the access point");
+        for (const Candidate& c : candidates)
+            if (!c.record.phys.empty() && c.record.phys[0].hardware != kDot11RadioStateOn)
+                return refuse(kWlanHostedNetworkReasonInterfaceUnavailable,
+                              "the radio of " + c.name + " is switched off by its hardware switch");
+        for (const Candidate& c : candidates)
+            if (!c.record.phys.empty() && c.record.phys[0].software != kDot11RadioStateOn)
+                return refuse(kWlanHostedNetworkReasonInterfaceUnavailable,
+                              "the radio of " + c.name + " is blocked (rfkill)");
+        return refuse(kWlanHostedNetworkReasonInterfaceUnavailable,
+                      "the radio of " + candidates[0].name + " cannot run an access point");
+    }
+    settings.interface = chosen->name;
+    if (settings.ssid.empty())
+        return refuse(kWlanHostedNetworkReasonBadParameters, "the network has no name");
+    if (chosen->form == Form::Radio && settings.passphrase.empty() && settings.psk.empty())
+        return refuse(kWlanHostedNetworkReasonBadParameters, "the network has no key");
+
+    std::shared_ptr<AccessPoint> ap;
+    if (chosen->form == Form::Wired)
+        ap = std::make_shared<WiredAccessPoint>();
+    else
+        ap = std::make_shared<HostapdAccessPoint>(chosen->form == Form::Radio
+                                                      ? HostapdSettings::Driver::Nl80211
+                                                      : HostapdSettings::Driver::Wired);
+    {
+        std::lock_guard<std::mutex> g(m_lock);
+        m_ap = ap;
+        m_apUp = false;
+        m_pending.clear();
+        m_interface = chosen->name;
+        m_form = chosen->form;
+    }
+    std::string failure;
+    const DWORD e = ap->Start(settings, this, &failure);
+    if (e != 0) {
+        {
+            std::lock_guard<std::mutex> g(m_lock);
+            m_ap.reset();
+            m_pending.clear();
+            m_failure = failure;
+        }
+        ap->Stop();
+        *reason = kWlanHostedNetworkReasonInterfaceUnavailable;
+        return e;
+    }
+    std::lock_guard<std::mutex> g(m_lock);
+    m_failure.clear();
+    m_apUp = true;
+    MoveTo(kWlanHostedNetworkActive, kWlanHostedNetworkReasonSuccess);
+    // What the run reported while it came up, in order.
+    std::vector<Pending> pending;
+    pending.swap(m_pending);
+    for (const Pending& p : pending) {
+        if (m_state != kWlanHostedNetworkActive)
+            break;
+        if (p.kind == Pending::Kind::End)
+            MoveTo(kWlanHostedNetworkIdle, kWlanHostedNetworkReasonInterfaceUnavailable);
+        else
+            Peer(p.mac, p.kind == Pending::Kind::Join);
+    }
+    return 0;
+}
+
+DWORD LinuxHostedNetwork::Stop(WLAN_HOSTED_NETWORK_REASON* reason) {
+    std::lock_guard<std::mutex> serial(m_startStop);
+    *reason = kWlanHostedNetworkReasonSuccess;
+    EndRun();
+    std::lock_guard<std::mutex> g(m_lock);
+    if (m_state == kWlanHostedNetworkActive)
+        MoveTo(kWlanHostedNetworkIdle, kWlanHostedNetworkReasonUserAction);
+    return 0;
+}
+
+HostedNetworkStatusRecord LinuxHostedNetwork::Status() const {
+    HostedNetworkStatusRecord status;
+    std::shared_ptr<AccessPoint> ap;
+    std::string name;
+    Form form;
+    {
+        std::lock_guard<std::mutex> g(m_lock);
+        status.state = m_state;
+        if (m_state == kWlanHostedNetworkActive && m_apUp)
+            ap = m_ap;
+        name = m_interface;
+        form = m_form;
+    }
+    if (name.empty()) {
+        for (const Candidate& c : Candidates()) {
+            if (Capable(c.record)) {
+                name = c.name;
+                form = c.form;
+                break;
+            }
+        }
+    }
+    if (!name.empty())
+        status.device = GuidText::FromName(name);
+    if (ap) {
+        const AccessPointInfo info = ap->Info();
+        status.bssid = info.bssid;
+        status.channelFrequency = info.frequencyKhz;
+        status.phyType = form == Form::Radio ? kDot11PhyTypeHt : 0;
+        for (const MacAddress& mac : ap->Stations()) {
+            WLAN_HOSTED_NETWORK_PEER_STATE peer{};
+            std::memcpy(peer.PeerMacAddress, mac.data(), 6);
+            peer.PeerAuthState = kWlanHostedNetworkPeerStateAuthenticated;
+            status.peers.push_back(peer);
+        }
+    }
+    return status;
+}
+
+WLAN_HOSTED_NETWORK_CONNECTION_SETTINGS LinuxHostedNetwork::ConnectionSettings() const {
+    std::lock_guard<std::mutex> g(m_lock);
+    return m_settings;
+}
+
+DWORD LinuxHostedNetwork::SetConnectionSettings(
+    const WLAN_HOSTED_NETWORK_CONNECTION_SETTINGS& settings, WLAN_HOSTED_NETWORK_REASON* reason) {
+    std::lock_guard<std::mutex> g(m_lock);
+    *reason = kWlanHostedNetworkReasonSuccess;
+    m_settings = settings;
+    return 0;
+}
+
+bool LinuxHostedNetwork::Enabled() const {
+    std::lock_guard<std::mutex> g(m_lock);
+    return m_enabled;
+}
+
+DWORD LinuxHostedNetwork::SetEnabled(bool enabled, WLAN_HOSTED_NETWORK_REASON* reason) {
+    std::lock_guard<std::mutex> serial(m_startStop);
+    *reason = kWlanHostedNetworkReasonSuccess;
+    if (!enabled)
+        EndRun();
+    std::lock_guard<std::mutex> g(m_lock);
+    // Disabled, the hosted network is unavailable; enabled again, it is idle.
+    m_enabled = enabled;
+    if (!enabled)
+        MoveTo(kWlanHostedNetworkUnavailable, kWlanHostedNetworkReasonPropertiesChange);
+    else if (m_state == kWlanHostedNetworkUnavailable)
+        MoveTo(kWlanHostedNetworkIdle, kWlanHostedNetworkReasonPropertiesChange);
+    return 0;
+}
+
+HostedNetworkKey LinuxHostedNetwork::SecondaryKey() const {
+    std::lock_guard<std::mutex> g(m_lock);
+    return m_key;
+}
+
+DWORD LinuxHostedNetwork::SetSecondaryKey(const HostedNetworkKey& key,
+                                          WLAN_HOSTED_NETWORK_REASON* reason) {
+    std::lock_guard<std::mutex> g(m_lock);
+    *reason = kWlanHostedNetworkReasonSuccess;
+    if (key.bytes.empty()) {
+        m_key.bytes.clear();  // removing the key keeps its kind
+        return 0;
+    }
+    m_key = key;
+    return 0;
+}
+
+std::wstring LinuxHostedNetwork::StationProfile() const {
+    return {};
+}
+
+DWORD LinuxHostedNetwork::RefreshSecuritySettings(WLAN_HOSTED_NETWORK_REASON* reason) {
+    *reason = kWlanHostedNetworkReasonSuccess;
+    return 0;
+}
+
+}  // namespace plat

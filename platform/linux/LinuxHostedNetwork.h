@@ -1,0 +1,134 @@
+// The hosted network of a Linux PC, below the Native Wi-Fi library layer: the
+// access point runs on one interface, in one of three forms.
+//
+// - A radio (an interface nl80211 lists): hostapd with driver nl80211 and
+//   WPA2-PSK, written from the hosted network's settings (SSID, pass phrase,
+//   peer limit) and the options (channel, country). The interface can host a
+//   network when its radio supports the AP interface type; its radio state is
+//   that of its rfkill switches, and turning the software radio on lifts the
+//   software block.
+// - A wired port without authentication (an Ethernet port to share to, a veth
+//   of the test bed): the link is brought up and the devices seen on it are
+//   the stations. It has no radio to switch and no SSID on the air, but keeps
+//   the settings, so the engine's start runs unchanged.
+// - A wired port with IEEE 802.1X (when an EAP user file is given): hostapd
+//   with its wired driver and its own EAP server.
+//
+// Which interface: the one the options name (wired when nl80211 does not list
+// it), else every wireless interface nl80211 lists, the first that can host
+// the network carrying it. The state machine (unavailable, idle, active),
+// settings, key and enable flag follow the system's hosted network; station
+// joins and leaves and the access point ending on its own (hostapd dying, the
+// port going away) become the state and peer notifications. Profiles and
+// connections (ad hoc) are not supported (50).
+#pragma once
+
+#include <memory>
+#include <mutex>
+#include <string>
+#include <vector>
+
+#include "AccessPoint.h"
+#include "platform/wlan/HostedNetworkDriver.h"
+
+namespace plat {
+
+struct LinuxHostedNetworkOptions {
+    std::string apInterface;  // empty: the first wireless interface that can host the network
+    std::string runtimeDir = "/run/lumari-hotspot";
+    int channel = 6;
+    std::string countryCode;
+    std::string hostapd = "hostapd";
+    std::string eapUserFile;  // set: a wired port authenticates stations with 802.1X
+    std::string sysfs = "/sys";
+    std::string rfkillDevice = "/dev/rfkill";
+};
+
+class LinuxHostedNetwork : public HostedNetworkDriver, private AccessPointEvents {
+public:
+    enum class Form { Radio, Wired, Wired8021x };
+
+    struct Candidate {
+        WlanInterfaceRecord record;
+        std::string name;
+        Form form = Form::Radio;
+    };
+
+    LinuxHostedNetwork() = default;
+    explicit LinuxHostedNetwork(LinuxHostedNetworkOptions options);
+    ~LinuxHostedNetwork() override;
+
+    void SetOptions(const LinuxHostedNetworkOptions& options);
+    LinuxHostedNetworkOptions Options() const;
+    // What went wrong at the last start, or why the access point ended, in
+    // plain words; empty when nothing did.
+    std::string LastFailure() const;
+    // The interfaces that could carry the access point, as listed.
+    std::vector<Candidate> Candidates() const;
+
+    // HostedNetworkDriver.
+    void Attach(HostedNetworkEvents* events) override;
+    std::vector<WlanInterfaceRecord> Interfaces() const override;
+    bool Interface(const GUID& guid, WlanInterfaceRecord* out) const override;
+    DWORD SetAutoConf(const GUID& guid, bool enabled) override;
+    DWORD SetSoftwareRadio(const GUID& guid, DWORD phyIndex, DOT11_RADIO_STATE state) override;
+    DWORD SetBssType(const GUID& guid, DOT11_BSS_TYPE type) override;
+    DWORD SetOperationMode(const GUID& guid, ULONG mode) override;
+    DWORD SetProfile(const GUID& guid, const std::wstring& name, const std::wstring& xml,
+                     bool overwrite) override;
+    DWORD ProfileNames(const GUID& guid, std::vector<std::wstring>* names) const override;
+    DWORD DeleteProfile(const GUID& guid, const std::wstring& name) override;
+    DWORD Connect(const GUID& guid, WLAN_CONNECTION_MODE mode, const std::wstring& profile,
+                  DOT11_BSS_TYPE bssType) override;
+    DWORD Disconnect(const GUID& guid) override;
+    DWORD Start(WLAN_HOSTED_NETWORK_REASON* reason) override;
+    DWORD Stop(WLAN_HOSTED_NETWORK_REASON* reason) override;
+    HostedNetworkStatusRecord Status() const override;
+    WLAN_HOSTED_NETWORK_CONNECTION_SETTINGS ConnectionSettings() const override;
+    DWORD SetConnectionSettings(const WLAN_HOSTED_NETWORK_CONNECTION_SETTINGS& settings,
+                                WLAN_HOSTED_NETWORK_REASON* reason) override;
+    bool Enabled() const override;
+    DWORD SetEnabled(bool enabled, WLAN_HOSTED_NETWORK_REASON* reason) override;
+    HostedNetworkKey SecondaryKey() const override;
+    DWORD SetSecondaryKey(const HostedNetworkKey& key, WLAN_HOSTED_NETWORK_REASON* reason) override;
+    std::wstring StationProfile() const override;
+    DWORD RefreshSecuritySettings(WLAN_HOSTED_NETWORK_REASON* reason) override;
+
+private:
+    struct Pending {
+        enum class Kind { Join, Leave, End } kind;
+        MacAddress mac{};
+    };
+
+    // AccessPointEvents (from the run's thread).
+    void StationJoined(AccessPoint* from, const MacAddress& mac) override;
+    void StationLeft(AccessPoint* from, const MacAddress& mac) override;
+    void Ended(AccessPoint* from, const std::string& why) override;
+
+    bool Find(const GUID& guid, Candidate* out) const;
+    // Takes the current run down without changing the state (m_startStop held).
+    void EndRun();
+    // Under m_lock.
+    void MoveTo(WLAN_HOSTED_NETWORK_STATE next, WLAN_HOSTED_NETWORK_REASON reason);
+    void Peer(const MacAddress& mac, bool joined);
+
+    std::mutex m_startStop;  // one start or stop at a time; taken before m_lock
+    mutable std::mutex m_lock;
+    LinuxHostedNetworkOptions m_options;
+    HostedNetworkEvents* m_events = nullptr;
+    bool m_enabled = true;
+    WLAN_HOSTED_NETWORK_STATE m_state = kWlanHostedNetworkIdle;
+    WLAN_HOSTED_NETWORK_CONNECTION_SETTINGS m_settings{};
+    HostedNetworkKey m_key;
+    std::string m_failure;
+
+    // The current run: starting (not up yet: its events wait in m_pending),
+    // up, or ended on its own.
+    std::shared_ptr<AccessPoint> m_ap;
+    bool m_apUp = false;
+    std::vector<Pending> m_pending;
+    std::string m_interface;  // the interface of the last start
+    Form m_form = Form::Radio;
+};
+
+}  // namespace plat
