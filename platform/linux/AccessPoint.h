@@ -10,10 +10,9 @@
 #include <vector>
 
 #include "platform/records/WinTypes.h"
+#include "platform/text/MacText.h"
 
 namespace plat {
-
-using MacAddress = std::array<std::uint8_t, 6>;
 
 struct AccessPointSettings {
     std::string interface;

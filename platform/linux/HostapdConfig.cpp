@@ -42,9 +42,12 @@ bool Fail(std::string* error, const std::string& why) {
 bool HostapdConfig::ValidInterfaceName(const std::string& name) {
     if (name.empty() || name.size() > 15 || name == "." || name == "..")
         return false;
-    for (unsigned char c : name)
-        if (c <= 0x20 || c >= 0x7F || c == '/' || c == ':')
+    for (unsigned char c : name) {
+        const bool alnum =
+            (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9');
+        if (!alnum && c != '-' && c != '_' && c != '.' && c != '@' && c != '+')
             return false;
+    }
     return true;
 }
 

@@ -38,8 +38,9 @@ public:
     // written as it is.
     static bool Write(const HostapdSettings& settings, std::string* text, std::string* error);
 
-    // Interface names as the kernel accepts them: 1 to 15 bytes, no '/', no
-    // blank, no control character.
+    // Interface names that can stand in a configuration line or a firewall
+    // rule as they are: 1 to 15 letters, digits and "-_.@+" (the kernel would
+    // take more, such as quotes, which no tool here could pass on safely).
     static bool ValidInterfaceName(const std::string& name);
 };
 

@@ -122,6 +122,8 @@ TEST(HostapdConfig, RefusesValuesThatDoNotFitTheirLine) {
     EXPECT_TRUE(refused(s));
     s.interface = "a-name-too-long0";
     EXPECT_TRUE(refused(s));
+    s.interface = "wl\"an0";
+    EXPECT_TRUE(refused(s));
     s = Radio();
     s.channel = 15;
     EXPECT_TRUE(refused(s));
