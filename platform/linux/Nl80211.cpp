@@ -3,6 +3,8 @@
 #include <linux/genetlink.h>
 #include <linux/nl80211.h>
 
+#include <algorithm>
+#include <cerrno>
 #include <cstring>
 #include <functional>
 
@@ -113,24 +115,61 @@ void Nl80211::ParseWiphy(const nlmsghdr& message, std::map<std::uint32_t, WiphyI
     info.apMode = info.apMode || ap;
 }
 
-int Nl80211::Interfaces(std::vector<WirelessInterface>* interfaces) {
-    interfaces->clear();
-    Netlink genl(NETLINK_GENERIC);
+bool Nl80211::ParseRegulatoryDomain(const nlmsghdr& message, std::string* alpha2) {
+    bool found = false;
+    Attributes(message, [&](std::uint16_t type, const std::uint8_t* data, std::size_t size) {
+        if (type == NL80211_ATTR_REG_ALPHA2 && size >= 2) {
+            *alpha2 = Text(data, std::min<std::size_t>(size, 2));
+            found = alpha2->size() == 2;
+        }
+    });
+    return found;
+}
 
+namespace {
+
+// The id of the nl80211 family; 0 or an errno value.
+int FamilyId(Netlink& genl, std::uint16_t* id) {
     genlmsghdr header{};
     header.cmd = CTRL_CMD_GETFAMILY;
     header.version = 1;
     NetlinkMessage family(GENL_ID_CTRL, 0, &header, sizeof header);
     static const char kName[] = NL80211_GENL_NAME;
     family.AddAttribute(CTRL_ATTR_FAMILY_NAME, kName, sizeof kName);
-    std::uint16_t id = 0;
     bool found = false;
-    const int e = genl.Dump(family, [&](const nlmsghdr& m) { found = ParseFamilyId(m, &id); });
+    const int e =
+        genl.Dump(family, [&](const nlmsghdr& m) { found = Nl80211::ParseFamilyId(m, id); });
     if (e != 0)
         return e;
-    if (!found)
-        return ENOENT;
+    return found ? 0 : ENOENT;
+}
 
+}  // namespace
+
+int Nl80211::RegulatoryDomain(std::string* alpha2) {
+    Netlink genl(NETLINK_GENERIC);
+    std::uint16_t id = 0;
+    if (const int e = FamilyId(genl, &id))
+        return e;
+    genlmsghdr header{};
+    header.cmd = NL80211_CMD_GET_REG;
+    NetlinkMessage request(id, 0, &header, sizeof header);
+    bool found = false;
+    const int e =
+        genl.Dump(request, [&](const nlmsghdr& m) { found = ParseRegulatoryDomain(m, alpha2); });
+    if (e != 0)
+        return e;
+    return found ? 0 : ENOENT;
+}
+
+int Nl80211::Interfaces(std::vector<WirelessInterface>* interfaces) {
+    interfaces->clear();
+    Netlink genl(NETLINK_GENERIC);
+    std::uint16_t id = 0;
+    if (const int e = FamilyId(genl, &id))
+        return e;
+
+    genlmsghdr header{};
     header.cmd = NL80211_CMD_GET_WIPHY;
     header.version = 0;
     NetlinkMessage wiphyDump(id, NLM_F_DUMP, &header, sizeof header);

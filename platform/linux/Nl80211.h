@@ -32,11 +32,16 @@ public:
     // an errno value: ENOENT when the kernel has no nl80211 at all.
     static int Interfaces(std::vector<WirelessInterface>* interfaces);
 
+    // The regulatory domain in force: two letters, "00" for the world domain.
+    // 0, or an errno value (ENOENT: no nl80211).
+    static int RegulatoryDomain(std::string* alpha2);
+
     // Parsers of the kernel's answers (the attributes after the generic header).
     static bool ParseFamilyId(const nlmsghdr& message, std::uint16_t* id);
     static bool ParseInterface(const nlmsghdr& message, WirelessInterface* out);
     // A wiphy dump comes split over several messages; each adds to `wiphys`.
     static void ParseWiphy(const nlmsghdr& message, std::map<std::uint32_t, WiphyInfo>* wiphys);
+    static bool ParseRegulatoryDomain(const nlmsghdr& message, std::string* alpha2);
 };
 
 }  // namespace plat
