@@ -28,7 +28,7 @@ struct UdpSocket::Handles {
 
 namespace {
 int LastError() {
-    return WSAGetLastError();
+    return LastSocketError();
 }
 }  // namespace
 
@@ -187,44 +187,8 @@ struct UdpSocket::Handles {
 };
 
 namespace {
-// The Winsock code of a BSD socket error.
-int WinsockCode(int e) {
-    switch (e) {
-        case EAGAIN:
-            return kWsaEWouldBlock;
-        case EADDRINUSE:
-            return kWsaEAddrInUse;
-        case EADDRNOTAVAIL:
-            return kWsaEAddrNotAvail;
-        case EACCES:
-            return 10013;
-        case EFAULT:
-            return 10014;
-        case EINVAL:
-            return 10022;
-        case EMFILE:
-            return 10024;
-        case EMSGSIZE:
-            return 10040;
-        case EAFNOSUPPORT:
-            return 10047;
-        case ENETDOWN:
-            return 10050;
-        case ENETUNREACH:
-            return 10051;
-        case ENOBUFS:
-            return 10055;
-        case EHOSTUNREACH:
-            return 10065;
-        case EBADF:
-        case ENOTSOCK:
-            return 10038;
-        default:
-            return e;
-    }
-}
 int LastError() {
-    return WinsockCode(errno);
+    return LastSocketError();
 }
 }  // namespace
 

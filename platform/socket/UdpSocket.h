@@ -10,13 +10,9 @@
 #include <string>
 
 #include "platform/records/WinTypes.h"
+#include "platform/socket/SocketError.h"
 
 namespace plat {
-
-constexpr int kWsaEWouldBlock = 10035;
-constexpr int kWsaEAddrInUse = 10048;
-constexpr int kWsaEAddrNotAvail = 10049;
-constexpr int kWsaNotInitialised = 10093;
 
 class UdpSocket {
 public:
