@@ -24,19 +24,75 @@ LinuxSession::~LinuxSession() {
     StopWatching();
     for (auto& [name, fd] : m_lockFds)
         close(fd);
+    if (m_inhibitFd >= 0)
+        close(m_inhibitFd);
 }
 
-DWORD LinuxSession::Shutdown(bool force) {
-    const ProcessResult r = Platform::Current().Processes().Run(force ? "systemctl poweroff --force"
-                                                                      : "systemctl poweroff");
-    if (!r.started)
-        return r.error;
-    return r.exitCode == 0 ? 0 : kErrorAccessDenied;
+namespace {
+
+constexpr const char* kLogind = "org.freedesktop.login1";
+constexpr const char* kLogindPath = "/org/freedesktop/login1";
+constexpr const char* kLogindManager = "org.freedesktop.login1.Manager";
+
+// The Windows code of a failed logind call: refused by its policy, or no
+// logind to ask.
+DWORD LogindError(int r, const sd_bus_error& error) {
+    if (sd_bus_error_has_name(&error, SD_BUS_ERROR_ACCESS_DENIED) ||
+        sd_bus_error_has_name(&error,
+                              "org.freedesktop.DBus.Error.InteractiveAuthorizationRequired") ||
+        r == -EACCES || r == -EPERM)
+        return kErrorAccessDenied;
+    return kErrorNotSupported;
 }
 
-void LinuxSession::KeepAwake(bool) {
-    // Sleep on Linux is governed by logind inhibitor locks held by the desktop;
-    // nothing to set per thread.
+}  // namespace
+
+DWORD LinuxSession::Shutdown(bool) {
+    // logind powers off at once; a forced shutdown is what it does anyway to
+    // sessions that do not end by themselves.
+    sd_bus* bus = nullptr;
+    if (sd_bus_open_system(&bus) < 0)
+        return kErrorNotSupported;
+    sd_bus_error error = SD_BUS_ERROR_NULL;
+    const int r = sd_bus_call_method(bus, kLogind, kLogindPath, kLogindManager, "PowerOff", &error,
+                                     nullptr, "b", 0);
+    const DWORD result = r < 0 ? LogindError(r, error) : 0;
+    sd_bus_error_free(&error);
+    sd_bus_flush_close_unref(bus);
+    return result;
+}
+
+void LinuxSession::KeepAwake(bool on) {
+    std::lock_guard<std::mutex> g(m_lock);
+    if (!on) {
+        if (m_inhibitFd >= 0)
+            close(m_inhibitFd);
+        m_inhibitFd = -1;
+        return;
+    }
+    if (m_inhibitFd >= 0)
+        return;
+    // A logind inhibitor lock: the system does not sleep while its file
+    // descriptor is open. Without logind there is nobody to ask.
+    sd_bus* bus = nullptr;
+    if (sd_bus_open_system(&bus) < 0)
+        return;
+    sd_bus_error error = SD_BUS_ERROR_NULL;
+    sd_bus_message* reply = nullptr;
+    int fd = -1;
+    if (sd_bus_call_method(bus, kLogind, kLogindPath, kLogindManager, "Inhibit", &error, &reply,
+                           "ssss", "sleep:idle", "Zentavo", "The hotspot is running",
+                           "block") >= 0 &&
+        sd_bus_message_read(reply, "h", &fd) >= 0 && fd >= 0)
+        m_inhibitFd = fcntl(fd, F_DUPFD_CLOEXEC, 3);
+    sd_bus_message_unref(reply);
+    sd_bus_error_free(&error);
+    sd_bus_flush_close_unref(bus);
+}
+
+bool LinuxSession::IsKeptAwake() {
+    std::lock_guard<std::mutex> g(m_lock);
+    return m_inhibitFd >= 0;
 }
 
 std::string LinuxSession::AutostartFile(const std::string& name) {

@@ -14,27 +14,35 @@ Win32Session::~Win32Session() {
 }
 
 DWORD Win32Session::Shutdown(bool force) {
+    // The shutdown privilege first; when it cannot be had the shutdown is
+    // still asked for, and ExitWindowsEx answers why it refused.
     ::HANDLE token = nullptr;
-    if (::OpenProcessToken(::GetCurrentProcess(), TOKEN_ADJUST_PRIVILEGES | TOKEN_QUERY, &token) ==
-        0)
-        return ::GetLastError();
-    TOKEN_PRIVILEGES tp{};
-    ::LookupPrivilegeValueA(nullptr, "SeShutdownPrivilege", &tp.Privileges[0].Luid);
-    tp.PrivilegeCount = 1;
-    tp.Privileges[0].Attributes = SE_PRIVILEGE_ENABLED;
-    ::AdjustTokenPrivileges(token, FALSE, &tp, 0, nullptr, nullptr);
-    const ::DWORD adjust = ::GetLastError();
-    ::CloseHandle(token);
-    if (adjust != ERROR_SUCCESS)
-        return adjust;
-    const UINT flags = EWX_SHUTDOWN | EWX_POWEROFF | (force ? EWX_FORCE : 0);
-    if (::ExitWindowsEx(flags, SHTDN_REASON_MAJOR_OTHER) == 0)
+    if (::OpenProcessToken(::GetCurrentProcess(), TOKEN_ADJUST_PRIVILEGES | TOKEN_QUERY, &token) !=
+        0) {
+        TOKEN_PRIVILEGES tp{};
+        if (::LookupPrivilegeValueW(nullptr, L"SeShutdownPrivilege", &tp.Privileges[0].Luid) != 0) {
+            tp.PrivilegeCount = 1;
+            tp.Privileges[0].Attributes = SE_PRIVILEGE_ENABLED;
+            ::AdjustTokenPrivileges(token, FALSE, &tp, 0, nullptr, nullptr);
+        }
+        ::CloseHandle(token);
+    }
+    const UINT flags = EWX_SHUTDOWN | (force ? EWX_FORCE : 0);
+    if (::ExitWindowsEx(flags, SHTDN_REASON_FLAG_PLANNED | SHTDN_REASON_MAJOR_OPERATINGSYSTEM |
+                                   SHTDN_REASON_MINOR_UPGRADE) == 0)
         return ::GetLastError();
     return 0;
 }
 
 void Win32Session::KeepAwake(bool on) {
-    ::SetThreadExecutionState(on ? (ES_CONTINUOUS | ES_SYSTEM_REQUIRED) : ES_CONTINUOUS);
+    if (!on) {
+        ::SetThreadExecutionState(ES_CONTINUOUS);
+        return;
+    }
+    // Away mode keeps the system running with the display off; systems
+    // without it keep the display on instead.
+    if (::SetThreadExecutionState(ES_CONTINUOUS | ES_SYSTEM_REQUIRED | ES_AWAYMODE_REQUIRED) == 0)
+        ::SetThreadExecutionState(ES_CONTINUOUS | ES_SYSTEM_REQUIRED | ES_DISPLAY_REQUIRED);
 }
 
 DWORD Win32Session::SetRunAtLogon(const std::string& name, const std::string& command, bool on) {
