@@ -1,0 +1,372 @@
+// The phone link over real sockets on loopback, with the test phone speaking
+// the wire format. The authorised phone talks from 127.0.0.2; strangers from
+// other addresses of 127.0.0.0/8.
+#include <arpa/inet.h>
+#include <dirent.h>
+#include <gtest/gtest.h>
+#include <malloc.h>
+#include <netinet/in.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include <QCoreApplication>
+#include <QObject>
+#include <chrono>
+#include <functional>
+#include <random>
+#include <thread>
+#include <vector>
+
+#include "PhoneClient.h"
+#include "VelWfssClientConnect.h"
+#include "platform/winapi/DebugOutput.h"
+
+namespace {
+
+constexpr const char* kPhoneIp = "127.0.0.2";
+constexpr const char* kPhoneMac = "00-11-22-33-44-55";
+
+std::uint32_t Ip(const char* text) {
+    return inet_addr(text);
+}
+
+// Waits in real time for something the link's thread does, processing the
+// queued signals meanwhile.
+bool Eventually(const std::function<bool()>& done, int ms = 5000) {
+    const auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(ms);
+    while (!done()) {
+        if (std::chrono::steady_clock::now() > end)
+            return false;
+        QCoreApplication::processEvents();
+        std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    }
+    return true;
+}
+
+int OpenDescriptors() {
+    int n = 0;
+    if (DIR* d = opendir("/proc/self/fd")) {
+        while (readdir(d) != nullptr)
+            ++n;
+        closedir(d);
+    }
+    return n;
+}
+
+struct Received {
+    QString command;
+    QString data;
+    bool operator==(const Received&) const = default;
+};
+
+class PhoneLinkTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        plat::DebugOutput::Instance().Clear();
+        plat::DebugOutput::Instance().StartCapture();
+        m_link = std::make_unique<VelWfssClientConnect>();
+        QObject::connect(m_link.get(), &VelWfssClientConnect::OnJsonReceived, &m_receiver,
+                         [this](QString cmd, QString data) {
+                             m_received.push_back({cmd, data});
+                         });
+        ASSERT_TRUE(m_link->Listen(0));
+        m_link->RegisterIdentity(Ip(kPhoneIp), kPhoneMac);
+        m_link->SetAuthorisedId(kPhoneMac);
+    }
+    void TearDown() override {
+        m_link.reset();
+        plat::DebugOutput::Instance().StopCapture();
+        plat::DebugOutput::Instance().Clear();
+    }
+
+    PhoneClient Connect(const char* from) {
+        PhoneClient c;
+        EXPECT_TRUE(c.Connect(m_link->Port(), from));
+        return c;
+    }
+    // Sends a command and reads its 8-byte answer.
+    std::uint32_t Ask(PhoneClient& phone, const std::string& json) {
+        std::uint32_t type = 0;
+        std::uint32_t status = 0;
+        EXPECT_TRUE(phone.Send(PhoneClient::Command(json)));
+        EXPECT_TRUE(phone.ReadReply(&type, &status)) << json;
+        EXPECT_EQ(type, 32u);
+        return status;
+    }
+    // The commands the window got, after the queued signals are delivered.
+    std::vector<Received> Delivered() {
+        QCoreApplication::processEvents();
+        return m_received;
+    }
+    bool DebugHas(const std::string& text) { return plat::DebugOutput::Instance().Contains(text); }
+
+    QObject m_receiver;
+    std::vector<Received> m_received;
+    std::unique_ptr<VelWfssClientConnect> m_link;
+};
+
+}  // namespace
+
+TEST(PhoneLinkListen, APortHeldByAnotherProgramMovesTheLinkUp) {
+    // Whoever holds 8089 (this test, or another program), the link must go
+    // on to a port above it and serve there.
+    const int holder = socket(AF_INET, SOCK_STREAM, 0);
+    sockaddr_in a{};
+    a.sin_family = AF_INET;
+    a.sin_port = htons(VelWfssClientConnect::kPort);
+    bind(holder, reinterpret_cast<sockaddr*>(&a), sizeof a);
+    listen(holder, 1);
+
+    VelWfssClientConnect link;
+    ASSERT_TRUE(link.Listen(VelWfssClientConnect::kPort));
+    EXPECT_GT(link.Port(), VelWfssClientConnect::kPort);
+    EXPECT_LT(link.Port(), VelWfssClientConnect::kPort + 64);
+    PhoneClient phone;
+    EXPECT_TRUE(phone.Connect(link.Port()));
+    EXPECT_FALSE(link.Listen(VelWfssClientConnect::kPort));  // once is enough
+    close(holder);
+}
+
+TEST_F(PhoneLinkTest, HelloIsAnsweredWhenItsCheckMatchesInEitherCase) {
+    AppID seen;
+    int hellos = 0;
+    QObject::connect(
+        m_link.get(), &VelWfssClientConnect::OnAppConnect, &m_receiver,
+        [&](AppID& id) {
+            seen = id;
+            ++hellos;
+        },
+        Qt::DirectConnection);
+    for (bool upper : {false, true}) {
+        PhoneClient phone = Connect(kPhoneIp);
+        ASSERT_TRUE(phone.Send(PhoneClient::Hello(-2, 0x01020304, "Mi 9", "Zentavo 2.1", upper)));
+        const auto reply = phone.Read(104);
+        ASSERT_TRUE(reply);
+        EXPECT_EQ(reply->substr(0, 8), PhoneClient::Le32(1) + PhoneClient::Le32(0));
+        EXPECT_EQ(reply->substr(8), std::string(96, '\0'));
+        // The connection stays for commands.
+        EXPECT_EQ(Ask(phone, R"({"command":"cancel"})"), 0u);
+    }
+    EXPECT_TRUE(Eventually([&] { return hellos == 2; }));
+    EXPECT_EQ(seen.kind, -2);
+    EXPECT_EQ(seen.value, 0x01020304u);
+    EXPECT_EQ(seen.text1, QString("Mi 9"));
+    EXPECT_EQ(seen.text2, QString("Zentavo 2.1"));
+    EXPECT_EQ(seen.ip, QString(kPhoneIp));
+    EXPECT_TRUE(DebugHas("[Zentavo] Mobile Connect ip:127.0.0.2"));
+
+    // A wrong check: no answer, the connection closes.
+    PhoneClient liar = Connect(kPhoneIp);
+    ASSERT_TRUE(liar.Send(
+        PhoneClient::Hello(1, 1, "Mi 9", "app", false, PhoneClient::Md5Hex("something else"))));
+    EXPECT_TRUE(liar.ClosedByLink());
+    PhoneClient empty = Connect(kPhoneIp);
+    ASSERT_TRUE(empty.Send(PhoneClient::Hello(1, 1, "", "", false, std::string())));
+    EXPECT_TRUE(empty.ClosedByLink());
+}
+
+TEST_F(PhoneLinkTest, CommandsAreAnsweredAndPassedOnByTheirRules) {
+    PhoneClient phone = Connect(kPhoneIp);
+    EXPECT_EQ(Ask(phone, R"({"command":"shutdown","data":"1800"})"), 0u);
+    EXPECT_EQ(Ask(phone, R"({"command":"shutdown","data":"0"})"), 0u);
+    EXPECT_EQ(Ask(phone, R"({"data":"30"})"), 0xFFFFFFFFu);
+    EXPECT_EQ(Ask(phone, R"({"command":"","data":"30"})"), 0xFFFFFFFFu);
+    EXPECT_EQ(Ask(phone, R"([1,2])"), 0xFFFFFFFFu);
+    EXPECT_EQ(Ask(phone, R"({"command":"shutdown","data":90,"extra":[1]})"), 0u);
+    EXPECT_EQ(Ask(phone, R"({"command":"cancel","data":"whatever"})"), 0u);
+    EXPECT_EQ(Ask(phone, R"({"command":"未知","data":"é"})"), 0u);
+    // Malformed JSON gets no answer and the connection stays: the next
+    // answer is that of the next command.
+    ASSERT_TRUE(phone.Send(PhoneClient::Command(R"({"command":"shutdown",)")));
+    EXPECT_EQ(Ask(phone, R"({"command":"cancel"})"), 0u);
+    const std::vector<Received> expected = {
+        {"shutdown", "1800"}, {"shutdown", "90"}, {"cancel", "whatever"},
+        {"未知", "é"},        {"cancel", ""},
+    };
+    EXPECT_TRUE(Eventually([&] { return m_received.size() >= expected.size(); }));
+    EXPECT_EQ(Delivered(), expected);
+}
+
+TEST_F(PhoneLinkTest, AMessageInPiecesIsReadWholeWhileOtherPhonesAreServed) {
+    PhoneClient slow = Connect(kPhoneIp);
+    const std::string command = PhoneClient::Command(R"({"command":"shutdown","data":"60"})");
+    ASSERT_TRUE(slow.Send(command.substr(0, 15)));
+    // Another connection of the phone and a stranger are answered while the
+    // first one is part-way through its message.
+    PhoneClient other = Connect(kPhoneIp);
+    EXPECT_EQ(Ask(other, R"({"command":"cancel"})"), 0u);
+    PhoneClient stranger = Connect("127.0.0.9");
+    std::uint32_t type = 0;
+    std::uint32_t status = 0;
+    ASSERT_TRUE(stranger.Send(PhoneClient::Le32(0)));
+    ASSERT_TRUE(stranger.ReadReply(&type, &status));
+    ASSERT_TRUE(slow.Send(command.substr(15)));
+    ASSERT_TRUE(slow.ReadReply(&type, &status));
+    EXPECT_EQ(type, 32u);
+    EXPECT_EQ(status, 0u);
+    EXPECT_TRUE(Eventually([&] { return m_received.size() == 2; }));
+    EXPECT_EQ(Delivered(), (std::vector<Received>{{"cancel", ""}, {"shutdown", "60"}}));
+}
+
+TEST_F(PhoneLinkTest, StrangersAreRefusedAndTheirBodiesNeverReadAsMessages) {
+    // An address no client join reported.
+    PhoneClient stranger = Connect("127.0.0.3");
+    std::uint32_t type = 0;
+    std::uint32_t status = 0;
+    // A command whose JSON holds what would be a further command, then a
+    // hello: each is refused once, as its own type.
+    const std::string inner = PhoneClient::Command(R"({"command":"shutdown","data":"5"})");
+    ASSERT_TRUE(stranger.Send(PhoneClient::Command(inner)));
+    ASSERT_TRUE(stranger.Send(PhoneClient::Hello(1, 1, "a", "b")));
+    ASSERT_TRUE(stranger.ReadReply(&type, &status));
+    EXPECT_EQ(type, 32u);
+    EXPECT_EQ(status, 1u);
+    ASSERT_TRUE(stranger.ReadReply(&type, &status));
+    EXPECT_EQ(type, 0u);
+    EXPECT_EQ(status, 1u);
+    EXPECT_TRUE(DebugHas("Unauthorized client: "));
+    // Still connected: the next refusal comes too.
+    ASSERT_TRUE(stranger.Send(PhoneClient::Command(R"({"command":"cancel"})")));
+    ASSERT_TRUE(stranger.ReadReply(&type, &status));
+    EXPECT_EQ(status, 1u);
+    // An unknown type is refused, and then the connection ends: nothing
+    // after it can be framed.
+    ASSERT_TRUE(stranger.Send(PhoneClient::Le32(99) + inner));
+    ASSERT_TRUE(stranger.ReadReply(&type, &status));
+    EXPECT_EQ(type, 99u);
+    EXPECT_EQ(status, 1u);
+    EXPECT_TRUE(stranger.ClosedByLink());
+
+    // Another client of the hotspot that is not the phone.
+    m_link->RegisterIdentity(Ip("127.0.0.4"), "AA-BB-CC-DD-EE-FF");
+    PhoneClient laptop = Connect("127.0.0.4");
+    ASSERT_TRUE(laptop.Send(PhoneClient::Command(R"({"command":"shutdown","data":"5"})")));
+    ASSERT_TRUE(laptop.ReadReply(&type, &status));
+    EXPECT_EQ(status, 1u);
+    EXPECT_TRUE(DebugHas("Unauthorized client: AA-BB-CC-DD-EE-FF"));
+    // The authorised phone's oversized command: closed without an answer.
+    PhoneClient phone = Connect(kPhoneIp);
+    ASSERT_TRUE(phone.Send(PhoneClient::Le32(32) + PhoneClient::Le32(1u << 30) +
+                           PhoneClient::Le32(0) + std::string(100, 'x')));
+    EXPECT_TRUE(phone.ClosedByLink());
+    EXPECT_TRUE(Delivered().empty());
+}
+
+TEST_F(PhoneLinkTest, OnlyTheLatestMarkedPhoneAtItsCurrentAddressIsObeyed) {
+    PhoneClient old = Connect(kPhoneIp);
+    EXPECT_EQ(Ask(old, R"({"command":"cancel"})"), 0u);
+
+    // A new phone is marked: the old one is refused from its next message.
+    m_link->RegisterIdentity(Ip("127.0.0.5"), "66-77-88-99-AA-BB");
+    m_link->SetAuthorisedId("66-77-88-99-AA-BB");
+    m_link->SetAuthorisedId("");  // an empty identity changes nothing
+    EXPECT_EQ(m_link->AuthorisedId(), QByteArray("66-77-88-99-AA-BB"));
+    EXPECT_EQ(Ask(old, R"({"command":"cancel"})"), 1u);
+    PhoneClient current = Connect("127.0.0.5");
+    EXPECT_EQ(Ask(current, R"({"command":"cancel"})"), 0u);
+
+    // The phone moves to another address: the one it left counts no more,
+    // even for a device that takes it before its own join is reported.
+    m_link->RegisterIdentity(Ip("127.0.0.6"), "66-77-88-99-AA-BB");
+    EXPECT_EQ(Ask(current, R"({"command":"cancel"})"), 1u);
+    PhoneClient moved = Connect("127.0.0.6");
+    EXPECT_EQ(Ask(moved, R"({"command":"cancel"})"), 0u);
+
+    // It leaves the hotspot: its address is nobody's.
+    m_link->ForgetIdentity(Ip("127.0.0.6"), "66-77-88-99-AA-BB");
+    EXPECT_EQ(Ask(moved, R"({"command":"cancel"})"), 1u);
+
+    // Revoked: nobody is obeyed.
+    m_link->RegisterIdentity(Ip("127.0.0.6"), "66-77-88-99-AA-BB");
+    EXPECT_EQ(Ask(moved, R"({"command":"cancel"})"), 0u);
+    m_link->RevokeAuthorisation();
+    EXPECT_EQ(Ask(moved, R"({"command":"cancel"})"), 1u);
+    EXPECT_TRUE(Eventually([&] { return m_received.size() == 4; }));
+}
+
+TEST_F(PhoneLinkTest, AThousandBadConnectionsLeaveThePhoneServedAndNothingBehind) {
+    const std::size_t identitiesBefore = m_link->IdentityCount();
+    std::mt19937 random(8089);
+    auto garbage = [&](std::size_t size) {
+        std::string s(size, '\0');
+        for (char& c : s)
+            c = static_cast<char>(random());
+        return s;
+    };
+    // The phone connects first and stays connected through the flood.
+    PhoneClient phone = Connect(kPhoneIp);
+    EXPECT_EQ(Ask(phone, R"({"command":"cancel"})"), 0u);
+    Delivered();
+    // Counted once the link's thread and the event loop have all they use.
+    const int descriptorsBefore = OpenDescriptors();
+
+    auto flood = [&] {
+        std::vector<PhoneClient> peers;
+        const std::uint64_t acceptedBefore = m_link->Accepted();
+        std::uint64_t connected = 0;
+        for (int i = 0; i < 1000; ++i) {
+            // Strangers from many addresses, and some from the phone's own.
+            const std::string from = i % 7 == 0 ? kPhoneIp
+                                                : "127.0." + std::to_string(1 + i / 200) + "." +
+                                                      std::to_string(10 + i % 200);
+            // Paced so that the system's queue of connections not yet taken
+            // never overflows (an overflow delays a connection by a second).
+            if (i % 32 == 0) {
+                ASSERT_TRUE(
+                    Eventually([&] { return m_link->Accepted() - acceptedBefore >= connected; }));
+            }
+            PhoneClient c;
+            if (!c.Connect(m_link->Port(), from.c_str()))
+                continue;
+            ++connected;
+            switch (i % 5) {
+                case 0:
+                    break;  // silent
+                case 1:
+                    c.Send(garbage(1 + random() % 300));
+                    break;
+                case 2:  // a command that promises more than it sends
+                    c.Send(PhoneClient::Le32(32) + PhoneClient::Le32(4000) + PhoneClient::Le32(0) +
+                           "{\"command\":");
+                    break;
+                case 3:  // a hello cut short
+                    c.Send(PhoneClient::Hello(1, 1, "x", "y").substr(0, 50));
+                    break;
+                default:
+                    c.Send(PhoneClient::Le32(32) + PhoneClient::Le32(0xFFFFFFF0));
+                    break;
+            }
+            peers.push_back(std::move(c));
+            // The test keeps its own descriptors in bounds; the link sees a
+            // thousand connections either way.
+            if (peers.size() > 400)
+                peers.erase(peers.begin());
+            if (i % 100 == 99) {
+                EXPECT_EQ(Ask(phone, R"({"command":"cancel"})"), 0u) << "after " << i + 1;
+            }
+            EXPECT_LE(m_link->PeerCount(), VelWfssClientConnect::kMaxPeers);
+        }
+        // A new connection of the phone gets in however full the link is.
+        PhoneClient again = Connect(kPhoneIp);
+        EXPECT_EQ(Ask(again, R"({"command":"shutdown","data":"30"})"), 0u);
+    };
+#if !defined(__SANITIZE_ADDRESS__) && !defined(__SANITIZE_THREAD__)
+    flood();
+    // The heap of the second flood ends where the first one's did.
+    ASSERT_TRUE(Eventually([&] { return m_link->PeerCount() == 1; }));
+    Delivered();
+    const std::size_t heapAfterFirst = mallinfo2().uordblks;
+    flood();
+    ASSERT_TRUE(Eventually([&] { return m_link->PeerCount() == 1; }));
+    Delivered();
+    EXPECT_LT(mallinfo2().uordblks, heapAfterFirst + 256 * 1024);
+#else
+    flood();
+#endif
+    // Every flood connection is gone from the link; the phone's is served.
+    EXPECT_TRUE(Eventually([&] { return m_link->PeerCount() == 1; }));
+    EXPECT_TRUE(Eventually([&] { return OpenDescriptors() == descriptorsBefore; }))
+        << OpenDescriptors() << " open, " << descriptorsBefore << " before";
+    EXPECT_EQ(m_link->IdentityCount(), identitiesBefore);
+    EXPECT_EQ(Ask(phone, R"({"command":"cancel"})"), 0u);
+}
