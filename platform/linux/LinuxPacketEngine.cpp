@@ -12,7 +12,6 @@
 #include <cstdlib>
 #include <cstring>
 #include <fstream>
-#include <sstream>
 
 #include "platform/records/NatRecords.h"
 #include "platform/text/GuidText.h"
@@ -113,160 +112,13 @@ DWORD ErrnoToError(int e) {
     }
 }
 
-// "4m59s988ms", "1h", "2d3h": milliseconds; false for anything else.
-bool ParseDuration(const std::string& text, std::uint64_t* ms) {
-    std::uint64_t total = 0;
-    std::size_t i = 0;
-    if (text.empty())
-        return false;
-    while (i < text.size()) {
-        if (!std::isdigit(static_cast<unsigned char>(text[i])))
-            return false;
-        std::uint64_t n = 0;
-        while (i < text.size() && std::isdigit(static_cast<unsigned char>(text[i])))
-            n = n * 10 + static_cast<std::uint64_t>(text[i++] - '0');
-        std::string unit;
-        while (i < text.size() && std::isalpha(static_cast<unsigned char>(text[i])))
-            unit.push_back(text[i++]);
-        if (unit == "d")
-            total += n * 86400000;
-        else if (unit == "h")
-            total += n * 3600000;
-        else if (unit == "m")
-            total += n * 60000;
-        else if (unit == "s")
-            total += n * 1000;
-        else if (unit == "ms")
-            total += n;
-        else
-            return false;
-    }
-    *ms = total;
-    return true;
-}
-
-bool ParseMacNft(const std::string& text, MacAddress* mac) {
-    unsigned b[6];
-    char tail;
-    if (std::sscanf(text.c_str(), "%2x:%2x:%2x:%2x:%2x:%2x%c", &b[0], &b[1], &b[2], &b[3], &b[4],
-                    &b[5], &tail) != 6)
-        return false;
-    for (int i = 0; i < 6; ++i)
-        (*mac)[static_cast<std::size_t>(i)] = static_cast<std::uint8_t>(b[i]);
-    return true;
-}
-
-// The elements of set `name` in nft's listing: the text between the braces of
-// "elements = { ... }" inside the set's own block, split at commas; empty
-// when the set has none. False when the listing has no such set.
-bool Elements(const std::string& text, const std::string& name, std::vector<std::string>* out) {
-    out->clear();
-    const std::string head = "set " + name + " {";
-    std::size_t at = text.find(head);
-    while (at != std::string::npos && at > 0 &&
-           !std::isspace(static_cast<unsigned char>(text[at - 1])))
-        at = text.find(head, at + 1);
-    if (at == std::string::npos)
-        return false;
-    // The set's block ends where its braces balance again.
-    const std::size_t body = at + head.size();
-    std::size_t end = body;
-    for (int depth = 1; end < text.size() && depth > 0; ++end) {
-        if (text[end] == '{')
-            ++depth;
-        else if (text[end] == '}')
-            --depth;
-    }
-    const std::string block = text.substr(body, end - body);
-    const std::size_t elements = block.find("elements = {");
-    if (elements == std::string::npos)
-        return true;
-    const std::size_t open = elements + 12;
-    const std::size_t close = block.find('}', open);
-    if (close == std::string::npos)
-        return false;
-    std::string item;
-    for (std::size_t i = open; i < close; ++i) {
-        if (block[i] == ',') {
-            out->push_back(item);
-            item.clear();
-        } else {
-            item.push_back(block[i]);
-        }
-    }
-    out->push_back(item);
-    return true;
-}
-
 void Replace(std::string* text, const std::string& from, const std::string& to) {
     for (std::size_t at = text->find(from); at != std::string::npos;
          at = text->find(from, at + to.size()))
         text->replace(at, from.size(), to);
 }
 
-std::vector<std::string> Words(const std::string& text) {
-    std::vector<std::string> words;
-    std::istringstream in(text);
-    std::string w;
-    while (in >> w)
-        words.push_back(w);
-    return words;
-}
-
-// "counter packets N bytes M" among the words: M.
-bool CounterBytes(const std::vector<std::string>& words, std::uint64_t* bytes) {
-    for (std::size_t i = 0; i + 1 < words.size(); ++i) {
-        if (words[i] == "bytes") {
-            char* end = nullptr;
-            *bytes = std::strtoull(words[i + 1].c_str(), &end, 10);
-            return end != nullptr && *end == '\0';
-        }
-    }
-    return false;
-}
-
 }  // namespace
-
-bool LinuxPacketEngine::ParseSnapshot(const std::string& text, Snapshot* out) {
-    Snapshot s;
-    std::vector<std::string> items;
-    if (!Elements(text, "clients", &items))
-        return false;
-    for (const auto& item : items) {
-        const auto w = Words(item);
-        // mac . ip [timeout T] [expires E]
-        if (w.size() < 3 || w[1] != ".")
-            continue;
-        Snapshot::Pair p;
-        if (!ParseMacNft(w[0], &p.mac) || !Ipv4Text::Parse(w[2], &p.ip))
-            continue;
-        p.expiresMs = kNoExpiry;
-        for (std::size_t i = 3; i + 1 < w.size(); ++i)
-            if (w[i] == "expires" && !ParseDuration(w[i + 1], &p.expiresMs))
-                p.expiresMs = 0;
-        s.clients.push_back(p);
-    }
-    if (Elements(text, "up", &items)) {
-        for (const auto& item : items) {
-            const auto w = Words(item);
-            MacAddress mac{};
-            std::uint64_t bytes = 0;
-            if (!w.empty() && ParseMacNft(w[0], &mac) && CounterBytes(w, &bytes))
-                s.up[mac] = bytes;
-        }
-    }
-    if (Elements(text, "down", &items)) {
-        for (const auto& item : items) {
-            const auto w = Words(item);
-            std::uint32_t ip = 0;
-            std::uint64_t bytes = 0;
-            if (!w.empty() && Ipv4Text::Parse(w[0], &ip) && CounterBytes(w, &bytes))
-                s.down[ip] = bytes;
-        }
-    }
-    *out = std::move(s);
-    return true;
-}
 
 LinuxPacketEngine::~LinuxPacketEngine() {
     if (m_sharing)
@@ -355,10 +207,10 @@ DWORD LinuxPacketEngine::Share(const GUID& publicIf, const GUID& privateIf, std:
         "delete table inet @TABLE@\n"
         "table inet @TABLE@ {\n"
         "  comment \"ip_forward @FORWARD@\"\n"
-        "  set clients { type ether_addr . ipv4_addr; size 65535; flags dynamic,timeout; "
+        "  set clients { type ether_addr . ipv4_addr; size 1024; flags dynamic,timeout; "
         "timeout @TIMEOUT@s; }\n"
-        "  set up { type ether_addr; size 65535; flags dynamic; counter; }\n"
-        "  set down { type ipv4_addr; size 65535; flags dynamic; counter; }\n"
+        "  set up { type ether_addr; size 1024; flags dynamic; counter; }\n"
+        "  set down { type ipv4_addr; size 1024; flags dynamic; counter; }\n"
         "  set blocked { type ether_addr; }\n"
         "  set blocked_addr { type ipv4_addr; }\n"
         "  map up_class { type ether_addr : classid; }\n"
@@ -370,12 +222,20 @@ DWORD LinuxPacketEngine::Share(const GUID& publicIf, const GUID& privateIf, std:
         "  }\n"
         "  chain forward {\n"
         "    type filter hook forward priority filter; policy accept;\n"
+        "    iifname . oifname vmap { \"@PRIV@\" . \"@PUB@\" : jump upload, "
+        "\"@PUB@\" . \"@PRIV@\" : jump download }\n"
         "    iifname \"@PRIV@\" ether saddr @blocked drop\n"
         "    oifname \"@PRIV@\" ip daddr @blocked_addr drop\n"
-        "    iifname \"@PRIV@\" oifname \"@PUB@\" update @up { ether saddr }\n"
-        "    iifname \"@PRIV@\" oifname \"@PUB@\" meta priority set ether saddr map @up_class\n"
-        "    iifname \"@PUB@\" oifname \"@PRIV@\" update @down { ip daddr }\n"
-        "    iifname \"@PUB@\" oifname \"@PRIV@\" meta priority set ip daddr map @down_class\n"
+        "  }\n"
+        "  chain upload {\n"
+        "    ether saddr @blocked drop\n"
+        "    update @up { ether saddr }\n"
+        "    meta priority set ether saddr map @up_class\n"
+        "  }\n"
+        "  chain download {\n"
+        "    ip daddr @blocked_addr drop\n"
+        "    update @down { ip daddr }\n"
+        "    meta priority set ip daddr map @down_class\n"
         "  }\n"
         "  chain postrouting {\n"
         "    type nat hook postrouting priority srcnat; policy accept;\n"
@@ -439,14 +299,40 @@ DWORD LinuxPacketEngine::Unshare() {
 }
 
 bool LinuxPacketEngine::Snap(Snapshot* out) {
-    // One listing command per run: nft lists only one set of a batch.
-    std::string all, output, error;
-    for (const char* set : {"clients", "up", "down"}) {
-        if (!m_nft.Run(std::string("list set inet ") + kTable + " " + set, &output, &error))
-            return false;
-        all += output;
+    Snapshot s;
+    std::vector<NftSetReader::Element> elements;
+    if (m_reader.Read(kTable, "clients", &elements) != 0)
+        return false;
+    for (const auto& e : elements) {
+        // ether_addr . ipv4_addr: the MAC padded to 8 bytes, then the address.
+        if (e.key.size() < 10)
+            continue;
+        Snapshot::Pair p;
+        std::memcpy(p.mac.data(), e.key.data(), 6);
+        std::memcpy(&p.ip, e.key.data() + (e.key.size() >= 12 ? 8 : 6), 4);
+        p.expiresMs = e.expiresMs;
+        s.clients.push_back(p);
     }
-    return ParseSnapshot(all, out);
+    if (m_reader.Read(kTable, "up", &elements) != 0)
+        return false;
+    for (const auto& e : elements) {
+        MacAddress mac{};
+        if (e.key.size() < 6)
+            continue;
+        std::memcpy(mac.data(), e.key.data(), 6);
+        s.up[mac] = e.bytes;
+    }
+    if (m_reader.Read(kTable, "down", &elements) != 0)
+        return false;
+    for (const auto& e : elements) {
+        std::uint32_t ip = 0;
+        if (e.key.size() < 4)
+            continue;
+        std::memcpy(&ip, e.key.data(), 4);
+        s.down[ip] = e.bytes;
+    }
+    *out = std::move(s);
+    return true;
 }
 
 std::string LinuxPacketEngine::SyncCommands(const MacAddress& mac, Client& c) {
@@ -602,20 +488,23 @@ DWORD LinuxPacketEngine::Peers(std::vector<NatPeerTraffic>* out) {
         o->second.lastBytes = bytes;
     }
 
+    // Each MAC's download: what its earlier addresses counted for it, and
+    // what its addresses counted since it took them.
+    std::map<MacAddress, std::uint64_t> down = m_downBase;
+    for (const auto& [ip, owner] : m_owners) {
+        auto d = s.down.find(ip);
+        if (d != s.down.end() && d->second >= owner.offset)
+            down[owner.mac] += d->second - owner.offset;
+    }
+    out->reserve(peers.size());
     for (const auto& [mac, seen] : peers) {
         NatPeerTraffic t;
         t.mac = mac;
         t.ip = seen.ip;
         if (auto u = s.up.find(mac); u != s.up.end())
             t.upBytes = u->second;
-        t.downBytes = m_downBase[mac];
-        for (const auto& [ip, owner] : m_owners) {
-            if (owner.mac != mac)
-                continue;
-            auto d = s.down.find(ip);
-            if (d != s.down.end() && d->second >= owner.offset)
-                t.downBytes += d->second - owner.offset;
-        }
+        if (auto d = down.find(mac); d != down.end())
+            t.downBytes = d->second;
         out->push_back(t);
     }
     return 0;

@@ -10,7 +10,8 @@
 //   source address) in the dynamic set `clients` (5 minutes without a packet
 //   and the pair expires). The peers are the MACs of these pairs; a MAC's
 //   address is that of its most recently refreshed pair.
-// - forward: a stopped MAC's packets are dropped (`blocked`), and so are
+// - forward: one lookup of the (in, out) interface pair sends a packet to the
+//   upload or the download chain. A stopped MAC's packets are dropped (`blocked`), and so are
 //   packets to any address it was seen with (`blocked_addr`), so that its
 //   established flows stop at once in both directions. Upload is counted per
 //   source MAC (`up`), download per destination address (`down`, the MAC is
@@ -37,6 +38,7 @@
 #include <string>
 #include <vector>
 
+#include "NftSetReader.h"
 #include "Nftables.h"
 #include "TcShaper.h"
 #include "platform/common/NatPacketEngine.h"
@@ -63,7 +65,8 @@ public:
     DWORD Forget(const MacAddress& mac) override;
     DWORD SetHostPorts(bool restricted, const std::vector<std::uint16_t>& ports) override;
 
-    // What one listing of the table's sets shows.
+private:
+    // What one reading of the counting sets shows.
     struct Snapshot {
         struct Pair {
             MacAddress mac{};
@@ -74,11 +77,6 @@ public:
         std::map<MacAddress, std::uint64_t> up;
         std::map<std::uint32_t, std::uint64_t> down;
     };
-    // Reads the text nft prints for `list set` of the three sets; false when
-    // the text has no `clients` set.
-    static bool ParseSnapshot(const std::string& text, Snapshot* out);
-
-private:
     struct Client {
         bool allowed = true;
         std::uint32_t upKBps = 0;
@@ -106,6 +104,7 @@ private:
     void RestoreForwarding(int before);
 
     Nftables m_nft;
+    NftSetReader m_reader;
     TcShaper m_tc;
     int m_lock = -1;
     bool m_sharing = false;

@@ -135,4 +135,18 @@ void Netlink::Attributes(const nlmsghdr& message, std::size_t familySize,
     }
 }
 
+void Netlink::Nested(const void* data, std::size_t size,
+                     const std::function<void(std::uint16_t, const void*, std::size_t)>& each) {
+    const auto* base = static_cast<const std::uint8_t*>(data);
+    for (std::size_t offset = 0; offset + sizeof(nlattr) <= size;) {
+        nlattr attribute;
+        std::memcpy(&attribute, base + offset, sizeof attribute);
+        if (attribute.nla_len < sizeof(nlattr) || offset + attribute.nla_len > size)
+            break;
+        each(static_cast<std::uint16_t>(attribute.nla_type & NLA_TYPE_MASK),
+             base + offset + NLA_HDRLEN, attribute.nla_len - NLA_HDRLEN);
+        offset += NLA_ALIGN(attribute.nla_len);
+    }
+}
+
 }  // namespace plat

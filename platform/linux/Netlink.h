@@ -1,6 +1,7 @@
 // A netlink socket, by default a route socket (NETLINK_ROUTE) for the kernel's
-// address, route and neighbour tables; generic netlink (NETLINK_GENERIC) for
-// families such as nl80211. Requests acknowledged by the kernel, and dumps.
+// address, route, neighbour and queue tables; generic netlink (NETLINK_GENERIC)
+// for families such as nl80211; NETLINK_NETFILTER for nf_tables. Requests
+// acknowledged by the kernel, and dumps.
 #pragma once
 
 #include <linux/netlink.h>
@@ -45,6 +46,11 @@ public:
     // Walks the attributes that follow a family record of `familySize` bytes.
     static void Attributes(
         const nlmsghdr& message, std::size_t familySize,
+        const std::function<void(std::uint16_t type, const void* data, std::size_t size)>& each);
+    // Walks the attributes nested in `data` (the flag bits of each type are
+    // cleared).
+    static void Nested(
+        const void* data, std::size_t size,
         const std::function<void(std::uint16_t type, const void* data, std::size_t size)>& each);
 
 private:
