@@ -22,7 +22,6 @@ namespace plat {
 namespace {
 
 constexpr char kForwardPath[] = "/proc/sys/net/ipv4/ip_forward";
-constexpr std::uint64_t kNoExpiry = ~0ull;
 
 std::string MacNft(const MacAddress& m) {
     char text[18];
