@@ -2,13 +2,13 @@
 
 #include <glog/logging.h>
 
-#include <cstdio>
 #include <cstring>
 #include <mutex>
 
 #include "Common/ProcessSingleton.h"
 #include "Common/StringConv.h"
 #include "pellion/Pellion.h"
+#include "platform/text/MacText.h"
 
 namespace {
 // Room for this many records in one listing of the leases.
@@ -36,10 +36,7 @@ void CDhcpManager::GetAllClients(std::vector<DhcpClientEntry>& out) {
     const int count = GetAllDhcpClients(records.data(), &bytes);
     for (int i = 0; i < count && i < kMaxClients; ++i) {
         const _DHCP_CLIENT& r = records[static_cast<std::size_t>(i)];
-        wchar_t mac[18];
-        std::swprintf(mac, 18, L"%02X-%02X-%02X-%02X-%02X-%02X", r.mac[0], r.mac[1], r.mac[2],
-                      r.mac[3], r.mac[4], r.mac[5]);
-        out.push_back({r.ip, mac});
+        out.push_back({r.ip, plat::MacText::FormatWide(r.mac)});
     }
 }
 

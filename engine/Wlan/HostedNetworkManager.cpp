@@ -3,13 +3,13 @@
 #include <glog/logging.h>
 
 #include <chrono>
-#include <cstdio>
 #include <cstring>
 
 #include "Common/Interruption.h"
 #include "Common/StringConv.h"
 #include "Common/WinVersion.h"
 #include "Environment/NicDeviceManager.h"
+#include "platform/text/MacText.h"
 #include "platform/text/TextCodec.h"
 #include "platform/winapi/Win32Api.h"
 
@@ -26,13 +26,6 @@ std::string Utf8(const std::wstring& text) {
 
 std::wstring Description(const plat::WLAN_INTERFACE_INFO& info) {
     return plat::TextCodec::FromWchars(info.strInterfaceDescription, plat::kWlanMaxNameLength);
-}
-
-std::wstring MacText(const plat::DOT11_MAC_ADDRESS mac) {
-    char text[18];
-    std::snprintf(text, sizeof text, "%02X-%02X-%02X-%02X-%02X-%02X", mac[0], mac[1], mac[2],
-                  mac[3], mac[4], mac[5]);
-    return std::wstring(text, text + 17);
 }
 
 // The debugger line, cut to the text buffer the trace is formatted into.
@@ -339,7 +332,7 @@ void LUMARI_WINAPI CHostedNetworkManager::OnNotification(plat::WLAN_NOTIFICATION
                data->dwDataSize == sizeof(plat::WLAN_HOSTED_NETWORK_DATA_PEER_STATE_CHANGE)) {
         plat::WLAN_HOSTED_NETWORK_DATA_PEER_STATE_CHANGE change{};
         std::memcpy(&change, data->pData, sizeof change);
-        const std::wstring mac = MacText(change.NewState.PeerMacAddress);
+        const std::wstring mac = plat::MacText::FormatWide(change.NewState.PeerMacAddress);
         switch (change.NewState.PeerAuthState) {
             case plat::kWlanHostedNetworkPeerStateAuthenticated:
                 self->OnStationJoin(mac);

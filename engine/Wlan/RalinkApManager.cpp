@@ -7,7 +7,6 @@
 #include <cstdarg>
 #include <cstdio>
 #include <cstring>
-#include <cwchar>
 #include <set>
 #include <utility>
 
@@ -15,6 +14,7 @@
 #include "Common/StringConv.h"
 #include "Common/WinVersion.h"
 #include "platform/text/GuidText.h"
+#include "platform/text/MacText.h"
 #include "platform/text/TextCodec.h"
 #include "platform/vendor/Calvory.h"
 #include "platform/winapi/Win32Api.h"
@@ -26,13 +26,6 @@ constexpr std::size_t kMaxAdapters = 64;
 constexpr plat::DWORD kErrorNoUnicodeTranslation = 1113;
 constexpr std::size_t kSsidField = sizeof(plat::RAAP_AP_CONFIG::Ssid);
 constexpr std::size_t kKeyField = sizeof(plat::RAAP_AP_CONFIG::Key);
-
-std::wstring MacText(const plat::UCHAR* mac) {
-    wchar_t text[18] = {};
-    std::swprintf(text, 18, L"%02X-%02X-%02X-%02X-%02X-%02X", mac[0], mac[1], mac[2], mac[3],
-                  mac[4], mac[5]);
-    return text;
-}
 
 #if defined(__GNUC__)
 void Debug(const char* format, ...) __attribute__((format(printf, 1, 2)));
@@ -464,7 +457,7 @@ void CRalinkApManager::_EventProc(std::stop_token token, plat::RAAP_ADAPTER adap
             if (!stations.empty())
                 Debug("client %d\n", static_cast<int>(stations.size()));
             for (const auto& e : stations) {
-                const std::wstring mac = MacText(e.Addr);
+                const std::wstring mac = plat::MacText::FormatWide(e.Addr);
                 if (known.erase(mac) != 0) {
                     seen.insert(mac);
                 } else if (e.Associated == 1 && seen.insert(mac).second) {

@@ -49,4 +49,9 @@ std::string MacText::Format(const std::uint8_t* mac) {
     return text;
 }
 
+std::wstring MacText::FormatWide(const std::uint8_t* mac) {
+    const std::string text = Format(mac);
+    return std::wstring(text.begin(), text.end());
+}
+
 }  // namespace plat

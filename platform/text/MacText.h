@@ -18,6 +18,8 @@ public:
     // "%02X-%02X-%02X-%02X-%02X-%02X".
     static std::string Format(const std::uint8_t* mac);
     static std::string Format(const MacAddress& mac) { return Format(mac.data()); }
+    // The same text as a wide string, as the engine passes MAC texts around.
+    static std::wstring FormatWide(const std::uint8_t* mac);
 };
 
 }  // namespace plat
