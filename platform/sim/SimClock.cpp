@@ -145,9 +145,16 @@ bool SimClock::WaitUntil(std::unique_lock<std::mutex>& lock, std::condition_vari
     // A stop request must end the wait at once even while only the clock's
     // poll would notice it.
     std::stop_callback onStop(stop, [&cv] { cv.notify_all(); });
-    setMode(deadline == Steady::max() ? State::Mode::Idle : State::Mode::Sleeping, &cv);
-    while (!ready() && !stop.stop_requested() && m_state->Now() < deadline)
-        cv.wait_for(lock, kPoll);
+    if (deadline == Steady::max()) {
+        // Time cannot end this wait: only the condition or the stop can, and
+        // both notify `cv`.
+        setMode(State::Mode::Idle, &cv);
+        cv.wait(lock, stop, ready);
+    } else {
+        setMode(State::Mode::Sleeping, &cv);
+        while (!ready() && !stop.stop_requested() && m_state->Now() < deadline)
+            cv.wait_for(lock, kPoll);
+    }
     setMode(State::Mode::Running, nullptr);
     return ready();
 }
