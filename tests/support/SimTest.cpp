@@ -13,6 +13,10 @@ void SimTest::SetUp() {
 }
 
 void SimTest::TearDown() {
+    // A scripted fault that names no hook or that no call took means the test
+    // did not exercise what it meant to.
+    for (const std::string& problem : m_pc->faults.Problems())
+        ADD_FAILURE() << "fault script: " << problem;
     m_log.reset();
     plat::Platform::ResetAll();
     plat::DebugOutput::Instance().StopCapture();
