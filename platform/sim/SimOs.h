@@ -30,7 +30,9 @@ public:
     void SetVersion(const OsVersion& v, bool hasProductInfo, DWORD edition);
     void SetComputerName(const std::string& name);
     void SetModuleFileName(const std::string& path);
-    // 65001 (UTF-8, default) or 1252 (Western: characters above U+00FF do not convert).
+    // 936 (Simplified Chinese, GBK: the default, as most of the program's users
+    // run), 65001 (UTF-8) or 1252 (Western: characters above U+00FF do not
+    // convert). Text the code page cannot carry, either way, does not convert.
     void SetCodePage(unsigned codePage);
     void SetNativeArchitecture(int arch);
 
@@ -52,7 +54,7 @@ private:
     DWORD m_edition = 0x30;  // PRODUCT_PROFESSIONAL
     std::string m_computerName = "LUMARI-PC";
     std::string m_moduleFileName = "/opt/lumari/Zentavo";
-    unsigned m_codePage = 65001;
+    unsigned m_codePage = 936;
     int m_arch = 9;
 };
 

@@ -219,7 +219,16 @@ TEST_F(HostedNetworkTest, SsidEncodingDecidesTheBytesAndWhatIsRefused) {
                           " error:122"));
     EXPECT_EQ(Wlan().HostedNetworkSettings().hostedNetworkSSID.uSSIDLength, 30u);
 
-    // The ANSI code page: one byte per character in Western, nothing for CJK.
+    // The ANSI code page, Simplified Chinese by default: two bytes per CJK
+    // character, and nothing for a script GBK does not carry.
+    ASSERT_EQ(manager->Start(ten, L"password1", 0), 0);
+    settings = Wlan().HostedNetworkSettings();
+    EXPECT_EQ(settings.hostedNetworkSSID.uSSIDLength, 20u);
+    EXPECT_EQ(settings.hostedNetworkSSID.ucSSID[0], 0xC8);
+    EXPECT_EQ(settings.hostedNetworkSSID.ucSSID[1], 0xC8);
+    EXPECT_EQ(manager->Start(L"\xD55C\xAD6D", L"password1", 0), 1005);
+
+    // Western: one byte per character, nothing for CJK.
     Pc().os.SetCodePage(1252);
     ASSERT_EQ(manager->Start(L"Caf\xE9", L"password1", 0), 0);
     settings = Wlan().HostedNetworkSettings();
