@@ -108,7 +108,11 @@ constexpr WLAN_HOSTED_NETWORK_OPCODE kWlanHostedNetworkOpcodeEnable = 3;
 constexpr WLAN_HOSTED_NETWORK_REASON kWlanHostedNetworkReasonSuccess = 0;
 constexpr WLAN_HOSTED_NETWORK_REASON kWlanHostedNetworkReasonUnspecified = 1;
 constexpr WLAN_HOSTED_NETWORK_REASON kWlanHostedNetworkReasonBadParameters = 2;
+constexpr WLAN_HOSTED_NETWORK_REASON kWlanHostedNetworkReasonServiceShuttingDown = 3;
+constexpr WLAN_HOSTED_NETWORK_REASON kWlanHostedNetworkReasonInterfaceAvailable = 11;
 constexpr WLAN_HOSTED_NETWORK_REASON kWlanHostedNetworkReasonInterfaceUnavailable = 12;
+constexpr WLAN_HOSTED_NETWORK_REASON kWlanHostedNetworkReasonMiniportStopped = 13;
+constexpr WLAN_HOSTED_NETWORK_REASON kWlanHostedNetworkReasonMiniportStarted = 14;
 constexpr WLAN_HOSTED_NETWORK_REASON kWlanHostedNetworkReasonUserAction = 17;
 constexpr WLAN_HOSTED_NETWORK_REASON kWlanHostedNetworkReasonPeerArrived = 20;
 constexpr WLAN_HOSTED_NETWORK_REASON kWlanHostedNetworkReasonPeerDeparted = 21;
@@ -209,6 +213,13 @@ struct WLAN_HOSTED_NETWORK_STATE_CHANGE {
     WLAN_HOSTED_NETWORK_REASON StateChangeReason;
 };
 static_assert(sizeof(WLAN_HOSTED_NETWORK_STATE_CHANGE) == 12);
+
+// Payload of kWlanHostedNetworkRadioStateChange.
+struct WLAN_HOSTED_NETWORK_RADIO_STATE {
+    DOT11_RADIO_STATE dot11SoftwareRadioState;
+    DOT11_RADIO_STATE dot11HardwareRadioState;
+};
+static_assert(sizeof(WLAN_HOSTED_NETWORK_RADIO_STATE) == 8);
 
 // Payload of kWlanHostedNetworkPeerStateChange.
 struct WLAN_HOSTED_NETWORK_DATA_PEER_STATE_CHANGE {

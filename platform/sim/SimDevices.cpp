@@ -7,15 +7,41 @@
 
 namespace plat {
 
+void SimDevices::OnAdapterChange(AdapterListener listener) {
+    std::lock_guard<std::mutex> g(m_listenerLock);
+    m_listener = std::move(listener);
+}
+
+std::vector<SimDevices::AdapterChange> SimDevices::ChangeOf(const SimDevice& d, bool present) {
+    if (d.interfaceGuid == GUID_NULL_)
+        return {};
+    return {AdapterChange{d.interfaceGuid, present, d.enabled}};
+}
+
+void SimDevices::Announce(const std::vector<AdapterChange>& changes) {
+    std::lock_guard<std::mutex> g(m_listenerLock);
+    if (!m_listener)
+        return;
+    for (const AdapterChange& c : changes)
+        m_listener(c.adapter, c.present, c.enabled);
+}
+
 void SimDevices::Add(const SimDevice& device) {
-    std::lock_guard<std::mutex> g(m_lock);
-    for (auto& d : m_devices) {
-        if (d.id == device.id) {
-            d = device;
-            return;
+    std::vector<AdapterChange> changes;
+    {
+        std::lock_guard<std::mutex> g(m_lock);
+        SimDevice* existing = Get(device.id.c_str());
+        if (existing != nullptr) {
+            if (existing->interfaceGuid != device.interfaceGuid)
+                changes = ChangeOf(*existing, false);
+            *existing = device;
+        } else {
+            m_devices.push_back(device);
         }
     }
-    m_devices.push_back(device);
+    for (const AdapterChange& c : ChangeOf(device, true))
+        changes.push_back(c);
+    Announce(changes);
 }
 
 bool SimDevices::Find(const std::string& id, SimDevice* out) const {
@@ -105,45 +131,51 @@ int SimDevices::IsDeviceEnable(const char* id) {
 }
 
 int SimDevices::EnableDevice(const char* id, int* needRestart) {
-    std::lock_guard<std::mutex> g(m_lock);
-    Record("EnableDevice", id);
-    if (auto f = m_faults.Take("EnableDevice"))
-        return static_cast<int>(*f);
-    SimDevice* d = Get(id);
-    if (d == nullptr || !d->canChange)
-        return 0;
-    d->enabled = true;
-    if (needRestart != nullptr)
-        *needRestart = d->needRestart ? 1 : 0;
-    return 1;
+    return SetEnabled("EnableDevice", id, true, needRestart);
 }
 
 int SimDevices::DisableDevice(const char* id, int* needRestart) {
-    std::lock_guard<std::mutex> g(m_lock);
-    Record("DisableDevice", id);
-    if (auto f = m_faults.Take("DisableDevice"))
-        return static_cast<int>(*f);
-    SimDevice* d = Get(id);
-    if (d == nullptr || !d->canChange)
-        return 0;
-    d->enabled = false;
-    if (needRestart != nullptr)
-        *needRestart = d->needRestart ? 1 : 0;
+    return SetEnabled("DisableDevice", id, false, needRestart);
+}
+
+int SimDevices::SetEnabled(const char* function, const char* id, bool enabled, int* needRestart) {
+    std::vector<AdapterChange> changes;
+    {
+        std::lock_guard<std::mutex> g(m_lock);
+        Record(function, id);
+        if (auto f = m_faults.Take(function))
+            return static_cast<int>(*f);
+        SimDevice* d = Get(id);
+        if (d == nullptr || !d->canChange)
+            return 0;
+        if (d->enabled != enabled) {
+            d->enabled = enabled;
+            changes = ChangeOf(*d, true);
+        }
+        if (needRestart != nullptr)
+            *needRestart = d->needRestart ? 1 : 0;
+    }
+    Announce(changes);
     return 1;
 }
 
 int SimDevices::RemoveDevice(const char* id, int* needRestart) {
-    std::lock_guard<std::mutex> g(m_lock);
-    Record("RemoveDevice", id);
-    if (auto f = m_faults.Take("RemoveDevice"))
-        return static_cast<int>(*f);
-    auto it = std::find_if(m_devices.begin(), m_devices.end(),
-                           [&](const SimDevice& d) { return id != nullptr && d.id == id; });
-    if (it == m_devices.end())
-        return 0;
-    if (needRestart != nullptr)
-        *needRestart = it->needRestart ? 1 : 0;
-    m_devices.erase(it);
+    std::vector<AdapterChange> changes;
+    {
+        std::lock_guard<std::mutex> g(m_lock);
+        Record("RemoveDevice", id);
+        if (auto f = m_faults.Take("RemoveDevice"))
+            return static_cast<int>(*f);
+        auto it = std::find_if(m_devices.begin(), m_devices.end(),
+                               [&](const SimDevice& d) { return id != nullptr && d.id == id; });
+        if (it == m_devices.end())
+            return 0;
+        if (needRestart != nullptr)
+            *needRestart = it->needRestart ? 1 : 0;
+        changes = ChangeOf(*it, false);
+        m_devices.erase(it);
+    }
+    Announce(changes);
     return 1;
 }
 

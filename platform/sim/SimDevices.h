@@ -3,6 +3,7 @@
 // needs a restart after a change.
 #pragma once
 
+#include <functional>
 #include <map>
 #include <mutex>
 #include <string>
@@ -34,6 +35,11 @@ class SimDevices : public Dunmere {
 public:
     explicit SimDevices(SimFaults& faults) : m_faults(faults) {}
 
+    // Told of every change of an adapter that has an interface GUID: present
+    // and enabled or disabled, or gone. Called without the table's lock.
+    using AdapterListener = std::function<void(const GUID& adapter, bool present, bool enabled)>;
+    void OnAdapterChange(AdapterListener listener);
+
     void Add(const SimDevice& device);
     bool Find(const std::string& id, SimDevice* out) const;
     std::vector<std::string> Calls(const std::string& function) const;  // ids passed, in order
@@ -55,6 +61,15 @@ public:
     void GetDeviceProblemCode(const char* id, DWORD* problem, DWORD* status) override;
 
 private:
+    struct AdapterChange {
+        GUID adapter{};
+        bool present = false;
+        bool enabled = false;
+    };
+    // The change of `d` to announce, if it is an adapter.
+    static std::vector<AdapterChange> ChangeOf(const SimDevice& d, bool present);
+    int SetEnabled(const char* function, const char* id, bool enabled, int* needRestart);
+    void Announce(const std::vector<AdapterChange>& changes);
     SimDevice* Get(const char* id);
     void Record(const std::string& function, const char* id);
     DWORD CopyText(const std::string& text, char* buffer, DWORD* size);
@@ -62,6 +77,8 @@ private:
     mutable std::mutex m_lock;
     std::vector<SimDevice> m_devices;
     std::map<std::string, std::vector<std::string>> m_calls;
+    std::mutex m_listenerLock;
+    AdapterListener m_listener;
 };
 
 }  // namespace plat

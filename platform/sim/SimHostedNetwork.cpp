@@ -17,6 +17,8 @@ constexpr std::array<UCHAR, 6> kHostedBssid = {0x02, 0x1A, 0x2B, 0x3C, 0x4D, 0x5
 void SimHostedNetwork::AddInterface(const SimWlanInterface& iface) {
     std::lock_guard<std::mutex> g(m_lock);
     m_interfaces.push_back(iface);
+    Reevaluate(kWlanHostedNetworkReasonInterfaceUnavailable,
+               kWlanHostedNetworkReasonInterfaceAvailable);
 }
 
 bool SimHostedNetwork::UpdateInterface(const GUID& guid, const SimWlanInterface& iface) {
@@ -24,7 +26,9 @@ bool SimHostedNetwork::UpdateInterface(const GUID& guid, const SimWlanInterface&
     SimWlanInterface* i = Find(guid);
     if (i == nullptr)
         return false;
+    const SimWlanInterface before = *i;
     *i = iface;
+    RadioChanged(before, iface);
     return true;
 }
 
@@ -40,6 +44,8 @@ bool SimHostedNetwork::GetInterface(const GUID& guid, SimWlanInterface* out) con
 void SimHostedNetwork::ClearInterfaces() {
     std::lock_guard<std::mutex> g(m_lock);
     m_interfaces.clear();
+    Reevaluate(kWlanHostedNetworkReasonInterfaceUnavailable,
+               kWlanHostedNetworkReasonInterfaceAvailable);
 }
 
 void SimHostedNetwork::SetHostedNetworkSettings(const std::string& ssid, DWORD maxPeers) {
@@ -64,6 +70,70 @@ void SimHostedNetwork::SetStationProfile(const std::wstring& xml) {
 void SimHostedNetwork::SetHostedNetworkDevice(const GUID& guid) {
     std::lock_guard<std::mutex> g(m_lock);
     m_device = guid;
+    Reevaluate(kWlanHostedNetworkReasonMiniportStopped, kWlanHostedNetworkReasonMiniportStarted);
+}
+
+void SimHostedNetwork::SetServiceRunning(bool running) {
+    std::lock_guard<std::mutex> g(m_lock);
+    if (running == m_serviceRunning)
+        return;
+    m_serviceRunning = running;
+    if (running) {
+        // No client is there yet to hear of it: every handle died with the
+        // service.
+        Reevaluate(kWlanHostedNetworkReasonServiceUnavailable, kWlanHostedNetworkReasonSuccess);
+        return;
+    }
+    MoveTo(kWlanHostedNetworkUnavailable, kWlanHostedNetworkReasonServiceShuttingDown);
+    if (m_events != nullptr)
+        m_events->ServiceStopped();
+}
+
+void SimHostedNetwork::SetAdapterState(const GUID& adapter, bool present, bool enabled) {
+    std::lock_guard<std::mutex> g(m_lock);
+    if (present)
+        m_adapterEnabled[adapter] = enabled;
+    else
+        m_adapterEnabled.erase(adapter);
+    if (adapter == m_device && m_device != GUID_NULL_)
+        Reevaluate(kWlanHostedNetworkReasonMiniportStopped,
+                   kWlanHostedNetworkReasonMiniportStarted);
+    else
+        Reevaluate(kWlanHostedNetworkReasonInterfaceUnavailable,
+                   kWlanHostedNetworkReasonInterfaceAvailable);
+}
+
+WLAN_HOSTED_NETWORK_CONNECTION_SETTINGS SimHostedNetwork::RunningSettings() const {
+    std::lock_guard<std::mutex> g(m_lock);
+    return m_runningSettings;
+}
+
+HostedNetworkKey SimHostedNetwork::RunningKey() const {
+    std::lock_guard<std::mutex> g(m_lock);
+    return m_runningKey;
+}
+
+bool SimHostedNetwork::StationConnects(const std::array<UCHAR, 6>& mac, const std::string& ssid,
+                                       const std::string& passphrase) {
+    {
+        std::lock_guard<std::mutex> g(m_lock);
+        if (m_state != kWlanHostedNetworkActive)
+            return false;
+        const DOT11_SSID& running = m_runningSettings.hostedNetworkSSID;
+        if (ssid.size() != running.uSSIDLength ||
+            std::memcmp(ssid.data(), running.ucSSID, ssid.size()) != 0)
+            return false;
+        // A passphrase key is kept with its terminator.
+        const std::vector<UCHAR>& key = m_runningKey.bytes;
+        if (!m_runningKey.passPhrase || key.size() != passphrase.size() + 1 ||
+            std::memcmp(key.data(), passphrase.data(), passphrase.size()) != 0)
+            return false;
+        if (m_peers.size() >= m_runningSettings.dwMaxNumberOfPeers)
+            return false;
+    }
+    PeerStateChange(mac, kWlanHostedNetworkPeerStateInvalid,
+                    kWlanHostedNetworkPeerStateAuthenticated);
+    return true;
 }
 
 void SimHostedNetwork::SetEnabledByUser(bool enabled) {
@@ -132,17 +202,56 @@ const SimWlanInterface* SimHostedNetwork::Find(const GUID& guid) const {
     return nullptr;
 }
 
-bool SimHostedNetwork::AnyCapableInterface() const {
-    for (const auto& i : m_interfaces) {
-        if (i.hostedNetworkCapable != 1 && i.hostedNetworkCapable != -1)
-            continue;
-        bool on = true;
-        for (const auto& phy : i.phys)
-            on = on && phy.hardware == kDot11RadioStateOn && phy.software == kDot11RadioStateOn;
-        if (on)
+bool SimHostedNetwork::AdapterDisabled(const GUID& guid) const {
+    auto it = m_adapterEnabled.find(guid);
+    return it != m_adapterEnabled.end() && !it->second;
+}
+
+bool SimHostedNetwork::Usable(const SimWlanInterface& iface) const {
+    if (iface.hostedNetworkCapable != 1 && iface.hostedNetworkCapable != -1)
+        return false;
+    if (AdapterDisabled(iface.guid))
+        return false;
+    for (const auto& phy : iface.phys)
+        if (phy.hardware != kDot11RadioStateOn || phy.software != kDot11RadioStateOn)
+            return false;
+    return true;
+}
+
+bool SimHostedNetwork::Available() const {
+    if (!m_serviceRunning || !m_enabled)
+        return false;
+    if (m_device != GUID_NULL_ && AdapterDisabled(m_device))
+        return false;
+    for (const auto& i : m_interfaces)
+        if (Usable(i))
             return true;
-    }
     return false;
+}
+
+void SimHostedNetwork::Reevaluate(WLAN_HOSTED_NETWORK_REASON down, WLAN_HOSTED_NETWORK_REASON up) {
+    const bool available = Available();
+    if (!available && m_state != kWlanHostedNetworkUnavailable)
+        MoveTo(kWlanHostedNetworkUnavailable, down);
+    else if (available && m_state == kWlanHostedNetworkUnavailable)
+        MoveTo(kWlanHostedNetworkIdle, up);
+}
+
+void SimHostedNetwork::RadioChanged(const SimWlanInterface& before, const SimWlanInterface& after) {
+    auto allOn = [](const SimWlanInterface& i, bool hardware) {
+        for (const auto& phy : i.phys)
+            if ((hardware ? phy.hardware : phy.software) != kDot11RadioStateOn)
+                return false;
+        return true;
+    };
+    const bool capable = after.hostedNetworkCapable == 1 || after.hostedNetworkCapable == -1;
+    if (capable && m_events != nullptr &&
+        (allOn(before, false) != allOn(after, false) || allOn(before, true) != allOn(after, true)))
+        m_events->HostedNetworkRadioChanged(
+            allOn(after, false) ? kDot11RadioStateOn : kDot11RadioStateOff,
+            allOn(after, true) ? kDot11RadioStateOn : kDot11RadioStateOff);
+    Reevaluate(kWlanHostedNetworkReasonInterfaceUnavailable,
+               kWlanHostedNetworkReasonInterfaceAvailable);
 }
 
 void SimHostedNetwork::MoveTo(WLAN_HOSTED_NETWORK_STATE next, WLAN_HOSTED_NETWORK_REASON reason) {
@@ -156,12 +265,10 @@ void SimHostedNetwork::MoveTo(WLAN_HOSTED_NETWORK_STATE next, WLAN_HOSTED_NETWOR
 }
 
 void SimHostedNetwork::ApplyEnabled(bool enabled, WLAN_HOSTED_NETWORK_REASON reason) {
-    // Disabled, the hosted network is unavailable; enabled again, it is idle.
+    // Disallowed, the hosted network is unavailable; allowed again, it is idle
+    // when everything else it needs is there.
     m_enabled = enabled;
-    if (!enabled)
-        MoveTo(kWlanHostedNetworkUnavailable, reason);
-    else if (m_state == kWlanHostedNetworkUnavailable)
-        MoveTo(kWlanHostedNetworkIdle, reason);
+    Reevaluate(reason, reason);
 }
 
 // ---- the driver ----
@@ -171,15 +278,24 @@ void SimHostedNetwork::Attach(HostedNetworkEvents* events) {
     m_events = events;
 }
 
+bool SimHostedNetwork::ServiceRunning() const {
+    std::lock_guard<std::mutex> g(m_lock);
+    return m_serviceRunning;
+}
+
 std::vector<WlanInterfaceRecord> SimHostedNetwork::Interfaces() const {
     std::lock_guard<std::mutex> g(m_lock);
-    return std::vector<WlanInterfaceRecord>(m_interfaces.begin(), m_interfaces.end());
+    std::vector<WlanInterfaceRecord> out;
+    for (const auto& i : m_interfaces)
+        if (!AdapterDisabled(i.guid))
+            out.push_back(i);
+    return out;
 }
 
 bool SimHostedNetwork::Interface(const GUID& guid, WlanInterfaceRecord* out) const {
     std::lock_guard<std::mutex> g(m_lock);
     const SimWlanInterface* i = Find(guid);
-    if (i == nullptr)
+    if (i == nullptr || AdapterDisabled(guid))
         return false;
     *out = *i;
     return true;
@@ -204,7 +320,9 @@ DWORD SimHostedNetwork::SetSoftwareRadio(const GUID& guid, DWORD phyIndex,
         return kErrorInvalidParameter;
     if (i->softRadioSetError != 0)
         return i->softRadioSetError;
+    const SimWlanInterface before = *i;
     i->phys[phyIndex].software = state;
+    RadioChanged(before, *i);
     return 0;
 }
 
@@ -299,9 +417,15 @@ DWORD SimHostedNetwork::Disconnect(const GUID& guid) {
 DWORD SimHostedNetwork::Start(WLAN_HOSTED_NETWORK_REASON* reason) {
     std::lock_guard<std::mutex> g(m_lock);
     *reason = kWlanHostedNetworkReasonSuccess;
-    if (!m_enabled || !AnyCapableInterface()) {
-        *reason = kWlanHostedNetworkReasonInterfaceUnavailable;
+    if (!Available()) {
+        *reason = m_device != GUID_NULL_ && AdapterDisabled(m_device)
+                      ? kWlanHostedNetworkReasonMiniportStopped
+                      : kWlanHostedNetworkReasonInterfaceUnavailable;
         return kErrorInvalidState;
+    }
+    if (m_state != kWlanHostedNetworkActive) {
+        m_runningSettings = m_settings;
+        m_runningKey = m_key;
     }
     MoveTo(kWlanHostedNetworkActive, kWlanHostedNetworkReasonSuccess);
     return 0;

@@ -55,7 +55,7 @@ public:
     SimResolver resolver{faults};
     SimSession session{faults, registry};
     SimRalink ralink{faults, modules};
-    SimWlan wlan{faults, modules};
+    SimWlan wlan{faults, modules, services, devices};
     SimWzc wzc{faults, modules, os};
 };
 

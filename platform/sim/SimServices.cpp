@@ -6,6 +6,24 @@
 
 namespace plat {
 
+SimServices::SimServices(SimFaults& faults) : m_faults(faults) {
+    SimService wlan;
+    wlan.state = 4;
+    wlan.startType = 2;
+    m_services[Key("WlanSvc")] = wlan;
+}
+
+void SimServices::OnChange(Listener listener) {
+    std::lock_guard<std::mutex> g(m_listenerLock);
+    m_listener = std::move(listener);
+}
+
+void SimServices::Announce(const std::string& name, int state) {
+    std::lock_guard<std::mutex> g(m_listenerLock);
+    if (m_listener)
+        m_listener(name, state);
+}
+
 std::string SimServices::Key(const char* name) {
     std::string k = name != nullptr ? name : "";
     for (auto& c : k)
@@ -14,8 +32,11 @@ std::string SimServices::Key(const char* name) {
 }
 
 void SimServices::Set(const std::string& name, const SimService& service) {
-    std::lock_guard<std::mutex> g(m_lock);
-    m_services[Key(name.c_str())] = service;
+    {
+        std::lock_guard<std::mutex> g(m_lock);
+        m_services[Key(name.c_str())] = service;
+    }
+    Announce(name, service.state);
 }
 
 int SimServices::State(const std::string& name) const {
@@ -45,14 +66,17 @@ int SimServices::GetServiceStatus(const char* name) {
 }
 
 int SimServices::Start(const char* function, const char* name) {
-    std::lock_guard<std::mutex> g(m_lock);
-    m_log.push_back(std::string(function) + "(" + (name ? name : "") + ")");
-    if (auto f = m_faults.Take(function))
-        return static_cast<int>(*f);
-    auto it = m_services.find(Key(name));
-    if (it == m_services.end() || !it->second.canStart || it->second.startType == 4)
-        return 0;
-    it->second.state = 4;
+    {
+        std::lock_guard<std::mutex> g(m_lock);
+        m_log.push_back(std::string(function) + "(" + (name ? name : "") + ")");
+        if (auto f = m_faults.Take(function))
+            return static_cast<int>(*f);
+        auto it = m_services.find(Key(name));
+        if (it == m_services.end() || !it->second.canStart || it->second.startType == 4)
+            return 0;
+        it->second.state = 4;
+    }
+    Announce(name, 4);
     return 1;
 }
 
@@ -65,14 +89,17 @@ int SimServices::StartServiceByName(const char* name) {
 }
 
 int SimServices::StopServiceByName(const char* name) {
-    std::lock_guard<std::mutex> g(m_lock);
-    m_log.push_back(std::string("StopServiceByName(") + (name ? name : "") + ")");
-    if (auto f = m_faults.Take("StopServiceByName"))
-        return static_cast<int>(*f);
-    auto it = m_services.find(Key(name));
-    if (it == m_services.end() || !it->second.canStop)
-        return 0;
-    it->second.state = 1;
+    {
+        std::lock_guard<std::mutex> g(m_lock);
+        m_log.push_back(std::string("StopServiceByName(") + (name ? name : "") + ")");
+        if (auto f = m_faults.Take("StopServiceByName"))
+            return static_cast<int>(*f);
+        auto it = m_services.find(Key(name));
+        if (it == m_services.end() || !it->second.canStop)
+            return 0;
+        it->second.state = 1;
+    }
+    Announce(name, 1);
     return 1;
 }
 

@@ -3,6 +3,7 @@
 // cannot be opened, services that refuse to stop or start.
 #pragma once
 
+#include <functional>
 #include <map>
 #include <mutex>
 #include <string>
@@ -21,9 +22,16 @@ struct SimService {
     bool canStop = true;
 };
 
+// A Windows 7 PC with a wireless adapter: the WLAN service "WlanSvc" exists,
+// starts with the system and runs.
 class SimServices : public Calvory {
 public:
-    explicit SimServices(SimFaults& faults) : m_faults(faults) {}
+    explicit SimServices(SimFaults& faults);
+
+    // Told of every change of a service's state, with the service's name as
+    // set (or as the caller wrote it). Called without the table's lock.
+    using Listener = std::function<void(const std::string& name, int state)>;
+    void OnChange(Listener listener);
 
     void Set(const std::string& name, const SimService& service);
     // State of a service; 0 when it does not exist.
@@ -40,11 +48,14 @@ public:
 
 private:
     int Start(const char* function, const char* name);
+    void Announce(const std::string& name, int state);
     static std::string Key(const char* name);
     SimFaults& m_faults;
     mutable std::mutex m_lock;
     std::map<std::string, SimService> m_services;
     std::vector<std::string> m_log;
+    std::mutex m_listenerLock;
+    Listener m_listener;
 };
 
 }  // namespace plat

@@ -2,6 +2,8 @@
 // backend (`WlanLibrary`, registered in the PC's module table under
 // "wlanapi.dll") over the in-memory hosted-network driver
 // (`SimHostedNetwork`). Tests script and inspect both through this class.
+// The network follows the PC's WLAN service ("WlanSvc") and the adapters of
+// its device table.
 //
 // Notifications are delivered on the library's own thread, never on the
 // caller's. Every buffer handed out is tracked until WlanFreeMemory takes it
@@ -21,14 +23,16 @@
 
 namespace plat {
 
+class SimDevices;
 class SimFaults;
+class SimServices;
 class ModuleRegistry;
 
 using SimWlanVersion = WlanLibraryVersion;
 
 class SimWlan {
 public:
-    SimWlan(SimFaults& faults, ModuleRegistry& modules);
+    SimWlan(SimFaults& faults, ModuleRegistry& modules, SimServices& services, SimDevices& devices);
 
     WlanLibrary& Library() { return m_library; }
     SimHostedNetwork& Network() { return m_network; }
@@ -64,6 +68,16 @@ public:
     // The GUID of the virtual adapter that carries the hosted network.
     void SetHostedNetworkDevice(const GUID& guid) { m_network.SetHostedNetworkDevice(guid); }
     WLAN_HOSTED_NETWORK_STATE HostedNetworkState() const { return m_network.Status().state; }
+    // What the running network was started with.
+    WLAN_HOSTED_NETWORK_CONNECTION_SETTINGS RunningSettings() const {
+        return m_network.RunningSettings();
+    }
+    // A station tries the running network with an SSID and passphrase; true
+    // when it associated.
+    bool StationConnects(const std::array<UCHAR, 6>& mac, const std::string& ssid,
+                         const std::string& passphrase) {
+        return m_network.StationConnects(mac, ssid, passphrase);
+    }
     // Moves the state machine as the system would on its own and notifies the
     // change (nothing when the state stays).
     void ChangeHostedNetworkState(WLAN_HOSTED_NETWORK_STATE state,

@@ -73,9 +73,15 @@ public:
     virtual void PeerStateChanged(const WLAN_HOSTED_NETWORK_PEER_STATE& from,
                                   const WLAN_HOSTED_NETWORK_PEER_STATE& to,
                                   WLAN_HOSTED_NETWORK_REASON reason) = 0;
+    // The radio of the interface that carries the hosted network changed.
+    virtual void HostedNetworkRadioChanged(DOT11_RADIO_STATE software,
+                                           DOT11_RADIO_STATE hardware) = 0;
     // A connection of an interface completed (code 10) or ended (code 21).
     virtual void ConnectionChanged(const GUID& iface, DWORD code, const std::wstring& profile,
                                    DOT11_BSS_TYPE bssType, WLAN_REASON_CODE reason) = 0;
+    // The WLAN service stopped: every client handle is dead at once; the
+    // changes reported before still reach the callbacks registered then.
+    virtual void ServiceStopped() = 0;
 };
 
 class HostedNetworkDriver {
@@ -85,6 +91,9 @@ public:
     // Reports go to `events` from now on (null: nowhere). Called with the
     // driver's changes not yet under way.
     virtual void Attach(HostedNetworkEvents* events) = 0;
+    // Whether the WLAN service runs; while it does not, a client cannot open
+    // a handle (1062).
+    virtual bool ServiceRunning() const = 0;
 
     // Wireless interfaces.
     virtual std::vector<WlanInterfaceRecord> Interfaces() const = 0;
@@ -103,7 +112,10 @@ public:
                           DOT11_BSS_TYPE bssType) = 0;
     virtual DWORD Disconnect(const GUID& guid) = 0;
 
-    // The hosted network. `reason` is always written.
+    // The hosted network. `reason` is always written. It is available only
+    // while the service runs, its mode is allowed (Enabled), an interface that
+    // can carry it is there with its radio on, and its adapters are enabled.
+    // Settings and key set while it is active take effect at its next start.
     virtual DWORD Start(WLAN_HOSTED_NETWORK_REASON* reason) = 0;
     virtual DWORD Stop(WLAN_HOSTED_NETWORK_REASON* reason) = 0;
     virtual HostedNetworkStatusRecord Status() const = 0;

@@ -177,6 +177,22 @@ void WlanLibrary::PeerStateChanged(const WLAN_HOSTED_NETWORK_PEER_STATE& from,
            Bytes(change));
 }
 
+void WlanLibrary::HostedNetworkRadioChanged(DOT11_RADIO_STATE software,
+                                            DOT11_RADIO_STATE hardware) {
+    const WLAN_HOSTED_NETWORK_RADIO_STATE radio{software, hardware};
+    Notify(kWlanNotificationSourceHnwk, kWlanHostedNetworkRadioStateChange, GUID_NULL_,
+           Bytes(radio));
+}
+
+void WlanLibrary::ServiceStopped() {
+    std::lock_guard<std::mutex> g(m_lock);
+    m_handles.clear();
+    Event end;
+    end.serviceEnd = true;
+    m_queue.push_back(std::move(end));
+    m_queueChanged.notify_all();
+}
+
 void WlanLibrary::ConnectionChanged(const GUID& iface, DWORD code, const std::wstring& profile,
                                     DOT11_BSS_TYPE bssType, WLAN_REASON_CODE reason) {
     WLAN_CONNECTION_NOTIFICATION_DATA data{};
@@ -219,9 +235,23 @@ bool WlanLibrary::ValidHandle(HANDLE handle) const {
     return m_handles.count(FromHandle(handle)) != 0;
 }
 
+DWORD WlanLibrary::Check(HANDLE handle, bool needsVersion2) const {
+    std::lock_guard<std::mutex> g(m_lock);
+    auto it = m_handles.find(FromHandle(handle));
+    if (it == m_handles.end())
+        return kErrorInvalidHandle;
+    if (needsVersion2 && it->second < kWlanClientVersionVista)
+        return kErrorNotSupported;
+    return 0;
+}
+
 void WlanLibrary::Queue(DWORD source, DWORD code, const GUID& iface,
                         const std::vector<BYTE>& payload) {
-    m_queue.push_back(Event{source, code, iface, payload});
+    Event event{source, code, iface, payload, {}, false};
+    for (const auto& [handle, r] : m_registrations)
+        if ((r.source & source) != 0 && r.callback != nullptr)
+            event.targets.push_back(handle);
+    m_queue.push_back(std::move(event));
     m_queueChanged.notify_all();
 }
 
@@ -240,18 +270,28 @@ void WlanLibrary::DeliveryLoop(std::stop_token stop) {
             return;
         Event event = std::move(m_queue.front());
         m_queue.pop_front();
+        if (event.serviceEnd) {
+            m_registrations.clear();
+            if (m_queue.empty())
+                m_drained.notify_all();
+            continue;
+        }
         m_delivering = true;
         lock.unlock();
         {
             // Held while the callbacks run, so that an unregistration can wait
             // for the delivery it raced with.
             std::lock_guard<std::mutex> delivering(m_deliveryLock);
+            // Those registered when it happened and still registered now.
             std::vector<Registration> targets;
             {
                 std::lock_guard<std::mutex> g(m_lock);
-                for (const auto& [handle, r] : m_registrations)
-                    if ((r.source & event.source) != 0 && r.callback != nullptr)
-                        targets.push_back(r);
+                for (std::uintptr_t handle : event.targets) {
+                    auto it = m_registrations.find(handle);
+                    if (it != m_registrations.end() && (it->second.source & event.source) != 0 &&
+                        it->second.callback != nullptr)
+                        targets.push_back(it->second);
+                }
             }
             for (const Registration& r : targets) {
                 // Every callback gets its own copy, as each may keep or change it.
@@ -281,10 +321,14 @@ DWORD WlanLibrary::OpenHandle(DWORD clientVersion, DWORD* negotiated, HANDLE* ha
         return kErrorInvalidParameter;
     if (clientVersion != kWlanClientVersionXp && clientVersion != kWlanClientVersionVista)
         return kErrorInvalidParameter;
+    if (!m_driver.ServiceRunning())
+        return kErrorServiceNotActive;
     std::lock_guard<std::mutex> g(m_lock);
-    *negotiated = std::min(clientVersion, m_maxClientVersion);
+    if (clientVersion > m_maxClientVersion)
+        return kErrorInvalidParameter;
+    *negotiated = clientVersion;
     const std::uintptr_t id = m_nextHandle++;
-    m_handles.insert(id);
+    m_handles[id] = clientVersion;
     *handle = ToHandle(id);
     return 0;
 }
@@ -619,8 +663,8 @@ DWORD WlanLibrary::GetInterfaceCapability(HANDLE handle, const GUID* guid,
         return static_cast<DWORD>(*f);
     if (guid == nullptr || capability == nullptr)
         return kErrorInvalidParameter;
-    if (!Valid(handle))
-        return kErrorInvalidHandle;
+    if (const DWORD e = Check(handle, true); e != 0)
+        return e;
     WlanInterfaceRecord iface;
     if (!m_driver.Interface(*guid, &iface))
         return kErrorNotFound;
@@ -642,8 +686,8 @@ DWORD WlanLibrary::HostedInitSettings(HANDLE handle, WLAN_HOSTED_NETWORK_REASON*
         *reason = kWlanHostedNetworkReasonSuccess;
     if (auto f = Fault("WlanHostedNetworkInitSettings"))
         return static_cast<DWORD>(*f);
-    if (!Valid(handle))
-        return kErrorInvalidHandle;
+    if (const DWORD e = Check(handle, true); e != 0)
+        return e;
     return 0;
 }
 
@@ -656,8 +700,8 @@ DWORD WlanLibrary::HostedForceStart(HANDLE handle, WLAN_HOSTED_NETWORK_REASON* r
             *reason = kWlanHostedNetworkReasonUnspecified;
         return static_cast<DWORD>(*f);
     }
-    if (!Valid(handle))
-        return kErrorInvalidHandle;
+    if (const DWORD e = Check(handle, true); e != 0)
+        return e;
     WLAN_HOSTED_NETWORK_REASON why = kWlanHostedNetworkReasonSuccess;
     const DWORD e = m_driver.Start(&why);
     if (reason != nullptr)
@@ -674,8 +718,8 @@ DWORD WlanLibrary::HostedForceStop(HANDLE handle, WLAN_HOSTED_NETWORK_REASON* re
             *reason = kWlanHostedNetworkReasonUnspecified;
         return static_cast<DWORD>(*f);
     }
-    if (!Valid(handle))
-        return kErrorInvalidHandle;
+    if (const DWORD e = Check(handle, true); e != 0)
+        return e;
     WLAN_HOSTED_NETWORK_REASON why = kWlanHostedNetworkReasonSuccess;
     const DWORD e = m_driver.Stop(&why);
     if (reason != nullptr)
@@ -688,8 +732,8 @@ DWORD WlanLibrary::HostedQueryStatus(HANDLE handle, WLAN_HOSTED_NETWORK_STATUS**
         return static_cast<DWORD>(*f);
     if (status == nullptr)
         return kErrorInvalidParameter;
-    if (!Valid(handle))
-        return kErrorInvalidHandle;
+    if (const DWORD e = Check(handle, true); e != 0)
+        return e;
     const HostedNetworkStatusRecord now = m_driver.Status();
     std::lock_guard<std::mutex> g(m_lock);
     auto* out = static_cast<WLAN_HOSTED_NETWORK_STATUS*>(
@@ -720,8 +764,8 @@ DWORD WlanLibrary::HostedQueryProperty(HANDLE handle, WLAN_HOSTED_NETWORK_OPCODE
         return static_cast<DWORD>(*f);
     if (size == nullptr || data == nullptr || type == nullptr)
         return kErrorInvalidParameter;
-    if (!Valid(handle))
-        return kErrorInvalidHandle;
+    if (const DWORD e = Check(handle, true); e != 0)
+        return e;
     auto answer = [&](const void* value, std::size_t bytes) -> DWORD {
         void* out = Hand(value, bytes);
         if (out == nullptr)
@@ -771,8 +815,8 @@ DWORD WlanLibrary::HostedSetProperty(HANDLE handle, WLAN_HOSTED_NETWORK_OPCODE o
         return static_cast<DWORD>(*f);
     if (data == nullptr)
         return kErrorInvalidParameter;
-    if (!Valid(handle))
-        return kErrorInvalidHandle;
+    if (const DWORD e = Check(handle, true); e != 0)
+        return e;
     auto bad = [&]() -> DWORD {
         if (reason != nullptr)
             *reason = kWlanHostedNetworkReasonBadParameters;
@@ -817,8 +861,8 @@ DWORD WlanLibrary::HostedQuerySecondaryKey(HANDLE handle, DWORD* length, UCHAR**
         return static_cast<DWORD>(*f);
     if (length == nullptr || data == nullptr || passPhrase == nullptr || persistent == nullptr)
         return kErrorInvalidParameter;
-    if (!Valid(handle))
-        return kErrorInvalidHandle;
+    if (const DWORD e = Check(handle, true); e != 0)
+        return e;
     const HostedNetworkKey key = m_driver.SecondaryKey();
     *length = static_cast<DWORD>(key.bytes.size());
     *data = nullptr;
@@ -840,8 +884,8 @@ DWORD WlanLibrary::HostedSetSecondaryKey(HANDLE handle, DWORD length, const UCHA
         *reason = kWlanHostedNetworkReasonSuccess;
     if (auto f = Fault("WlanHostedNetworkSetSecondaryKey"))
         return static_cast<DWORD>(*f);
-    if (!Valid(handle))
-        return kErrorInvalidHandle;
+    if (const DWORD e = Check(handle, true); e != 0)
+        return e;
     auto bad = [&]() -> DWORD {
         if (reason != nullptr)
             *reason = kWlanHostedNetworkReasonBadParameters;
@@ -881,8 +925,8 @@ DWORD WlanLibrary::HostedRefreshSecuritySettings(HANDLE handle,
         *reason = kWlanHostedNetworkReasonSuccess;
     if (auto f = Fault("WlanHostedNetworkRefreshSecuritySettings"))
         return static_cast<DWORD>(*f);
-    if (!Valid(handle))
-        return kErrorInvalidHandle;
+    if (const DWORD e = Check(handle, true); e != 0)
+        return e;
     WLAN_HOSTED_NETWORK_REASON why = kWlanHostedNetworkReasonSuccess;
     const DWORD e = m_driver.RefreshSecuritySettings(&why);
     if (reason != nullptr)

@@ -34,7 +34,10 @@ namespace plat {
 
 class ModuleRegistry;
 
-// Which Windows the library comes with.
+// Which Windows the library comes with. A client names the highest version of
+// the interface it speaks: XP's library speaks only version 1 and refuses 2;
+// Vista's and 7's speak both and answer with the version asked for. On a
+// handle of version 1 the calls XP does not have answer 50.
 enum class WlanLibraryVersion {
     Xp,     // the Native Wi-Fi update for XP: no capability query, no hosted network
     Vista,  // no hosted network
@@ -84,7 +87,8 @@ public:
 
     // Client handles.
     std::size_t OpenHandles() const;
-    // Every open handle becomes invalid (the service restarted): calls with it answer 6.
+    // Every open handle becomes invalid (as when the service restarts): calls
+    // with it answer 6.
     void InvalidateHandles();
     std::size_t Registrations() const;
 
@@ -103,8 +107,10 @@ public:
     void PeerStateChanged(const WLAN_HOSTED_NETWORK_PEER_STATE& from,
                           const WLAN_HOSTED_NETWORK_PEER_STATE& to,
                           WLAN_HOSTED_NETWORK_REASON reason) override;
+    void HostedNetworkRadioChanged(DOT11_RADIO_STATE software, DOT11_RADIO_STATE hardware) override;
     void ConnectionChanged(const GUID& iface, DWORD code, const std::wstring& profile,
                            DOT11_BSS_TYPE bssType, WLAN_REASON_CODE reason) override;
+    void ServiceStopped() override;
 
     // The entry points (called through the module table).
     DWORD OpenHandle(DWORD clientVersion, DWORD* negotiated, HANDLE* handle);
@@ -153,12 +159,21 @@ private:
         DWORD code = 0;
         GUID iface{};
         std::vector<BYTE> payload;
+        // The handles registered for it when it happened: a client that
+        // registers later does not hear of it.
+        std::vector<std::uintptr_t> targets;
+        // Not a notification: the registrations of the stopped service end here.
+        bool serviceEnd = false;
     };
 
     // Registers the entry points the version has (WlanLibraryExports.cpp).
     void RegisterModule();
     std::optional<std::int64_t> Fault(const std::string& function);
     bool Valid(HANDLE handle) const;
+    // 0, or what a call with `handle` answers: 6 for a handle that is not
+    // open, 50 for a call of the Windows 7 library on a handle that
+    // negotiated the XP version.
+    DWORD Check(HANDLE handle, bool needsVersion2) const;
     // Copies `bytes` into a tracked buffer.
     void* Hand(const void* value, std::size_t bytes);
     // Under m_lock.
@@ -174,7 +189,7 @@ private:
     FaultHook m_faults;
 
     mutable std::mutex m_lock;
-    std::set<std::uintptr_t> m_handles;
+    std::map<std::uintptr_t, DWORD> m_handles;  // open handles and their negotiated version
     std::uintptr_t m_nextHandle = 0x1000;
     WlanLibraryVersion m_version = WlanLibraryVersion::Seven;
     DWORD m_maxClientVersion = kWlanClientVersionVista;

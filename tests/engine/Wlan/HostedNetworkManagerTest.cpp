@@ -10,6 +10,7 @@
 #include "Environment/NicDeviceManager.h"
 #include "WlanTestSupport.h"
 #include "platform/text/TextCodec.h"
+#include "platform/vendor/Calvory.h"
 #include "support/SimTest.h"
 
 using wlantest::Guid;
@@ -266,6 +267,32 @@ TEST_F(HostedNetworkTest, HostedNetworkStateChangesMapToTheEngineEvents) {
     EXPECT_TRUE(DebugHas("[Lumari] CHostedNetworkManager::OnHostedNetworkStarted"));
     EXPECT_TRUE(DebugHas("[Lumari] CHostedNetworkManager::OnHostedNetworkNotAvailable"));
     EXPECT_TRUE(Log().Has("I CHostedNetworkManager::OnHostedNetworkAvailable"));
+}
+
+TEST_F(HostedNetworkTest, ARadioSwitchedOffOrAStoppedServiceEndsTheNetworkAsTheEngineSeesIt) {
+    auto manager = Make();
+    ASSERT_EQ(manager->Init(), 0);
+    ASSERT_EQ(manager->Start(L"Lumari", L"password1", 0), 0);
+    ASSERT_TRUE(m_callback.WaitFor(1));
+    // The hardware switch: the active network becomes unavailable.
+    plat::SimWlanInterface radio;
+    ASSERT_TRUE(Wlan().GetInterface(Guid(1), &radio));
+    radio.phys[0].hardware = plat::kDot11RadioStateOff;
+    ASSERT_TRUE(Wlan().UpdateInterface(Guid(1), radio));
+    ASSERT_TRUE(m_callback.WaitFor(3));
+    radio.phys[0].hardware = plat::kDot11RadioStateOn;
+    ASSERT_TRUE(Wlan().UpdateInterface(Guid(1), radio));
+    ASSERT_EQ(manager->StartAp(), 0);
+    // The WLAN service stops: the engine hears of it before its handle dies.
+    ASSERT_EQ(plat::calvory::StopServiceByName("WlanSvc"), 1);
+    ASSERT_TRUE(m_callback.WaitFor(7));
+    ASSERT_TRUE(Wlan().WaitDelivered());
+    EXPECT_EQ(m_callback.What(),
+              (std::vector<std::string>{"started", "stopped", "notavailable", "available",
+                                        "started", "stopped", "notavailable"}));
+    // Every call on the dead handle answers 6, the first one already.
+    EXPECT_EQ(manager->StartAp(), 6);
+    EXPECT_TRUE(Log().Has("E EnableHN failed:6"));
 }
 
 TEST_F(HostedNetworkTest, StationsJoinAndLeaveOnTheNotificationThread) {
