@@ -16,6 +16,7 @@ const std::set<std::string>& Hooks() {
         "MultiByteToWideChar",
         "RegCreateKeyEx",
         "WideCharToMultiByte",
+        "WatchSession",
         // IP helper and resolver.
         "GetAdaptersAddresses",
         "GetBestInterface",
@@ -57,9 +58,16 @@ const std::set<std::string>& Hooks() {
         "CoCreateInstance(NetworkListManager)",
         "Advise",
         "INetFwPolicy2",
-        // The NAT driver's device.
+        // The NAT driver's device and the packet engine below it.
         "CreateFileA",
         "DeviceIoControl",
+        "NatForget",
+        "NatPeers",
+        "NatSetHostPorts",
+        "NatSetPolicy",
+        "NatShare",
+        "NatStart",
+        "NatUnshare",
         // Native Wi-Fi.
         "WlanOpenHandle",
         "WlanCloseHandle",
@@ -176,7 +184,8 @@ std::optional<std::int64_t> SimFaults::Take(const std::string& function) {
     std::lock_guard<std::mutex> g(m_lock);
     if (++m_calls[function] == 1 && !IsHook(function))
         m_problems.push_back("the simulated PC takes the hook " + Quoted(function) +
-                             ", which is not declared in SimFaults");
+                             ", which is not declared in SimFaults (add it to the list of "
+                             "hooks in SimFaults.cpp)");
     auto it = m_next.find(function);
     if (it != m_next.end() && !it->second.empty()) {
         const std::int64_t v = it->second.front();

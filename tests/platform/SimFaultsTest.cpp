@@ -53,7 +53,8 @@ TEST(SimFaults, NamesEveryFaultThatIsWrongOrLeftOver) {
     const std::vector<std::string> problems = faults.Problems();
     const std::vector<std::string> expected = {
         "FailNext(\"WlanHostedNetworkForcestart\", 5023) names no hook of the simulated PC",
-        "the simulated PC takes the hook \"SomethingNew\", which is not declared in SimFaults",
+        "the simulated PC takes the hook \"SomethingNew\", which is not declared in SimFaults "
+        "(add it to the list of hooks in SimFaults.cpp)",
         "FailNext(\"WlanOpenHandle\") was not consumed: no call took 5, 5",
         "FailAlways(\"GetIfEntry\", 50) was never consumed",
     };
