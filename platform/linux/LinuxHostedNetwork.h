@@ -68,6 +68,8 @@ public:
 
     // HostedNetworkDriver.
     void Attach(HostedNetworkEvents* events) override;
+    // No service stands between a program and hostapd: always running.
+    bool ServiceRunning() const override { return true; }
     std::vector<WlanInterfaceRecord> Interfaces() const override;
     bool Interface(const GUID& guid, WlanInterfaceRecord* out) const override;
     DWORD SetAutoConf(const GUID& guid, bool enabled) override;
