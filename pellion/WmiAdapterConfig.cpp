@@ -10,7 +10,7 @@ namespace pellion {
 
 bool WmiAdapterConfig::SetAddress(const plat::GUID& adapter, const char* ip, const char* mask,
                                   const char* gateway) {
-    plat::IcsConfig& wmi = plat::Platform::Current().Ics();
+    plat::NetworkAdapterConfiguration& wmi = plat::Platform::Current().AdapterConfig();
     const std::string settingId = plat::GuidText::ToString(adapter);
     if (ip == nullptr)
         return wmi.EnableDhcp(settingId) >= 0;

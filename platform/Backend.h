@@ -3,17 +3,20 @@
 #pragma once
 
 #include "platform/facility/Clock.h"
+#include "platform/facility/ComRuntime.h"
 #include "platform/facility/ConnectionFolder.h"
 #include "platform/facility/DnsResolver.h"
-#include "platform/facility/IcsConfig.h"
 #include "platform/facility/IpHelper.h"
 #include "platform/facility/ModuleLoader.h"
 #include "platform/facility/NatDevice.h"
+#include "platform/facility/NetSharing.h"
+#include "platform/facility/NetworkAdapterConfiguration.h"
 #include "platform/facility/NetworkListManager.h"
 #include "platform/facility/OsInfo.h"
 #include "platform/facility/ProcessLauncher.h"
 #include "platform/facility/Registry.h"
 #include "platform/facility/SessionControl.h"
+#include "platform/facility/Wmi.h"
 #include "platform/vendor/Calvory.h"
 #include "platform/vendor/Dunmere.h"
 
@@ -31,9 +34,12 @@ public:
     virtual IpHelper& Net() = 0;
     virtual Dunmere& Devices() = 0;
     virtual Calvory& Services() = 0;
+    virtual ComRuntime& Com() = 0;
     virtual ConnectionFolder& Connections() = 0;
-    virtual IcsConfig& Ics() = 0;
-    virtual NetworkListManager& Nlm() = 0;
+    virtual NetSharing& Sharing() = 0;
+    virtual Wmi& Wbem() = 0;
+    virtual NetworkAdapterConfiguration& AdapterConfig() = 0;
+    virtual NetworkList& Nlm() = 0;
     virtual NatDevice& Nat() = 0;
     virtual DnsResolver& Resolver() = 0;
     virtual SessionControl& Session() = 0;

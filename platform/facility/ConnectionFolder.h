@@ -1,30 +1,47 @@
-// The connection folder (INetConnectionManager): names, media types and status
-// of the network connections, each named by its GUID.
+// The connection folder (INetConnectionManager): the PC's network
+// connections, each with its properties record (name, device, status, media
+// type), named by its GUID. One call per COM step, each with its HRESULT;
+// objects are released when their owner lets them go.
 #pragma once
 
-#include <string>
-#include <vector>
+#include <memory>
 
-#include "platform/records/WinTypes.h"
+#include "platform/records/NetconTypes.h"
 
 namespace plat {
 
-// NETCON_PROPERTIES as the engine reads it.
-struct NetconProperties {
-    GUID guidId{};
-    std::wstring name;
-    std::wstring deviceName;
-    DWORD status = 0;     // NETCON_STATUS: 2 connected
-    DWORD mediaType = 0;  // NETCON_MEDIATYPE: 4 phone, 5 tunnel, 6 PPPoE
+// NETCONMGR_ENUM_FLAGS
+constexpr DWORD kNcmeDefault = 0;
+
+// INetConnection
+class NetConnection {
+public:
+    virtual ~NetConnection() = default;
+    // A properties record the caller frees with netshell's NcFreeNetconProperties.
+    virtual HRESULT GetProperties(NETCON_PROPERTIES** properties) = 0;
+};
+
+// IEnumNetConnection
+class EnumNetConnection {
+public:
+    virtual ~EnumNetConnection() = default;
+    // Fetches one connection: S_OK with `fetched` 1, S_FALSE with 0 at the end.
+    virtual HRESULT Next(std::unique_ptr<NetConnection>* connection, ULONG* fetched) = 0;
+};
+
+// INetConnectionManager
+class NetConnectionManager {
+public:
+    virtual ~NetConnectionManager() = default;
+    virtual HRESULT EnumConnections(DWORD flags, std::unique_ptr<EnumNetConnection>* out) = 0;
 };
 
 class ConnectionFolder {
 public:
     virtual ~ConnectionFolder() = default;
-    // EnumConnections + GetProperties of each. HRESULT.
-    virtual HRESULT Enumerate(std::vector<NetconProperties>* out) = 0;
-    // Whether netshell.dll's NcFreeNetconProperties can be bound (HRESULT of the binding).
-    virtual HRESULT BindFreeProperties() = 0;
+    // CoCreateInstance(CLSID_ConnectionManager, clsctx, IID_INetConnectionManager).
+    virtual HRESULT CreateConnectionManager(DWORD clsctx,
+                                            std::unique_ptr<NetConnectionManager>* out) = 0;
 };
 
 }  // namespace plat

@@ -58,6 +58,8 @@ public:
     // GetIfEntry counters (32-bit on Windows; the caller divides).
     virtual DWORD InterfaceCounters(DWORD ifIndex, std::uint64_t* inOctets,
                                     std::uint64_t* outOctets) = 0;
+    // GetPerAdapterInfo: the DNS servers of the interface, dotted, in order.
+    virtual DWORD DnsServers(DWORD ifIndex, std::vector<std::string>* out) = 0;
 
     // Static IPv4 configuration of the adapter named by `adapter`. A null `ip`
     // returns the adapter to automatic addressing. Windows code (0 = success).

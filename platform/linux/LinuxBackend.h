@@ -2,10 +2,10 @@
 #pragma once
 
 #include "../Backend.h"
+#include "LinuxAdapterConfig.h"
 #include "LinuxConnections.h"
 #include "LinuxDevices.h"
 #include "LinuxHostedNetwork.h"
-#include "LinuxIcs.h"
 #include "LinuxModuleLoader.h"
 #include "LinuxNatDevice.h"
 #include "LinuxNetwork.h"
@@ -16,6 +16,8 @@
 #include "LinuxResolver.h"
 #include "LinuxServices.h"
 #include "LinuxSession.h"
+#include "LinuxSharing.h"
+#include "platform/common/ComApartments.h"
 #include "platform/common/SystemClock.h"
 #include "platform/winapi/DebugOutput.h"
 #include "platform/wlan/WlanLibrary.h"
@@ -25,13 +27,9 @@ namespace plat {
 class LinuxBackend : public Backend {
 public:
     // The debugger output of a Linux program goes to its standard error.
-    LinuxBackend() {
-        DebugOutput::Instance().SetSink(DebugOutput::Sink::StdErr);
-        m_wlan.MakeCurrent();
-    }
+    LinuxBackend() { Setup(); }
     explicit LinuxBackend(std::string registryFile) : m_registry(std::move(registryFile)) {
-        DebugOutput::Instance().SetSink(DebugOutput::Sink::StdErr);
-        m_wlan.MakeCurrent();
+        Setup();
     }
 
     const char* Name() const override { return "linux"; }
@@ -42,9 +40,12 @@ public:
     IpHelper& Net() override { return m_network; }
     Dunmere& Devices() override { return m_devices; }
     Calvory& Services() override { return m_services; }
+    ComRuntime& Com() override { return m_com; }
     ConnectionFolder& Connections() override { return m_connections; }
-    IcsConfig& Ics() override { return m_ics; }
-    NetworkListManager& Nlm() override { return m_nlm; }
+    NetSharing& Sharing() override { return m_sharing; }
+    Wmi& Wbem() override { return m_wmi; }
+    NetworkAdapterConfiguration& AdapterConfig() override { return m_adapterConfig; }
+    NetworkList& Nlm() override { return m_nlm; }
     NatDevice& Nat() override { return m_nat; }
     DnsResolver& Resolver() override { return m_resolver; }
     SessionControl& Session() override { return m_session; }
@@ -55,6 +56,13 @@ public:
     WlanLibrary& Wlan() { return m_wlan; }
 
 private:
+    void Setup() {
+        DebugOutput::Instance().SetSink(DebugOutput::Sink::StdErr);
+        m_wlan.MakeCurrent();
+        m_com.RegisterProgId(L"HNetCfg.HNetShare.1", kClsidNetSharingManager);
+        m_com.RegisterProgId(L"HNetCfg.HNetShare", kClsidNetSharingManager);
+    }
+
     LinuxModuleLoader m_modules;
     LinuxOs m_os;
     LinuxRegistry m_registry;
@@ -62,8 +70,11 @@ private:
     LinuxNetwork m_network;
     LinuxDevices m_devices;
     LinuxServices m_services;
-    LinuxConnections m_connections;
-    LinuxIcs m_ics;
+    ComApartments m_com;
+    LinuxConnections m_connections{m_com, m_modules.Registered()};
+    LinuxSharing m_sharing{m_com};
+    LinuxWmi m_wmi;
+    LinuxAdapterConfig m_adapterConfig;
     LinuxNlm m_nlm;
     LinuxNatDevice m_nat;
     LinuxResolver m_resolver;

@@ -5,6 +5,7 @@
 #include "LinuxAdapters.h"
 #include "LinuxAddresses.h"
 #include "LinuxCounters.h"
+#include "LinuxDnsServers.h"
 #include "LinuxNeighbours.h"
 #include "LinuxPing.h"
 #include "LinuxRoutes.h"
@@ -21,6 +22,9 @@ public:
     DWORD InterfaceCounters(DWORD ifIndex, std::uint64_t* inOctets,
                             std::uint64_t* outOctets) override {
         return m_counters.Read(ifIndex, inOctets, outOctets);
+    }
+    DWORD DnsServers(DWORD ifIndex, std::vector<std::string>* out) override {
+        return m_dns.Servers(ifIndex, out);
     }
     DWORD SetStaticAddress(const GUID& adapter, const char* ip, const char* mask,
                            const char* gateway) override {
@@ -39,6 +43,7 @@ private:
     LinuxAdapters m_adapters;
     LinuxRoutes m_routes;
     LinuxCounters m_counters;
+    LinuxDnsServers m_dns;
     LinuxAddresses m_addresses;
     LinuxNeighbours m_neighbours;
     LinuxPing m_ping;

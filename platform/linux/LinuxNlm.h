@@ -1,23 +1,18 @@
-// The Network List Manager does not exist on Linux; the connectivity monitor
-// reports that it could not start, and the engine runs without re-sharing.
+// The Network List Manager on Linux. Until the connectivity monitor exists
+// its class is not registered, and the engine runs without re-sharing.
 #pragma once
 
 #include "platform/facility/NetworkListManager.h"
 
 namespace plat {
 
-class LinuxNlm : public NetworkListManager {
+class LinuxNlm : public NetworkList {
 public:
-    HRESULT Create() override { return static_cast<HRESULT>(0x80040154u); }
-    void Release() override {}
-    HRESULT Connections(std::vector<NlmConnection>* out) override {
+    HRESULT CreateNetworkListManager(DWORD, std::unique_ptr<NetworkListManager>* out) override {
         if (out != nullptr)
-            out->clear();
-        return kEFail;
+            out->reset();
+        return kRegdbEClassNotReg;
     }
-    HRESULT AdapterOf(const GUID&, GUID*) override { return kEFail; }
-    HRESULT Advise(ConnectivityHandler) override { return kEFail; }
-    void Unadvise() override {}
 };
 
 }  // namespace plat

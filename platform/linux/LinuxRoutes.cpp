@@ -53,6 +53,14 @@ DWORD LinuxRoutes::BestInterface(std::uint32_t destination, DWORD* ifIndex) {
 
 std::map<unsigned, std::string> LinuxRoutes::DefaultGateways() {
     std::map<unsigned, std::string> gateways;
+    for (auto& [index, via] : DefaultRoutes())
+        if (!via.empty())
+            gateways.emplace(index, via);
+    return gateways;
+}
+
+std::map<unsigned, std::string> LinuxRoutes::DefaultRoutes() {
+    std::map<unsigned, std::string> routes;
     Netlink nl;
     rtmsg family{};
     family.rtm_family = AF_INET;
@@ -74,10 +82,10 @@ std::map<unsigned, std::string> LinuxRoutes::DefaultGateways() {
                 via = text;
             }
         });
-        if (oif != 0 && !via.empty())
-            gateways.emplace(oif, via);
+        if (oif != 0)
+            routes.emplace(oif, via);
     });
-    return gateways;
+    return routes;
 }
 
 int LinuxRoutes::AddDefaultRoute(Netlink& nl, unsigned index, in_addr gateway) {

@@ -32,13 +32,22 @@ Dunmere& SimBackend::Devices() {
 Calvory& SimBackend::Services() {
     return m_pc->services;
 }
+ComRuntime& SimBackend::Com() {
+    return m_pc->com;
+}
 ConnectionFolder& SimBackend::Connections() {
     return m_pc->connections;
 }
-IcsConfig& SimBackend::Ics() {
+NetSharing& SimBackend::Sharing() {
     return m_pc->ics;
 }
-NetworkListManager& SimBackend::Nlm() {
+Wmi& SimBackend::Wbem() {
+    return m_pc->wmi;
+}
+NetworkAdapterConfiguration& SimBackend::AdapterConfig() {
+    return m_pc->adapterConfig;
+}
+NetworkList& SimBackend::Nlm() {
     return m_pc->nlm;
 }
 NatDevice& SimBackend::Nat() {

@@ -24,9 +24,12 @@ public:
     IpHelper& Net() override;
     Dunmere& Devices() override;
     Calvory& Services() override;
+    ComRuntime& Com() override;
     ConnectionFolder& Connections() override;
-    IcsConfig& Ics() override;
-    NetworkListManager& Nlm() override;
+    NetSharing& Sharing() override;
+    Wmi& Wbem() override;
+    NetworkAdapterConfiguration& AdapterConfig() override;
+    NetworkList& Nlm() override;
     NatDevice& Nat() override;
     DnsResolver& Resolver() override;
     SessionControl& Session() override;

@@ -1,43 +1,51 @@
-// ICS of the simulated PC: the sharing configuration of each connection and the
-// HomeNet WMI instances, kept consistent with each other.
+// Internet Connection Sharing of the simulated PC: the configuration manager
+// (HNetCfg.HNetShare.1) over the connections of the simulated adapter table,
+// each with its sharing flags. One public and one private connection at a
+// time, as Windows allows. The HomeNet WMI instances (SimWmi) show and write
+// the same flags.
 #pragma once
 
 #include <map>
 #include <mutex>
-#include <string>
 #include <vector>
 
-#include "platform/facility/IcsConfig.h"
+#include "platform/facility/IpHelper.h"
+#include "platform/facility/NetSharing.h"
 
 namespace plat {
 
 class SimFaults;
+class SimCom;
+class SimNetwork;
 
-class SimIcs : public IcsConfig {
+class SimIcs : public NetSharing {
 public:
-    explicit SimIcs(SimFaults& faults) : m_faults(faults) {}
+    SimIcs(SimFaults& faults, SimCom& com, SimNetwork& network);
 
+    // Whether ICS is installed (get_SharingInstalled).
     void SetInstalled(bool installed);
-    void AddConnection(const GUID& connection);
+    bool Installed() const;
+    // A connection whose EnableSharing answers `hr` (0 removes the refusal).
+    void Refuse(const GUID& connection, HRESULT hr);
+    // The flags of a connection; a test sets them to stand for another program's sharing.
     bool IsPublic(const GUID& connection) const;
     bool IsPrivate(const GUID& connection) const;
-    bool ManagerAlive() const;
-    // Addresses set through Win32_NetworkAdapterConfiguration, by SettingID ("" = DHCP).
-    std::string WmiAddress(const std::string& settingId) const;
+    void SetFlags(const GUID& connection, bool isPublic, bool isPrivate);
+    // Sharing managers handed out and not released.
+    int LiveManagers() const;
 
-    HRESULT CreateSharingManager() override;
-    void ReleaseSharingManager() override;
-    HRESULT SharingInstalled(bool* installed) override;
-    HRESULT EveryConnection(std::vector<GUID>* out) override;
-    bool HasConfiguration(const GUID& connection) override;
-    HRESULT EnableSharing(const GUID& connection, int sharingType) override;
-    HRESULT DisableSharing(const GUID& connection) override;
-    HRESULT QueryHomeNet(std::vector<HomeNetConnection>* out) override;
-    HRESULT PutHomeNet(const HomeNetConnection& instance) override;
-    HRESULT EnableStatic(const std::string& settingId, const std::string& ip,
-                         const std::string& mask) override;
-    HRESULT SetGateways(const std::string& settingId, const std::string& gateway) override;
-    HRESULT EnableDhcp(const std::string& settingId) override;
+    // The connections ICS sees: the adapters of the table, loopback excepted.
+    std::vector<GUID> Connections() const;
+    bool HasConnection(const GUID& connection) const;
+    HRESULT Enable(const GUID& connection, int sharingType);
+    HRESULT Disable(const GUID& connection);
+    void ManagerCreated(int delta);
+
+    HRESULT CreateSharingManager(const GUID& clsid, DWORD clsctx,
+                                 std::unique_ptr<NetSharingManager>* out) override;
+
+    SimFaults& Faults() { return m_faults; }
+    SimCom& Com() { return m_com; }
 
 private:
     struct Flags {
@@ -45,12 +53,13 @@ private:
         bool isPrivate = false;
     };
     SimFaults& m_faults;
+    SimCom& m_com;
+    SimNetwork& m_network;
     mutable std::mutex m_lock;
     bool m_installed = true;
-    bool m_manager = false;
-    std::vector<GUID> m_order;
+    int m_managers = 0;
     std::map<GUID, Flags> m_flags;
-    std::map<std::string, std::string> m_wmiAddress;
+    std::map<GUID, HRESULT> m_refusals;
 };
 
 }  // namespace plat

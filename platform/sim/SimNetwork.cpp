@@ -49,6 +49,12 @@ bool SimNetwork::FindAdapter(const GUID& guid, AdapterInfo* out) const {
     return false;
 }
 
+void SimNetwork::Snapshot(std::vector<AdapterInfo>* out) const {
+    std::lock_guard<std::mutex> g(m_lock);
+    if (out != nullptr)
+        *out = m_adapters;
+}
+
 void SimNetwork::SetBestInterface(DWORD ifIndex) {
     std::lock_guard<std::mutex> g(m_lock);
     m_best = ifIndex;
@@ -135,6 +141,20 @@ DWORD SimNetwork::InterfaceCounters(DWORD ifIndex, std::uint64_t* inOctets,
         }
     }
     return 1168;
+}
+
+DWORD SimNetwork::DnsServers(DWORD ifIndex, std::vector<std::string>* out) {
+    if (auto f = m_faults.Take("GetPerAdapterInfo"))
+        return static_cast<DWORD>(*f);
+    std::lock_guard<std::mutex> g(m_lock);
+    for (const auto& a : m_adapters) {
+        if (a.ifIndex == ifIndex) {
+            if (out != nullptr)
+                *out = a.dns;
+            return 0;
+        }
+    }
+    return kErrorInvalidParameter;
 }
 
 DWORD SimNetwork::SetStaticAddress(const GUID& adapter, const char* ip, const char* mask,

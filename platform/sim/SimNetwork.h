@@ -23,6 +23,8 @@ public:
     DWORD AddAdapter(const AdapterInfo& adapter);
     void RemoveAdapter(const GUID& guid);
     bool FindAdapter(const GUID& guid, AdapterInfo* out) const;
+    // The adapter table as it stands, without going through the faults.
+    void Snapshot(std::vector<AdapterInfo>* out) const;
     void SetBestInterface(DWORD ifIndex);  // 0: no route
     void AddNeighbour(const NeighbourRow& row);
     void SetPingable(std::uint32_t ip, bool answers);
@@ -33,6 +35,7 @@ public:
     DWORD BestInterface(std::uint32_t destination, DWORD* ifIndex) override;
     DWORD InterfaceCounters(DWORD ifIndex, std::uint64_t* inOctets,
                             std::uint64_t* outOctets) override;
+    DWORD DnsServers(DWORD ifIndex, std::vector<std::string>* out) override;
     DWORD SetStaticAddress(const GUID& adapter, const char* ip, const char* mask,
                            const char* gateway) override;
     DWORD SetDnsServers(const GUID& adapter, const std::vector<std::string>& servers) override;

@@ -6,7 +6,9 @@
 
 #include <memory>
 
+#include "SimAdapterConfig.h"
 #include "SimClock.h"
+#include "SimCom.h"
 #include "SimConnections.h"
 #include "SimDevices.h"
 #include "SimFaults.h"
@@ -21,6 +23,7 @@
 #include "SimServices.h"
 #include "SimSession.h"
 #include "SimWlan.h"
+#include "SimWmi.h"
 #include "SimWzc.h"
 #include "platform/common/RegistryStore.h"
 #include "platform/facility/ModuleRegistry.h"
@@ -48,9 +51,12 @@ public:
     SimNetwork network{faults};
     SimDevices devices{faults};
     SimServices services{faults};
-    SimConnections connections{faults};
-    SimIcs ics{faults};
-    SimNlm nlm{faults};
+    SimCom com{faults};
+    SimConnections connections{faults, com, network, modules};
+    SimIcs ics{faults, com, network};
+    SimWmi wmi{faults, com, ics};
+    SimAdapterConfig adapterConfig{faults};
+    SimNlm nlm{faults, com, network, os};
     SimNatDevice nat{faults, network, clock};
     SimResolver resolver{faults};
     SimSession session{faults, registry};

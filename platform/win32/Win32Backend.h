@@ -2,9 +2,10 @@
 #pragma once
 
 #include "../Backend.h"
+#include "Win32AdapterConfig.h"
+#include "Win32Com.h"
 #include "Win32Connections.h"
 #include "Win32Devices.h"
-#include "Win32Ics.h"
 #include "Win32ModuleLoader.h"
 #include "Win32NatDevice.h"
 #include "Win32Network.h"
@@ -15,6 +16,7 @@
 #include "Win32Resolver.h"
 #include "Win32Services.h"
 #include "Win32Session.h"
+#include "Win32Sharing.h"
 #include "platform/common/SystemClock.h"
 
 namespace plat {
@@ -30,9 +32,12 @@ public:
     IpHelper& Net() override { return m_network; }
     Dunmere& Devices() override { return m_devices; }
     Calvory& Services() override { return m_services; }
+    ComRuntime& Com() override { return m_com; }
     ConnectionFolder& Connections() override { return m_connections; }
-    IcsConfig& Ics() override { return m_ics; }
-    NetworkListManager& Nlm() override { return m_nlm; }
+    NetSharing& Sharing() override { return m_sharing; }
+    Wmi& Wbem() override { return m_wmi; }
+    NetworkAdapterConfiguration& AdapterConfig() override { return m_adapterConfig; }
+    NetworkList& Nlm() override { return m_nlm; }
     NatDevice& Nat() override { return m_nat; }
     DnsResolver& Resolver() override { return m_resolver; }
     SessionControl& Session() override { return m_session; }
@@ -46,8 +51,11 @@ private:
     Win32Network m_network;
     Win32Devices m_devices;
     Win32Services m_services;
+    Win32Com m_com;
     Win32Connections m_connections;
-    Win32Ics m_ics;
+    Win32Sharing m_sharing;
+    Win32Wmi m_wmi;
+    Win32AdapterConfig m_adapterConfig;
     Win32Nlm m_nlm;
     Win32NatDevice m_nat;
     Win32Resolver m_resolver;

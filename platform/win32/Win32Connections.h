@@ -1,6 +1,5 @@
-// The connection folder on Windows. The COM client of INetConnectionManager
-// comes with the connection manager; until then this build answers from the
-// adapter table, as the engine does when the folder cannot be enumerated.
+// The connection folder on Windows: INetConnectionManager of the Network
+// Connections service, its enumerator and each INetConnection's properties.
 #pragma once
 
 #include "platform/facility/ConnectionFolder.h"
@@ -9,8 +8,8 @@ namespace plat {
 
 class Win32Connections : public ConnectionFolder {
 public:
-    HRESULT Enumerate(std::vector<NetconProperties>* out) override;
-    HRESULT BindFreeProperties() override;
+    HRESULT CreateConnectionManager(DWORD clsctx,
+                                    std::unique_ptr<NetConnectionManager>* out) override;
 };
 
 }  // namespace plat

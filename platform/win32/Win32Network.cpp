@@ -105,6 +105,28 @@ DWORD Win32Network::InterfaceCounters(DWORD ifIndex, std::uint64_t* inOctets,
     return NO_ERROR;
 }
 
+DWORD Win32Network::DnsServers(DWORD ifIndex, std::vector<std::string>* out) {
+    if (out == nullptr)
+        return ERROR_INVALID_PARAMETER;
+    out->clear();
+    ::ULONG size = 0;
+    ::DWORD rc = ::GetPerAdapterInfo(ifIndex, nullptr, &size);
+    if (rc != ERROR_BUFFER_OVERFLOW)
+        return rc;
+    std::vector<unsigned char> buffer(size);
+    auto* info = reinterpret_cast<IP_PER_ADAPTER_INFO*>(buffer.data());
+    rc = ::GetPerAdapterInfo(ifIndex, info, &size);
+    if (rc != ERROR_SUCCESS)
+        return rc;
+    for (const IP_ADDR_STRING* s = &info->DnsServerList; s != nullptr; s = s->Next) {
+        const std::string text(s->IpAddress.String,
+                               strnlen(s->IpAddress.String, sizeof s->IpAddress.String));
+        if (!text.empty())
+            out->push_back(text);
+    }
+    return ERROR_SUCCESS;
+}
+
 bool Win32Network::ConnectionName(const GUID& adapter, std::string* name) {
     RegValue v;
     const std::string key =

@@ -12,6 +12,7 @@ public:
     DWORD BestInterface(std::uint32_t destination, DWORD* ifIndex) override;
     DWORD InterfaceCounters(DWORD ifIndex, std::uint64_t* inOctets,
                             std::uint64_t* outOctets) override;
+    DWORD DnsServers(DWORD ifIndex, std::vector<std::string>* out) override;
     DWORD SetStaticAddress(const GUID& adapter, const char* ip, const char* mask,
                            const char* gateway) override;
     DWORD SetDnsServers(const GUID& adapter, const std::vector<std::string>& servers) override;

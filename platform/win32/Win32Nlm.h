@@ -1,24 +1,16 @@
-// The Network List Manager on Windows. Its COM client is not part of this build
-// yet: creation fails as on a system without it, and the engine runs without
-// re-sharing.
+// The Network List Manager on Windows (Vista and later): INetworkListManager,
+// its connections, and its connection points, through which the system calls
+// the advised sinks on threads of its own.
 #pragma once
 
 #include "platform/facility/NetworkListManager.h"
 
 namespace plat {
 
-class Win32Nlm : public NetworkListManager {
+class Win32Nlm : public NetworkList {
 public:
-    HRESULT Create() override { return static_cast<HRESULT>(0x80040154u); }
-    void Release() override {}
-    HRESULT Connections(std::vector<NlmConnection>* out) override {
-        if (out != nullptr)
-            out->clear();
-        return kEFail;
-    }
-    HRESULT AdapterOf(const GUID&, GUID*) override { return kEFail; }
-    HRESULT Advise(ConnectivityHandler) override { return kEFail; }
-    void Unadvise() override {}
+    HRESULT CreateNetworkListManager(DWORD clsctx,
+                                     std::unique_ptr<NetworkListManager>* out) override;
 };
 
 }  // namespace plat

@@ -86,9 +86,9 @@ TEST_F(AdapterExportsTest, WmiConfigurationReportsWhatItAnswered) {
     const std::string settingId = plat::GuidText::ToString(m_guid);
     ASSERT_TRUE(
         pellion::WmiAdapterConfig::SetAddress(m_guid, "192.168.137.1", nullptr, "192.168.137.254"));
-    EXPECT_EQ(Pc().ics.WmiAddress(settingId), "192.168.137.1");
+    EXPECT_EQ(Pc().adapterConfig.WmiAddress(settingId), "192.168.137.1");
     ASSERT_TRUE(pellion::WmiAdapterConfig::SetAddress(m_guid, nullptr, nullptr, nullptr));
-    EXPECT_EQ(Pc().ics.WmiAddress(settingId), "");
+    EXPECT_EQ(Pc().adapterConfig.WmiAddress(settingId), "");
     Pc().faults.FailNext("EnableStatic", static_cast<std::int64_t>(plat::kEFail));
     EXPECT_FALSE(pellion::WmiAdapterConfig::SetAddress(m_guid, "192.168.137.1", nullptr, nullptr));
     Pc().faults.FailNext("SetGateways", static_cast<std::int64_t>(plat::kEFail));
