@@ -29,3 +29,20 @@ std::string WideToAnsi(const std::wstring& text) {
 std::string WideToUtf8(const std::wstring& text) {
     return plat::TextCodec::WideToUtf8(text);
 }
+
+std::string WideToAnsiReplacing(const std::wstring& text) {
+    std::string out;
+    if (WideToAnsi(text, &out))
+        return out;
+    out.clear();
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        // A character outside the basic plane is a surrogate pair where wchar_t is 16 bits.
+        std::size_t length = 1;
+        if (sizeof(wchar_t) == 2 && i + 1 < text.size() && text[i] >= 0xD800 && text[i] <= 0xDBFF)
+            length = 2;
+        std::string piece;
+        out += WideToAnsi(text.substr(i, length), &piece) ? piece : std::string("?");
+        i += length - 1;
+    }
+    return out;
+}

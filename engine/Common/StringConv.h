@@ -10,3 +10,6 @@ std::string WideToAnsi(const std::wstring& text);
 bool AnsiToWide(const std::string& text, std::wstring* out);
 bool WideToAnsi(const std::wstring& text, std::string* out);
 std::string WideToUtf8(const std::wstring& text);
+// As the system converts for display: each character the code page cannot
+// represent becomes '?', the rest is kept.
+std::string WideToAnsiReplacing(const std::wstring& text);
