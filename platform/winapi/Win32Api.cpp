@@ -1,5 +1,12 @@
 #include "Win32Api.h"
 
+#if defined(_WIN32)
+#include <windows.h>
+#else
+#include <sys/syscall.h>
+#include <unistd.h>
+#endif
+
 #include "DebugOutput.h"
 #include "platform/Backend.h"
 #include "platform/Platform.h"
@@ -38,6 +45,14 @@ BOOL FreeLibrary(HMODULE module) {
     if (module == nullptr)
         return FALSE_;
     return Platform::Current().Modules().Free(module) ? TRUE_ : FALSE_;
+}
+
+DWORD GetCurrentThreadId() {
+#if defined(_WIN32)
+    return ::GetCurrentThreadId();
+#else
+    return static_cast<DWORD>(::syscall(SYS_gettid));
+#endif
 }
 
 void OutputDebugStringA(const char* text) {

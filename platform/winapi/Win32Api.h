@@ -15,6 +15,9 @@ HMODULE LoadLibraryW(const wchar_t* name);
 void* GetProcAddress(HMODULE module, const char* name);
 BOOL FreeLibrary(HMODULE module);
 
+// The system's id of the calling thread.
+DWORD GetCurrentThreadId();
+
 void OutputDebugStringA(const char* text);
 void OutputDebugStringW(const wchar_t* text);
 
