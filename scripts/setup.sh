@@ -10,7 +10,7 @@ packages=(
   qt6-base-dev libgl1-mesa-dev qt6-svg-dev qt6-tools-dev qt6-l10n-tools libqrencode-dev
   libsystemd-dev fonts-wqy-microhei dbus-daemon qt6-webengine-dev
   libgoogle-glog-dev libgtest-dev libgmock-dev
-  libsqlite3-dev ieee-data libsystemd-dev
+  libsqlite3-dev ieee-data
   busybox isc-dhcp-client dnsutils iproute2 procps
   nftables libnftables-dev iperf3
   hostapd wpasupplicant libwpa-client-dev
