@@ -454,16 +454,15 @@ DWORD LinuxPacketEngine::Peers(std::vector<NatPeerTraffic>* out) {
             holder[p.ip] = p;
     }
 
-    // New addresses of blocked or limited clients join their sets.
-    std::string cmd;
+    // New addresses of blocked or limited clients join their sets (one run per
+    // client, so that one refused entry holds up no other client).
     for (const auto& p : s.clients) {
         if (p.ip == 0)
             continue;
         Client& c = m_clients[p.mac];
         if (c.addresses.insert(p.ip).second)
-            cmd += SyncCommands(p.mac, c);
+            Run(SyncCommands(p.mac, c));
     }
-    Run(cmd);
 
     // Download counts move with their address from one MAC to the next. What
     // arrived since the previous listing goes to the new holder, whose fresher
