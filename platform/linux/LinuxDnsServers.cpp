@@ -62,7 +62,7 @@ public:
         sd_bus_error_free(&m_error);
     }
     sd_bus_message* m_message = nullptr;
-    sd_bus_error m_error = SD_BUS_ERROR_NULL;
+    sd_bus_error m_error{};  // all null, as SD_BUS_ERROR_NULL
 };
 
 // Reads "a(iay)" (per link) or "a(iiay)" (global, `withIndex`) address lists.

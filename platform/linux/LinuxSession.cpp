@@ -53,7 +53,7 @@ DWORD LinuxSession::Shutdown(bool) {
     sd_bus* bus = nullptr;
     if (sd_bus_open_system(&bus) < 0)
         return kErrorNotSupported;
-    sd_bus_error error = SD_BUS_ERROR_NULL;
+    sd_bus_error error{};  // all null, as SD_BUS_ERROR_NULL
     const int r = sd_bus_call_method(bus, kLogind, kLogindPath, kLogindManager, "PowerOff", &error,
                                      nullptr, "b", 0);
     const DWORD result = r < 0 ? LogindError(r, error) : 0;
@@ -77,7 +77,7 @@ void LinuxSession::KeepAwake(bool on) {
     sd_bus* bus = nullptr;
     if (sd_bus_open_system(&bus) < 0)
         return;
-    sd_bus_error error = SD_BUS_ERROR_NULL;
+    sd_bus_error error{};  // all null, as SD_BUS_ERROR_NULL
     sd_bus_message* reply = nullptr;
     int fd = -1;
     if (sd_bus_call_method(bus, kLogind, kLogindPath, kLogindManager, "Inhibit", &error, &reply,
