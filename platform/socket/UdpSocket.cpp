@@ -244,8 +244,11 @@ int UdpSocket::SetReceiveBuffer(int bytes) {
 
 int UdpSocket::BindToInterface(const std::string& ifname) {
     if (setsockopt(m_h->sock, SOL_SOCKET, SO_BINDTODEVICE, ifname.c_str(),
-                   static_cast<socklen_t>(ifname.size() + 1)) != 0)
-        return LastError();
+                   static_cast<socklen_t>(ifname.size() + 1)) != 0) {
+        // No such interface (yet): to the caller that is an address not
+        // available, as when the address is not on an adapter yet.
+        return errno == ENODEV ? kWsaEAddrNotAvail : LastError();
+    }
     return 0;
 }
 
