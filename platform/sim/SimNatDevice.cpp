@@ -39,6 +39,12 @@ void SimNatDevice::SetHandler(Handler handler) {
     m_handler = std::move(handler);
 }
 
+void SimNatDevice::ClearRequests() {
+    std::lock_guard<std::mutex> g(m_lock);
+    m_requests.clear();
+    m_requests.shrink_to_fit();
+}
+
 std::vector<SimNatRequest> SimNatDevice::Requests() const {
     std::lock_guard<std::mutex> g(m_lock);
     return m_requests;

@@ -42,6 +42,8 @@ public:
     SimPacketEngine& Engine() { return m_engine; }
     NatDriver& Driver() { return m_driver; }
     std::vector<SimNatRequest> Requests() const;
+    // Forgets the requests recorded so far (a long soak keeps its memory flat).
+    void ClearRequests();
     int OpenHandles() const;
 
     HANDLE Open(const std::string& deviceName) override;

@@ -51,6 +51,12 @@ int SimServices::StartType(const std::string& name) const {
     return it == m_services.end() ? 0 : it->second.startType;
 }
 
+void SimServices::ClearLog() {
+    std::lock_guard<std::mutex> g(m_lock);
+    m_log.clear();
+    m_log.shrink_to_fit();
+}
+
 std::vector<std::string> SimServices::Log() const {
     std::lock_guard<std::mutex> g(m_lock);
     return m_log;

@@ -39,6 +39,8 @@ public:
     int StartType(const std::string& name) const;
     // Every call made, as "Function(name)", in order.
     std::vector<std::string> Log() const;
+    // Forgets the calls recorded so far (a long soak keeps its memory flat).
+    void ClearLog();
 
     int GetServiceStatus(const char* name) override;
     int StartServiceByNameEx(const char* name) override;
