@@ -1,0 +1,262 @@
+// The client manager on the simulated PC: joins and leaves with the clock,
+// the driver told about bans and limits, the table kept in the client database
+// across runs, makers from the manufacturer table, and a database that fails.
+#include "Client/ClientManager.h"
+
+#include <gtest/gtest.h>
+
+#include <cstring>
+
+#include "Client/ClientDb.h"
+#include "Common/LumariConfig.h"
+#include "Share/ShareManager.h"
+#include "platform/text/Ipv4Text.h"
+#include "platform/text/TextCodec.h"
+#include "support/SimTest.h"
+
+namespace {
+
+using namespace std::chrono_literals;
+
+constexpr plat::DWORD kSetSpeedLimit = 0x170060;
+
+std::uint32_t Ip(const char* text) {
+    std::uint32_t ip = 0;
+    plat::Ipv4Text::Parse(text, &ip);
+    return ip;
+}
+
+ClientReport Report(const std::wstring& mac, const char* ip) {
+    ClientReport r;
+    r.mac = mac;
+    r.ip = Ip(ip);
+    return r;
+}
+
+// A speed record as the driver received it.
+struct SpeedRecord {
+    std::string mac;
+    int up = 0;
+    int down = 0;
+    int allowed = 0;
+};
+
+std::string TableFile(const std::string& body, std::size_t entries) {
+    char sum[17];
+    std::snprintf(
+        sum, sizeof sum, "%016llx",
+        static_cast<unsigned long long>(CManufactoryTable::Checksum(body.data(), body.size())));
+    std::string text = std::string(CManufactoryTable::kMagic) + "|" + std::to_string(entries) +
+                       "|" + sum + "|1\r" + body;
+    CManufactoryTable::Scramble(&text);
+    return text;
+}
+
+class ClientManagerTest : public SimTest {
+protected:
+    void SetUp() override {
+        SimTest::SetUp();
+        Dir().Write("mac.dat", TableFile("A44519|Xiaomi|Xiaomi Communications Co Ltd|phone\r", 1));
+    }
+    // The share manager in driver mode over a device that accepts everything.
+    void DriverMode() {
+        plat::SimService stopped;
+        stopped.state = 1;
+        Pc().services.Set("solvanewfp", stopped);
+        Pc().nat.AddDevice("SOLVANEWFP");
+        ASSERT_TRUE(CShareManager::GetInstance()->InitShare(CShareManager::kModeDriverOnly));
+    }
+    std::vector<SpeedRecord> SpeedRecords() {
+        std::vector<SpeedRecord> out;
+        for (const auto& r : Pc().nat.Requests()) {
+            if (r.code != kSetSpeedLimit || r.input.size() != 20)
+                continue;
+            SpeedRecord s;
+            char mac[18];
+            std::snprintf(mac, sizeof mac, "%02X-%02X-%02X-%02X-%02X-%02X", r.input[0], r.input[1],
+                          r.input[2], r.input[3], r.input[4], r.input[5]);
+            s.mac = mac;
+            std::memcpy(&s.up, &r.input[8], 4);
+            std::memcpy(&s.down, &r.input[12], 4);
+            s.allowed = r.input[16];
+            out.push_back(s);
+        }
+        return out;
+    }
+    std::int64_t Now() { return Pc().clock.UnixSeconds(); }
+};
+
+TEST_F(ClientManagerTest, ClientThatLeavesAndRejoinsCountsBothPeriods) {
+    CClientManager clients;
+    ASSERT_TRUE(clients.Init());
+    ClientInfo info;
+    const std::int64_t t0 = Now();
+    ASSERT_TRUE(clients.Add(Report(L"a4-45-19-00-00-01", "192.168.23.2"), &info));
+    EXPECT_EQ(info.mac, L"A4-45-19-00-00-01") << "kept in upper case";
+    EXPECT_EQ(info.ip, L"192.168.23.2");
+    EXPECT_EQ(info.addressState, 2);
+    EXPECT_EQ(info.manufactory, L"Xiaomi");
+    EXPECT_EQ(info.type, L"phone");
+    EXPECT_GT(info.uid, 0) << "inserted into the database at its first join";
+    EXPECT_TRUE(
+        DebugHas("[Lumari] mac:A4-45-19-00-00-01 ip:192.168.23.2 hostname: "
+                 "manufactory:Xiaomi compnay:Xiaomi Communications Co Ltd type:phone"));
+    EXPECT_FALSE(clients.Add(Report(L"A4-45-19-00-00-01", "192.168.23.2"), &info))
+        << "already online: no second join";
+
+    ClientReport counts = Report(L"A4-45-19-00-00-01", "192.168.23.2");
+    counts.periodUp = 100;
+    counts.periodDown = 900;
+    Pc().clock.Advance(30s);
+    bool changed = false;
+    ASSERT_TRUE(clients.Update(counts, &info, &changed));
+    EXPECT_TRUE(changed);
+    EXPECT_EQ(info.lastSeen, Now());
+    ASSERT_TRUE(clients.Update(counts, &info, &changed));
+    EXPECT_FALSE(changed) << "nothing new";
+    std::uint64_t down = 0, up = 0;
+    clients.GetTotalFlow(&down, &up);
+    EXPECT_EQ(down, 900u);
+    EXPECT_EQ(up, 100u);
+
+    ASSERT_TRUE(clients.Remove(L"a4-45-19-00-00-01", &info));
+    EXPECT_TRUE(Log().Has("I unlogin client:A4-45-19-00-00-01"));
+    EXPECT_EQ(info.online, 0);
+    EXPECT_EQ(info.totalOnlineTime, 30);
+    EXPECT_EQ(info.lastJoinTime, t0);
+    EXPECT_EQ(info.downCount, 900);
+    EXPECT_FALSE(clients.Remove(L"A4-45-19-00-00-01", &info)) << "not online any more";
+
+    Pc().clock.Advance(10s);
+    ASSERT_TRUE(clients.Add(Report(L"A4-45-19-00-00-01", "192.168.23.9"), &info));
+    EXPECT_EQ(info.joinCount, 2);
+    EXPECT_EQ(info.online, 1);
+    EXPECT_EQ(info.totalOnlineTime, 30);
+    EXPECT_EQ(info.ip, L"192.168.23.9");
+    // This period got no report of its own: its end adds nothing twice.
+    Pc().clock.Advance(5s);
+    ASSERT_TRUE(clients.Remove(L"A4-45-19-00-00-01", &info));
+    EXPECT_EQ(info.totalOnlineTime, 35);
+    EXPECT_EQ(info.downCount, 900);
+    EXPECT_EQ(info.upCount, 100);
+
+    EXPECT_FALSE(clients.SetSpeedLimit(L"00-00-00-00-00-09", 1, 1)) << "unknown MAC";
+    EXPECT_FALSE(clients.Update(Report(L"00-00-00-00-00-09", "192.168.23.3"), &info, &changed));
+}
+
+TEST_F(ClientManagerTest, BansLimitsNamesAndCountersSurviveARestartAndReachTheDriver) {
+    DriverMode();
+    {
+        CClientManager clients;
+        ASSERT_TRUE(clients.Init());
+        ClientInfo info;
+        clients.Add(Report(L"A4-45-19-00-00-01", "192.168.23.2"), &info);
+        clients.Add(Report(L"A4-45-19-00-00-02", "192.168.23.3"), &info);
+        clients.Add(Report(L"A4-45-19-00-00-03", "192.168.23.4"), &info);
+        ASSERT_TRUE(clients.BanClient(L"a4-45-19-00-00-01"));
+        ASSERT_TRUE(clients.SetSpeedLimit(L"A4-45-19-00-00-02", 512, 128));
+        ASSERT_TRUE(clients.SetClientNickName(L"A4-45-19-00-00-02", L"Bob's \"tablet\" 🚀"));
+        ASSERT_TRUE(clients.BlockClient(L"A4-45-19-00-00-03"));
+        ClientReport counts = Report(L"A4-45-19-00-00-02", "192.168.23.3");
+        counts.periodDown = 4000;
+        bool changed;
+        clients.Update(counts, &info, &changed);
+        Pc().clock.Advance(60s);
+
+        const auto sent = SpeedRecords();
+        ASSERT_EQ(sent.size(), 3u);
+        EXPECT_EQ(sent[0].mac, "A4-45-19-00-00-01");
+        EXPECT_EQ(sent[0].allowed, 0);
+        EXPECT_EQ(sent[1].down, 512);
+        EXPECT_EQ(sent[1].up, 128);
+        EXPECT_EQ(sent[1].allowed, 1);
+        EXPECT_EQ(sent[2].allowed, 0) << "blocked";
+        clients.UnInit();
+    }
+    const std::size_t before = SpeedRecords().size();
+
+    // The next run: before anybody joins, the ban and the limits are applied
+    // again; the block was for the last run only.
+    CClientManager clients;
+    ASSERT_TRUE(clients.Init());
+    const auto all = SpeedRecords();
+    const std::vector<SpeedRecord> sent(all.begin() + static_cast<long>(before), all.end());
+    ASSERT_EQ(sent.size(), 3u);
+    EXPECT_EQ(sent[0].allowed, 0);
+    EXPECT_EQ(sent[1].allowed, 1);
+    EXPECT_EQ(sent[1].down, 512);
+    EXPECT_EQ(sent[2].allowed, 1);
+    EXPECT_EQ(sent[2].down, 0);
+
+    std::vector<ClientInfo> banned;
+    clients.GetBannedClients(banned);
+    ASSERT_EQ(banned.size(), 1u);
+    EXPECT_EQ(banned[0].mac, L"A4-45-19-00-00-01");
+    ClientInfo bob;
+    ASSERT_TRUE(clients.FindClient(L"a4-45-19-00-00-02", bob));
+    EXPECT_EQ(bob.nickName, L"Bob's \"tablet\" 🚀");
+    EXPECT_EQ(bob.speedLimitedDown, 512);
+    EXPECT_EQ(bob.totalOnlineTime, 60);
+    EXPECT_EQ(bob.downCount, 4000);
+    EXPECT_EQ(bob.joinCount, 1);
+    EXPECT_EQ(bob.online, 0);
+    ClientInfo blocked;
+    ASSERT_TRUE(clients.GetClient(L"A4-45-19-00-00-03", blocked));
+    EXPECT_EQ(blocked.blocked, 0);
+
+    ASSERT_TRUE(clients.UnbanClient(L"A4-45-19-00-00-01"));
+    EXPECT_EQ(SpeedRecords().back().allowed, 1);
+    clients.GetBannedClients(banned);
+    EXPECT_TRUE(banned.empty());
+}
+
+TEST_F(ClientManagerTest, MakersUnknownAndPrivateAddressesAndHostNames) {
+    Pc().network.SetReverseName(Ip("192.168.23.7"), "laptop.lan");
+    CClientManager clients;
+    ASSERT_TRUE(clients.Init());
+    ClientInfo info;
+    clients.Add(Report(L"00-00-5E-00-00-01", "192.168.23.7"), &info);
+    EXPECT_TRUE(Log().Has("E Unknow Device mac:00-00-5E-00-00-01"));
+    EXPECT_TRUE(info.manufactory.empty());
+    EXPECT_EQ(info.name, L"laptop.lan") << "no DHCP name: the reverse lookup names it";
+
+    clients.Add(Report(L"DA-A1-19-00-00-01", "0.0.0.0"), &info);
+    EXPECT_FALSE(Log().HasMessage("Unknow Device mac:DA-A1-19-00-00-01"));
+    EXPECT_EQ(info.type, L"random");
+    EXPECT_EQ(info.addressState, 1) << "joined without an address";
+    bool changed = false;
+    ASSERT_TRUE(clients.Update(Report(L"DA-A1-19-00-00-01", "192.168.23.8"), &info, &changed));
+    EXPECT_TRUE(changed);
+    EXPECT_EQ(info.addressState, 2);
+    EXPECT_EQ(info.ip, L"192.168.23.8");
+}
+
+TEST_F(ClientManagerTest, BrokenDatabaseIsLoggedAndTheTableLivesOnInMemory) {
+    Dir().Write("lumari.dat", std::string(2048, 'x'));
+    {
+        CClientManager clients;
+        EXPECT_FALSE(clients.Init());
+        EXPECT_TRUE(Log().Has("E init db error:file is not a database"));
+        ClientInfo info;
+        ASSERT_TRUE(clients.Add(Report(L"A4-45-19-00-00-05", "192.168.23.5"), &info));
+        EXPECT_EQ(info.uid, 0);
+        EXPECT_TRUE(clients.SetClientNickName(L"A4-45-19-00-00-05", L"kept"));
+        clients.UnInit();
+        EXPECT_EQ(Dir().Read("lumari.dat"), std::string(2048, 'x')) << "never overwritten";
+
+        // The file is repaired while the program runs: the next save writes
+        // the client that never had a row.
+        std::remove(Dir().File("lumari.dat").c_str());
+        ASSERT_TRUE(clients.Init());
+        clients.UnInit();
+    }
+    CClientManager clients;
+    ASSERT_TRUE(clients.Init());
+    ClientInfo info;
+    ASSERT_TRUE(clients.GetClient(L"A4-45-19-00-00-05", info));
+    EXPECT_EQ(info.nickName, L"kept");
+    EXPECT_GT(info.uid, 0);
+    EXPECT_EQ(info.joinCount, 1);
+}
+
+}  // namespace
