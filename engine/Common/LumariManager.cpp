@@ -549,6 +549,7 @@ int CLumariManager::_StartWiFi(plat::GUID* virtualGuid) {
     CWiFiCreator* creator = CWiFiCreator::GetInstance();
     if (creator->GetManager() == nullptr)
         return kLumariNoWiFiManager;
+    const int currentMode = creator->GetMode();
     int code = _StartAp();
     if (code == kLumariInvalidState) {
         LOG(ERROR) << "StartWiFi failed ERROR_INVALID_STATE, wait.";
@@ -574,7 +575,8 @@ int CLumariManager::_StartWiFi(plat::GUID* virtualGuid) {
         std::lock_guard<std::mutex> g(m_fieldsLock);
         mode = m_wifiMode;
     }
-    if (code != kLumariOk && IsWindowsVersionOrGreater(6, 1, 0) && mode != kWiFiModeRalink) {
+    if (code != kLumariOk && IsWindowsVersionOrGreater(6, 1, 0) &&
+        currentMode != kWiFiModeRalink) {
         _StopWiFi();
         if (creator->Create(mode, this, true) == kWiFiOk) {
             LOG(INFO) << "StartWiFi Using RalinkAP.";
@@ -582,7 +584,7 @@ int CLumariManager::_StartWiFi(plat::GUID* virtualGuid) {
         }
     }
     if (code != kLumariOk) {
-        LOG(ERROR) << "StartWiFi failed return " << code << " mode: " << mode;
+        LOG(ERROR) << "StartWiFi failed return " << code << " mode: " << creator->GetMode();
         return code;
     }
     m_wifiStarted.exchange(true);
@@ -766,6 +768,10 @@ int CLumariManager::_DoStop() {
               << "Begin ";
     m_state.exchange(kStateStopping);
     std::lock_guard<std::timed_mutex> stopLock(m_stopLock);
+    // The ICS and connection calls below need COM on this thread; a thread
+    // already in the other apartment (the worker is, from the start) keeps it.
+    plat::ComRuntime& com = plat::Platform::Current().Com();
+    const bool comEntered = plat::Succeeded(com.CoInitializeEx(plat::kCoinitApartmentThreaded));
     _StopDhcp();
     m_connectivity.Stop();
     _StopSharing();
@@ -794,6 +800,8 @@ int CLumariManager::_DoStop() {
         CLumariConfig::GetInstance()->SetDns(m_dns);
     }
     CLumariConfig::GetInstance()->Save();
+    if (comEntered)
+        com.CoUninitialize();
     LOG(INFO) << "CLumariManager::_DoStop"
               << "End ";
     FlushLog();

@@ -265,6 +265,25 @@ TEST_F(LumariManagerTest, HostedNetworkRefusingTwiceFallsBackToTheRalinkAdapter)
     EXPECT_FALSE(Pc().ralink.ApRunning());
 }
 
+TEST_F(LumariManagerTest, AccessPointThatNeverStartsFailsTheStartAndLeavesItRepeatable) {
+    int mode = 0;
+    ASSERT_EQ(Engine().Init(&mode), 0);
+    Pc().faults.FailAlways("WlanHostedNetworkForceStart", 1168);
+    ASSERT_EQ(Engine().Start(L"Lumari", L"password1", 1), 0);
+    ASSERT_TRUE(Pc().clock.WaitForSleepers(1));
+    Pc().clock.Advance(2s);
+    ASSERT_TRUE(Eventually([&] { return Engine().State() == kStateStopped; }));
+    EXPECT_EQ(m_notify.Events(), std::vector<std::string>{"started 1168"});
+    EXPECT_TRUE(Log().Has("E StartWiFi failed return 1168 mode: 1"));
+    EXPECT_TRUE(Log().Has("I WiFi has not start."));
+    EXPECT_TRUE(Log().Has("I CLumariManager::_DoStopEnd "));
+    EXPECT_FALSE(Peers().Sharing());
+
+    Pc().faults.Clear("WlanHostedNetworkForceStart");
+    Run();
+    StopAndWait();
+}
+
 TEST_F(LumariManagerTest, AccessPointStoppedFromOutsideEndsTheRun) {
     Run();
     m_notify.Clear();
