@@ -575,8 +575,7 @@ int CLumariManager::_StartWiFi(plat::GUID* virtualGuid) {
         std::lock_guard<std::mutex> g(m_fieldsLock);
         mode = m_wifiMode;
     }
-    if (code != kLumariOk && IsWindowsVersionOrGreater(6, 1, 0) &&
-        currentMode != kWiFiModeRalink) {
+    if (code != kLumariOk && IsWindowsVersionOrGreater(6, 1, 0) && currentMode != kWiFiModeRalink) {
         _StopWiFi();
         if (creator->Create(mode, this, true) == kWiFiOk) {
             LOG(INFO) << "StartWiFi Using RalinkAP.";
@@ -767,7 +766,7 @@ int CLumariManager::_DoStop() {
     LOG(INFO) << "CLumariManager::_DoStop"
               << "Begin ";
     m_state.exchange(kStateStopping);
-    std::lock_guard<std::timed_mutex> stopLock(m_stopLock);
+    std::lock_guard<std::mutex> stopLock(m_stopLock);
     // The ICS and connection calls below need COM on this thread; a thread
     // already in the other apartment (the worker is, from the start) keeps it.
     plat::ComRuntime& com = plat::Platform::Current().Com();
@@ -901,10 +900,12 @@ void CLumariManager::_OnConnectivityChanged(const plat::GUID& adapter, bool conn
         return;
     // A stop may hold the stop lock while it waits for this very thread to
     // finish; give up when the engine leaves the running state meanwhile.
-    std::unique_lock<std::timed_mutex> stopLock(m_stopLock, std::defer_lock);
-    while (!stopLock.try_lock_for(10ms))
+    std::unique_lock<std::mutex> stopLock(m_stopLock, std::defer_lock);
+    while (!stopLock.try_lock()) {
         if (m_state.load() != kStateRunning)
             return;
+        std::this_thread::sleep_for(5ms);
+    }
     if (m_state.load() != kStateRunning)
         return;
     auto nameOf = [this](const plat::GUID& g) {

@@ -150,5 +150,5 @@ private:
     std::jthread m_worker;
     std::jthread m_clientThread;
     // Keeps the stop sequence and the re-sharing apart.
-    std::timed_mutex m_stopLock;
+    std::mutex m_stopLock;
 };

@@ -11,10 +11,12 @@
 #include <chrono>
 #include <thread>
 
+#include "Common/LumariConfig.h"
 #include "Common/LumariCore.h"
 #include "Share/ShareManager.h"
 #include "pellion/DhcpPacket.h"
 #include "pellion/DhcpServer.h"
+#include "platform/Platform.h"
 #include "platform/text/GuidText.h"
 #include "support/EngineBed.h"
 #include "support/SimTest.h"
@@ -298,6 +300,8 @@ TEST_F(LumariManagerTest, InternetMovingToAnotherConnectionMovesTheSharing) {
     Pc().network.AddAdapter(enginebed::Adapter("LTE", {"10.9.0.2"}, "10.9.0.1", {"10.9.0.1"}));
     Run();
     m_notify.Clear();
+    // The monitor's thread has subscribed to the events.
+    ASSERT_TRUE(Eventually([&] { return Log().HasMessage("Start connectivity ListenProc 1"); }));
 
     // The shared connection loses the Internet and nobody else has it.
     Pc().nlm.SetConnectivity(GuidOf("LTE"), 0);
@@ -385,10 +389,15 @@ TEST_F(LumariManagerTest, BansLimitsAndCountersSurviveARestartAndApplyBeforeAJoi
     Rounds(10);
     StopAndWait();
 
-    // A new engine, as after the program was restarted; nobody is around yet.
+    // A new process, as after the program was restarted: only the files
+    // beside the program remain; nobody is around yet.
     Restart();
+    plat::Platform::ResetAll();
     Peers().RemovePeer("A4-45-19-00-00-01");
     Peers().RemovePeer("A4-45-19-00-00-02");
+    CLumariConfig::GetInstance()->Load();
+    EXPECT_EQ(CLumariConfig::GetInstance()->GetDns(), "10.0.0.1,114.114.114.114")
+        << "the settings file holds what the last run handed out";
     Run();
     EXPECT_FALSE(Peers().Policy("A4-45-19-00-00-01").allowed)
         << "blocked in the driver before it joins";
