@@ -8,12 +8,12 @@
 # every query after 50 ms (a small stub server). Every query names a distinct
 # host, so no cache answers for the upstream.
 #
-#   tests/bench/dns_relay_bench.sh [seconds per run, default 10]
+#   bench/dns_relay_bench.sh [seconds per run, default 10]
 #
 # Needs root, dnsmasq, dnsperf, python3 and a default build (the relay host
 # program build/default/tests/lumari_dns_relay_host).
 set -euo pipefail
-cd "$(dirname "$0")/../.."
+cd "$(dirname "$0")/.."
 seconds="${1:-10}"
 relay_host=build/default/tests/lumari_dns_relay_host
 for tool in dnsmasq dnsperf python3 ip; do
