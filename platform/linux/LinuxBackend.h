@@ -51,6 +51,8 @@ public:
     SessionControl& Session() override { return m_session; }
     Clock& Time() override { return m_clock; }
 
+    // Where the engine keeps its files instead of beside the program.
+    void SetProgramFolder(const std::string& folder) { m_os.SetProgramFolder(folder); }
     // The hosted network (hostapd or a wired port) behind wlanapi.dll.
     LinuxHostedNetwork& HostedNetwork() { return m_hostedNetwork; }
     WlanLibrary& Wlan() { return m_wlan; }

@@ -35,7 +35,19 @@ std::string LinuxOs::ModuleFileName() {
     const ssize_t n = readlink("/proc/self/exe", buf, sizeof buf - 1);
     if (n <= 0)
         return std::string();
-    return std::string(buf, static_cast<std::size_t>(n));
+    std::string path(buf, static_cast<std::size_t>(n));
+    std::lock_guard<std::mutex> g(m_lock);
+    if (m_programFolder.empty())
+        return path;
+    const std::size_t slash = path.rfind('/');
+    return m_programFolder + "/" + (slash == std::string::npos ? path : path.substr(slash + 1));
+}
+
+void LinuxOs::SetProgramFolder(const std::string& folder) {
+    std::lock_guard<std::mutex> g(m_lock);
+    m_programFolder = folder;
+    while (m_programFolder.size() > 1 && m_programFolder.back() == '/')
+        m_programFolder.pop_back();
 }
 
 // The Linux build treats the narrow text of the program as UTF-8.

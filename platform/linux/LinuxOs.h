@@ -1,7 +1,14 @@
 // The system on Linux. The version test answers as a system of the newest
 // supported generation (6.3, workstation); the description names the real
 // kernel release.
+//
+// The program's folder (where the engine keeps its settings, database and
+// log, beside the program on Windows) is the executable's folder, unless a
+// program sets another: a service keeps its files in a state folder.
 #pragma once
+
+#include <mutex>
+#include <string>
 
 #include "platform/facility/OsInfo.h"
 
@@ -18,6 +25,13 @@ public:
     bool AnsiToWide(const std::string& in, std::wstring* out) override;
     bool WideToAnsi(const std::wstring& in, std::string* out) override;
     int NativeArchitecture() override;
+
+    // ModuleFileName answers the executable's name in `folder` from now on.
+    void SetProgramFolder(const std::string& folder);
+
+private:
+    std::mutex m_lock;
+    std::string m_programFolder;
 };
 
 }  // namespace plat
