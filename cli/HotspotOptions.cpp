@@ -1,0 +1,212 @@
+#include "HotspotOptions.h"
+
+#include <unistd.h>
+
+#include <cstdlib>
+#include <filesystem>
+
+#include "platform/linux/HostapdConfig.h"
+#include "platform/text/Ipv4Text.h"
+#include "platform/text/TextCodec.h"
+
+namespace {
+
+bool Fail(std::string* error, const std::string& why) {
+    *error = why;
+    return false;
+}
+
+// Valid UTF-8 without control characters.
+bool CleanUtf8(const std::string& text) {
+    std::wstring wide;
+    if (!plat::TextCodec::Utf8ToWide(text, &wide))
+        return false;
+    for (wchar_t c : wide)
+        if (c < 0x20 || c == 0x7F)
+            return false;
+    return true;
+}
+
+}  // namespace
+
+std::string HotspotOptions::Usage() {
+    return "Usage:\n"
+           "  lumari-hotspot [--ap-interface IF] [--ssid NAME] [--key PASS] [--address A.B.C.D]\n"
+           "                 [--dns-relay | --no-dns-relay] [--state-dir DIR]\n"
+           "  lumari-hotspot --doctor [--ap-interface IF] [--state-dir DIR]\n"
+           "  lumari-hotspot --help\n"
+           "\n"
+           "Runs the hotspot in the foreground (as root) until it is told to stop: shares the\n"
+           "Internet connection of this PC through an access point on IF, hands out addresses\n"
+           "with its own DHCP server and reports every device that joins.\n"
+           "\n"
+           "Options (an option not given keeps the stored setting):\n"
+           "  --ap-interface IF  the interface of the access point: a Wi-Fi interface whose\n"
+           "                     driver supports AP mode (hostapd runs it), or a wired port\n"
+           "                     (clients connect by cable); default: the first Wi-Fi\n"
+           "                     interface that can run an access point\n"
+           "  --ssid NAME        the network name, 1 to 32 bytes\n"
+           "  --key PASS         the WPA2 pass phrase, 8 to 63 printable ASCII characters\n"
+           "  --address A.B.C.D  the hotspot's own address; clients get addresses of its /24\n"
+           "                     (default 192.168.23.1)\n"
+           "  --dns-relay        clients use the hotspot's own DNS relay\n"
+           "  --no-dns-relay     clients use the upstream's DNS servers\n"
+           "  --state-dir DIR    where the settings, the client database and Log/ live\n"
+           "                     (default: /var/lib/lumari-hotspot as root)\n"
+           "  --doctor           check what a start needs, print each finding with its fix,\n"
+           "                     and change nothing\n"
+           "  --help             show this text\n"
+           "\n"
+           "Events go to standard output, one JSON object per line:\n"
+           "  NetworkStarted, NetworkStopped, InternetStateChanged, ClientJoin,\n"
+           "  ClientUpdate, ClientLeave, Clients, Error.\n"
+           "Commands are read from standard input, one per line:\n"
+           "  limit MAC DOWN UP   speed limit in kilobytes per second (0: none)\n"
+           "  ban MAC             cut a client off and remember it\n"
+           "  unban MAC           let a banned or blocked client in again\n"
+           "  block MAC           cut a client off until it is unbanned or the hotspot stops\n"
+           "  nick MAC TEXT       give a client a nickname (no TEXT: remove it)\n"
+           "  clients             list the clients\n"
+           "  stop                stop the hotspot and exit\n"
+           "The end of standard input does not stop the hotspot; SIGINT and SIGTERM do.\n"
+           "Diagnostics go to standard error. The exit status is 0 after a clean stop.\n";
+}
+
+std::string HotspotOptions::DefaultStateDir() {
+    if (geteuid() == 0)
+        return "/var/lib/lumari-hotspot";
+    if (const char* state = std::getenv("XDG_STATE_HOME"); state != nullptr && state[0] == '/')
+        return std::string(state) + "/lumari-hotspot";
+    if (const char* home = std::getenv("HOME"); home != nullptr && home[0] == '/')
+        return std::string(home) + "/.local/state/lumari-hotspot";
+    return "/tmp/lumari-hotspot-" + std::to_string(geteuid());
+}
+
+bool HotspotOptions::ValidSsid(const std::string& ssid, std::string* why) {
+    if (ssid.empty() || ssid.size() > 32)
+        return Fail(why, "the network name must have 1 to 32 bytes");
+    if (!CleanUtf8(ssid))
+        return Fail(why, "the network name must be UTF-8 text without control characters");
+    return true;
+}
+
+bool HotspotOptions::ValidKey(const std::string& key, std::string* why) {
+    if (key.size() < 8 || key.size() > 63)
+        return Fail(why, "the pass phrase must have 8 to 63 characters");
+    for (unsigned char c : key)
+        if (c < 0x20 || c > 0x7E)
+            return Fail(why, "the pass phrase must be printable ASCII characters");
+    return true;
+}
+
+bool HotspotOptions::ValidAddress(const std::string& address, std::string* why) {
+    std::uint32_t ip = 0;
+    if (!plat::Ipv4Text::Parse(address, &ip))
+        return Fail(why, "the address must be four numbers 0 to 255 joined by dots");
+    std::uint8_t b[4];
+    plat::Ipv4Text::ToBytes(ip, b);
+    if (b[0] == 0 || b[0] == 127 || b[0] >= 224 || (b[0] == 169 && b[1] == 254))
+        return Fail(why, "the address must be a unicast address outside loopback and link-local");
+    if (b[3] == 0 || b[3] == 255)
+        return Fail(why, "the address must not be the network or broadcast address of its /24");
+    return true;
+}
+
+bool HotspotOptions::Parse(const std::vector<std::string>& arguments, HotspotOptions* out,
+                           std::string* error) {
+    HotspotOptions o;
+    bool help = false;
+    bool doctor = false;
+    std::optional<std::string> stateDir;
+    for (std::size_t i = 0; i < arguments.size(); ++i) {
+        std::string name = arguments[i];
+        std::optional<std::string> inlineValue;
+        if (name.rfind("--", 0) == 0) {
+            const std::size_t eq = name.find('=');
+            if (eq != std::string::npos) {
+                inlineValue = name.substr(eq + 1);
+                name.resize(eq);
+            }
+        }
+        auto value = [&](std::string* v) {
+            if (inlineValue) {
+                *v = *inlineValue;
+                return true;
+            }
+            if (i + 1 >= arguments.size())
+                return Fail(error, name + " needs a value");
+            *v = arguments[++i];
+            return true;
+        };
+        auto flag = [&] {
+            if (inlineValue)
+                return Fail(error, name + " takes no value");
+            return true;
+        };
+        std::string v;
+        if (name == "--help" || name == "-h") {
+            if (!flag())
+                return false;
+            help = true;
+        } else if (name == "--doctor") {
+            if (!flag())
+                return false;
+            doctor = true;
+        } else if (name == "--dns-relay" || name == "--no-dns-relay") {
+            if (!flag())
+                return false;
+            o.dnsRelay = name == "--dns-relay";
+        } else if (name == "--ap-interface") {
+            if (!value(&v))
+                return false;
+            if (!plat::HostapdConfig::ValidInterfaceName(v))
+                return Fail(error, "--ap-interface: \"" + v + "\" is not an interface name");
+            o.apInterface = v;
+        } else if (name == "--ssid") {
+            std::string why;
+            if (!value(&v))
+                return false;
+            if (!ValidSsid(v, &why))
+                return Fail(error, "--ssid: " + why);
+            o.ssid = v;
+        } else if (name == "--key") {
+            std::string why;
+            if (!value(&v))
+                return false;
+            if (!ValidKey(v, &why))
+                return Fail(error, "--key: " + why);
+            o.key = v;
+        } else if (name == "--address") {
+            std::string why;
+            if (!value(&v))
+                return false;
+            if (!ValidAddress(v, &why))
+                return Fail(error, "--address: " + why);
+            o.address = v;
+        } else if (name == "--state-dir") {
+            if (!value(&v))
+                return false;
+            if (v.empty() || v.find('\n') != std::string::npos)
+                return Fail(error, "--state-dir needs a folder");
+            std::error_code ec;
+            const std::filesystem::path absolute = std::filesystem::absolute(v, ec);
+            if (ec)
+                return Fail(error, "--state-dir: " + ec.message());
+            stateDir = absolute.lexically_normal().string();
+        } else {
+            return Fail(error, "unknown option \"" + arguments[i] + "\" (see --help)");
+        }
+    }
+    if (help) {
+        o.mode = Mode::Help;
+    } else if (doctor) {
+        if (o.ssid || o.key || o.address || o.dnsRelay)
+            return Fail(error, "--doctor takes only --ap-interface and --state-dir");
+        o.mode = Mode::Doctor;
+    }
+    o.stateDir = stateDir ? *stateDir : DefaultStateDir();
+    if (o.stateDir.size() > 1 && o.stateDir.back() == '/')
+        o.stateDir.pop_back();
+    *out = o;
+    return true;
+}

@@ -1,0 +1,39 @@
+// The command line of lumari-hotspot:
+//
+//   lumari-hotspot [--ap-interface IF] [--ssid NAME] [--key PASS]
+//                  [--address A.B.C.D] [--dns-relay | --no-dns-relay]
+//                  [--state-dir DIR]
+//   lumari-hotspot --doctor [--ap-interface IF] [--state-dir DIR]
+//   lumari-hotspot --help
+//
+// Every value is checked here, before anything on the system is changed.
+// "--name value" and "--name=value" are both read.
+#pragma once
+
+#include <optional>
+#include <string>
+#include <vector>
+
+struct HotspotOptions {
+    enum class Mode { Run, Doctor, Help };
+    Mode mode = Mode::Run;
+    std::optional<std::string> apInterface;
+    std::optional<std::string> ssid;     // UTF-8, 1 to 32 bytes
+    std::optional<std::string> key;      // 8 to 63 printable ASCII characters
+    std::optional<std::string> address;  // the hotspot's own address
+    std::optional<bool> dnsRelay;
+    std::string stateDir;  // absolute; the default when not given
+
+    // False with the reason for the first argument that is wrong.
+    static bool Parse(const std::vector<std::string>& arguments, HotspotOptions* out,
+                      std::string* error);
+    static std::string Usage();
+    // Where settings, client database and log live when --state-dir is not
+    // given: /var/lib/lumari-hotspot for root, else the user's state folder.
+    static std::string DefaultStateDir();
+
+    // The checks of the single values.
+    static bool ValidSsid(const std::string& ssid, std::string* why);
+    static bool ValidKey(const std::string& key, std::string* why);
+    static bool ValidAddress(const std::string& address, std::string* why);
+};

@@ -1,0 +1,26 @@
+// lumari-hotspot's own settings kept between runs, beside the engine's in the
+// settings file of the state folder (section "lumari-hotspot", enciphered like
+// the engine's): network name, pass phrase, access-point interface and DNS
+// relay. A value the file holds that does not pass the option checks is left
+// out. A run without a stored name or pass phrase makes new ones.
+#pragma once
+
+#include <string>
+
+#include "HotspotOptions.h"
+
+struct HotspotSettings {
+    std::string ssid;
+    std::string key;
+    std::string apInterface;
+    bool dnsRelay = false;
+
+    static constexpr const char* kSection = "lumari-hotspot";
+
+    static HotspotSettings Load(const std::string& file);
+    bool Save(const std::string& file) const;
+    // The options given replace the stored values.
+    void Apply(const HotspotOptions& options);
+    // Fills an empty name or pass phrase; true when it did (to be told).
+    bool MakeMissing();
+};
