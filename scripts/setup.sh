@@ -13,7 +13,7 @@ packages=(
   libsqlite3-dev ieee-data
   busybox isc-dhcp-client dnsutils dnsmasq-base iproute2 procps
   nftables libnftables-dev iperf3
-  hostapd wpasupplicant libwpa-client-dev
+  hostapd wpasupplicant libwpa-client-dev dbus-daemon
   xvfb xauth
   g++-mingw-w64-x86-64-posix
 )
