@@ -32,6 +32,11 @@ struct AccessPointSettings {
     std::string eapUserFile;
 };
 
+// Where a run records that it brought the interface's link up.
+inline std::string LinkRecord(const AccessPointSettings& s) {
+    return s.runtimeDir + "/link-" + s.interface + ".down";
+}
+
 struct AccessPointInfo {
     MacAddress bssid{};
     ULONG frequencyKhz = 0;

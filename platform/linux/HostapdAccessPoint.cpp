@@ -1,7 +1,6 @@
 #include "HostapdAccessPoint.h"
 
 #include <fcntl.h>
-#include <net/if.h>
 #include <poll.h>
 #include <signal.h>
 #include <sys/eventfd.h>
@@ -195,8 +194,8 @@ DWORD HostapdAccessPoint::Start(const AccessPointSettings& settings, AccessPoint
     }
 
     if (m_driver == HostapdSettings::Driver::Wired) {
-        m_ifindex = static_cast<int>(if_nametoindex(settings.interface.c_str()));
-        if (const int e = LinkState::EnsureUp(settings.interface, &m_broughtUp)) {
+        if (const int e =
+                LinkState::EnsureUp(settings.interface, LinkRecord(settings), &m_broughtUp)) {
             RemoveFiles();
             *failure = "cannot set " + settings.interface + " up: " + std::strerror(e);
             return e == EPERM || e == EACCES ? kErrorAccessDenied : kErrorInvalidState;
@@ -234,7 +233,7 @@ void HostapdAccessPoint::Stop() {
         close(m_stopFd);
         m_stopFd = -1;
     }
-    LinkState::Restore(m_settings.interface, m_ifindex, m_broughtUp);
+    LinkState::Restore(m_settings.interface, LinkRecord(m_settings), m_broughtUp);
     m_broughtUp = false;
 }
 

@@ -70,7 +70,6 @@ private:
     bool m_ended = false;
     // hostapd's wired driver does not set the port up itself: the run does,
     // and sets it down again at the stop when it was down.
-    int m_ifindex = 0;
     bool m_broughtUp = false;
 };
 

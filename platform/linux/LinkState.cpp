@@ -8,6 +8,8 @@
 
 #include <cerrno>
 #include <cstring>
+#include <filesystem>
+#include <fstream>
 
 #include "Netlink.h"
 
@@ -41,23 +43,48 @@ int LinkState::SetUp(int ifindex, bool up) {
     return netlink.Request(message);
 }
 
-int LinkState::EnsureUp(const std::string& name, bool* broughtUp) {
+int LinkState::EnsureUp(const std::string& name, const std::string& record, bool* broughtUp) {
     *broughtUp = false;
     bool up = false;
     const int ifindex = static_cast<int>(if_nametoindex(name.c_str()));
     if (ifindex == 0 || !Read(name, &up))
         return ENODEV;
-    if (up)
-        return 0;
-    if (const int e = SetUp(ifindex, true))
-        return e;
-    *broughtUp = true;
+    // A record of this very link: a killed run brought it up.
+    int recorded = 0;
+    {
+        std::ifstream in(record);
+        in >> recorded;
+    }
+    if (recorded == ifindex) {
+        *broughtUp = true;
+    } else {
+        std::error_code ec;
+        std::filesystem::remove(record, ec);
+        if (up)
+            return 0;
+        std::filesystem::create_directories(std::filesystem::path(record).parent_path(), ec);
+        std::ofstream(record, std::ios::trunc) << ifindex << "\n";
+        *broughtUp = true;
+    }
+    if (!up) {
+        if (const int e = SetUp(ifindex, true))
+            return e;
+    }
     return 0;
 }
 
-void LinkState::Restore(const std::string& name, int ifindex, bool broughtUp) {
-    if (broughtUp && ifindex != 0 && if_nametoindex(name.c_str()) == static_cast<unsigned>(ifindex))
-        SetUp(ifindex, false);
+void LinkState::Restore(const std::string& name, const std::string& record, bool broughtUp) {
+    if (!broughtUp)
+        return;
+    int recorded = 0;
+    {
+        std::ifstream in(record);
+        in >> recorded;
+    }
+    if (recorded != 0 && if_nametoindex(name.c_str()) == static_cast<unsigned>(recorded))
+        SetUp(recorded, false);
+    std::error_code ec;
+    std::filesystem::remove(record, ec);
 }
 
 }  // namespace plat

@@ -14,11 +14,13 @@ public:
     static bool Read(const std::string& name, bool* up, MacAddress* mac = nullptr);
     // Sets the link up or down through rtnetlink. 0 or an errno value.
     static int SetUp(int ifindex, bool up);
-    // Brings the link up when it is down; `broughtUp` tells whether it was.
-    // 0 or an errno value.
-    static int EnsureUp(const std::string& name, bool* broughtUp);
-    // Sets down a link that EnsureUp brought up, if it is still the same one.
-    static void Restore(const std::string& name, int ifindex, bool broughtUp);
+    // Brings the link up when it is down; `broughtUp` tells whether it was
+    // down before this run, or before an earlier run that was killed: the
+    // file `record` (written before the link goes up) says so. 0 or an errno value.
+    static int EnsureUp(const std::string& name, const std::string& record, bool* broughtUp);
+    // Sets down a link that EnsureUp brought up, if it is still the same one,
+    // and removes the record.
+    static void Restore(const std::string& name, const std::string& record, bool broughtUp);
 };
 
 }  // namespace plat

@@ -97,7 +97,7 @@ DWORD WiredAccessPoint::Start(const AccessPointSettings& settings, AccessPointEv
         Stop();
         return kErrorNotEnoughMemory;
     }
-    if (const int e = LinkState::EnsureUp(settings.interface, &m_broughtUp)) {
+    if (const int e = LinkState::EnsureUp(settings.interface, LinkRecord(settings), &m_broughtUp)) {
         *failure = "cannot set " + settings.interface + " up: " + std::strerror(e);
         Stop();
         return e == EPERM || e == EACCES ? kErrorAccessDenied : kErrorInvalidState;
@@ -118,7 +118,7 @@ void WiredAccessPoint::Stop() {
         close(m_stopFd);
     m_monitor = m_stopFd = -1;
     // Only the link this run brought up, and only if it is still the same one.
-    LinkState::Restore(m_settings.interface, m_ifindex, m_broughtUp);
+    LinkState::Restore(m_settings.interface, LinkRecord(m_settings), m_broughtUp);
     m_broughtUp = false;
     std::lock_guard<std::mutex> g(m_lock);
     m_stations.clear();

@@ -230,6 +230,25 @@ TEST_F(LinuxHostedNetworkTest, WiredPortComesUpWithTheDevicesAlreadySeenAndGoesD
         EXPECT_EQ(manager.StopAp(), 0);
         ASSERT_TRUE(plat::LinkState::Read(m_link, &up));
         EXPECT_FALSE(up);
+
+        // A run killed while it had the port up: the next run still knows the
+        // port was down before, and sets it down at its stop.
+        plat::WLAN_HOSTED_NETWORK_REASON reason = 0;
+        plat::LinuxHostedNetwork& hn = backend.HostedNetwork();
+        ASSERT_EQ(hn.SetEnabled(true, &reason), 0u);
+        ASSERT_EQ(hn.Start(&reason), 0u) << hn.LastFailure();
+        const std::string record = options.runtimeDir + "/link-" + m_link + ".down";
+        ASSERT_TRUE(std::filesystem::exists(record));
+        const std::string kept = options.runtimeDir + "/kept";
+        std::filesystem::copy_file(record, kept);
+        ASSERT_EQ(hn.Stop(&reason), 0u);
+        ASSERT_EQ(nettest::Run("ip link set " + m_link + " up"), 0);
+        std::filesystem::rename(kept, record);
+        ASSERT_EQ(hn.Start(&reason), 0u);
+        ASSERT_EQ(hn.Stop(&reason), 0u);
+        ASSERT_TRUE(plat::LinkState::Read(m_link, &up));
+        EXPECT_FALSE(up);
+        EXPECT_FALSE(std::filesystem::exists(record));
     });
 }
 
