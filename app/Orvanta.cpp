@@ -1,13 +1,914 @@
 #include "Orvanta.h"
 
+#include <QApplication>
+#include <QCloseEvent>
+#include <QDesktopServices>
+#include <QDir>
+#include <QEasingCurve>
 #include <QGuiApplication>
+#include <QMenu>
+#include <QMessageBox>
+#include <QMouseEvent>
+#include <QPainter>
+#include <QPropertyAnimation>
+#include <QRegularExpression>
 #include <QScreen>
+#include <QScrollBar>
+#include <QThread>
+#include <QUrl>
+#include <QWindow>
+
+#include "BlackListItem.h"
+#include "ClientLook.h"
+#include "ClockTimer.h"
+#include "Common/LumariCore.h"
+#include "Common/ProgramPath.h"
+#include "ListWidget.h"
+#include "PageAddressCipher.h"
+#include "QrCodePanel.h"
+#include "RotateImage.h"
+#include "StartFailure.h"
+#include "WhiteListItem.h"
+#include "WiFiSignals.h"
+#include "platform/Backend.h"
+#include "platform/Platform.h"
+#include "platform/text/TextCodec.h"
+#include "platform/winapi/DebugOutput.h"
+#include "platform/winapi/Win32Api.h"
+
+namespace {
+
+Orvanta* g_mainWindow = nullptr;
+
+const char* kImages = ":/images/AppWindow/";
+const QRect kListArea(14, 296, 318, 238);
+const QRect kStateShown(23, 196, 300, 20);
+const char* kSelectedTab = "color:rgb(51,188,255);background-image: url(:/images/AppWindow/btnselect.png);";
+const char* kIdleTab = "color:rgb(153,153,153);background-image: url();";
+
+QString Image(const char* name) {
+    return QString::fromLatin1(kImages) + QString::fromLatin1(name);
+}
+
+plat::SessionControl& Session() {
+    return plat::Platform::Current().Session();
+}
+
+QString ExecutablePath() {
+    return QString::fromStdString(plat::Platform::Current().Os().ModuleFileName());
+}
+
+}  // namespace
+
+Orvanta* Orvanta::MainWindow() {
+    return g_mainWindow;
+}
 
 Orvanta::Orvanta(QWidget* parent) : QWidget(parent) {
+    // The bridge first, then the engine that reports through it.
+    m_signals = std::make_unique<WiFiSignals>();
+    m_core = std::make_unique<CLumariCore>(m_signals.get());
+    m_mode = 0;
+    m_core->Init(&m_mode);
+    m_osMajor = static_cast<int>(plat::Platform::Current().Os().Version().major & 0xFF);
+
+    BuildForm();
+    if (g_mainWindow == nullptr)
+        g_mainWindow = this;
     setObjectName("Orvanta");
     setWindowTitle("Orvanta");
-    const QRect area = QGuiApplication::primaryScreen() != nullptr
-                           ? QGuiApplication::primaryScreen()->availableGeometry()
-                           : QRect(0, 0, 346, 546);
-    setGeometry((area.width() - 346) / 2, (area.height() - 546) / 2, 346, 546);
+    setWindowFlags(Qt::FramelessWindowHint | Qt::WindowSystemMenuHint |
+                   Qt::WindowMinimizeButtonHint);
+    setAttribute(Qt::WA_TranslucentBackground);
+    const QScreen* screen = QGuiApplication::primaryScreen();
+    const QRect area = screen != nullptr ? screen->availableGeometry() : QRect(0, 0, 0, 0);
+    setGeometry((area.width() - kWidth) / 2, (area.height() - kHeight) / 2, kWidth, kHeight);
+
+    m_config.Clear();
+    m_background = QPixmap(Image("background.png"));
+    setWindowIcon(QIcon(Image("windowicon.png")));
+
+    LoadSettings();
+    BuildTray();
+    ConnectSignals();
+
+    // The crash reporter: loading it is all; a missing library is ignored.
+    const std::string reporter = GetProgramDirectory() + "/Tallis.dll";
+    plat::LoadLibraryW(plat::TextCodec::Utf8ToWide(reporter).c_str());
+    AddFirewallException();
+
+    // Every launch starts the hotspot, as if the user pressed the button.
+    m_btnopenwifi->click();
+
+    Session().WatchSession(kHandOverMessage, this);
+}
+
+Orvanta::~Orvanta() {
+    Session().WatchSession(kHandOverMessage, nullptr);
+    if (m_timer != nullptr)
+        m_timer->stop();
+    // The engine stops and joins its threads before the bridge goes.
+    m_core.reset();
+    if (g_mainWindow == this)
+        g_mainWindow = nullptr;
+}
+
+QString Orvanta::SettingsPath() const {
+    return QString::fromStdString(GetProgramDirectory()) + "/wifi.cfg";
+}
+
+void Orvanta::BuildForm() {
+    auto button = [this](const char* name, QRect geometry, const QString& tip = {}) {
+        auto* b = new QPushButton(this);
+        b->setObjectName(name);
+        b->setGeometry(geometry);
+        b->setCursor(Qt::PointingHandCursor);
+        b->setFocusPolicy(Qt::NoFocus);
+        if (!tip.isEmpty())
+            b->setToolTip(tip);
+        return b;
+    };
+    auto label = [this](const char* name, QRect geometry, const QString& text = {}) {
+        auto* l = new QLabel(text, this);
+        l->setObjectName(name);
+        l->setGeometry(geometry);
+        return l;
+    };
+
+    auto* title = label("lbltitle", QRect(40, 8, 160, 22), QStringLiteral("Orvanta"));
+    title->setTextFormat(Qt::PlainText);
+    m_btnoption = button("btnoption", QRect(254, 8, 24, 24), QStringLiteral("设置"));
+    m_btnminimized = button("btnminimized", QRect(280, 8, 24, 24), QStringLiteral("最小化窗体"));
+    m_btnclose = button("btnclose", QRect(306, 8, 24, 24), QStringLiteral("隐藏至托盘"));
+    // The option panel belongs to the options dialog; without it the button waits.
+    m_btnoption->setVisible(false);
+
+    m_btnopenwifi = button("btnopenwifi", QRect(125, 44, 96, 96));
+    m_btnclosewifi = button("btnclosewifi", QRect(125, 44, 96, 96));
+    m_btnclosewifi->hide();
+    m_busyIndicator = new RotateImage(Image("runningimg.png"), this);
+    m_busyIndicator->setGeometry(119, 38, 108, 108);
+    m_busyIndicator->hide();
+
+    label("lblnameicon", QRect(52, 150, 20, 20));
+    m_txtwifiname = new QLineEdit(this);
+    m_txtwifiname->setObjectName("txtwifiname");
+    m_txtwifiname->setGeometry(78, 148, 190, 24);
+    m_txtwifiname->setFrame(false);
+    m_btnqrcode = button("btnqrcode", QRect(274, 150, 20, 20), QStringLiteral("扫码连接"));
+    label("lblpwdicon", QRect(52, 176, 20, 20));
+    m_txtwifipwd = new QLineEdit(this);
+    m_txtwifipwd->setObjectName("txtwifipwd");
+    m_txtwifipwd->setGeometry(78, 172, 190, 24);
+    m_txtwifipwd->setFrame(false);
+    m_btnshowpwd = button("btnshowpwd", QRect(274, 174, 20, 20), QStringLiteral("隐藏密码"));
+
+    m_lblstate = label("lblstate", kStateShown, QStringLiteral("WiFi尚未开启"));
+    m_lblstate->setAlignment(Qt::AlignCenter);
+
+    const int statsTop = 222;
+    const int column = 100;
+    label("lblallflowtitle", QRect(23, statsTop, column, 16), QStringLiteral("累计流量"))
+        ->setAlignment(Qt::AlignCenter);
+    label("lblcurrentspeedtitle", QRect(23 + column, statsTop, column, 16),
+          QStringLiteral("当前速度"))
+        ->setAlignment(Qt::AlignCenter);
+    label("lblmoneysavedtitle", QRect(23 + 2 * column, statsTop, column, 16),
+          QStringLiteral("节省流量费"))
+        ->setAlignment(Qt::AlignCenter);
+    m_lblallflow = label("lblallflow", QRect(23, statsTop + 18, column, 18));
+    m_lblcurrentspeed = label("lblcurrentspeed", QRect(23 + column, statsTop + 18, column, 18));
+    m_lblmoneysaved = label("lblmoneysaved", QRect(23 + 2 * column, statsTop + 18, column, 18));
+    for (QLabel* l : {m_lblallflow, m_lblcurrentspeed, m_lblmoneysaved})
+        l->setAlignment(Qt::AlignCenter);
+    m_lblcurrentspeed->setText(QStringLiteral("0K/s"));
+
+    m_btnwhitelist = button("btnwhitelist", QRect(14, 266, 110, 26));
+    m_btnwhitelist->setText(QStringLiteral("小伙伴(0)"));
+    m_btnblacklist = button("btnblacklist", QRect(124, 266, 110, 26));
+    m_btnblacklist->setText(QStringLiteral("黑名单(0)"));
+    m_btnwhitelist->setStyleSheet(kSelectedTab);
+    m_btnblacklist->setStyleSheet(kIdleTab);
+
+    // The two lists side by side in a clipping frame; the tabs slide them.
+    m_listFrame = new QWidget(this);
+    m_listFrame->setObjectName("listframe");
+    m_listFrame->setGeometry(kListArea);
+    auto makeArea = [this](const char* name, ListWidget** list, int x) {
+        auto* area = new QScrollArea(m_listFrame);
+        area->setObjectName(name);
+        area->setGeometry(x, 0, kListArea.width(), kListArea.height());
+        area->setFrameShape(QFrame::NoFrame);
+        area->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+        area->setVerticalScrollBarPolicy(Qt::ScrollBarAsNeeded);
+        area->setWidgetResizable(false);
+        *list = new ListWidget();
+        area->setWidget(*list);
+        area->viewport()->setAutoFillBackground(false);
+        (*list)->setAutoFillBackground(false);
+        return area;
+    };
+    m_clientArea = makeArea("clientlistarea", &m_clientList, 0);
+    m_blackArea = makeArea("blacklistarea", &m_blackList, kListArea.width());
+    m_lblnoconnect = label("lblnoconnect", QRect(kListArea.x() + 84, kListArea.y() + 40, 150, 150));
+    m_lblnoconnect->setAttribute(Qt::WA_TransparentForMouseEvents);
+
+    // The cause of a failed start, in plain words, where the lists would be.
+    m_lblFailCause = label("lblfailcause", QRect(kListArea.x() + 16, kListArea.y() + 20,
+                                                 kListArea.width() - 32, 120));
+    m_lblFailCause->setWordWrap(true);
+    m_lblFailCause->setAlignment(Qt::AlignHCenter | Qt::AlignTop);
+    m_lblFailCause->setTextFormat(Qt::PlainText);
+    m_lblFailCause->hide();
+
+    m_qrPanel = new QrCodePanel(this);
+    m_qrPanel->setGeometry(kListArea);
+    m_qrPanel->hide();
+
+    m_timer = new ClockTimer(this);
+}
+
+void Orvanta::BuildTray() {
+    m_trayMenu = new QMenu(this);
+    m_trayMenu->setObjectName("traymenu");
+    // The scheduled power-off dialog connects this entry when it exists.
+    QAction* poweroff = m_trayMenu->addAction(QStringLiteral("定时关机"));
+    poweroff->setObjectName("actpoweroff");
+    poweroff->setEnabled(false);
+    QAction* about = m_trayMenu->addAction(QStringLiteral("关于我们"));
+    about->setObjectName("actaboutus");
+    connect(about, &QAction::triggered, this, &Orvanta::OnActionAboutUs);
+    QAction* feedback = m_trayMenu->addAction(QStringLiteral("问题反馈"));
+    feedback->setObjectName("actfeedback");
+    feedback->setEnabled(
+        !PageAddressCipher::Decipher(m_config.FeedbackUrl()).isEmpty());
+    connect(feedback, &QAction::triggered, this, &Orvanta::OnActionFeedback);
+    m_trayMenu->addSeparator();
+    QAction* quit = m_trayMenu->addAction(QStringLiteral("退出"));
+    quit->setObjectName("actquit");
+    connect(quit, &QAction::triggered, this, &Orvanta::OnActionQuit);
+
+    m_tray = new QSystemTrayIcon(QIcon(Image("desktopicon.png")), this);
+    m_tray->setToolTip(QStringLiteral("Orvanta"));
+    m_tray->setContextMenu(m_trayMenu);
+    m_tray->show();
+}
+
+void Orvanta::ConnectSignals() {
+    connect(m_btnclose, &QPushButton::clicked, this, &Orvanta::OnBtnCloseClicked);
+    connect(m_btnminimized, &QPushButton::clicked, this, &Orvanta::OnBtnMinimizedClicked);
+    connect(m_btnoption, &QPushButton::clicked, this, &Orvanta::OnBtnOptionClicked);
+    connect(m_btnopenwifi, &QPushButton::clicked, this, &Orvanta::OnBtnOpenWiFiClicked);
+    connect(m_btnclosewifi, &QPushButton::clicked, this, &Orvanta::OnBtnCloseWiFiClicked);
+    connect(m_btnshowpwd, &QPushButton::clicked, this, &Orvanta::OnBtnShowPwdClicked);
+    connect(m_btnwhitelist, &QPushButton::clicked, this, &Orvanta::OnBtnWhiteListClicked);
+    connect(m_btnblacklist, &QPushButton::clicked, this, &Orvanta::OnBtnBlackListClicked);
+    connect(m_btnqrcode, &QPushButton::clicked, this, &Orvanta::OnBtnQrCodeClicked);
+    WiFiSignals* s = m_signals.get();
+    connect(s, &WiFiSignals::NetworkStarted, this, &Orvanta::OnWiFiStarted);
+    connect(s, &WiFiSignals::NetworkStopped, this, &Orvanta::OnWiFiStopped);
+    connect(s, &WiFiSignals::NetworkError, this, &Orvanta::OnWiFiError);
+    connect(s, qOverload<QVariant>(&WiFiSignals::ClientJoin), this, &Orvanta::OnWiFiClientJoin);
+    connect(s, qOverload<QVariant>(&WiFiSignals::ClientLeave), this,
+            &Orvanta::OnWiFiClientLeave);
+    connect(s, qOverload<QVariant>(&WiFiSignals::ClientUpdate), this,
+            &Orvanta::OnWiFiClientUpdate);
+    connect(m_timer, &ClockTimer::timeout, this, &Orvanta::OnTimerGetCurrentData);
+    connect(m_txtwifiname, &QLineEdit::textEdited, this, &Orvanta::OnWiFiNameTextEdit);
+    connect(m_tray, &QSystemTrayIcon::activated, this, &Orvanta::IconActivated);
+}
+
+void Orvanta::AddFirewallException() {
+    const plat::HRESULT hr =
+        Session().AddFirewallException(L"Orvanta", ExecutablePath().toStdWString());
+    // Linux has no firewall interface to ask; that is not a failure.
+    if (hr < 0 && hr != plat::kENotImpl)
+        plat::OutputDebugStringA("Failed to add firewall exception");
+}
+
+// ---------------------------------------------------------------------------
+// Input rules
+
+QString Orvanta::CheckName(const QString& name) {
+    if (WiFiConfig::ToGb18030(name).size() > 32)
+        return QStringLiteral("WiFi名称太长");
+    static const QRegularExpression pattern(
+        QRegularExpression::anchoredPattern(QStringLiteral("[一-龥_a-zA-Z0-9_-]{1,32}")));
+    if (!pattern.match(name).hasMatch())
+        return QStringLiteral("无效的WiFi名称");
+    return {};
+}
+
+QString Orvanta::CheckPassword(const QString& password, int mode) {
+    if (mode == 1) {
+        static const QRegularExpression rule(
+            QRegularExpression::anchoredPattern(QStringLiteral("[A-Za-z0-9]{8,32}")));
+        return rule.match(password).hasMatch() ? QString()
+                                               : QStringLiteral("密码必须是8~32个英文或数字");
+    }
+    static const QRegularExpression digits(
+        QRegularExpression::anchoredPattern(QStringLiteral("[0-9]{10}")));
+    return digits.match(password).hasMatch() ? QString() : QStringLiteral("密码必须10个数字");
+}
+
+QString Orvanta::DefaultName() {
+    const QString host =
+        QStringLiteral("A") +
+        QString::fromStdString(plat::Platform::Current().Os().ComputerName());
+    // A host name with characters the name rule refuses would make every
+    // start fail; the fixed name stands in for it as for a long one.
+    return CheckName(host).isEmpty() ? host : QStringLiteral("Dravolin");
+}
+
+// ---------------------------------------------------------------------------
+// Statistics texts
+
+QString Orvanta::TrafficText(std::int64_t totalKb) {
+    const double mb = static_cast<double>(totalKb) / 1024.0;
+    if (mb < 1024)
+        return QString::number(mb, 'f', 2) + QStringLiteral("M");
+    return QString::number(mb / 1024.0, 'f', 2) + QStringLiteral("G");
+}
+
+QString Orvanta::SpeedText(std::int64_t deltaKb) {
+    if (deltaKb < 1024)
+        return QString::number(static_cast<double>(deltaKb), 'g', 6) + QStringLiteral("K/s");
+    return QString::number(static_cast<double>(deltaKb) / 1024.0, 'f', 2) + QStringLiteral("M/s");
+}
+
+QString Orvanta::MoneyText(std::int64_t totalKb, double pricePerMb) {
+    return QString::number(static_cast<double>(totalKb) / 1024.0 * pricePerMb, 'f', 2) +
+           QStringLiteral("元");
+}
+
+// ---------------------------------------------------------------------------
+// Settings
+
+void Orvanta::LoadSettings() {
+    // The NAT driver's check and installation dialog come first here.
+    m_config.Clear();
+    m_config.SetShowAuthHint(true);
+    if (!m_config.Load(SettingsPath())) {
+        m_config.Clear();
+        m_config.SetShowAuthHint(true);
+        m_config.SetTraffic(0);
+        m_config.SetForbidSleep(false);
+        m_config.SetPrice(kDefaultPrice);
+        m_config.SetRunAtLogon(true);
+        m_config.SetCloseAction(1);
+        m_config.SetAskOnClose(true);
+        m_lblallflow->setText(QStringLiteral("0M"));
+        m_lblmoneysaved->setText(QStringLiteral("0元"));
+        m_txtwifiname->setText(DefaultName());
+        m_txtwifipwd->setText(QString::fromLatin1(kDefaultPassword));
+    } else {
+        m_lblallflow->setText(TrafficText(m_config.Traffic()));
+        m_lblmoneysaved->setText(MoneyText(m_config.Traffic(), m_config.Price()));
+        const QString name = m_config.Name();
+        m_txtwifiname->setText(name.isEmpty() ? DefaultName() : name);
+        const QString password = m_config.Password();
+        m_txtwifipwd->setText(password.isEmpty() ? QString::fromLatin1(kDefaultPassword)
+                                                 : password);
+        if (m_config.ForbidSleep() && m_osMajor > 5)
+            KeepAwake();
+    }
+    m_txtwifiname->setCursorPosition(0);
+    m_txtwifiname->setToolTip(m_txtwifiname->text());
+    m_txtwifipwd->setCursorPosition(0);
+    const QByteArray phone = m_config.PhoneId();
+    if (!phone.isEmpty() && phone != m_authorisedId)
+        m_authorisedId = phone;
+    m_totalKB = m_config.Traffic();
+}
+
+void Orvanta::SaveSettings() {
+    QString name = m_txtwifiname->text();
+    if (!CheckName(name).isEmpty())
+        name = DefaultName();
+    QString password = m_txtwifipwd->text();
+    if (password.isEmpty() || !CheckPassword(password, m_mode).isEmpty())
+        password = QString::fromLatin1(kDefaultPassword);
+    m_config.SetName(name);
+    m_config.SetPassword(password);
+    m_config.SetMagic();
+    // While the hotspot runs the record's traffic stays what it was before
+    // this run (the statistics add the run's counters to it); the file gets
+    // everything up to now.
+    std::int64_t total = m_totalKB;
+    std::uint64_t down = 0;
+    std::uint64_t up = 0;
+    if (m_running && m_core->GetFlow(&down, &up))
+        total = m_runBaseKB + static_cast<std::int64_t>(down + up);
+    const std::int64_t base = m_config.Traffic();
+    m_config.SetTraffic(total);
+    if (!m_authorisedId.isEmpty())
+        m_config.SetPhoneId(m_authorisedId);
+    m_config.Save(SettingsPath());
+    if (m_running)
+        m_config.SetTraffic(base);
+    m_totalKB = total;
+}
+
+void Orvanta::SetRunAtLogon(bool on) {
+    m_config.SetRunAtLogon(on);
+    Session().SetRunAtLogon("Zentavo", QDir::toNativeSeparators(ExecutablePath()).toStdString(),
+                            on);
+}
+
+void Orvanta::KeepAwake() {
+    Session().KeepAwake(true);
+}
+
+void Orvanta::SetAuthorisedId(const QByteArray& id) {
+    if (id.isEmpty() || id == m_authorisedId)
+        return;
+    m_authorisedId = id;
+    const QString mac = QString::fromLatin1(id);
+    for (ListWidgetItem* row : m_clientList->Items())
+        if (auto* client = qobject_cast<WhiteListItem*>(row))
+            client->SetMarked(row->MacText().compare(mac, Qt::CaseInsensitive) == 0);
+}
+
+// ---------------------------------------------------------------------------
+// Start and stop
+
+void Orvanta::OnBtnOpenWiFiClicked() {
+    m_lblFailCause->hide();
+    if (m_busy)
+        return;
+    const QString name = m_txtwifiname->text();
+    const QString password = m_txtwifipwd->text();
+    QString refusal = CheckName(name);
+    if (refusal.isEmpty())
+        refusal = CheckPassword(password, m_mode);
+    if (!refusal.isEmpty()) {
+        m_lblstate->setText(refusal);
+        return;
+    }
+    m_busy = true;
+    m_startedName = name;
+    m_startedPassword = password;
+    m_core->Start(name.toStdWString(), password.toStdWString(), 1);
+    m_lblstate->setText(QStringLiteral("正在开启WiFi"));
+    m_busyIndicator->show();
+    m_busyIndicator->raise();
+    m_busyIndicator->Start();
+}
+
+void Orvanta::OnBtnCloseWiFiClicked() {
+    if (m_busy)
+        return;
+    m_busy = true;
+    m_timer->stop();
+    m_busyIndicator->show();
+    m_busyIndicator->raise();
+    m_lblstate->setText(QStringLiteral("WiFi正在关闭"));
+    m_btnclosewifi->setStyleSheet("border-image: url(:/images/AppWindow/btnclosewifi.png);");
+    m_core->Stop();
+    m_busyIndicator->Start();
+}
+
+void Orvanta::OnWiFiStarted(int code) {
+    m_busy = false;
+    m_running = true;
+    m_busyIndicator->Stop();
+    m_busyIndicator->hide();
+    if (code == 0) {
+        m_lblstate->setText(QStringLiteral("WiFi开启成功"));
+        m_btnopenwifi->hide();
+        m_btnclosewifi->setStyleSheet("border-image: url(:/images/AppWindow/opensucess.png)");
+        m_btnclosewifi->show();
+        m_config.SetTraffic(m_totalKB);
+        m_runBaseKB = m_totalKB;
+        m_timer->start(1000);
+    } else {
+        ShowFailure(code);
+    }
+    Animate(m_lblstate);
+    emit StateShown();
+}
+
+void Orvanta::ShowFailure(int code) {
+    m_lblstate->setText(StartFailure::StatusText(code));
+    m_lblstate->setToolTip(StartFailure::Cause(code));
+    m_lblFailCause->setText(StartFailure::Cause(code));
+    m_lblFailCause->show();
+    m_lblFailCause->raise();
+    m_lblnoconnect->hide();
+}
+
+void Orvanta::OnWiFiStopped(int code) {
+    m_busy = false;
+    m_running = false;
+    m_timer->stop();
+    if (m_quitting) {
+        SaveSettings();
+        QCoreApplication::exit(0);
+    }
+    m_busyIndicator->Stop();
+    m_busyIndicator->hide();
+    m_lblstate->setText(QStringLiteral("WiFi已关闭"));
+    m_lblstate->setToolTip({});
+    m_btnopenwifi->show();
+    m_btnclosewifi->hide();
+    m_clientList->Clear();
+    m_blackList->Clear();
+    m_clientCount = 0;
+    UpdateCaptions();
+    if (code == 1) {
+        // The access point went down without the user asking.
+        m_lblFailCause->setText(
+            QStringLiteral("热点被系统或其他程序关闭了（无线网卡被禁用、拔出或进入省电）。"
+                           "点开启按钮可以重新开启。"));
+        m_lblFailCause->show();
+        m_lblFailCause->raise();
+    } else if (m_clientArea->x() >= 0) {
+        m_lblnoconnect->show();
+    }
+    Animate(m_lblstate);
+    emit StateShown();
+    if (m_awaitingSuspendStop) {
+        m_awaitingSuspendStop = false;
+        if (m_resumePending) {
+            m_resumePending = false;
+            OnBtnOpenWiFiClicked();
+        }
+    }
+}
+
+void Orvanta::OnWiFiError(int) {
+    m_timer->stop();
+    m_lblstate->setText(QStringLiteral("网络错误"));
+    Animate(m_lblstate);
+}
+
+void Orvanta::Animate(QLabel* label) {
+    auto* animation = new QPropertyAnimation(label, "geometry", label);
+    animation->setDuration(1500);
+    animation->setEasingCurve(QEasingCurve::OutExpo);
+    animation->setStartValue(QRect(23, 216, 300, 0));
+    animation->setEndValue(kStateShown);
+    animation->start(QAbstractAnimation::DeleteWhenStopped);
+}
+
+void Orvanta::OnTimerGetCurrentData() {
+    std::uint64_t down = 0;
+    std::uint64_t up = 0;
+    // No counters (the hotspot is just going down): keep the last figures
+    // rather than show a negative speed.
+    if (!m_core->GetFlow(&down, &up))
+        return;
+    const std::int64_t total = m_runBaseKB + static_cast<std::int64_t>(down + up);
+    const std::int64_t delta = total - m_totalKB;
+    m_totalKB = total;
+    m_lblmoneysaved->setText(MoneyText(m_totalKB, m_config.Price()));
+    m_lblallflow->setText(TrafficText(m_totalKB));
+    m_lblcurrentspeed->setText(SpeedText(delta));
+}
+
+// ---------------------------------------------------------------------------
+// Clients
+
+void Orvanta::UpdateCaptions() {
+    m_clientCount = static_cast<unsigned>(m_clientList->Count());
+    m_btnwhitelist->setText(QStringLiteral("小伙伴(") + QString::number(m_clientCount) + ")");
+    m_btnblacklist->setText(QStringLiteral("黑名单(") + QString::number(m_blackList->Count()) +
+                            ")");
+}
+
+void Orvanta::AddClientRow(const ClientInfo& client) {
+    const ClientLook look = ClientLook::For(client);
+    auto* row = new WhiteListItem(client, look.name, QImage(look.icon), *this, m_osMajor >= 6);
+    row->SetMarked(IsAuthorisedPhone(client.mac));
+    m_clientList->AddItem(row);
+}
+
+void Orvanta::AddBlackRow(const ClientInfo& client) {
+    const ClientLook look = ClientLook::For(client);
+    m_blackList->AddItem(new BlackListItem(client, look.name, QImage(look.icon), *this));
+}
+
+void Orvanta::OnWiFiClientJoin(QVariant v) {
+    const ClientInfo client = v.value<ClientInfo>();
+    const QString mac = QString::fromStdWString(client.mac);
+    if (client.isBan == 0) {
+        // The phone link learns the client's address here.
+        m_lblnoconnect->hide();
+        m_blackList->RemoveItem(mac);
+        AddClientRow(client);
+    } else {
+        m_clientList->RemoveItem(mac);
+        AddBlackRow(client);
+    }
+    UpdateCaptions();
+}
+
+void Orvanta::OnWiFiClientLeave(QVariant v) {
+    const ClientInfo client = v.value<ClientInfo>();
+    const QString mac = QString::fromStdWString(client.mac);
+    // The row goes from whichever list holds it: the user may have moved the
+    // client since the engine's record was taken.
+    if (client.isBan == 0) {
+        if (!m_clientList->RemoveItem(mac))
+            m_blackList->RemoveItem(mac);
+    } else if (!m_blackList->RemoveItem(mac)) {
+        m_clientList->RemoveItem(mac);
+    }
+    UpdateCaptions();
+    if (m_clientCount == 0 && m_clientArea->x() >= 0 && !m_lblFailCause->isVisible())
+        m_lblnoconnect->show();
+}
+
+void Orvanta::OnWiFiClientUpdate(QVariant v) {
+    const ClientInfo client = v.value<ClientInfo>();
+    if (auto* row = qobject_cast<WhiteListItem*>(
+            m_clientList->Find(QString::fromStdWString(client.mac))))
+        row->Update(client);
+}
+
+bool Orvanta::IsAuthorisedPhone(const std::wstring& mac) {
+    return !m_authorisedId.isEmpty() &&
+           QString::fromStdWString(mac).compare(QString::fromLatin1(m_authorisedId),
+                                                Qt::CaseInsensitive) == 0;
+}
+
+void Orvanta::MarkAsPhone(const std::wstring& mac, bool on) {
+    ClientInfo client;
+    if (!m_core->GetClient(mac, client))
+        return;
+    // Unmarking only clears the dialog's display; the authorised phone stays
+    // until another one is marked.
+    if (on)
+        SetAuthorisedId(QString::fromStdWString(client.mac).toLatin1());
+}
+
+void Orvanta::MoveToBlackList(WhiteListItem* row) {
+    const std::wstring mac = row->Mac();
+    ClientInfo client;
+    if (!m_core->GetClient(mac, client)) {
+        client.mac = mac;
+        client.nickName = row->FullName().toStdWString();
+    }
+    AddBlackRow(client);
+    m_clientList->RemoveItem(row->MacText());
+    UpdateCaptions();
+    if (m_clientCount == 0 && m_clientArea->x() >= 0)
+        m_lblnoconnect->show();
+    m_core->BanClient(mac);
+}
+
+void Orvanta::MoveToClientList(BlackListItem* row) {
+    const std::wstring mac = row->Mac();
+    ClientInfo client;
+    if (m_core->GetClient(mac, client)) {
+        client.isBan = 0;
+        AddClientRow(client);
+        if (m_clientArea->x() >= 0)
+            m_lblnoconnect->hide();
+    }
+    m_blackList->RemoveItem(row->MacText());
+    UpdateCaptions();
+    m_core->UnbanClient(mac);
+}
+
+// ---------------------------------------------------------------------------
+// Tabs, fields and window buttons
+
+void Orvanta::SlideLists(bool toClients) {
+    const int w = kListArea.width();
+    for (auto [area, x] : {std::pair{m_clientArea, toClients ? 0 : -w},
+                           std::pair{m_blackArea, toClients ? w : 0}}) {
+        auto* slide = new QPropertyAnimation(area, "pos", area);
+        slide->setDuration(800);
+        slide->setEasingCurve(QEasingCurve::OutExpo);
+        slide->setStartValue(area->pos());
+        slide->setEndValue(QPoint(x, 0));
+        slide->start(QAbstractAnimation::DeleteWhenStopped);
+    }
+}
+
+void Orvanta::OnBtnWhiteListClicked() {
+    m_lblnoconnect->setVisible(m_clientCount == 0 && !m_lblFailCause->isVisible());
+    m_btnwhitelist->setStyleSheet(kSelectedTab);
+    m_btnblacklist->setStyleSheet(kIdleTab);
+    if (m_clientArea->x() < 0)
+        SlideLists(true);
+}
+
+void Orvanta::OnBtnBlackListClicked() {
+    m_lblnoconnect->setVisible(m_blackList->Count() == 0 && !m_lblFailCause->isVisible());
+    m_btnwhitelist->setStyleSheet(kIdleTab);
+    m_btnblacklist->setStyleSheet(kSelectedTab);
+    if (m_blackArea->x() >= 291)
+        SlideLists(false);
+}
+
+void Orvanta::OnBtnShowPwdClicked() {
+    if (m_pwdShown) {
+        m_txtwifipwd->setEchoMode(QLineEdit::Password);
+        m_txtwifipwd->setCursorPosition(0);
+        m_btnshowpwd->setToolTip(QStringLiteral("显示密码"));
+    } else {
+        m_txtwifipwd->setEchoMode(QLineEdit::Normal);
+        m_btnshowpwd->setToolTip(QStringLiteral("隐藏密码"));
+    }
+    m_pwdShown = !m_pwdShown;
+}
+
+void Orvanta::OnWiFiNameTextEdit(const QString& text) {
+    m_txtwifiname->setToolTip(text);
+}
+
+void Orvanta::OnBtnQrCodeClicked() {
+    if (m_qrPanel->isVisible()) {
+        m_qrPanel->hide();
+        return;
+    }
+    // The network in effect while it runs, else what the fields hold.
+    const bool live = m_running && !m_startedName.isEmpty();
+    m_qrPanel->SetNetwork(live ? m_startedName : m_txtwifiname->text(),
+                          live ? m_startedPassword : m_txtwifipwd->text(), m_mode == 1);
+    m_qrPanel->show();
+    m_qrPanel->raise();
+}
+
+void Orvanta::OnBtnCloseClicked() {
+    if (m_config.AskOnClose() && m_closePrompt) {
+        m_closePrompt->move(geometry().center() - m_closePrompt->rect().center());
+        m_closePrompt->show();
+        m_closePrompt->raise();
+        return;
+    }
+    if (m_config.CloseAction() == 0) {
+        close();
+    } else if (QSystemTrayIcon::isSystemTrayAvailable()) {
+        hide();
+    } else {
+        // Without a tray a hidden window could only come back through a
+        // second start; minimise instead.
+        showMinimized();
+    }
+}
+
+void Orvanta::OnBtnMinimizedClicked() {
+    if (m_optionPanel)
+        m_optionPanel->hide();
+    showMinimized();
+}
+
+void Orvanta::OnBtnOptionClicked() {
+    if (!m_optionPanel)
+        return;
+    m_optionPanel->raise();
+    m_optionPanel->move(geometry().center() - m_optionPanel->rect().center());
+    m_optionPanel->show();
+}
+
+// ---------------------------------------------------------------------------
+// Tray
+
+void Orvanta::OnActionQuit() {
+    close();
+}
+
+void Orvanta::OnActionAboutUs() {
+    const QString address = PageAddressCipher::Decipher(m_config.AboutUrl());
+    if (!address.isEmpty()) {
+        QDesktopServices::openUrl(QUrl(address));
+        return;
+    }
+    QMessageBox::about(this, QStringLiteral("关于我们"),
+                       QStringLiteral("Orvanta %1\n把这台电脑的网络变成WiFi热点，分享给手机、"
+                                      "平板和其他电脑。")
+                           .arg(QCoreApplication::applicationVersion()));
+}
+
+void Orvanta::OnActionFeedback() {
+    const QString address = PageAddressCipher::Decipher(m_config.FeedbackUrl());
+    if (!address.isEmpty())
+        QDesktopServices::openUrl(QUrl(address));
+}
+
+void Orvanta::BringToFront() {
+    if (isMinimized())
+        showNormal();
+    else
+        show();
+    raise();
+    activateWindow();
+}
+
+void Orvanta::IconActivated(QSystemTrayIcon::ActivationReason reason) {
+    if (reason != QSystemTrayIcon::DoubleClick && reason != QSystemTrayIcon::Trigger)
+        return;
+    update();
+    if (isMinimized()) {
+        showNormal();
+        raise();
+        activateWindow();
+    } else if (isHidden()) {
+        show();
+        raise();
+        activateWindow();
+    } else {
+        hide();
+    }
+}
+
+// ---------------------------------------------------------------------------
+// Window events
+
+bool Orvanta::OnSessionEvent(plat::SessionEvent event) {
+    if (event == plat::SessionEvent::QuerySuspend)
+        return m_osMajor < 6 && m_config.ForbidSleep();
+    if (QThread::currentThread() != thread()) {
+        QMetaObject::invokeMethod(
+            this, [this, event] { OnSessionEvent(event); }, Qt::QueuedConnection);
+        return false;
+    }
+    switch (event) {
+        case plat::SessionEvent::HandOver:
+            BringToFront();
+            break;
+        case plat::SessionEvent::EndSession:
+            SaveSettings();
+            break;
+        case plat::SessionEvent::Suspend:
+            m_awaitingSuspendStop = true;
+            m_resumePending = false;
+            m_core->Stop();
+            break;
+        case plat::SessionEvent::Resume:
+            // A resume that overtakes the stop of the suspend starts the
+            // hotspot once that stop is through.
+            if (m_awaitingSuspendStop)
+                m_resumePending = true;
+            else
+                OnBtnOpenWiFiClicked();
+            break;
+        default:
+            break;
+    }
+    return false;
+}
+
+bool Orvanta::nativeEvent(const QByteArray& eventType, void* message, qintptr* result) {
+    std::intptr_t answer = 0;
+    if (Session().DispatchWindowMessage(message, &answer)) {
+        *result = static_cast<qintptr>(answer);
+        return true;
+    }
+    return QWidget::nativeEvent(eventType, message, result);
+}
+
+bool Orvanta::IsInteractive(const QPoint& pos) const {
+    for (const QWidget* w :
+         {static_cast<const QWidget*>(m_btnclose), static_cast<const QWidget*>(m_btnminimized),
+          static_cast<const QWidget*>(m_btnoption), static_cast<const QWidget*>(m_btnopenwifi),
+          static_cast<const QWidget*>(m_btnclosewifi), static_cast<const QWidget*>(m_btnshowpwd),
+          static_cast<const QWidget*>(m_btnqrcode), static_cast<const QWidget*>(m_btnwhitelist),
+          static_cast<const QWidget*>(m_btnblacklist), static_cast<const QWidget*>(m_txtwifiname),
+          static_cast<const QWidget*>(m_txtwifipwd), static_cast<const QWidget*>(m_listFrame)})
+        if (w->isVisible() && w->geometry().contains(pos))
+            return true;
+    return false;
+}
+
+void Orvanta::mousePressEvent(QMouseEvent* event) {
+    if (event->button() == Qt::LeftButton && !IsInteractive(event->position().toPoint()) &&
+        windowHandle() != nullptr) {
+        windowHandle()->startSystemMove();
+        event->accept();
+        return;
+    }
+    QWidget::mousePressEvent(event);
+}
+
+void Orvanta::paintEvent(QPaintEvent*) {
+    QPainter painter(this);
+    painter.setPen(Qt::NoPen);
+    painter.setBrush(Qt::NoBrush);
+    painter.drawPixmap(0, 0, m_background);
+}
+
+void Orvanta::showEvent(QShowEvent* event) {
+    update();
+    QWidget::showEvent(event);
+    raise();
+}
+
+void Orvanta::closeEvent(QCloseEvent* event) {
+    if (m_running) {
+        // The engine stops first; its stop notification ends the program.
+        m_quitting = true;
+        hide();
+        m_tray->hide();
+        m_core->Stop();
+        event->ignore();
+        return;
+    }
+    if (m_optionPanel)
+        m_optionPanel->close();
+    SaveSettings();
+    event->accept();
 }

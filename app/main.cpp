@@ -1,13 +1,6 @@
 // Process entry of Zentavo.
-#include <QApplication>
-
-#include "Common/LumariLog.h"
-#include "Orvanta.h"
+#include "Zentavo.h"
 
 int main(int argc, char* argv[]) {
-    QApplication app(argc, argv);
-    InitLog();
-    Orvanta window;
-    window.show();
-    return app.exec();
+    return Zentavo::Main(argc, argv);
 }

@@ -1,0 +1,15 @@
+// What the window says about a start that failed: the status-line text of the
+// code, and the cause in plain words (which step failed and what the user can
+// do about it).
+#pragma once
+
+#include <QString>
+
+class StartFailure {
+public:
+    // The status line: a fixed text for the access point's own codes, else
+    // "WiFi开启失败(" + code + ")".
+    static QString StatusText(int code);
+    // One or two sentences naming the failed step and the remedy.
+    static QString Cause(int code);
+};

@@ -1,0 +1,121 @@
+#include "WiFiConfig.h"
+
+#include <QFile>
+#include <QStringDecoder>
+#include <QStringEncoder>
+#include <QtEndian>
+#include <cstring>
+
+WiFiConfig::WiFiConfig() = default;
+
+void WiFiConfig::Clear() {
+    m_bytes.fill(0);
+}
+
+bool WiFiConfig::FromBytes(const QByteArray& bytes) {
+    if (bytes.size() != kSize)
+        return false;
+    if (qFromLittleEndian<std::uint32_t>(bytes.constData() + kOffMagic) != kMagic)
+        return false;
+    std::memcpy(m_bytes.data(), bytes.constData(), kSize);
+    return true;
+}
+
+QByteArray WiFiConfig::ToBytes() const {
+    return QByteArray(m_bytes.data(), kSize);
+}
+
+bool WiFiConfig::Load(const QString& path) {
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly))
+        return false;
+    // One byte more than a record: a longer file is foreign, not a record.
+    return FromBytes(file.read(kSize + 1));
+}
+
+bool WiFiConfig::Save(const QString& path) const {
+    QFile file(path);
+    if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate))
+        return false;
+    return file.write(m_bytes.data(), kSize) == kSize && file.flush();
+}
+
+std::uint32_t WiFiConfig::U32(int offset) const {
+    return qFromLittleEndian<std::uint32_t>(m_bytes.data() + offset);
+}
+
+void WiFiConfig::SetU32(int offset, std::uint32_t value) {
+    qToLittleEndian(value, m_bytes.data() + offset);
+}
+
+std::int64_t WiFiConfig::Traffic() const {
+    return qFromLittleEndian<std::int64_t>(m_bytes.data() + kOffTraffic);
+}
+
+void WiFiConfig::SetTraffic(std::int64_t kb) {
+    qToLittleEndian(kb, m_bytes.data() + kOffTraffic);
+}
+
+double WiFiConfig::Price() const {
+    const std::uint64_t bits = qFromLittleEndian<std::uint64_t>(m_bytes.data() + kOffPrice);
+    double value = 0;
+    std::memcpy(&value, &bits, sizeof value);
+    return value;
+}
+
+void WiFiConfig::SetPrice(double perMb) {
+    std::uint64_t bits = 0;
+    std::memcpy(&bits, &perMb, sizeof bits);
+    qToLittleEndian(bits, m_bytes.data() + kOffPrice);
+}
+
+QByteArray WiFiConfig::Text(int offset, int capacity) const {
+    const char* begin = m_bytes.data() + offset;
+    const void* nul = std::memchr(begin, 0, static_cast<std::size_t>(capacity));
+    const int length = nul != nullptr ? static_cast<int>(static_cast<const char*>(nul) - begin)
+                                      : capacity;
+    return QByteArray(begin, length);
+}
+
+bool WiFiConfig::SetText(int offset, int capacity, const QByteArray& text) {
+    // The field keeps its terminating NUL; an embedded NUL would cut the text.
+    if (text.size() >= capacity || text.contains('\0'))
+        return false;
+    char* begin = m_bytes.data() + offset;
+    std::memset(begin, 0, static_cast<std::size_t>(capacity));
+    std::memcpy(begin, text.constData(), static_cast<std::size_t>(text.size()));
+    return true;
+}
+
+QString WiFiConfig::Name() const {
+    return FromGb18030(Text(kOffName, kNameSize));
+}
+
+bool WiFiConfig::SetName(const QString& name) {
+    return SetText(kOffName, kNameSize, ToGb18030(name));
+}
+
+QString WiFiConfig::Password() const {
+    return QString::fromLatin1(Text(kOffPassword, kPasswordSize));
+}
+
+bool WiFiConfig::SetPassword(const QString& password) {
+    for (QChar c : password)
+        if (c.unicode() > 0x7F)
+            return false;
+    return SetText(kOffPassword, kPasswordSize, password.toLatin1());
+}
+
+QByteArray WiFiConfig::ToGb18030(const QString& text) {
+    QStringEncoder encoder("GB18030");
+    if (!encoder.isValid())
+        return text.toUtf8();
+    return encoder.encode(text);
+}
+
+QString WiFiConfig::FromGb18030(const QByteArray& bytes) {
+    QStringDecoder decoder("GB18030");
+    if (!decoder.isValid())
+        return QString::fromUtf8(bytes);
+    return decoder.decode(bytes);
+}

@@ -1,0 +1,20 @@
+// The process entry of the desktop program: one instance only (a second one
+// hands over to the running window and ends), the Qt application with its
+// plug-in path, style sheet and translation, and the main window.
+#pragma once
+
+class Zentavo {
+public:
+    // The name of the single-instance lock.
+    static constexpr const char* kInstanceLock = "Orvantia-Dravolin-Pim";
+
+    // Runs the program; the event loop's value, or -1 when another instance
+    // runs (that one is brought to the front).
+    static int Main(int argc, char** argv);
+    // True for the first instance. A second one signals the running window to
+    // come forward and answers false.
+    static bool EnsureSingleInstance();
+    // Installs the style sheet and the translation from the resources; a
+    // missing one is skipped.
+    static void SetUpApplication();
+};
