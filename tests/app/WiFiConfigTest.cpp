@@ -1,0 +1,113 @@
+// The settings record: its byte layout, its file, and the texts it holds.
+#include <QFile>
+#include <QtEndian>
+#include <QtTest/QtTest>
+
+#include "AppTestRegistry.h"
+#include "PageAddressCipher.h"
+#include "TempDir.h"
+#include "WiFiConfig.h"
+
+class WiFiConfigTest : public QObject {
+    Q_OBJECT
+
+private slots:
+    void ReadsBackWhatItWroteAtTheDocumentedOffsets() {
+        TempDir dir;
+        const QString path = QString::fromStdString(dir.File("wifi.cfg"));
+        WiFiConfig c;
+        c.SetMagic();
+        c.SetTraffic(-2);  // signed: survives as written
+        c.SetRunAtLogon(true);
+        c.SetForbidSleep(true);
+        c.SetPrice(1.5);
+        c.SetCloseAction(1);
+        c.SetAskOnClose(false);
+        QVERIFY(c.SetName(QStringLiteral("热点_Home-1")));
+        QVERIFY(c.SetPassword("abcdEFGH1234"));
+        QVERIFY(c.SetPhoneId("00-11-22-33-44-55"));
+        c.SetShowAuthHint(true);
+        QVERIFY(c.Save(path));
+
+        QFile file(path);
+        QVERIFY(file.open(QIODevice::ReadOnly));
+        const QByteArray bytes = file.readAll();
+        QCOMPARE(bytes.size(), 2320);
+        const char* b = bytes.constData();
+        QCOMPARE(qFromLittleEndian<quint32>(b), 0xFFFFFFFFu);
+        QCOMPARE(qFromLittleEndian<qint64>(b + 8), qint64(-2));
+        QCOMPARE(qFromLittleEndian<quint32>(b + 16), 1u);
+        QCOMPARE(qFromLittleEndian<quint32>(b + 20), 1u);
+        double price = 0;
+        const quint64 bits = qFromLittleEndian<quint64>(b + 24);
+        std::memcpy(&price, &bits, 8);
+        QCOMPARE(price, 1.5);
+        QCOMPARE(qFromLittleEndian<quint32>(b + 32), 1u);
+        QCOMPARE(qFromLittleEndian<quint32>(b + 36), 0u);
+        // The name is GB18030: 热 is C8 C8, 点 is B5 E3.
+        QCOMPARE(QByteArray(b + 40, 4), QByteArray("\xC8\xC8\xB5\xE3"));
+        QCOMPARE(QByteArray(b + 44), QByteArray("_Home-1"));
+        QCOMPARE(QByteArray(b + 168), QByteArray("abcdEFGH1234"));
+        QCOMPARE(QByteArray(b + 1256), QByteArray("00-11-22-33-44-55"));
+        QCOMPARE(b[2312], char(1));
+
+        WiFiConfig back;
+        QVERIFY(back.Load(path));
+        QCOMPARE(back.ToBytes(), c.ToBytes());
+        QCOMPARE(back.Name(), QStringLiteral("热点_Home-1"));
+        QCOMPARE(back.Password(), QStringLiteral("abcdEFGH1234"));
+        QCOMPARE(back.Price(), 1.5);
+    }
+
+    void RefusesFilesThatAreNoRecord() {
+        TempDir dir;
+        const QString path = QString::fromStdString(dir.File("wifi.cfg"));
+        WiFiConfig valid;
+        valid.SetMagic();
+        const QByteArray good = valid.ToBytes();
+        WiFiConfig c;
+        c.SetPrice(0.7);
+        const QByteArray before = c.ToBytes();
+        for (const QByteArray& bad :
+             {QByteArray(), good.left(2319), good + 'x', QByteArray(2320, '\0'),
+              QByteArray(2320, '\x7F')}) {
+            dir.Write("wifi.cfg", bad.toStdString());
+            QVERIFY(!c.Load(path));
+            QCOMPARE(c.ToBytes(), before);
+        }
+        QVERIFY(!c.Load(path + ".missing"));
+    }
+
+    void TextsThatDoNotFitAreRefusedWhole() {
+        WiFiConfig c;
+        QVERIFY(c.SetName(QString(63, QChar(0x4E2D))));    // 126 bytes + NUL
+        QVERIFY(!c.SetName(QString(64, QChar(0x4E2D))));   // 128 bytes: no room for the NUL
+        QCOMPARE(c.Name(), QString(63, QChar(0x4E2D)));
+        QVERIFY(!c.SetPassword(QStringLiteral("pässword")));  // ASCII only
+        QVERIFY(!c.SetPassword(QString(64, 'a')));
+        QVERIFY(!c.SetPhoneId(QByteArray("a\0b", 3)));
+        // A field filled to the brim without a NUL reads up to its end only.
+        QByteArray raw = [] {
+            WiFiConfig v;
+            v.SetMagic();
+            return v.ToBytes();
+        }();
+        raw.replace(168, 64, QByteArray(64, 'z'));
+        QVERIFY(c.FromBytes(raw));
+        QCOMPARE(c.Password(), QString(64, 'z'));
+    }
+
+    void StoredAddressesDecipherToTheAddress() {
+        const QString address = QStringLiteral("https://example.org/热点/help?x=1&y=2");
+        const QByteArray stored = PageAddressCipher::Encipher(address);
+        QVERIFY(!stored.contains("example"));
+        QCOMPARE(PageAddressCipher::Decipher(stored), address);
+        QCOMPARE(PageAddressCipher::Decipher(stored.toLower()), address);
+        QVERIFY(PageAddressCipher::Decipher("").isEmpty());
+        QVERIFY(PageAddressCipher::Decipher("ABC").isEmpty());
+        QVERIFY(PageAddressCipher::Decipher("https://plain.example").isEmpty());
+    }
+};
+
+APP_TEST(WiFiConfigTest);
+#include "WiFiConfigTest.moc"
