@@ -33,27 +33,36 @@ void ListWidget::Resize() {
     resize(ListWidgetItem::kWidth, qMax(bottom, rows));
 }
 
+QPropertyAnimation* ListWidget::Move(ListWidgetItem* row, QPoint to, int ms) {
+    if (QPointer<QPropertyAnimation> running = m_moves.value(row); running)
+        running->stop();  // DeleteWhenStopped: it goes
+    auto* move = new QPropertyAnimation(row, "pos", row);
+    move->setDuration(ms);
+    move->setStartValue(row->pos());
+    move->setEndValue(to);
+    move->setEasingCurve(QEasingCurve::OutExpo);
+    m_moves.insert(row, move);
+    return move;
+}
+
 void ListWidget::AddItem(ListWidgetItem* item) {
     const QString mac = item->MacText();
     if (ListWidgetItem* old = Find(mac)) {
         // One row per client: a second join replaces the first.
         m_rows.removeOne(old);
         m_index.remove(mac);
+        m_moves.remove(old);
         delete old;
+        OnAfterDelAnimationFinished();
     }
     item->setParent(this);
     const QPoint place = PlaceOf(Count());
     m_rows.append(item);
     m_index.insert(mac, item);
-    Resize();
     item->move(place + QPoint(ListWidgetItem::kWidth, 0));
     item->show();
     item->lower();
-    auto* enter = new QPropertyAnimation(item, "pos", item);
-    enter->setDuration(kAddMs);
-    enter->setStartValue(item->pos());
-    enter->setEndValue(place);
-    enter->setEasingCurve(QEasingCurve::OutExpo);
+    QPropertyAnimation* enter = Move(item, place, kAddMs);
     connect(enter, &QAbstractAnimation::finished, this, &ListWidget::OnAddItemAnimationFinished);
     enter->start(QAbstractAnimation::DeleteWhenStopped);
     Resize();
@@ -69,65 +78,40 @@ bool ListWidget::RemoveItem(const QString& mac) {
         return false;
     row->SetRemoving();
     m_index.remove(mac);
-    m_leaving.append(row);
-    auto* group = new QParallelAnimationGroup(this);
-    auto* out = new QPropertyAnimation(row, "pos", group);
-    out->setDuration(kRemoveMs);
-    out->setStartValue(row->pos());
-    out->setEndValue(QPoint(-ListWidgetItem::kWidth, row->y()));
-    out->setEasingCurve(QEasingCurve::OutExpo);
-    group->addAnimation(out);
-    // The rows that stay move to their new places in the same group.
+    QPropertyAnimation* out = Move(row, QPoint(-ListWidgetItem::kWidth, row->y()), kRemoveMs);
+    connect(out, &QAbstractAnimation::finished, this,
+            [this, row] { OnDelItemAnimationFinished(row); });
+    out->start(QAbstractAnimation::DeleteWhenStopped);
+    // The rows that stay move to their new places.
     const QList<ListWidgetItem*> staying = Items();
     for (int i = 0; i < staying.size(); ++i) {
         ListWidgetItem* other = staying[i];
-        if (other->pos() == PlaceOf(i))
+        QPointer<QPropertyAnimation> running = m_moves.value(other);
+        const QPoint target = running ? running->endValue().toPoint() : other->pos();
+        if (target == PlaceOf(i))
             continue;
-        auto* up = new QPropertyAnimation(other, "pos", group);
-        up->setDuration(kRemoveMs);
-        up->setStartValue(other->pos());
-        up->setEndValue(PlaceOf(i));
-        up->setEasingCurve(QEasingCurve::OutExpo);
-        group->addAnimation(up);
+        Move(other, PlaceOf(i), kRemoveMs)->start(QAbstractAnimation::DeleteWhenStopped);
     }
-    connect(group, &QAbstractAnimation::finished, this, &ListWidget::OnDelItemAnimationFinished);
-    connect(group, &QAbstractAnimation::finished, this, &ListWidget::OnAfterDelAnimationFinished);
-    connect(group, &QAbstractAnimation::finished, group, &QObject::deleteLater);
-    group->start();
     return true;
 }
 
-void ListWidget::OnDelItemAnimationFinished() {
-    auto* group = qobject_cast<QParallelAnimationGroup*>(sender());
-    if (group == nullptr || group->animationCount() == 0)
+void ListWidget::OnDelItemAnimationFinished(ListWidgetItem* row) {
+    if (!m_rows.removeOne(row))
         return;
-    auto* out = qobject_cast<QPropertyAnimation*>(group->animationAt(0));
-    auto* row = out != nullptr ? qobject_cast<ListWidgetItem*>(out->targetObject()) : nullptr;
-    if (row == nullptr || !m_leaving.removeOne(row))
-        return;
-    m_rows.removeOne(row);
+    m_moves.remove(row);
     row->deleteLater();
+    OnAfterDelAnimationFinished();
 }
 
 void ListWidget::OnAfterDelAnimationFinished() {
-    // Snap every remaining row to its place (overlapping removals each moved
-    // the rows toward the places of their own moment).
-    const QList<ListWidgetItem*> staying = Items();
-    for (int i = 0; i < staying.size(); ++i)
-        if (!m_leaving.contains(staying[i]))
-            staying[i]->move(PlaceOf(i));
     Resize();
 }
 
 void ListWidget::Clear() {
-    const QList<QParallelAnimationGroup*> groups =
-        findChildren<QParallelAnimationGroup*>(Qt::FindDirectChildrenOnly);
-    for (QParallelAnimationGroup* g : groups)
-        delete g;
     for (ListWidgetItem* row : m_rows)
-        delete row;
+        delete row;  // its moves go with it
     m_rows.clear();
-    m_leaving.clear();
+    m_moves.clear();
     m_index.clear();
     Resize();
 }

@@ -1,13 +1,16 @@
 // The container of one list's rows: rows stacked in order of arrival, the
 // container as tall as its rows. Rows enter from the right and leave to the
 // left while the rows below them move up; a leaving row no longer counts and
-// is deleted when its animation ends.
+// is deleted when its animation ends. Each row has at most one move running,
+// so removals that overlap never fight over a row.
 #pragma once
 
 #include <QHash>
 #include <QList>
-#include <QParallelAnimationGroup>
+#include <QPointer>
+#include <QPropertyAnimation>
 #include <QWidget>
+#include <functional>
 
 #include "ListWidgetItem.h"
 
@@ -28,16 +31,16 @@ public:
     // The rows that are not leaving, top to bottom.
     QList<ListWidgetItem*> Items() const;
 
-private slots:
-    void OnAddItemAnimationFinished();
-    void OnDelItemAnimationFinished();
-    void OnAfterDelAnimationFinished();
-
 private:
     QPoint PlaceOf(int position) const;
     void Resize();
+    // Moves `row` to `to`, replacing the move it may have running.
+    QPropertyAnimation* Move(ListWidgetItem* row, QPoint to, int ms);
+    void OnAddItemAnimationFinished();
+    void OnDelItemAnimationFinished(ListWidgetItem* row);
+    void OnAfterDelAnimationFinished();
 
     QList<ListWidgetItem*> m_rows;  // every row, leaving ones too, top to bottom
     QHash<QString, ListWidgetItem*> m_index;
-    QList<ListWidgetItem*> m_leaving;
+    QHash<ListWidgetItem*, QPointer<QPropertyAnimation>> m_moves;
 };

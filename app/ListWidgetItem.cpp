@@ -24,8 +24,9 @@ ListWidgetItem::ListWidgetItem(const ClientInfo& client, const QString& name,
     setAttribute(Qt::WA_StyledBackground);
     m_icon->setObjectName("lblicon");
     m_icon->setGeometry(14, 6, 40, 40);
-    m_icon->setPixmap(QPixmap::fromImage(
-        image.scaled(40, 40, Qt::KeepAspectRatio, Qt::SmoothTransformation)));
+    if (!image.isNull())
+        m_icon->setPixmap(QPixmap::fromImage(
+            image.scaled(40, 40, Qt::KeepAspectRatio, Qt::SmoothTransformation)));
     m_txtusername->setObjectName("txtusername");
     m_txtusername->setGeometry(72, 8, 120, 22);
     m_txtusername->setReadOnly(true);

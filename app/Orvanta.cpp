@@ -264,15 +264,20 @@ void Orvanta::ConnectSignals() {
     connect(m_btnwhitelist, &QPushButton::clicked, this, &Orvanta::OnBtnWhiteListClicked);
     connect(m_btnblacklist, &QPushButton::clicked, this, &Orvanta::OnBtnBlackListClicked);
     connect(m_btnqrcode, &QPushButton::clicked, this, &Orvanta::OnBtnQrCodeClicked);
+    // Queued even from the GUI thread: the engine answers a call made in the
+    // wrong state at once, on the caller's thread, and that answer must come
+    // after the caller's own changes (a start's busy state, a stop's spinner).
     WiFiSignals* s = m_signals.get();
-    connect(s, &WiFiSignals::NetworkStarted, this, &Orvanta::OnWiFiStarted);
-    connect(s, &WiFiSignals::NetworkStopped, this, &Orvanta::OnWiFiStopped);
-    connect(s, &WiFiSignals::NetworkError, this, &Orvanta::OnWiFiError);
-    connect(s, qOverload<QVariant>(&WiFiSignals::ClientJoin), this, &Orvanta::OnWiFiClientJoin);
+    const auto queued = Qt::QueuedConnection;
+    connect(s, &WiFiSignals::NetworkStarted, this, &Orvanta::OnWiFiStarted, queued);
+    connect(s, &WiFiSignals::NetworkStopped, this, &Orvanta::OnWiFiStopped, queued);
+    connect(s, &WiFiSignals::NetworkError, this, &Orvanta::OnWiFiError, queued);
+    connect(s, qOverload<QVariant>(&WiFiSignals::ClientJoin), this, &Orvanta::OnWiFiClientJoin,
+            queued);
     connect(s, qOverload<QVariant>(&WiFiSignals::ClientLeave), this,
-            &Orvanta::OnWiFiClientLeave);
+            &Orvanta::OnWiFiClientLeave, queued);
     connect(s, qOverload<QVariant>(&WiFiSignals::ClientUpdate), this,
-            &Orvanta::OnWiFiClientUpdate);
+            &Orvanta::OnWiFiClientUpdate, queued);
     connect(m_timer, &ClockTimer::timeout, this, &Orvanta::OnTimerGetCurrentData);
     connect(m_txtwifiname, &QLineEdit::textEdited, this, &Orvanta::OnWiFiNameTextEdit);
     connect(m_tray, &QSystemTrayIcon::activated, this, &Orvanta::IconActivated);
@@ -480,6 +485,7 @@ void Orvanta::OnWiFiStarted(int code) {
         m_btnclosewifi->show();
         m_config.SetTraffic(m_totalKB);
         m_runBaseKB = m_totalKB;
+        m_networkUp = true;
         m_timer->start(1000);
     } else {
         ShowFailure(code);
@@ -500,6 +506,7 @@ void Orvanta::ShowFailure(int code) {
 void Orvanta::OnWiFiStopped(int code) {
     m_busy = false;
     m_running = false;
+    m_networkUp = false;
     m_timer->stop();
     if (m_quitting) {
         SaveSettings();
@@ -725,7 +732,7 @@ void Orvanta::OnBtnQrCodeClicked() {
         return;
     }
     // The network in effect while it runs, else what the fields hold.
-    const bool live = m_running && !m_startedName.isEmpty();
+    const bool live = m_networkUp;
     m_qrPanel->SetNetwork(live ? m_startedName : m_txtwifiname->text(),
                           live ? m_startedPassword : m_txtwifipwd->text(), m_mode == 1);
     m_qrPanel->show();

@@ -169,6 +169,8 @@ private:
     // waits for it.
     bool m_awaitingSuspendStop = false;
     bool m_resumePending = false;
+    // The network runs (a start succeeded and no stop came since).
+    bool m_networkUp = false;
     QPixmap m_background;
 
     QLineEdit* m_txtwifiname = nullptr;

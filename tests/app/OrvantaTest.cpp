@@ -1,0 +1,460 @@
+// The main window against the engine on the simulated PC: input rules, the
+// states of start and stop, clients reaching the lists from engine threads,
+// the settings file, the tray, the hand-over and the power events.
+#include <QFile>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMenu>
+#include <QPushButton>
+#include <QSignalSpy>
+#include <QtTest/QtTest>
+#include <thread>
+
+#include "AppSim.h"
+#include "AppTestRegistry.h"
+#include "ClockTimer.h"
+#include "QrCodePanel.h"
+#include "ListWidget.h"
+#include "Orvanta.h"
+#include "RotateImage.h"
+#include "StartFailure.h"
+#include "WiFiSignals.h"
+#include "Zentavo.h"
+
+namespace {
+
+template <class T>
+T* Child(const QWidget& w, const char* name) {
+    T* child = w.findChild<T*>(name);
+    if (child == nullptr)
+        qFatal("no child %s", name);
+    return child;
+}
+
+QString State(const Orvanta& w) {
+    return Child<QLabel>(w, "lblstate")->text();
+}
+
+// The window once the start of its launch has been answered.
+void Settle(Orvanta& w) {
+    QTRY_VERIFY_WITH_TIMEOUT(!w.IsBusy(), 5000);
+}
+
+// Calls arrive as the engine makes them: from a thread of its own.
+template <class F>
+void FromEngineThread(F&& f) {
+    std::thread t(std::forward<F>(f));
+    t.join();
+}
+
+ClientInfo Client(const wchar_t* mac, int ban = 0, const wchar_t* maker = L"华为") {
+    ClientInfo c;
+    c.mac = mac;
+    c.manufactory = maker;
+    c.ip = L"192.168.23.9";
+    c.isBan = ban;
+    return c;
+}
+
+// Makes the window show the running state, as a successful start does.
+void ShowRunning(Orvanta& w) {
+    FromEngineThread([&w] { w.Signals()->NetworkStarted(0); });
+    QTRY_VERIFY(w.IsRunning());
+}
+
+}  // namespace
+
+class OrvantaTest : public QObject {
+    Q_OBJECT
+
+private slots:
+    void BuildsTheProductWindowAndStartsAtLaunch() {
+        AppSim sim;
+        Orvanta w;
+        QCOMPARE(Orvanta::MainWindow(), &w);
+        QCOMPARE(w.windowTitle(), QStringLiteral("Orvanta"));
+        QCOMPARE(w.size(), QSize(346, 546));
+        QVERIFY(w.windowFlags() & Qt::FramelessWindowHint);
+        // The launch pressed the open button: the start is under way or answered.
+        QVERIFY(w.IsBusy() || w.IsRunning());
+        Settle(w);
+        QCOMPARE(Child<QPushButton>(w, "btnclose")->toolTip(), QStringLiteral("隐藏至托盘"));
+        QCOMPARE(Child<QPushButton>(w, "btnminimized")->toolTip(), QStringLiteral("最小化窗体"));
+        QCOMPARE(Child<QPushButton>(w, "btnshowpwd")->toolTip(), QStringLiteral("隐藏密码"));
+        QCOMPARE(Child<QPushButton>(w, "btnwhitelist")->text(), QStringLiteral("小伙伴(0)"));
+        QCOMPARE(Child<QPushButton>(w, "btnblacklist")->text(), QStringLiteral("黑名单(0)"));
+        const QList<QAction*> tray = w.TrayIcon()->contextMenu()->actions();
+        QCOMPARE(tray.size(), 5);
+        QCOMPARE(tray[0]->text(), QStringLiteral("定时关机"));
+        QCOMPARE(tray[1]->text(), QStringLiteral("关于我们"));
+        QCOMPARE(tray[2]->text(), QStringLiteral("问题反馈"));
+        QVERIFY(tray[3]->isSeparator());
+        QCOMPARE(tray[4]->text(), QStringLiteral("退出"));
+    }
+
+    void RefusesBadInputWithTheWindowsOwnMessages_data() {
+        QTest::addColumn<QString>("name");
+        QTest::addColumn<QString>("password");
+        QTest::addColumn<QString>("refusal");
+        const QString cjk16(16, QChar(0x4E2D));
+        QTest::newRow("16 CJK characters are 32 bytes")
+            << cjk16 << "abcd1234" << QString();
+        QTest::newRow("17 are 34 bytes") << cjk16 + QChar(0x4E2D) << "abcd1234"
+                                         << QStringLiteral("WiFi名称太长");
+        QTest::newRow("33 letters") << QString(33, 'a') << "abcd1234"
+                                    << QStringLiteral("WiFi名称太长");
+        QTest::newRow("space") << "my net" << "abcd1234" << QStringLiteral("无效的WiFi名称");
+        QTest::newRow("empty") << "" << "abcd1234" << QStringLiteral("无效的WiFi名称");
+        QTest::newRow("emoji") << QStringLiteral("net😀") << "abcd1234"
+                               << QStringLiteral("无效的WiFi名称");
+        QTest::newRow("U+9FA6 is past the range") << QString(QChar(0x9FA6)) << "abcd1234"
+                                                  << QStringLiteral("无效的WiFi名称");
+        QTest::newRow("seven characters") << "Home_1-x" << "abc1234"
+                                          << QStringLiteral("密码必须是8~32个英文或数字");
+        QTest::newRow("punctuation") << "Home" << "abcd-1234"
+                                     << QStringLiteral("密码必须是8~32个英文或数字");
+        QTest::newRow("33 characters") << "Home" << QString(33, '7')
+                                       << QStringLiteral("密码必须是8~32个英文或数字");
+    }
+    void RefusesBadInputWithTheWindowsOwnMessages() {
+        QFETCH(QString, name);
+        QFETCH(QString, password);
+        QFETCH(QString, refusal);
+        QCOMPARE(Orvanta::CheckName(name).isEmpty() ? Orvanta::CheckPassword(password, 1)
+                                                    : Orvanta::CheckName(name),
+                 refusal);
+        if (refusal.isEmpty())
+            return;
+        AppSim sim;
+        Orvanta w;
+        Settle(w);
+        QSignalSpy starts(w.Signals(), &WiFiSignals::NetworkStarted);
+        Child<QLineEdit>(w, "txtwifiname")->setText(name);
+        Child<QLineEdit>(w, "txtwifipwd")->setText(password);
+        w.OnBtnOpenWiFiClicked();
+        QCOMPARE(State(w), refusal);
+        QVERIFY(!w.IsBusy());  // nothing reached the engine
+        QTest::qWait(20);
+        QCOMPARE(starts.count(), 0);
+    }
+
+    void TenDigitRuleOutsideModeOne() {
+        QVERIFY(Orvanta::CheckPassword("5820417396", 2).isEmpty());
+        QCOMPARE(Orvanta::CheckPassword("582041739", 2), QStringLiteral("密码必须10个数字"));
+        QCOMPARE(Orvanta::CheckPassword("58204173961", 0), QStringLiteral("密码必须10个数字"));
+        QCOMPARE(Orvanta::CheckPassword("abcdefghij", 2), QStringLiteral("密码必须10个数字"));
+        QVERIFY(Orvanta::CheckPassword("abcdEFGH", 1).isEmpty());
+    }
+
+    void StatisticsSwitchUnits() {
+        QCOMPARE(Orvanta::SpeedText(0), QStringLiteral("0K/s"));
+        QCOMPARE(Orvanta::SpeedText(1023), QStringLiteral("1023K/s"));
+        QCOMPARE(Orvanta::SpeedText(1024), QStringLiteral("1.00M/s"));
+        QCOMPARE(Orvanta::SpeedText(1536), QStringLiteral("1.50M/s"));
+        QCOMPARE(Orvanta::TrafficText(1023 * 1024), QStringLiteral("1023.00M"));
+        QCOMPARE(Orvanta::TrafficText(1024 * 1024), QStringLiteral("1.00G"));
+        QCOMPARE(Orvanta::TrafficText(512), QStringLiteral("0.50M"));
+        QCOMPARE(Orvanta::MoneyText(10 * 1024, 0.3), QStringLiteral("3.00元"));
+    }
+
+    void AFailedStartNamesItsCause() {
+        AppSim sim;
+        Orvanta w;
+        w.show();
+        Settle(w);
+        ShowRunning(w);
+        w.OnBtnCloseWiFiClicked();
+        Settle(w);
+        for (int code : {1102, 1500, 5023}) {
+            FromEngineThread([&w, code] { w.Signals()->NetworkStarted(code); });
+            QTRY_COMPARE(State(w), StartFailure::StatusText(code));
+            QVERIFY(w.FailureCause()->isVisible());
+            QCOMPARE(w.FailureCause()->text(), StartFailure::Cause(code));
+            QVERIFY(Child<QPushButton>(w, "btnopenwifi")->isVisible());
+            QVERIFY(!Child<QPushButton>(w, "btnclosewifi")->isVisible());
+            QVERIFY(!w.StatisticsTimer()->isActive());
+        }
+        QCOMPARE(State(w), QStringLiteral("WiFi开启失败(5023)"));
+        // The next press hides the cause again.
+        w.OnBtnOpenWiFiClicked();
+        QVERIFY(!w.FailureCause()->isVisible());
+    }
+
+    void StartRunningStopStates() {
+        AppSim sim;
+        Orvanta w;
+        w.show();
+        Settle(w);
+        ShowRunning(w);
+        QCOMPARE(State(w), QStringLiteral("WiFi开启成功"));
+        QVERIFY(!Child<QPushButton>(w, "btnopenwifi")->isVisible());
+        QVERIFY(Child<QPushButton>(w, "btnclosewifi")->isVisible());
+        QVERIFY(Child<QPushButton>(w, "btnclosewifi")->styleSheet().contains("opensucess.png"));
+        QVERIFY(w.StatisticsTimer()->isActive());
+        QVERIFY(!w.BusyIndicator()->isVisible());
+
+        w.OnBtnCloseWiFiClicked();
+        QVERIFY(w.IsBusy());
+        QCOMPARE(State(w), QStringLiteral("WiFi正在关闭"));
+        QVERIFY(w.BusyIndicator()->isVisible());
+        QVERIFY(w.BusyIndicator()->IsRotating());
+        QVERIFY(!w.StatisticsTimer()->isActive());
+        Settle(w);  // the engine answers the stop
+        QVERIFY(!w.IsRunning());
+        QCOMPARE(State(w), QStringLiteral("WiFi已关闭"));
+        QVERIFY(Child<QPushButton>(w, "btnopenwifi")->isVisible());
+        QVERIFY(!Child<QPushButton>(w, "btnclosewifi")->isVisible());
+        QVERIFY(!w.BusyIndicator()->isVisible());
+
+        // A network error stops the statistics and keeps the state.
+        ShowRunning(w);
+        FromEngineThread([&w] { w.Signals()->NetworkError(77); });
+        QTRY_COMPARE(State(w), QStringLiteral("网络错误"));
+        QVERIFY(w.IsRunning());
+        QVERIFY(!w.StatisticsTimer()->isActive());
+    }
+
+    void ClientsReachTheRightList() {
+        AppSim sim;
+        Orvanta w;
+        w.show();
+        Settle(w);
+        ShowRunning(w);
+        QLabel* placeholder = Child<QLabel>(w, "lblnoconnect");
+        FromEngineThread([&w] {
+            w.Signals()->ClientJoin(Client(L"00-00-00-00-00-01"));
+            w.Signals()->ClientJoin(Client(L"00-00-00-00-00-02", 1));
+            w.Signals()->ClientJoin(Client(L"00-00-00-00-00-03", 0, L""));
+        });
+        QTRY_COMPARE(w.ClientCount(), 2u);
+        QCOMPARE(w.ClientList()->Count(), 2);
+        QCOMPARE(w.BlackList()->Count(), 1);
+        QVERIFY(w.BlackList()->Find("00-00-00-00-00-02") != nullptr);
+        QVERIFY(w.ClientList()->Find("00-00-00-00-00-02") == nullptr);
+        QCOMPARE(Child<QPushButton>(w, "btnwhitelist")->text(), QStringLiteral("小伙伴(2)"));
+        QCOMPARE(Child<QPushButton>(w, "btnblacklist")->text(), QStringLiteral("黑名单(1)"));
+        QVERIFY(!placeholder->isVisible());
+
+        // A second join of a listed client replaces its row, it does not count twice.
+        FromEngineThread([&w] { w.Signals()->ClientJoin(Client(L"00-00-00-00-00-01")); });
+        QTRY_COMPARE(w.ClientList()->Count(), 2);
+        QCOMPARE(w.ClientCount(), 2u);
+
+        FromEngineThread([&w] {
+            w.Signals()->ClientLeave(Client(L"00-00-00-00-00-01"));
+            w.Signals()->ClientLeave(Client(L"00-00-00-00-00-02", 1));
+            w.Signals()->ClientLeave(Client(L"00-00-00-00-00-77"));  // never listed
+        });
+        QTRY_COMPARE(w.ClientCount(), 1u);
+        QCOMPARE(w.BlackList()->Count(), 0);
+        QCOMPARE(Child<QPushButton>(w, "btnwhitelist")->text(), QStringLiteral("小伙伴(1)"));
+        QCOMPARE(Child<QPushButton>(w, "btnblacklist")->text(), QStringLiteral("黑名单(0)"));
+        FromEngineThread([&w] { w.Signals()->ClientLeave(Client(L"00-00-00-00-00-03")); });
+        QTRY_COMPARE(w.ClientCount(), 0u);
+        QVERIFY(placeholder->isVisible());
+
+        // The tabs: the black list slides in; its placeholder follows its own count.
+        w.OnBtnBlackListClicked();
+        QTRY_COMPARE(w.BlackList()->parentWidget()->parentWidget()->x(), 0);
+        QVERIFY(w.ClientList()->parentWidget()->parentWidget()->x() < 0);
+        w.OnBtnWhiteListClicked();
+        QTRY_COMPARE(w.ClientList()->parentWidget()->parentWidget()->x(), 0);
+
+        // The stop empties both lists.
+        FromEngineThread([&w] {
+            w.Signals()->ClientJoin(Client(L"00-00-00-00-00-04"));
+            w.Signals()->ClientJoin(Client(L"00-00-00-00-00-05", 1));
+            w.Signals()->NetworkStopped(0);
+        });
+        QTRY_VERIFY(!w.IsRunning());
+        QCOMPARE(w.ClientList()->Count(), 0);
+        QCOMPARE(w.BlackList()->Count(), 0);
+        QCOMPARE(Child<QPushButton>(w, "btnwhitelist")->text(), QStringLiteral("小伙伴(0)"));
+        QCOMPARE(Child<QPushButton>(w, "btnblacklist")->text(), QStringLiteral("黑名单(0)"));
+    }
+
+    void SettingsAreReadBackAsWritten() {
+        AppSim sim;
+        {
+            Orvanta w;
+            Settle(w);
+            Child<QLineEdit>(w, "txtwifiname")->setText(QStringLiteral("客厅_Net-2"));
+            Child<QLineEdit>(w, "txtwifipwd")->setText("Secret1234");
+            w.Config().SetPrice(0.5);
+            w.SetAuthorisedId("00-11-22-33-44-55");
+            w.close();
+            QTRY_VERIFY(QFile::exists(QString::fromStdString(sim.SettingsFile())));
+        }
+        Orvanta again;
+        Settle(again);
+        QCOMPARE(Child<QLineEdit>(again, "txtwifiname")->text(), QStringLiteral("客厅_Net-2"));
+        QCOMPARE(Child<QLineEdit>(again, "txtwifiname")->toolTip(), QStringLiteral("客厅_Net-2"));
+        QCOMPARE(Child<QLineEdit>(again, "txtwifipwd")->text(), QStringLiteral("Secret1234"));
+        QCOMPARE(again.Config().Price(), 0.5);
+        QCOMPARE(again.AuthorisedId(), QByteArray("00-11-22-33-44-55"));
+        QCOMPARE(Child<QLabel>(again, "lblallflow")->text(), QStringLiteral("0.00M"));
+    }
+
+    void InvalidFieldsAreSavedAsTheDefaults() {
+        AppSim sim;
+        sim.Pc().os.SetComputerName("Study-PC");
+        {
+            Orvanta w;
+            Settle(w);
+            Child<QLineEdit>(w, "txtwifiname")->setText("bad name");
+            Child<QLineEdit>(w, "txtwifipwd")->setText("short");
+            w.SaveSettings();
+        }
+        WiFiConfig c;
+        QVERIFY(c.Load(QString::fromStdString(sim.SettingsFile())));
+        QCOMPARE(c.Name(), QStringLiteral("AStudy-PC"));
+        QCOMPARE(c.Password(), QStringLiteral("5820417396"));
+        // A host name the name rule refuses gives the fixed name.
+        sim.Pc().os.SetComputerName("pc.example.org");
+        QCOMPARE(Orvanta::DefaultName(), QStringLiteral("Dravolin"));
+        sim.Pc().os.SetComputerName(std::string(40, 'h'));
+        QCOMPARE(Orvanta::DefaultName(), QStringLiteral("Dravolin"));
+    }
+
+    void ADamagedSettingsFileGivesTheDefaults() {
+        AppSim sim;
+        sim.Pc().os.SetComputerName("Desk");
+        sim.Dir().Write("wifi.cfg", std::string(2320, '\x01'));  // no magic
+        Orvanta w;
+        Settle(w);
+        QCOMPARE(Child<QLineEdit>(w, "txtwifiname")->text(), QStringLiteral("ADesk"));
+        QCOMPARE(Child<QLineEdit>(w, "txtwifipwd")->text(), QStringLiteral("5820417396"));
+        QCOMPARE(Child<QLabel>(w, "lblallflow")->text(), QStringLiteral("0M"));
+        QCOMPARE(Child<QLabel>(w, "lblmoneysaved")->text(), QStringLiteral("0元"));
+        QCOMPARE(w.Config().Price(), 0.3);
+        QVERIFY(w.Config().RunAtLogon());
+        QCOMPARE(w.Config().CloseAction(), 1);
+        QVERIFY(w.Config().AskOnClose());
+        QVERIFY(w.Config().ShowAuthHint());
+        QCOMPARE(w.TotalKB(), 0);
+    }
+
+    void PasswordEchoToggles() {
+        AppSim sim;
+        Orvanta w;
+        Settle(w);
+        auto* field = Child<QLineEdit>(w, "txtwifipwd");
+        auto* eye = Child<QPushButton>(w, "btnshowpwd");
+        QCOMPARE(field->echoMode(), QLineEdit::Normal);
+        eye->click();
+        QCOMPARE(field->echoMode(), QLineEdit::Password);
+        QCOMPARE(eye->toolTip(), QStringLiteral("显示密码"));
+        eye->click();
+        QCOMPARE(field->echoMode(), QLineEdit::Normal);
+        QCOMPARE(eye->toolTip(), QStringLiteral("隐藏密码"));
+        QTest::keyClicks(Child<QLineEdit>(w, "txtwifiname"), "X");
+        QCOMPARE(Child<QLineEdit>(w, "txtwifiname")->toolTip(),
+                 Child<QLineEdit>(w, "txtwifiname")->text());
+    }
+
+    void TrayDoubleClickHidesAndShows() {
+        AppSim sim;
+        Orvanta w;
+        w.show();
+        Settle(w);
+        w.IconActivated(QSystemTrayIcon::DoubleClick);
+        QVERIFY(w.isHidden());
+        w.IconActivated(QSystemTrayIcon::Context);  // ignored
+        QVERIFY(w.isHidden());
+        w.IconActivated(QSystemTrayIcon::Trigger);
+        QVERIFY(w.isVisible());
+    }
+
+    void ClosingWhileRunningWaitsForTheEngine() {
+        AppSim sim;
+        Orvanta w;
+        w.show();
+        Settle(w);
+        ShowRunning(w);
+        QSignalSpy stopped(w.Signals(), &WiFiSignals::NetworkStopped);
+        QVERIFY(!w.close());  // refused for now
+        QVERIFY(w.IsQuitting());
+        QVERIFY(w.isHidden());
+        QVERIFY(!w.TrayIcon()->isVisible());
+        QTRY_COMPARE(stopped.count(), 1);  // the engine answered the stop
+        QTRY_VERIFY(!w.IsRunning());
+        QVERIFY(QFile::exists(QString::fromStdString(sim.SettingsFile())));
+    }
+
+    void ASecondStartHandsOverToTheWindow() {
+        AppSim sim;
+        QVERIFY(Zentavo::EnsureSingleInstance());  // this process is the first
+        Orvanta w;
+        Settle(w);
+        w.hide();
+        QVERIFY(!Zentavo::EnsureSingleInstance());
+        QCOMPARE(sim.Pc().session.HandOvers(), 1);
+        QVERIFY(w.isVisible());
+        w.showMinimized();
+        QVERIFY(!Zentavo::EnsureSingleInstance());
+        QVERIFY(!w.isMinimized());
+    }
+
+    void PowerEvents() {
+        AppSim sim;
+        Orvanta w;
+        Settle(w);
+        QSignalSpy starts(w.Signals(), &WiFiSignals::NetworkStarted);
+        QSignalSpy stops(w.Signals(), &WiFiSignals::NetworkStopped);
+        // Suspend stops the engine; resume starts the hotspot again.
+        sim.Pc().session.Raise(plat::SessionEvent::Suspend);
+        QTRY_COMPARE(stops.count(), 1);
+        sim.Pc().session.Raise(plat::SessionEvent::Resume);
+        QTRY_COMPARE(starts.count(), 1);
+        Settle(w);
+        // A resume that overtakes the stop waits for it, then starts.
+        sim.Pc().session.Raise(plat::SessionEvent::Suspend);
+        sim.Pc().session.Raise(plat::SessionEvent::Resume);
+        QTRY_COMPARE(stops.count(), 2);
+        QTRY_COMPARE(starts.count(), 2);
+        // The suspend query is refused only on XP with the forbid-sleep option.
+        QVERIFY(!sim.Pc().session.Raise(plat::SessionEvent::QuerySuspend));
+        w.Config().SetForbidSleep(true);
+        QVERIFY(!sim.Pc().session.Raise(plat::SessionEvent::QuerySuspend));
+        // The end of the session saves the settings.
+        QVERIFY(!QFile::exists(QString::fromStdString(sim.SettingsFile())));
+        sim.Pc().session.Raise(plat::SessionEvent::EndSession);
+        QVERIFY(QFile::exists(QString::fromStdString(sim.SettingsFile())));
+    }
+
+    void OnXpTheForbidSleepOptionRefusesSuspend() {
+        AppSim sim;
+        plat::OsVersion xp;
+        xp.major = 5;
+        xp.minor = 1;
+        xp.servicePackMajor = 3;
+        sim.Pc().os.SetVersion(xp, false, 0);
+        Orvanta w;
+        Settle(w);
+        QVERIFY(!sim.Pc().session.Raise(plat::SessionEvent::QuerySuspend));
+        w.Config().SetForbidSleep(true);
+        QVERIFY(sim.Pc().session.Raise(plat::SessionEvent::QuerySuspend));
+    }
+
+    void QrCodeShownOnRequest() {
+        AppSim sim;
+        Orvanta w;
+        w.show();
+        Settle(w);
+        QVERIFY(!w.QrPanel()->isVisible());
+        // While stopped the code shows what the fields hold.
+        FromEngineThread([&w] { w.Signals()->NetworkStopped(0); });
+        QTRY_VERIFY(!w.IsRunning());
+        Child<QLineEdit>(w, "txtwifiname")->setText("Home;Net");
+        Child<QPushButton>(w, "btnqrcode")->click();
+        QVERIFY(w.QrPanel()->isVisible());
+        QVERIFY(w.QrPanel()->Payload().startsWith(QStringLiteral("WIFI:T:")));
+        QVERIFY(w.QrPanel()->Payload().contains(QStringLiteral("S:Home\\;Net;")));
+        QVERIFY(!w.QrPanel()->Code().isNull());
+        Child<QPushButton>(w, "btnqrcode")->click();
+        QVERIFY(!w.QrPanel()->isVisible());
+    }
+};
+
+APP_TEST(OrvantaTest);
+#include "OrvantaTest.moc"
