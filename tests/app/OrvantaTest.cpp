@@ -90,6 +90,31 @@ private slots:
         QCOMPARE(tray[2]->text(), QStringLiteral("问题反馈"));
         QVERIFY(tray[3]->isSeparator());
         QCOMPARE(tray[4]->text(), QStringLiteral("退出"));
+        // The firewall lets the program's own executable in.
+        std::wstring path;
+        QVERIFY(sim.Pc().session.HasFirewallRule(L"Orvanta", &path));
+        QCOMPARE(QString::fromStdWString(path), QString::fromStdString(sim.Dir().File("Zentavo")));
+    }
+
+    void RunAtLogonAndKeepAwakeGoThroughTheSession() {
+        AppSim sim;
+        {
+            Orvanta w;
+            Settle(w);
+            w.SetRunAtLogon(true);
+            QVERIFY(w.Config().RunAtLogon());
+            QVERIFY(sim.Pc().session.IsRunAtLogon("Zentavo"));
+            w.SetRunAtLogon(false);
+            QVERIFY(!w.Config().RunAtLogon());
+            QVERIFY(!sim.Pc().session.IsRunAtLogon("Zentavo"));
+            w.Config().SetForbidSleep(true);
+            w.SaveSettings();
+            QVERIFY(!sim.Pc().session.Awake());
+        }
+        // A stored forbid-sleep keeps the system awake from the next start.
+        Orvanta again;
+        Settle(again);
+        QVERIFY(sim.Pc().session.Awake());
     }
 
     void RefusesBadInputWithTheWindowsOwnMessages_data() {
