@@ -497,7 +497,15 @@ void Orvanta::OnWiFiStarted(int code) {
 void Orvanta::ShowFailure(int code) {
     m_lblstate->setText(StartFailure::StatusText(code));
     m_lblstate->setToolTip(StartFailure::Cause(code));
-    m_lblFailCause->setText(StartFailure::Cause(code));
+    ShowCause(StartFailure::Cause(code));
+}
+
+void Orvanta::ShowCause(const QString& text) {
+    m_lblFailCause->setText(text);
+    // As tall as its text, within the list area.
+    const int height = qBound(40, m_lblFailCause->heightForWidth(m_lblFailCause->width()),
+                              kListArea.height() - 40);
+    m_lblFailCause->resize(m_lblFailCause->width(), height);
     m_lblFailCause->show();
     m_lblFailCause->raise();
     m_lblnoconnect->hide();
@@ -524,11 +532,9 @@ void Orvanta::OnWiFiStopped(int code) {
     UpdateCaptions();
     if (code == 1) {
         // The access point went down without the user asking.
-        m_lblFailCause->setText(
+        ShowCause(
             QStringLiteral("热点被系统或其他程序关闭了（无线网卡被禁用、拔出或进入省电）。"
                            "点开启按钮可以重新开启。"));
-        m_lblFailCause->show();
-        m_lblFailCause->raise();
     } else if (m_clientArea->x() >= 0) {
         m_lblnoconnect->show();
     }

@@ -139,6 +139,8 @@ private:
     void ConnectSignals();
     void AddFirewallException();
     void ShowFailure(int code);
+    // Shows a cause in plain words where the lists would be.
+    void ShowCause(const QString& text);
     void Animate(QLabel* label);
     void UpdateCaptions();
     void AddClientRow(const ClientInfo& client);
