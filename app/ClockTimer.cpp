@@ -15,9 +15,8 @@ void ClockTimer::start(int intervalMs) {
     m_active = true;
     const std::uint64_t generation = ++m_generation;
     const std::chrono::milliseconds interval(m_intervalMs);
-    m_thread = std::jthread([this, generation, interval](std::stop_token token) {
-        Run(token, generation, interval);
-    });
+    m_thread = std::jthread(
+        [this, generation, interval](std::stop_token token) { Run(token, generation, interval); });
 }
 
 void ClockTimer::stop() {
@@ -43,8 +42,8 @@ void ClockTimer::Run(std::stop_token stop, std::uint64_t generation,
         const plat::Clock::Steady now = clock.Now();
         while (next <= now)
             next += interval;
-        QMetaObject::invokeMethod(this, [this, generation] { Tick(generation); },
-                                  Qt::QueuedConnection);
+        QMetaObject::invokeMethod(
+            this, [this, generation] { Tick(generation); }, Qt::QueuedConnection);
     }
 }
 

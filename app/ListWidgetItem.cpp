@@ -12,8 +12,8 @@ const char* kEditStyle = "border-width: 1px;background-color:rgb(255,255,255);";
 const char* kReadStyle = "border-width: 0px;background-color:rgba(255,255,255,0);";
 }  // namespace
 
-ListWidgetItem::ListWidgetItem(const ClientInfo& client, const QString& name,
-                               const QImage& image, ClientRowHost& host, QWidget* parent)
+ListWidgetItem::ListWidgetItem(const ClientInfo& client, const QString& name, const QImage& image,
+                               ClientRowHost& host, QWidget* parent)
     : QWidget(parent),
       m_host(host),
       m_mac(client.mac),
@@ -39,8 +39,7 @@ ListWidgetItem::ListWidgetItem(const ClientInfo& client, const QString& name,
     m_txtusername->setContextMenuPolicy(Qt::NoContextMenu);
     m_txtusername->installEventFilter(this);
     connect(m_txtusername, &QLineEdit::editingFinished, this, &ListWidgetItem::OnTextEdited);
-    connect(m_txtusername, &QLineEdit::selectionChanged, this,
-            &ListWidgetItem::OnSelectionChanged);
+    connect(m_txtusername, &QLineEdit::selectionChanged, this, &ListWidgetItem::OnSelectionChanged);
     ShowName(name);
 }
 

@@ -43,7 +43,8 @@ Orvanta* g_mainWindow = nullptr;
 const char* kImages = ":/images/AppWindow/";
 const QRect kListArea(14, 296, 318, 238);
 const QRect kStateShown(23, 196, 300, 20);
-const char* kSelectedTab = "color:rgb(51,188,255);background-image: url(:/images/AppWindow/btnselect.png);";
+const char* kSelectedTab =
+    "color:rgb(51,188,255);background-image: url(:/images/AppWindow/btnselect.png);";
 const char* kIdleTab = "color:rgb(153,153,153);background-image: url();";
 
 QString Image(const char* name) {
@@ -214,8 +215,8 @@ void Orvanta::BuildForm() {
     m_lblnoconnect->setAttribute(Qt::WA_TransparentForMouseEvents);
 
     // The cause of a failed start, in plain words, where the lists would be.
-    m_lblFailCause = label("lblfailcause", QRect(kListArea.x() + 16, kListArea.y() + 20,
-                                                 kListArea.width() - 32, 120));
+    m_lblFailCause = label(
+        "lblfailcause", QRect(kListArea.x() + 16, kListArea.y() + 20, kListArea.width() - 32, 120));
     m_lblFailCause->setWordWrap(true);
     m_lblFailCause->setAlignment(Qt::AlignHCenter | Qt::AlignTop);
     m_lblFailCause->setTextFormat(Qt::PlainText);
@@ -240,8 +241,7 @@ void Orvanta::BuildTray() {
     connect(about, &QAction::triggered, this, &Orvanta::OnActionAboutUs);
     QAction* feedback = m_trayMenu->addAction(QStringLiteral("问题反馈"));
     feedback->setObjectName("actfeedback");
-    feedback->setEnabled(
-        !PageAddressCipher::Decipher(m_config.FeedbackUrl()).isEmpty());
+    feedback->setEnabled(!PageAddressCipher::Decipher(m_config.FeedbackUrl()).isEmpty());
     connect(feedback, &QAction::triggered, this, &Orvanta::OnActionFeedback);
     m_trayMenu->addSeparator();
     QAction* quit = m_trayMenu->addAction(QStringLiteral("退出"));
@@ -274,10 +274,10 @@ void Orvanta::ConnectSignals() {
     connect(s, &WiFiSignals::NetworkError, this, &Orvanta::OnWiFiError, queued);
     connect(s, qOverload<QVariant>(&WiFiSignals::ClientJoin), this, &Orvanta::OnWiFiClientJoin,
             queued);
-    connect(s, qOverload<QVariant>(&WiFiSignals::ClientLeave), this,
-            &Orvanta::OnWiFiClientLeave, queued);
-    connect(s, qOverload<QVariant>(&WiFiSignals::ClientUpdate), this,
-            &Orvanta::OnWiFiClientUpdate, queued);
+    connect(s, qOverload<QVariant>(&WiFiSignals::ClientLeave), this, &Orvanta::OnWiFiClientLeave,
+            queued);
+    connect(s, qOverload<QVariant>(&WiFiSignals::ClientUpdate), this, &Orvanta::OnWiFiClientUpdate,
+            queued);
     connect(m_timer, &ClockTimer::timeout, this, &Orvanta::OnTimerGetCurrentData);
     connect(m_txtwifiname, &QLineEdit::textEdited, this, &Orvanta::OnWiFiNameTextEdit);
     connect(m_tray, &QSystemTrayIcon::activated, this, &Orvanta::IconActivated);
@@ -318,8 +318,7 @@ QString Orvanta::CheckPassword(const QString& password, int mode) {
 
 QString Orvanta::DefaultName() {
     const QString host =
-        QStringLiteral("A") +
-        QString::fromStdString(plat::Platform::Current().Os().ComputerName());
+        QStringLiteral("A") + QString::fromStdString(plat::Platform::Current().Os().ComputerName());
     // A host name with characters the name rule refuses would make every
     // start fail; the fixed name stands in for it as for a long one.
     return CheckName(host).isEmpty() ? host : QStringLiteral("Dravolin");
@@ -634,8 +633,8 @@ void Orvanta::OnWiFiClientLeave(QVariant v) {
 
 void Orvanta::OnWiFiClientUpdate(QVariant v) {
     const ClientInfo client = v.value<ClientInfo>();
-    if (auto* row = qobject_cast<WhiteListItem*>(
-            m_clientList->Find(QString::fromStdWString(client.mac))))
+    if (auto* row =
+            qobject_cast<WhiteListItem*>(m_clientList->Find(QString::fromStdWString(client.mac))))
         row->Update(client);
 }
 
@@ -689,8 +688,8 @@ void Orvanta::MoveToClientList(BlackListItem* row) {
 
 void Orvanta::SlideLists(bool toClients) {
     const int w = kListArea.width();
-    for (auto [area, x] : {std::pair{m_clientArea, toClients ? 0 : -w},
-                           std::pair{m_blackArea, toClients ? w : 0}}) {
+    for (auto [area, x] :
+         {std::pair{m_clientArea, toClients ? 0 : -w}, std::pair{m_blackArea, toClients ? w : 0}}) {
         auto* slide = new QPropertyAnimation(area, "pos", area);
         slide->setDuration(800);
         slide->setEasingCurve(QEasingCurve::OutExpo);

@@ -2,8 +2,7 @@
 
 #include <QPainter>
 
-RotateImage::RotateImage(const QString& image, QWidget* parent)
-    : QWidget(parent), m_image(image) {
+RotateImage::RotateImage(const QString& image, QWidget* parent) : QWidget(parent), m_image(image) {
     setObjectName("RotateImage");
     setAttribute(Qt::WA_TransparentForMouseEvents);
     m_timer.setInterval(20);

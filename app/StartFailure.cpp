@@ -76,7 +76,8 @@ QString StartFailure::Cause(int code) {
             return QStringLiteral("权限不足。请以管理员（root）身份运行本程序。");
         case 6:
         case 1062:
-            return QStringLiteral("系统的无线服务没有运行。请启动无线服务（WLAN AutoConfig）后再试。");
+            return QStringLiteral(
+                "系统的无线服务没有运行。请启动无线服务（WLAN AutoConfig）后再试。");
         case 2:
             return QStringLiteral("缺少开热点所需的系统组件。请安装无线网卡驱动和热点组件后再试。");
         default:

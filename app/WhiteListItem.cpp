@@ -82,8 +82,8 @@ WhiteListItem::WhiteListItem(const ClientInfo& client, const QString& name, cons
     connect(this, &ListWidgetItem::MouseLeave, this, &WhiteListItem::OnMouseLeave);
 
     ClientInfo stored;
-    if (CLumariCore* core = m_host.Core(); core != nullptr && core->GetClient(m_mac, stored) &&
-                                            stored.speedLimitedDown != 0) {
+    if (CLumariCore* core = m_host.Core();
+        core != nullptr && core->GetClient(m_mac, stored) && stored.speedLimitedDown != 0) {
         const int limitKb = stored.speedLimitedDown;
         const QSignalBlocker block(m_slider);
         m_slider->setValue(static_cast<int>(limitKb / 1024.0 * 100));

@@ -72,8 +72,8 @@ void WiFiConfig::SetPrice(double perMb) {
 QByteArray WiFiConfig::Text(int offset, int capacity) const {
     const char* begin = m_bytes.data() + offset;
     const void* nul = std::memchr(begin, 0, static_cast<std::size_t>(capacity));
-    const int length = nul != nullptr ? static_cast<int>(static_cast<const char*>(nul) - begin)
-                                      : capacity;
+    const int length =
+        nul != nullptr ? static_cast<int>(static_cast<const char*>(nul) - begin) : capacity;
     return QByteArray(begin, length);
 }
 

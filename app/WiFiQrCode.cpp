@@ -23,8 +23,8 @@ QString WiFiQrCode::Payload(const QString& ssid, const QString& password, bool w
 QImage WiFiQrCode::Encode(const QString& text) {
     const QByteArray utf8 = text.toUtf8();
     std::unique_ptr<QRcode, decltype(&QRcode_free)> code(
-        QRcode_encodeData(utf8.size(), reinterpret_cast<const unsigned char*>(utf8.constData()),
-                          0, QR_ECLEVEL_M),
+        QRcode_encodeData(utf8.size(), reinterpret_cast<const unsigned char*>(utf8.constData()), 0,
+                          QR_ECLEVEL_M),
         &QRcode_free);
     if (!code)
         return {};

@@ -89,7 +89,8 @@ private slots:
         QCOMPARE(shown, emoji.left(40) + "...");
         QCOMPARE(ListWidgetItem::Shown(QStringLiteral("a\nb\tc\u0007")),
                  QStringLiteral("a\uFFFDb\uFFFDc\uFFFD"));
-        const QString rtl = QStringLiteral("\u05e9\u05dc\u05d5\u05dd \u0645\u0631\u062d\u0628\u0627");
+        const QString rtl =
+            QStringLiteral("\u05e9\u05dc\u05d5\u05dd \u0645\u0631\u062d\u0628\u0627");
         QCOMPARE(ListWidgetItem::Shown(rtl), rtl);
 
         AppSim sim;
@@ -160,7 +161,8 @@ private slots:
         AppSim sim;
         Host host;
         ListWidget list;
-        for (const wchar_t* mac : {L"00-00-00-00-00-01", L"00-00-00-00-00-02", L"00-00-00-00-00-03"})
+        for (const wchar_t* mac :
+             {L"00-00-00-00-00-01", L"00-00-00-00-00-02", L"00-00-00-00-00-03"})
             list.AddItem(new WhiteListItem(Record(mac), "x", QImage(), host));
         QCOMPARE(list.Count(), 3);
         QCOMPARE(list.height(), 3 * ListWidgetItem::kHeight);

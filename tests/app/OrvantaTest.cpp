@@ -13,9 +13,9 @@
 #include "AppSim.h"
 #include "AppTestRegistry.h"
 #include "ClockTimer.h"
-#include "QrCodePanel.h"
 #include "ListWidget.h"
 #include "Orvanta.h"
+#include "QrCodePanel.h"
 #include "RotateImage.h"
 #include "StartFailure.h"
 #include "WiFiSignals.h"
@@ -122,24 +122,26 @@ private slots:
         QTest::addColumn<QString>("password");
         QTest::addColumn<QString>("refusal");
         const QString cjk16(16, QChar(0x4E2D));
-        QTest::newRow("16 CJK characters are 32 bytes")
-            << cjk16 << "abcd1234" << QString();
-        QTest::newRow("17 are 34 bytes") << cjk16 + QChar(0x4E2D) << "abcd1234"
-                                         << QStringLiteral("WiFi名称太长");
-        QTest::newRow("33 letters") << QString(33, 'a') << "abcd1234"
-                                    << QStringLiteral("WiFi名称太长");
-        QTest::newRow("space") << "my net" << "abcd1234" << QStringLiteral("无效的WiFi名称");
-        QTest::newRow("empty") << "" << "abcd1234" << QStringLiteral("无效的WiFi名称");
+        QTest::newRow("16 CJK characters are 32 bytes") << cjk16 << "abcd1234" << QString();
+        QTest::newRow("17 are 34 bytes")
+            << cjk16 + QChar(0x4E2D) << "abcd1234" << QStringLiteral("WiFi名称太长");
+        QTest::newRow("33 letters")
+            << QString(33, 'a') << "abcd1234" << QStringLiteral("WiFi名称太长");
+        QTest::newRow("space") << "my net"
+                               << "abcd1234" << QStringLiteral("无效的WiFi名称");
+        QTest::newRow("empty") << ""
+                               << "abcd1234" << QStringLiteral("无效的WiFi名称");
         QTest::newRow("emoji") << QStringLiteral("net😀") << "abcd1234"
                                << QStringLiteral("无效的WiFi名称");
-        QTest::newRow("U+9FA6 is past the range") << QString(QChar(0x9FA6)) << "abcd1234"
-                                                  << QStringLiteral("无效的WiFi名称");
-        QTest::newRow("seven characters") << "Home_1-x" << "abc1234"
-                                          << QStringLiteral("密码必须是8~32个英文或数字");
-        QTest::newRow("punctuation") << "Home" << "abcd-1234"
-                                     << QStringLiteral("密码必须是8~32个英文或数字");
-        QTest::newRow("33 characters") << "Home" << QString(33, '7')
-                                       << QStringLiteral("密码必须是8~32个英文或数字");
+        QTest::newRow("U+9FA6 is past the range")
+            << QString(QChar(0x9FA6)) << "abcd1234" << QStringLiteral("无效的WiFi名称");
+        QTest::newRow("seven characters")
+            << "Home_1-x"
+            << "abc1234" << QStringLiteral("密码必须是8~32个英文或数字");
+        QTest::newRow("punctuation") << "Home"
+                                     << "abcd-1234" << QStringLiteral("密码必须是8~32个英文或数字");
+        QTest::newRow("33 characters")
+            << "Home" << QString(33, '7') << QStringLiteral("密码必须是8~32个英文或数字");
     }
     void RefusesBadInputWithTheWindowsOwnMessages() {
         QFETCH(QString, name);

@@ -68,9 +68,8 @@ private slots:
         WiFiConfig c;
         c.SetPrice(0.7);
         const QByteArray before = c.ToBytes();
-        for (const QByteArray& bad :
-             {QByteArray(), good.left(2319), good + 'x', QByteArray(2320, '\0'),
-              QByteArray(2320, '\x7F')}) {
+        for (const QByteArray& bad : {QByteArray(), good.left(2319), good + 'x',
+                                      QByteArray(2320, '\0'), QByteArray(2320, '\x7F')}) {
             dir.Write("wifi.cfg", bad.toStdString());
             QVERIFY(!c.Load(path));
             QCOMPARE(c.ToBytes(), before);
@@ -80,8 +79,8 @@ private slots:
 
     void TextsThatDoNotFitAreRefusedWhole() {
         WiFiConfig c;
-        QVERIFY(c.SetName(QString(63, QChar(0x4E2D))));    // 126 bytes + NUL
-        QVERIFY(!c.SetName(QString(64, QChar(0x4E2D))));   // 128 bytes: no room for the NUL
+        QVERIFY(c.SetName(QString(63, QChar(0x4E2D))));   // 126 bytes + NUL
+        QVERIFY(!c.SetName(QString(64, QChar(0x4E2D))));  // 128 bytes: no room for the NUL
         QCOMPARE(c.Name(), QString(63, QChar(0x4E2D)));
         QVERIFY(!c.SetPassword(QStringLiteral("pässword")));  // ASCII only
         QVERIFY(!c.SetPassword(QString(64, 'a')));

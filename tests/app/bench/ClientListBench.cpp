@@ -62,7 +62,8 @@ int main(int argc, char** argv) {
         handled = 0;
         std::thread updates([&engine, round] {
             for (int i = 0; i < kRows; ++i)
-                engine.ClientUpdate(Client(i, static_cast<std::uint32_t>((i * 37 + round * 101) % 4000)));
+                engine.ClientUpdate(
+                    Client(i, static_cast<std::uint32_t>((i * 37 + round * 101) % 4000)));
         });
         updates.join();
         QElapsedTimer timer;
@@ -77,8 +78,9 @@ int main(int argc, char** argv) {
     double sum = 0;
     for (double v : ms)
         sum += v;
-    std::printf("GUI time per round of %d updates over %d rounds: mean %.2f ms, median %.2f ms, "
-                "max %.2f ms (goal: under 10 ms)\n",
-                kRows, kRounds, sum / static_cast<double>(ms.size()), ms[ms.size() / 2], ms.back());
+    std::printf(
+        "GUI time per round of %d updates over %d rounds: mean %.2f ms, median %.2f ms, "
+        "max %.2f ms (goal: under 10 ms)\n",
+        kRows, kRounds, sum / static_cast<double>(ms.size()), ms[ms.size() / 2], ms.back());
     return 0;
 }

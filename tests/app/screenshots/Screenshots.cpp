@@ -15,8 +15,8 @@
 
 namespace {
 
-ClientInfo Client(const wchar_t* mac, const wchar_t* name, const wchar_t* maker,
-                  const wchar_t* ip, std::uint32_t rate, int ban = 0) {
+ClientInfo Client(const wchar_t* mac, const wchar_t* name, const wchar_t* maker, const wchar_t* ip,
+                  std::uint32_t rate, int ban = 0) {
     ClientInfo c;
     c.mac = mac;
     c.name = name;
