@@ -477,7 +477,9 @@ void Orvanta::OnWiFiStarted(int code) {
     m_running = true;
     m_busyIndicator->Stop();
     m_busyIndicator->hide();
+    m_lastStartCode = code;
     if (code == 0) {
+        m_lblFailCause->hide();
         m_lblstate->setText(QStringLiteral("WiFi开启成功"));
         m_btnopenwifi->hide();
         m_btnclosewifi->setStyleSheet("border-image: url(:/images/AppWindow/opensucess.png)");

@@ -88,6 +88,8 @@ public:
     bool IsRunning() const { return m_running; }
     bool IsQuitting() const { return m_quitting; }
     int Mode() const { return m_mode; }
+    // The code of the last start's answer (0 success), -1 before the first.
+    int LastStartCode() const { return m_lastStartCode; }
     unsigned ClientCount() const { return m_clientCount; }
     std::int64_t TotalKB() const { return m_totalKB; }
     ListWidget* ClientList() const { return m_clientList; }
@@ -161,6 +163,7 @@ private:
     bool m_running = false;
     bool m_quitting = false;
     int m_mode = 0;
+    int m_lastStartCode = -1;
     int m_osMajor = 0;
     bool m_pwdShown = true;
     unsigned m_clientCount = 0;
