@@ -18,8 +18,10 @@ QString SpeedText(int kb) {
     return QStringLiteral("限速: ") + QString::number(kb) + QStringLiteral(" KB/S");
 }
 
-// A rate in KB/s as the row shows it.
-QString Rate(std::uint32_t kb) {
+// A rate as the row shows it; the NAT driver's peer record carries bytes
+// per second.
+QString Rate(std::uint32_t bytesPerSecond) {
+    const std::uint32_t kb = bytesPerSecond / 1024;
     if (kb < 1024)
         return QString::number(kb) + QStringLiteral("K/s");
     return QString::number(kb / 1024.0, 'f', 1) + QStringLiteral("M/s");

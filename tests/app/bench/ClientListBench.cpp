@@ -63,7 +63,7 @@ int main(int argc, char** argv) {
         std::thread updates([&engine, round] {
             for (int i = 0; i < kRows; ++i)
                 engine.ClientUpdate(
-                    Client(i, static_cast<std::uint32_t>((i * 37 + round * 101) % 4000)));
+                    Client(i, static_cast<std::uint32_t>((i * 37 + round * 101) % 4000) * 1024));
         });
         updates.join();
         QElapsedTimer timer;

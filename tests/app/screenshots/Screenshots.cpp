@@ -1,38 +1,59 @@
-// Writes screenshots of the main window in its three typical states into the
-// folder given as the argument: stopped, running with three clients (one of
-// them black-listed), and after a failed start. Run it under Xvfb (see
-// scripts/screenshots.sh) so the window is drawn by a real X server.
+// Writes screenshots of the main window in its typical states into the folder
+// given as the argument: stopped, running with three clients (one of them
+// black-listed) and the black list, and after a failed start. The engine runs
+// on a simulated PC that can host a hotspot; its clients join through the
+// engine's client monitor. Run it under Xvfb (scripts/screenshots.sh) so the
+// window is drawn by a real X server.
 #include <QApplication>
 #include <QDir>
 #include <QPushButton>
 #include <QTest>
+#include <chrono>
 #include <cstdio>
 
 #include "AppSim.h"
+#include "EngineBed.h"
+#include "ListWidget.h"
 #include "Orvanta.h"
-#include "WiFiSignals.h"
+#include "WhiteListItem.h"
 #include "Zentavo.h"
+#include "platform/text/Ipv4Text.h"
 
 namespace {
 
-ClientInfo Client(const wchar_t* mac, const wchar_t* name, const wchar_t* maker, const wchar_t* ip,
-                  std::uint32_t rate, int ban = 0) {
-    ClientInfo c;
-    c.mac = mac;
-    c.name = name;
-    c.manufactory = maker;
-    c.ip = ip;
-    c.downRate = rate;
-    c.isBan = ban;
-    return c;
-}
-
 bool Save(QWidget& window, const QString& folder, const char* file) {
-    QTest::qWait(1800);  // the status line's animation ends
+    QTest::qWait(1800);  // the status line's and the rows' animations end
     const QString path = QDir(folder).filePath(file);
     const bool ok = window.grab().save(path);
     std::printf("%s %s\n", ok ? "wrote" : "FAILED", qPrintable(path));
     return ok;
+}
+
+// Lets the PC's clock run `seconds`, one second at a time.
+void Run(AppSim& sim, int seconds) {
+    for (int i = 0; i < seconds; ++i) {
+        if (sim.Pc().clock.WaitForSleepers(1))
+            sim.Pc().clock.Advance(std::chrono::seconds(1));
+        QTest::qWait(30);
+    }
+}
+
+// Waits until the window's start or stop has been answered.
+void WaitIdle(const Orvanta& w) {
+    for (int i = 0; i < 500 && w.IsBusy(); ++i)
+        QTest::qWait(20);
+}
+
+// Gives the client at `ip` a host name, as its DHCP request or the reverse
+// lookup would.
+void Name(AppSim& sim, const char* ip, const char* name) {
+    std::uint32_t address = 0;
+    plat::Ipv4Text::Parse(ip, &address);
+    sim.Pc().network.SetReverseName(address, name);
+}
+
+QPushButton* Button(QWidget& w, const char* name) {
+    return w.findChild<QPushButton*>(name);
 }
 
 }  // namespace
@@ -49,36 +70,49 @@ int main(int argc, char** argv) {
     bool ok = true;
     {
         AppSim sim;
+        enginebed::Prepare(sim.Pc());
+        sim.Pc().os.SetComputerName("STUDY-PC");
         Orvanta window;
         window.show();
         if (!QTest::qWaitForWindowExposed(&window))
             std::fprintf(stderr, "the window was not shown\n");
         // The launch starts the hotspot; stop it for the first picture.
-        QTest::qWait(300);
-        if (window.IsRunning())
-            window.findChild<QPushButton*>("btnclosewifi")->click();
-        QTest::qWait(300);
+        WaitIdle(window);
+        Button(window, "btnclosewifi")->click();
+        WaitIdle(window);
         ok &= Save(window, folder, "stopped.png");
 
-        window.findChild<QPushButton*>("btnopenwifi")->click();
-        QTest::qWait(300);
-        WiFiSignals& engine = *window.Signals();
-        engine.ClientJoin(Client(L"3C-A6-2F-11-22-01", L"iPhone", L"苹果", L"192.168.23.10", 312));
-        engine.ClientJoin(
-            Client(L"A4-50-46-11-22-02", L"android-5f1c2e", L"", L"192.168.23.11", 2650));
-        engine.ClientJoin(
-            Client(L"00-1E-65-11-22-03", L"DESKTOP-7Q2", L"联想", L"192.168.23.12", 0, 1));
-        QTest::qWait(600);
+        Button(window, "btnopenwifi")->click();
+        WaitIdle(window);
+        Name(sim, "192.168.23.10", "Lenas-iphone");
+        Name(sim, "192.168.23.11", "android-5f1c2e");
+        Name(sim, "192.168.23.12", "DESKTOP-7Q2");
+        plat::SimPacketEngine& peers = sim.Pc().nat.Engine();
+        peers.AddPeer("3C-A6-2F-11-22-01", "192.168.23.10");
+        peers.AddPeer("A4-50-46-11-22-02", "192.168.23.11");
+        peers.AddPeer("00-1E-65-11-22-03", "192.168.23.12");
+        Run(sim, 2);
+        peers.Traffic("3C-A6-2F-11-22-01", 300 * 1024, 2600 * 1024);
+        peers.Traffic("A4-50-46-11-22-02", 80 * 1024, 900 * 1024);
+        Run(sim, 1);
+        // The user black-lists the third client from its row menu.
+        if (auto* row =
+                qobject_cast<WhiteListItem*>(window.ClientList()->Find("00-1E-65-11-22-03")))
+            row->OnActionBlack();
         ok &= Save(window, folder, "running.png");
-        window.findChild<QPushButton*>("btnblacklist")->click();
+        Button(window, "btnblacklist")->click();
         QTest::qWait(1000);
         ok &= Save(window, folder, "running-blacklist.png");
-        window.findChild<QPushButton*>("btnwhitelist")->click();
-        window.findChild<QPushButton*>("btnclosewifi")->click();
-        QTest::qWait(300);
-
-        engine.NetworkStarted(1203);
-        QTest::qWait(300);
+        Button(window, "btnwhitelist")->click();
+    }
+    {
+        AppSim sim;  // a PC without a Wi-Fi card: the start fails
+        sim.Pc().os.SetComputerName("STUDY-PC");
+        Orvanta window;
+        window.show();
+        if (!QTest::qWaitForWindowExposed(&window))
+            std::fprintf(stderr, "the window was not shown\n");
+        WaitIdle(window);
         ok &= Save(window, folder, "failed.png");
     }
     return ok ? 0 : 1;

@@ -1,0 +1,158 @@
+// The window with the engine running on a simulated PC that can host a
+// hotspot: clients joining through the engine's client monitor, the row
+// actions reaching the engine, and what survives a restart of the program.
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QtTest/QtTest>
+#include <chrono>
+
+#include "AppSim.h"
+#include "AppTestRegistry.h"
+#include "BlackListItem.h"
+#include "Common/LumariCore.h"
+#include "EngineBed.h"
+#include "ListWidget.h"
+#include "Orvanta.h"
+#include "StartFailure.h"
+#include "WhiteListItem.h"
+#include "WiFiSignals.h"
+
+using namespace std::chrono_literals;
+
+namespace {
+
+const std::wstring kMac = L"A4-45-19-00-00-01";
+
+QString State(const Orvanta& w) {
+    return w.findChild<QLabel*>("lblstate")->text();
+}
+
+// One second of the PC's clock: the engine's client poll and the window's
+// statistics both run once.
+void Second(AppSim& sim) {
+    QVERIFY(sim.Pc().clock.WaitForSleepers(1));
+    sim.Pc().clock.Advance(1s);
+}
+
+void WaitRunning(Orvanta& w) {
+    QTRY_VERIFY_WITH_TIMEOUT(!w.IsBusy(), 10000);
+    QCOMPARE(State(w), QStringLiteral("WiFi开启成功"));
+}
+
+ClientInfo Stored(Orvanta& w) {
+    ClientInfo c;
+    w.Core()->GetClient(kMac, c);
+    return c;
+}
+
+}  // namespace
+
+class EngineRunTest : public QObject {
+    Q_OBJECT
+
+private slots:
+    void RowActionsReachTheEngineAndSurviveARestart() {
+        AppSim sim;
+        enginebed::Prepare(sim.Pc());
+        const QString nick = QStringLiteral("客厅的📱\u202eRTL\tx");
+        {
+            Orvanta w;
+            w.show();
+            WaitRunning(w);
+            sim.Pc().nat.Engine().AddPeer("A4-45-19-00-00-01", "192.168.23.2");
+            for (int i = 0; i < 3 && w.ClientList()->Count() == 0; ++i) {
+                Second(sim);
+                QTest::qWait(20);
+            }
+            QTRY_COMPARE(w.ClientList()->Count(), 1);
+            QCOMPARE(w.ClientCount(), 1u);
+            auto* row = qobject_cast<WhiteListItem*>(w.ClientList()->Find("A4-45-19-00-00-01"));
+            QVERIFY(row != nullptr);
+
+            // Traffic reaches the statistics on the next second.
+            sim.Pc().nat.Engine().Traffic("A4-45-19-00-00-01", 1024 * 1024, 2048 * 1024);
+            Second(sim);
+            QTRY_VERIFY(w.TotalKB() >= 3072);
+            QVERIFY(w.findChild<QLabel*>("lblallflow")->text().endsWith("M"));
+
+            // Rename: the engine keeps the text exactly as typed.
+            row->StartRename();
+            row->NameField()->setText(nick);
+            emit row->NameField()->editingFinished();
+            QCOMPARE(QString::fromStdWString(Stored(w).nickName), nick);
+
+            // Speed: half the slider is 512 KB/s both ways.
+            row->OnActionLimitSpeed();
+            row->Slider()->setValue(50);
+            emit row->MouseLeave();
+            QCOMPARE(Stored(w).speedLimitedDown, 512);
+            QCOMPARE(Stored(w).speedLimitedUp, 512);
+
+            // Black list: the row moves and the engine bans the client.
+            row->OnActionBlack();
+            QCOMPARE(w.ClientList()->Count(), 0);
+            QCOMPARE(w.BlackList()->Count(), 1);
+            QCOMPARE(w.ClientCount(), 0u);
+            QCOMPARE(Stored(w).isBan, 1);
+        }
+        // The program starts again: the banned client rejoins into the black
+        // list under its nickname.
+        Orvanta again;
+        again.show();
+        WaitRunning(again);
+        sim.Pc().nat.Engine().AddPeer("A4-45-19-00-00-01", "192.168.23.2");
+        for (int i = 0; i < 3 && again.BlackList()->Count() == 0; ++i) {
+            Second(sim);
+            QTest::qWait(20);
+        }
+        QTRY_COMPARE(again.BlackList()->Count(), 1);
+        QCOMPARE(again.ClientList()->Count(), 0);
+        ListWidgetItem* black = again.BlackList()->Find("A4-45-19-00-00-01");
+        QCOMPARE(black->FullName(), nick);
+        // Off the black list: back in the client list with its stored limit.
+        qobject_cast<BlackListItem*>(black)->RemoveButton()->click();
+        QCOMPARE(again.BlackList()->Count(), 0);
+        QCOMPARE(again.ClientList()->Count(), 1);
+        QCOMPARE(Stored(again).isBan, 0);
+        auto* row = qobject_cast<WhiteListItem*>(again.ClientList()->Find("A4-45-19-00-00-01"));
+        QCOMPARE(row->Slider()->value(), 50);
+        QCOMPARE(row->SpeedLabel()->text(), QStringLiteral("限速: 512 KB/S"));
+        QCOMPARE(row->FullName(), nick);
+    }
+
+    void SavingWhileRunningCountsTheRunOnce() {
+        AppSim sim;
+        enginebed::Prepare(sim.Pc());
+        Orvanta w;
+        WaitRunning(w);
+        sim.Pc().nat.Engine().AddPeer("A4-45-19-00-00-01", "192.168.23.2");
+        Second(sim);
+        sim.Pc().nat.Engine().Traffic("A4-45-19-00-00-01", 1024 * 1024, 1024 * 1024);
+        Second(sim);
+        QTRY_COMPARE(w.TotalKB(), std::int64_t(2048));
+        w.SaveSettings();
+        w.SaveSettings();
+        Second(sim);
+        QTest::qWait(50);
+        QCOMPARE(w.TotalKB(), std::int64_t(2048));
+        WiFiConfig saved;
+        QVERIFY(saved.Load(QString::fromStdString(sim.SettingsFile())));
+        QCOMPARE(saved.Traffic(), std::int64_t(2048));
+    }
+
+    void AFailedStartOfTheEngineShowsItsCode() {
+        AppSim sim;  // no Wi-Fi card: the start fails
+        Orvanta w;
+        w.show();
+        QTRY_VERIFY_WITH_TIMEOUT(!w.IsBusy(), 10000);
+        const int code = w.LastStartCode();
+        QVERIFY(code > 0);
+        QCOMPARE(State(w), StartFailure::StatusText(code));
+        QVERIFY(w.FailureCause()->isVisible());
+        QCOMPARE(w.FailureCause()->text(), StartFailure::Cause(code));
+    }
+};
+
+APP_TEST(EngineRunTest);
+#include "EngineRunTest.moc"
