@@ -4,11 +4,12 @@
 // a 1024 KB/s limit in each direction, the rate iperf3 achieves and its
 // retransmits; and the time of one peer-list request with 256 clients known.
 //
-//   nat_bench [seconds per iperf3 run, default 5]
+//   nat_bench [seconds per iperf3 run, default 5] [rounds, default 3]
 #include <unistd.h>
 
 #include <time.h>
 
+#include <algorithm>
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
@@ -68,6 +69,13 @@ Iperf RunIperf(NatTestBed& bed, int i, bool download, int seconds) {
     return r;
 }
 
+// The run of median throughput (by what was received).
+Iperf Median(std::vector<Iperf> runs) {
+    std::sort(runs.begin(), runs.end(),
+              [](const Iperf& a, const Iperf& b) { return a.bitsPerSecond < b.bitsPerSecond; });
+    return runs[runs.size() / 2];
+}
+
 plat::BOOL Control(plat::LinuxNatDevice& d, plat::HANDLE h, plat::DWORD code, const void* in,
                    std::size_t inSize, void* out = nullptr, std::size_t outSize = 0) {
     plat::DWORD n = 0;
@@ -79,6 +87,7 @@ plat::BOOL Control(plat::LinuxNatDevice& d, plat::HANDLE h, plat::DWORD code, co
 
 int main(int argc, char** argv) {
     const int seconds = argc > 1 ? std::atoi(argv[1]) : 5;
+    const int rounds = argc > 2 && std::atoi(argv[2]) > 0 ? std::atoi(argv[2]) : 3;
     NatTestBed bed;
     std::string why;
     if (!bed.Ready(&why)) {
@@ -92,42 +101,66 @@ int main(int argc, char** argv) {
     const std::string up = bed.Upstream().Name(), hs = bed.Hotspot().Name();
     nettest::Run("ip netns exec " + up + " iperf3 -s -D -B 203.0.113.10 >/dev/null 2>&1");
 
-    // Plain routing: forwarding on, the upstream routes back to the clients.
-    nettest::Run("ip netns exec " + hs + " sysctl -qw net.ipv4.ip_forward=1");
-    nettest::Run("ip -n " + up + " route add 192.168.50.0/24 via 198.51.100.2");
-    nettest::Run("sleep 0.5");
-    const Iperf plainUp = RunIperf(bed, 0, false, seconds);
-    const Iperf plainDown = RunIperf(bed, 0, true, seconds);
-    nettest::Run("ip -n " + up + " route del 192.168.50.0/24 via 198.51.100.2");
-
-    // Masquerade alone, for reference: what NAT costs without the driver's rules.
-    nettest::Run("ip netns exec " + hs +
-                 " nft 'add table ip natref; add chain ip natref post { type nat hook postrouting "
-                 "priority srcnat; }; add rule ip natref post oifname \"wan0\" masquerade'");
-    const Iperf masqUp = RunIperf(bed, 0, false, seconds);
-    const Iperf masqDown = RunIperf(bed, 0, true, seconds);
-    nettest::Run("ip netns exec " + hs + " nft delete table ip natref");
-    nettest::Run("ip netns exec " + hs + " sysctl -qw net.ipv4.ip_forward=0");
-
     std::unique_ptr<plat::LinuxNatDevice> device;
     plat::HANDLE h = nullptr;
     auto inHotspot = [&](const std::function<void()>& body) { bed.Hotspot().RunInside(body); };
     inHotspot([&] {
         device = std::make_unique<plat::LinuxNatDevice>();
         h = device->Open(plat::kNatWfpDeviceName);
-        if (h == nullptr)
-            return;
-        const auto r = plat::NatRecords::MakeEnable(plat::GuidText::FromName("wan0"),
-                                                    plat::GuidText::FromName("br0"));
-        if (Control(*device, h, plat::kNatIoctlEnableShare, &r, sizeof r) != plat::TRUE_)
-            h = nullptr;
     });
     if (h == nullptr) {
-        std::fprintf(stderr, "nat_bench: the driver did not share (%u)\n", plat::GetLastError());
+        std::fprintf(stderr, "nat_bench: the driver did not open (%u)\n", plat::GetLastError());
         return 1;
     }
-    const Iperf natUp = RunIperf(bed, 0, false, seconds);
-    const Iperf natDown = RunIperf(bed, 0, true, seconds);
+    auto share = [&](bool on) {
+        bool ok = false;
+        inHotspot([&] {
+            if (!on) {
+                ok = Control(*device, h, plat::kNatIoctlDisableShare, nullptr, 0) == plat::TRUE_;
+                return;
+            }
+            const auto r = plat::NatRecords::MakeEnable(plat::GuidText::FromName("wan0"),
+                                                        plat::GuidText::FromName("br0"));
+            ok = Control(*device, h, plat::kNatIoctlEnableShare, &r, sizeof r) == plat::TRUE_;
+        });
+        return ok;
+    };
+
+    // The three ways take turns, round after round, so that a machine whose
+    // load changes during the run weighs on each alike; the medians compare.
+    std::vector<Iperf> plainUps, plainDowns, masqUps, masqDowns, natUps, natDowns;
+    for (int round = 0; round < rounds; ++round) {
+        // Plain routing: forwarding on, the upstream routes back to the clients.
+        nettest::Run("ip netns exec " + hs + " sysctl -qw net.ipv4.ip_forward=1");
+        nettest::Run("ip -n " + up + " route add 192.168.50.0/24 via 198.51.100.2");
+        nettest::Run("sleep 0.2");
+        plainUps.push_back(RunIperf(bed, 0, false, seconds));
+        plainDowns.push_back(RunIperf(bed, 0, true, seconds));
+        nettest::Run("ip -n " + up + " route del 192.168.50.0/24 via 198.51.100.2");
+
+        // Masquerade alone, for reference: what NAT costs without the driver's rules.
+        nettest::Run(
+            "ip netns exec " + hs +
+            " nft 'add table ip natref; add chain ip natref post { type nat hook postrouting "
+            "priority srcnat; }; add rule ip natref post oifname \"wan0\" masquerade'");
+        masqUps.push_back(RunIperf(bed, 0, false, seconds));
+        masqDowns.push_back(RunIperf(bed, 0, true, seconds));
+        nettest::Run("ip netns exec " + hs + " nft delete table ip natref");
+        nettest::Run("ip netns exec " + hs + " sysctl -qw net.ipv4.ip_forward=0");
+
+        if (!share(true)) {
+            std::fprintf(stderr, "nat_bench: the driver did not share (%u)\n",
+                         plat::GetLastError());
+            return 1;
+        }
+        natUps.push_back(RunIperf(bed, 0, false, seconds));
+        natDowns.push_back(RunIperf(bed, 0, true, seconds));
+        if (round + 1 < rounds)
+            share(false);
+    }
+    const Iperf plainUp = Median(plainUps), plainDown = Median(plainDowns);
+    const Iperf masqUp = Median(masqUps), masqDown = Median(masqDowns);
+    const Iperf natUp = Median(natUps), natDown = Median(natDowns);
 
     // 1024 KB/s each way for client 1.
     plat::MacAddress mac{};
@@ -201,7 +234,8 @@ int main(int argc, char** argv) {
 
     auto mbit = [](const Iperf& r) { return r.bitsPerSecond / 1e6; };
     auto kbs = [](const Iperf& r) { return r.bitsPerSecond / 8 / 1024; };
-    std::printf("NAT driver benchmark (iperf3, %d s per run, one client)\n", seconds);
+    std::printf("NAT driver benchmark (iperf3, %d s per run, one client, median of %d rounds)\n",
+                seconds, rounds);
     std::printf("throughput   plain routing   up %9.0f Mbit/s   down %9.0f Mbit/s\n", mbit(plainUp),
                 mbit(plainDown));
     std::printf("             masquerade only up %9.0f Mbit/s   down %9.0f Mbit/s\n", mbit(masqUp),
