@@ -134,6 +134,20 @@ std::vector<std::string> LinuxDnsServers::FromResolvConf(const std::string& text
     return out;
 }
 
+std::vector<std::string> LinuxDnsServers::Collect(unsigned index, bool defaultLink) {
+    std::vector<std::string> out;
+    if (ResolvedServers(index, defaultLink, &out))
+        return out;
+    out.clear();
+    if (defaultLink) {
+        std::ifstream file("/etc/resolv.conf");
+        std::ostringstream text;
+        text << file.rdbuf();
+        out = FromResolvConf(text.str());
+    }
+    return out;
+}
+
 DWORD LinuxDnsServers::Servers(DWORD ifIndex, std::vector<std::string>* out) {
     if (out == nullptr)
         return kErrorInvalidParameter;
@@ -141,16 +155,7 @@ DWORD LinuxDnsServers::Servers(DWORD ifIndex, std::vector<std::string>* out) {
     char name[IF_NAMESIZE] = {};
     if (if_indextoname(ifIndex, name) == nullptr)
         return kErrorInvalidParameter;
-    const bool defaultLink = LinuxRoutes::DefaultRoutes().count(ifIndex) != 0;
-    if (ResolvedServers(ifIndex, defaultLink, out))
-        return 0;
-    out->clear();
-    if (defaultLink) {
-        std::ifstream file("/etc/resolv.conf");
-        std::ostringstream text;
-        text << file.rdbuf();
-        *out = FromResolvConf(text.str());
-    }
+    *out = Collect(ifIndex, LinuxRoutes::DefaultRoutes().count(ifIndex) != 0);
     return 0;
 }
 

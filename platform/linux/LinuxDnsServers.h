@@ -16,6 +16,9 @@ namespace plat {
 class LinuxDnsServers {
 public:
     DWORD Servers(DWORD ifIndex, std::vector<std::string>* out);
+    // The servers of the interface `index`, told whether it carries the
+    // default route.
+    static std::vector<std::string> Collect(unsigned index, bool defaultLink);
     // The IPv4 name servers of a resolv.conf text, loopback ones left out.
     static std::vector<std::string> FromResolvConf(const std::string& text);
 };

@@ -69,7 +69,8 @@ public:
     plat::Backend& Os() override { return plat::Platform::Current(); }
     bool AddLink(const std::string& name) override {
         return Ok("ip link add " + name + " type veth peer name " + name + "p") &&
-               Ok("ip link set " + name + "p up") && Ok("ip link set " + name + " up");
+               Ok("ip link set " + name + "p up") && Ok("ip link set " + name + " up") &&
+               testnet::WaitUntilUp(name);
     }
     bool SetDown(const std::string& name) override { return Ok("ip link set " + name + " down"); }
 

@@ -5,7 +5,9 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <chrono>
 #include <cstring>
+#include <fstream>
 #include <thread>
 
 namespace testnet {
@@ -33,6 +35,17 @@ bool RunInPrivateNetns(const std::function<void()>& body, std::string* why) {
     });
     worker.join();
     return ran;
+}
+
+bool WaitUntilUp(const std::string& link) {
+    for (int i = 0; i < 300; ++i) {
+        std::ifstream file("/sys/class/net/" + link + "/operstate");
+        std::string state;
+        if (file >> state && state == "up")
+            return true;
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    }
+    return false;
 }
 
 }  // namespace testnet

@@ -12,6 +12,11 @@ namespace testnet {
 // `body` then does not run.
 bool RunInPrivateNetns(const std::function<void()>& body, std::string* why);
 
+// Waits (at most three seconds) until the kernel's link watch reports the link
+// up (/sys/class/net/<link>/operstate), as a real system does a moment after
+// the link was set up. False when it did not come up.
+bool WaitUntilUp(const std::string& link);
+
 // Runs a contract body on the bed its parameter names: "sim" here, "linux" in
 // a private network namespace. False (with the reason) when the namespace
 // cannot be made; the body then does not run.
