@@ -77,7 +77,7 @@ private:
     LinuxSharing m_sharing{m_com};
     LinuxWmi m_wmi;
     LinuxAdapterConfig m_adapterConfig;
-    LinuxNlm m_nlm;
+    LinuxNlm m_nlm{m_com};
     LinuxNatDevice m_nat;
     LinuxResolver m_resolver;
     LinuxSession m_session;
