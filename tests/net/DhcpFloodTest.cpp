@@ -29,8 +29,10 @@ namespace {
 
 using nettest::NetNamespace;
 
-// The flood runs until the clients are done, at most this many DISCOVERs.
-constexpr int kFloodLimit = 10000;
+// The flood runs until the clients are done, at most this many DISCOVERs:
+// 30 s at the rate below, longer than udhcpc may take (its own timeout is
+// 20 s), so that a slow machine cannot see the flood end before the clients.
+constexpr int kFloodLimit = 60000;
 // DISCOVERs per 10 ms: at most 2,000 a second. Every OFFER goes to the
 // broadcast address, so the real clients must also wade through the flood's
 // replies; faster, and a busy machine makes udhcpc miss its own ACK.
