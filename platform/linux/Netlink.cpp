@@ -111,6 +111,9 @@ int Netlink::Dump(NetlinkMessage& message, const std::function<void(const nlmsgh
             if (h->nlmsg_type == NLMSG_DONE)
                 return 0;
             if (h->nlmsg_type == NLMSG_ERROR) {
+                // An error message too short for its code is no acknowledgement.
+                if (h->nlmsg_len < NLMSG_LENGTH(sizeof(nlmsgerr)))
+                    return EPROTO;
                 const auto* error = static_cast<const nlmsgerr*>(NLMSG_DATA(h));
                 return -error->error;  // 0 is the acknowledgement
             }
