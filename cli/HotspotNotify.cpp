@@ -4,9 +4,15 @@
 
 void HotspotNotify::NetworkStarted(int code) {
     m_output.Event(JsonLine::Event("NetworkStarted").Number("code", code).Str());
-    std::lock_guard<std::mutex> g(m_lock);
-    m_started = code;
-    m_changed.notify_all();
+    std::function<void()> wake;
+    {
+        std::lock_guard<std::mutex> g(m_lock);
+        m_started = code;
+        m_changed.notify_all();
+        wake = m_wake;
+    }
+    if (wake)
+        wake();
 }
 
 void HotspotNotify::NetworkStopped(int code) {

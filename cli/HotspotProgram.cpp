@@ -1,0 +1,348 @@
+#include "HotspotProgram.h"
+
+#include <arpa/inet.h>
+#include <ifaddrs.h>
+#include <netinet/in.h>
+#include <poll.h>
+#include <signal.h>
+#include <sys/eventfd.h>
+#include <sys/signalfd.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdlib>
+#include <cstring>
+#include <filesystem>
+#include <memory>
+#include <vector>
+
+#include "CommandReader.h"
+#include "Common/LumariConfig.h"
+#include "Common/LumariCore.h"
+#include "Common/LumariLog.h"
+#include "Common/StringConv.h"
+#include "FirewallHole.h"
+#include "HotspotCommand.h"
+#include "HotspotNotify.h"
+#include "HotspotSettings.h"
+#include "JsonLine.h"
+#include "NetworkManagerHandoff.h"
+#include "StartFailure.h"
+#include "Wlan/WiFiManager.h"
+#include "platform/Platform.h"
+#include "platform/linux/LinuxAddresses.h"
+#include "platform/linux/LinuxBackend.h"
+#include "platform/text/GuidText.h"
+#include "platform/winapi/DebugOutput.h"
+
+#ifndef LUMARI_HOTSPOT_DATADIR
+#define LUMARI_HOTSPOT_DATADIR "/usr/local/share/lumari-hotspot"
+#endif
+
+namespace {
+
+namespace fs = std::filesystem;
+
+// Owns a descriptor.
+class Fd {
+public:
+    explicit Fd(int fd) : m_fd(fd) {}
+    ~Fd() {
+        if (m_fd >= 0)
+            close(m_fd);
+    }
+    Fd(const Fd&) = delete;
+    Fd& operator=(const Fd&) = delete;
+    int get() const { return m_fd; }
+
+private:
+    int m_fd;
+};
+
+// The manufacturer table is read from the state folder (the engine's files
+// live there): it is copied in from beside the program or where it is installed.
+void ProvideMacTable(const std::string& stateDir) {
+    std::error_code ec;
+    const fs::path exe = fs::read_symlink("/proc/self/exe", ec);
+    for (const fs::path& from :
+         {exe.parent_path() / "mac.dat", fs::path(LUMARI_HOTSPOT_DATADIR) / "mac.dat"}) {
+        if (!fs::is_regular_file(from, ec))
+            continue;
+        fs::copy_file(from, fs::path(stateDir) / "mac.dat", fs::copy_options::update_existing, ec);
+        return;
+    }
+}
+
+// Whether `iface` carries the IPv4 address `ip`.
+bool HasAddress(const std::string& iface, const std::string& ip) {
+    ifaddrs* list = nullptr;
+    if (getifaddrs(&list) != 0)
+        return false;
+    bool found = false;
+    for (ifaddrs* a = list; a != nullptr && !found; a = a->ifa_next) {
+        if (a->ifa_addr == nullptr || a->ifa_addr->sa_family != AF_INET || iface != a->ifa_name)
+            continue;
+        char text[INET_ADDRSTRLEN] = {};
+        const auto* in = reinterpret_cast<const sockaddr_in*>(a->ifa_addr);
+        found = inet_ntop(AF_INET, &in->sin_addr, text, sizeof text) != nullptr && ip == text;
+    }
+    freeifaddrs(list);
+    return found;
+}
+
+}  // namespace
+
+HotspotProgram::HotspotProgram(const HotspotOptions& options, HotspotOutput& output)
+    : m_options(options), m_output(output) {}
+
+std::string HotspotProgram::RuntimeDir() {
+    const char* dir = std::getenv("LUMARI_HOTSPOT_RUNTIME_DIR");
+    return dir != nullptr && dir[0] == '/' ? std::string(dir) : "/run/lumari-hotspot";
+}
+
+void HotspotProgram::Wake() {
+    const std::uint64_t one = 1;
+    if (m_wakeFd >= 0 && write(m_wakeFd, &one, sizeof one) < 0) {
+        // A full counter wakes the loop all the same.
+    }
+}
+
+int HotspotProgram::Run() {
+    if (geteuid() != 0) {
+        m_output.Say("must run as root (it sets addresses, firewall rules and runs hostapd)");
+        return 5;
+    }
+    std::error_code ec;
+    const std::string runtimeDir = RuntimeDir();
+    fs::create_directories(m_options.stateDir, ec);
+    if (ec || !fs::is_directory(m_options.stateDir)) {
+        m_output.Say("cannot make the state folder " + m_options.stateDir + ": " + ec.message());
+        return 3;
+    }
+    chmod(m_options.stateDir.c_str(), 0700);
+    fs::create_directories(runtimeDir, ec);
+    chmod(runtimeDir.c_str(), 0700);
+
+    // SIGINT and SIGTERM are read from a descriptor by the main loop; every
+    // thread started from here on keeps them blocked.
+    sigset_t signals;
+    sigemptyset(&signals);
+    sigaddset(&signals, SIGINT);
+    sigaddset(&signals, SIGTERM);
+    pthread_sigmask(SIG_BLOCK, &signals, nullptr);
+    signal(SIGPIPE, SIG_IGN);
+
+    auto backend = std::make_unique<plat::LinuxBackend>(m_options.stateDir + "/registry");
+    backend->SetProgramFolder(m_options.stateDir);
+    plat::LinuxBackend& backendRef = *backend;
+    plat::Platform::Install(std::move(backend));
+    // The engine's debugger lines (several a second) stay out of standard
+    // error, which carries the program's own diagnostics; the log has them.
+    plat::DebugOutput::Instance().SetSink(plat::DebugOutput::Sink::None);
+    ProvideMacTable(m_options.stateDir);
+    InitLog();
+    LogOsVersion();
+
+    CLumariConfig* config = CLumariConfig::GetInstance();
+    HotspotSettings settings = HotspotSettings::Load(config->GetCfgPath());
+    settings.Apply(m_options);
+    if (settings.MakeMissing())
+        m_output.Say("network name \"" + settings.ssid + "\", pass phrase \"" + settings.key +
+                     "\" (kept for the next runs)");
+    if (!settings.Save(config->GetCfgPath()))
+        m_output.Say("cannot write the settings to " + config->GetCfgPath());
+    config->Load();
+    if (m_options.address) {
+        config->SetIp(*m_options.address);
+        config->Save();
+    }
+
+    plat::LinuxHostedNetworkOptions apOptions = backendRef.HostedNetwork().Options();
+    apOptions.apInterface = settings.apInterface;
+    apOptions.runtimeDir = runtimeDir;
+    backendRef.HostedNetwork().SetOptions(apOptions);
+    std::string apInterface = settings.apInterface;
+    if (apInterface.empty()) {
+        for (const auto& c : backendRef.HostedNetwork().Candidates()) {
+            if (c.form == plat::LinuxHostedNetwork::Form::Radio && c.record.hostedNetworkCapable) {
+                apInterface = c.name;
+                break;
+            }
+        }
+    }
+
+    const Fd wake(eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK));
+    m_wakeFd = wake.get();
+    const int status = RunEngine(settings, apInterface, runtimeDir, backendRef);
+    m_wakeFd = -1;
+    FlushLog();
+    plat::Platform::Uninstall();
+    return status;
+}
+
+int HotspotProgram::RunEngine(const HotspotSettings& settings, const std::string& apInterface,
+                              const std::string& runtimeDir, plat::LinuxBackend& backendRef) {
+    sigset_t signals;
+    sigemptyset(&signals);
+    sigaddset(&signals, SIGINT);
+    sigaddset(&signals, SIGTERM);
+    const Fd signalFd(signalfd(-1, &signals, SFD_CLOEXEC | SFD_NONBLOCK));
+
+    // What a killed run took is given back before anything else.
+    std::string diagnostic;
+    NetworkManagerHandoff networkManager(runtimeDir + "/networkmanager-taken");
+    networkManager.GiveBackLeftover(&diagnostic);
+    if (!diagnostic.empty())
+        m_output.Say(diagnostic);
+    FirewallHole firewall;
+    if (!apInterface.empty()) {
+        diagnostic.clear();
+        if (networkManager.Take(apInterface, &diagnostic))
+            m_output.Say("NetworkManager leaves " + apInterface + " alone while the hotspot runs");
+        else if (!diagnostic.empty())
+            m_output.Say(diagnostic);
+        std::string error;
+        if (!firewall.Open(apInterface, &error))
+            m_output.Say("DHCP and DNS could not be let in on " + apInterface + ": " + error);
+    }
+    auto giveBack = [&] {
+        std::string error;
+        if (firewall.Close(&error) < 0)
+            m_output.Say("the firewall rules of the hotspot could not be removed: " + error);
+        std::string said;
+        networkManager.GiveBack(&said);
+        if (!said.empty())
+            m_output.Say(said);
+    };
+
+    HotspotNotify notify(m_output);
+    notify.SetWake([this] { Wake(); });
+    int status = 0;
+    {
+        CLumariCore core(&notify);
+        int mode = kWiFiModeHosted;
+        const int init = core.Init(&mode);
+        if (init != 0) {
+            const StartFailure f = StartFailure::Describe(init, std::string(), apInterface);
+            m_output.Say("the start failed: " + f.what + "; " + f.fix);
+            giveBack();
+            return StartFailure::ExitStatus(init);
+        }
+        core.SetOption(L"allowdnsproxy", settings.dnsRelay ? L"true" : L"false");
+        m_output.Say("starting \"" + settings.ssid + "\"" +
+                     (apInterface.empty() ? std::string() : " on " + apInterface));
+        core.Start(AnsiToWide(settings.ssid), AnsiToWide(settings.key), kSsidEncodingUtf8);
+
+        CommandReader reader(
+            STDIN_FILENO, HotspotCommand::kMaxLine,
+            [&](const std::string& line) {
+                HotspotCommand command;
+                std::string why;
+                if (!HotspotCommand::Parse(line, &command, &why)) {
+                    m_output.Error(why);
+                    return;
+                }
+                if (command.kind == HotspotCommand::Kind::Stop) {
+                    m_stopCommand = true;
+                    Wake();
+                    return;
+                }
+                Obey(core, command);
+            },
+            [&](const std::string& why) { m_output.Error(why); });
+        reader.Start();
+
+        bool stopping = false;
+        bool running = false;
+        for (;;) {
+            if (!running) {
+                if (const auto started = notify.WaitStarted(std::chrono::milliseconds(0))) {
+                    if (*started != 0) {
+                        if (stopping) {
+                            status = 0;
+                        } else {
+                            const StartFailure f = StartFailure::Describe(
+                                *started, backendRef.HostedNetwork().LastFailure(), apInterface);
+                            m_output.Say("the start failed: " + f.what + "; " + f.fix);
+                            status = StartFailure::ExitStatus(*started);
+                        }
+                        break;
+                    }
+                    running = true;
+                    m_output.Say("running; type stop (or press Ctrl+C) to stop");
+                }
+            }
+            if (running) {
+                if (const auto stopped = notify.WaitStopped(std::chrono::milliseconds(0))) {
+                    if (!stopping) {
+                        const std::string why = backendRef.HostedNetwork().LastFailure();
+                        m_output.Say("the access point ended" +
+                                     (why.empty() ? std::string() : ": " + why));
+                        status = StartFailure::ExitStatus(*stopped == 0 ? 1 : *stopped);
+                    } else {
+                        status = *stopped == 0 ? 0 : StartFailure::ExitStatus(*stopped);
+                    }
+                    break;
+                }
+            }
+            pollfd fds[2] = {{signalFd.get(), POLLIN, 0}, {m_wakeFd, POLLIN, 0}};
+            if (poll(fds, 2, 1000) < 0 && errno != EINTR)
+                break;
+            bool stopNow = m_stopCommand.exchange(false);
+            signalfd_siginfo info;
+            while (read(signalFd.get(), &info, sizeof info) == sizeof info)
+                stopNow = true;
+            std::uint64_t count;
+            while (read(m_wakeFd, &count, sizeof count) == sizeof count) {
+            }
+            if (stopNow && !stopping) {
+                stopping = true;
+                m_output.Say("stopping");
+                core.Stop();
+            }
+        }
+        reader.Stop();
+    }  // the engine's threads end here; the access point is stopped
+    notify.SetWake({});
+    // The engine gave the interface the hotspot's address, which replaced
+    // what it had; the stop takes it away again (also one a killed run left).
+    const std::string ip = CLumariConfig::GetInstance()->GetIp();
+    if (!apInterface.empty() && HasAddress(apInterface, ip))
+        plat::LinuxAddresses().SetStatic(plat::GuidText::FromName(apInterface), nullptr, nullptr,
+                                         nullptr);
+    giveBack();
+    return status;
+}
+
+void HotspotProgram::Obey(CLumariCore& core, const HotspotCommand& command) {
+    bool done = false;
+    switch (command.kind) {
+        case HotspotCommand::Kind::Limit:
+            done = core.SetSpeedLimit(command.mac, command.down, command.up);
+            break;
+        case HotspotCommand::Kind::Ban:
+            done = core.BanClient(command.mac);
+            break;
+        case HotspotCommand::Kind::Unban:
+            done = core.UnbanClient(command.mac);
+            break;
+        case HotspotCommand::Kind::Block:
+            done = core.BlockClient(command.mac);
+            break;
+        case HotspotCommand::Kind::Nick:
+            done = core.SetClientNickName(command.mac, command.text);
+            break;
+        case HotspotCommand::Kind::Clients: {
+            std::vector<ClientInfo> clients;
+            core.GetClients(clients);
+            m_output.Event(
+                JsonLine::Event("Clients").Json("clients", JsonLine::Clients(clients)).Str());
+            return;
+        }
+        case HotspotCommand::Kind::Stop:
+            return;
+    }
+    if (!done)
+        m_output.Error("no client " + WideToUtf8(command.mac));
+}

@@ -1,0 +1,36 @@
+// Process entry of lumari-hotspot.
+#include <cstdio>
+#include <string>
+#include <vector>
+
+#include "Doctor.h"
+#include "HotspotOptions.h"
+#include "HotspotOutput.h"
+#include "HotspotProgram.h"
+
+int main(int argc, char* argv[]) {
+    const std::vector<std::string> arguments(argv + 1, argv + argc);
+    HotspotOptions options;
+    std::string error;
+    if (!HotspotOptions::Parse(arguments, &options, &error)) {
+        std::fprintf(stderr, "lumari-hotspot: %s\n\n%s", error.c_str(),
+                     HotspotOptions::Usage().c_str());
+        return 2;
+    }
+    if (options.mode == HotspotOptions::Mode::Help) {
+        std::fputs(HotspotOptions::Usage().c_str(), stdout);
+        return 0;
+    }
+    if (options.mode == HotspotOptions::Mode::Doctor) {
+        Doctor::Inputs inputs;
+        if (options.apInterface)
+            inputs.apInterface = *options.apInterface;
+        if (options.address)
+            inputs.address = *options.address;
+        const std::vector<DoctorFinding> findings = Doctor::Check(inputs);
+        std::fputs(Doctor::Format(findings).c_str(), stdout);
+        return Doctor::AnyFailure(findings) ? 1 : 0;
+    }
+    HotspotOutput output(stdout, stderr);
+    return HotspotProgram(options, output).Run();
+}
