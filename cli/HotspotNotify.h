@@ -31,7 +31,7 @@ public:
     std::optional<int> WaitStopped(std::chrono::milliseconds timeout);
     // A NetworkStopped is waiting to be taken (the hotspot ended on its own).
     bool StopPending();
-    // Something to wake the program's main loop when a stop arrives.
+    // Something to wake the program's main loop when the start ends or a stop arrives.
     void SetWake(std::function<void()> wake);
 
 private:

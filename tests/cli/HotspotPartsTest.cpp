@@ -147,7 +147,7 @@ TEST(HotspotNotify, NotificationsBecomeJsonLinesAndStopsAreWaitedFor) {
     EXPECT_EQ(notify.WaitStopped(0ms), 1);
     EXPECT_EQ(notify.WaitStopped(0ms), 0);
     EXPECT_FALSE(notify.WaitStopped(1ms).has_value());
-    EXPECT_EQ(woken, 2);
+    EXPECT_EQ(woken, 3);  // the start and both stops
 
     std::rewind(events);
     std::vector<std::string> lines;
