@@ -61,7 +61,7 @@ bool NetworkManagerHandoff::Running() {
     sd_bus* bus = Bus();
     if (bus == nullptr)
         return false;
-    sd_bus_error error = SD_BUS_ERROR_NULL;
+    sd_bus_error error{};  // SD_BUS_ERROR_NULL, without the C compound literal
     sd_bus_message* reply = nullptr;
     int has = 0;
     const int r =
@@ -78,7 +78,7 @@ int NetworkManagerHandoff::DevicePath(const std::string& iface, std::string* pat
     sd_bus* bus = Bus();
     if (bus == nullptr || !Running())
         return ENOTCONN;
-    sd_bus_error error = SD_BUS_ERROR_NULL;
+    sd_bus_error error{};  // SD_BUS_ERROR_NULL, without the C compound literal
     sd_bus_message* reply = nullptr;
     int r = sd_bus_call_method(bus, kService, kPath, kService, "GetDeviceByIpIface", &error, &reply,
                                "s", iface.c_str());
@@ -101,7 +101,7 @@ int NetworkManagerHandoff::Managed(const std::string& iface, bool* managed) {
     std::string path;
     if (const int e = DevicePath(iface, &path))
         return e;
-    sd_bus_error error = SD_BUS_ERROR_NULL;
+    sd_bus_error error{};  // SD_BUS_ERROR_NULL, without the C compound literal
     int value = 0;
     const int r = sd_bus_get_property_trivial(Bus(), kService, path.c_str(), kDevice, "Managed",
                                               &error, 'b', &value);
@@ -116,7 +116,7 @@ int NetworkManagerHandoff::SetManaged(const std::string& iface, bool managed) {
     std::string path;
     if (const int e = DevicePath(iface, &path))
         return e;
-    sd_bus_error error = SD_BUS_ERROR_NULL;
+    sd_bus_error error{};  // SD_BUS_ERROR_NULL, without the C compound literal
     const int r = sd_bus_set_property(Bus(), kService, path.c_str(), kDevice, "Managed", &error,
                                       "b", managed ? 1 : 0);
     sd_bus_error_free(&error);
