@@ -38,6 +38,8 @@ public:
     virtual bool WideToAnsi(const std::wstring& in, std::string* out) = 0;
     // Native processor architecture (PROCESSOR_ARCHITECTURE_*): 9 AMD64, 0 x86.
     virtual int NativeArchitecture() = 0;
+    // The user's application-data folder (CSIDL_APPDATA on Windows).
+    virtual std::string AppDataFolder() = 0;
 };
 
 }  // namespace plat

@@ -4,6 +4,8 @@
 #include <sys/utsname.h>
 #include <unistd.h>
 
+#include <cstdlib>
+
 #include "platform/text/TextCodec.h"
 
 namespace plat {
@@ -57,6 +59,15 @@ bool LinuxOs::AnsiToWide(const std::string& in, std::wstring* out) {
 
 bool LinuxOs::WideToAnsi(const std::wstring& in, std::string* out) {
     return TextCodec::WideToUtf8(in, out);
+}
+
+// The XDG data folder: $XDG_DATA_HOME, else ~/.local/share.
+std::string LinuxOs::AppDataFolder() {
+    const char* xdg = std::getenv("XDG_DATA_HOME");
+    if (xdg != nullptr && *xdg == '/')
+        return xdg;
+    const char* home = std::getenv("HOME");
+    return std::string(home != nullptr && *home != 0 ? home : "/tmp") + "/.local/share";
 }
 
 int LinuxOs::NativeArchitecture() {

@@ -25,6 +25,7 @@ public:
     bool AnsiToWide(const std::string& in, std::wstring* out) override;
     bool WideToAnsi(const std::wstring& in, std::string* out) override;
     int NativeArchitecture() override;
+    std::string AppDataFolder() override;
 
     // ModuleFileName answers the executable's name in `folder` from now on.
     void SetProgramFolder(const std::string& folder);

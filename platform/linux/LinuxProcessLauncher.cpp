@@ -1,13 +1,20 @@
 #include "LinuxProcessLauncher.h"
 
 #include <fcntl.h>
+#include <poll.h>
+#include <signal.h>
 #include <spawn.h>
+#include <sys/syscall.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
 #include <cerrno>
+#include <chrono>
+#include <thread>
 #include <vector>
 
+#include "platform/Backend.h"
+#include "platform/Platform.h"
 #include "platform/text/CommandLine.h"
 
 extern char** environ;
@@ -107,6 +114,90 @@ ProcessResult LinuxProcessLauncher::Run(const std::string& commandLine) {
     else
         r.exitCode = 0x80000000u | static_cast<DWORD>(WTERMSIG(status));
     return r;
+}
+
+namespace {
+
+DWORD ExitCode(int status) {
+    if (WIFEXITED(status))
+        return static_cast<DWORD>(WEXITSTATUS(status));
+    return 0x80000000u | static_cast<DWORD>(WTERMSIG(status));
+}
+
+// The program as Windows would find it: a bare name beside the running
+// program first.
+std::string Locate(const std::string& program) {
+    if (program.find('/') != std::string::npos)
+        return program;
+    const std::string self = Platform::Current().Os().ModuleFileName();
+    const auto slash = self.rfind('/');
+    if (slash != std::string::npos) {
+        const std::string beside = self.substr(0, slash + 1) + program;
+        if (access(beside.c_str(), X_OK) == 0)
+            return beside;
+    }
+    return program;
+}
+
+}  // namespace
+
+ProcessResult LinuxProcessLauncher::Start(const std::string& commandLine, int waitMs) {
+    ProcessResult r;
+    std::vector<std::string> args = CommandLine::Split(commandLine);
+    if (args.empty()) {
+        r.error = kErrorInvalidParameter;
+        return r;
+    }
+    args[0] = Locate(args[0]);
+    FileActions actions;
+    for (int fd = 0; fd < 3; ++fd)
+        posix_spawn_file_actions_addopen(actions.Get(), fd, "/dev/null",
+                                         fd == 0 ? O_RDONLY : O_WRONLY, 0);
+    // A session of its own: the program does not end with this one's terminal.
+    posix_spawnattr_t attributes;
+    posix_spawnattr_init(&attributes);
+    posix_spawnattr_setflags(&attributes, POSIX_SPAWN_SETSID);
+    std::vector<char*> argv;
+    for (auto& a : args)
+        argv.push_back(a.data());
+    argv.push_back(nullptr);
+    pid_t pid = 0;
+    const int rc = posix_spawnp(&pid, argv[0], actions.Get(), &attributes, argv.data(), environ);
+    posix_spawnattr_destroy(&attributes);
+    if (rc != 0) {
+        r.error = rc == ENOENT ? kErrorFileNotFound : kErrorAccessDenied;
+        return r;
+    }
+    r.started = true;
+    int status = 0;
+    if (waitMs > 0) {
+        const int pidfd = static_cast<int>(syscall(SYS_pidfd_open, pid, 0));
+        if (pidfd >= 0) {
+            pollfd p{pidfd, POLLIN, 0};
+            int n;
+            do {
+                n = poll(&p, 1, waitMs);
+            } while (n < 0 && errno == EINTR);
+            close(pidfd);
+        }
+        if (waitpid(pid, &status, WNOHANG) == pid) {
+            r.exitCode = ExitCode(status);
+            return r;
+        }
+    }
+    r.running = true;
+    std::thread([pid] {
+        int ignored = 0;
+        while (waitpid(pid, &ignored, 0) < 0 && errno == EINTR) {
+        }
+    }).detach();
+    return r;
+}
+
+bool LinuxProcessLauncher::ParentRuns() {
+    // A program whose starter has ended is adopted by init.
+    const pid_t parent = getppid();
+    return parent > 1 && (kill(parent, 0) == 0 || errno == EPERM);
 }
 
 }  // namespace plat

@@ -193,4 +193,14 @@ int SimOs::NativeArchitecture() {
     return m_arch;
 }
 
+void SimOs::SetAppDataFolder(const std::string& path) {
+    std::lock_guard<std::mutex> g(m_lock);
+    m_appData = path;
+}
+
+std::string SimOs::AppDataFolder() {
+    std::lock_guard<std::mutex> g(m_lock);
+    return m_appData;
+}
+
 }  // namespace plat

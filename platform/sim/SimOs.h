@@ -35,6 +35,7 @@ public:
     // convert). Text the code page cannot carry, either way, does not convert.
     void SetCodePage(unsigned codePage);
     void SetNativeArchitecture(int arch);
+    void SetAppDataFolder(const std::string& path);
 
     OsVersion Version() override;
     bool ProductInfo(DWORD* edition) override;
@@ -45,6 +46,7 @@ public:
     bool AnsiToWide(const std::string& in, std::wstring* out) override;
     bool WideToAnsi(const std::wstring& in, std::string* out) override;
     int NativeArchitecture() override;
+    std::string AppDataFolder() override;
 
 private:
     SimFaults& m_faults;
@@ -56,6 +58,7 @@ private:
     std::string m_moduleFileName = "/opt/lumari/Zentavo";
     unsigned m_codePage = 936;
     int m_arch = 9;
+    std::string m_appData = "C:\\Users\\Lumari\\AppData\\Roaming";
 };
 
 }  // namespace plat

@@ -1,6 +1,7 @@
 #include "SimProcesses.h"
 
 #include "SimFaults.h"
+#include "platform/linux/LinuxProcessLauncher.h"
 #include "platform/text/CommandLine.h"
 
 namespace plat {
@@ -44,6 +45,53 @@ ProcessResult SimProcesses::Run(const std::string& commandLine) {
     r = program(args);
     r.started = true;
     return r;
+}
+
+void SimProcesses::MapToHost(const std::string& name, const std::string& hostPath) {
+    std::lock_guard<std::mutex> g(m_lock);
+    m_hostPrograms[CommandLine::ProgramName(name)] = hostPath;
+}
+
+void SimProcesses::SetParentRuns(bool runs) {
+    std::lock_guard<std::mutex> g(m_lock);
+    m_parentRuns = runs;
+}
+
+bool SimProcesses::ParentRuns() {
+    std::lock_guard<std::mutex> g(m_lock);
+    return m_parentRuns;
+}
+
+ProcessResult SimProcesses::Start(const std::string& commandLine, int waitMs) {
+    const auto args = CommandLine::Split(commandLine);
+    std::string host;
+    {
+        std::lock_guard<std::mutex> g(m_lock);
+        if (!args.empty()) {
+            auto it = m_hostPrograms.find(CommandLine::ProgramName(args[0]));
+            if (it != m_hostPrograms.end())
+                host = it->second;
+        }
+    }
+    if (host.empty()) {
+        // A simulated program ends at once, whatever the wait.
+        ProcessResult r = Run(commandLine);
+        r.output.clear();
+        return r;
+    }
+    {
+        std::lock_guard<std::mutex> g(m_lock);
+        m_history.push_back(commandLine);
+    }
+    if (auto fault = m_faults.Take("CreateProcess")) {
+        ProcessResult r;
+        r.error = static_cast<DWORD>(*fault);
+        return r;
+    }
+    std::string line = "\"" + host + "\"";
+    for (std::size_t i = 1; i < args.size(); ++i)
+        line += " \"" + args[i] + "\"";
+    return LinuxProcessLauncher().Start(line, waitMs);
 }
 
 }  // namespace plat

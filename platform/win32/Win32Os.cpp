@@ -1,8 +1,12 @@
 #include "Win32Os.h"
 
 #include <windows.h>
+// windows.h first
+#include <shlobj.h>
 
 #include <string>
+
+#include "platform/text/TextCodec.h"
 
 namespace plat {
 
@@ -107,6 +111,15 @@ bool Win32Os::WideToAnsi(const std::wstring& in, std::string* out) {
     if (out != nullptr)
         *out = s;
     return true;
+}
+
+std::string Win32Os::AppDataFolder() {
+    wchar_t path[MAX_PATH] = {};
+    if (FAILED(::SHGetFolderPathW(nullptr, CSIDL_APPDATA, nullptr, SHGFP_TYPE_CURRENT, path)))
+        return std::string();
+    std::string out;
+    TextCodec::WideToUtf8(path, &out);
+    return out;
 }
 
 int Win32Os::NativeArchitecture() {

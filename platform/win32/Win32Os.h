@@ -17,6 +17,7 @@ public:
     bool AnsiToWide(const std::string& in, std::wstring* out) override;
     bool WideToAnsi(const std::wstring& in, std::string* out) override;
     int NativeArchitecture() override;
+    std::string AppDataFolder() override;
 };
 
 }  // namespace plat

@@ -9,6 +9,8 @@ namespace plat {
 class Win32ProcessLauncher : public ProcessLauncher {
 public:
     ProcessResult Run(const std::string& commandLine) override;
+    ProcessResult Start(const std::string& commandLine, int waitMs) override;
+    bool ParentRuns() override;
 };
 
 }  // namespace plat
