@@ -17,21 +17,35 @@
 #include <QThread>
 #include <QUrl>
 #include <QWindow>
+#include <algorithm>
 
+#include <QNetworkAccessManager>
+#include <QWebEngineSettings>
+#include <QWebEngineView>
+
+#include "AuthWidget.h"
 #include "BlackListItem.h"
 #include "ClientLook.h"
 #include "ClockTimer.h"
+#include "CloseNotifyWidget.h"
 #include "Common/LumariCore.h"
 #include "Common/ProgramPath.h"
+#include "CustomerServiceWorker.h"
+#include "DrvInstWidget.h"
 #include "ListWidget.h"
+#include "OptionWidget.h"
 #include "PageAddressCipher.h"
+#include "PoweroffWidget.h"
 #include "QrCodePanel.h"
 #include "RotateImage.h"
 #include "StartFailure.h"
+#include "UsageReport.h"
+#include "VelWfssClientConnect.h"
 #include "WhiteListItem.h"
 #include "WiFiSignals.h"
 #include "platform/Backend.h"
 #include "platform/Platform.h"
+#include "platform/text/Ipv4Text.h"
 #include "platform/text/TextCodec.h"
 #include "platform/winapi/DebugOutput.h"
 #include "platform/winapi/Win32Api.h"
@@ -66,6 +80,9 @@ Orvanta* Orvanta::MainWindow() {
 }
 
 Orvanta::Orvanta(QWidget* parent) : QWidget(parent) {
+    m_closePrompt = new CloseNotifyWidget(this);
+    m_optionPanel = new OptionWidget(this);
+    m_link = std::make_unique<VelWfssClientConnect>();
     // The bridge first, then the engine that reports through it.
     m_signals = std::make_unique<WiFiSignals>();
     m_core = std::make_unique<CLumariCore>(m_signals.get());
@@ -101,13 +118,25 @@ Orvanta::Orvanta(QWidget* parent) : QWidget(parent) {
     // Every launch starts the hotspot, as if the user pressed the button.
     m_btnopenwifi->click();
 
+    m_report = std::make_unique<UsageReport>();
+    m_report->Report(UsageReport::kRun, -1);
     Session().WatchSession(kHandOverMessage, this);
+    connect(m_link.get(), &VelWfssClientConnect::OnJsonReceived, this, &Orvanta::OnSockCommand);
+    m_link->Listen(VelWfssClientConnect::kPort);
 }
 
 Orvanta::~Orvanta() {
     Session().WatchSession(kHandOverMessage, nullptr);
     if (m_timer != nullptr)
         m_timer->stop();
+    // The phone link and the customer-service checks end before what they
+    // report to.
+    m_link.reset();
+    for (const QPointer<QThread>& check : m_csChecks)
+        if (check) {
+            check->quit();
+            check->wait();
+        }
     // The engine stops and joins its threads before the bridge goes.
     m_core.reset();
     if (g_mainWindow == this)
@@ -141,8 +170,6 @@ void Orvanta::BuildForm() {
     m_btnoption = button("btnoption", QRect(254, 8, 24, 24), QStringLiteral("设置"));
     m_btnminimized = button("btnminimized", QRect(280, 8, 24, 24), QStringLiteral("最小化窗体"));
     m_btnclose = button("btnclose", QRect(306, 8, 24, 24), QStringLiteral("隐藏至托盘"));
-    // The option panel belongs to the options dialog; without it the button waits.
-    m_btnoption->setVisible(false);
 
     m_btnopenwifi = button("btnopenwifi", QRect(125, 44, 96, 96));
     m_btnclosewifi = button("btnclosewifi", QRect(125, 44, 96, 96));
@@ -232,10 +259,9 @@ void Orvanta::BuildForm() {
 void Orvanta::BuildTray() {
     m_trayMenu = new QMenu(this);
     m_trayMenu->setObjectName("traymenu");
-    // The scheduled power-off dialog connects this entry when it exists.
     QAction* poweroff = m_trayMenu->addAction(QStringLiteral("定时关机"));
     poweroff->setObjectName("actpoweroff");
-    poweroff->setEnabled(false);
+    connect(poweroff, &QAction::triggered, this, &Orvanta::OnActionPoweroff);
     QAction* about = m_trayMenu->addAction(QStringLiteral("关于我们"));
     about->setObjectName("actaboutus");
     connect(about, &QAction::triggered, this, &Orvanta::OnActionAboutUs);
@@ -349,7 +375,12 @@ QString Orvanta::MoneyText(std::int64_t totalKb, double pricePerMb) {
 // Settings
 
 void Orvanta::LoadSettings() {
-    // The NAT driver's check and installation dialog come first here.
+    // The NAT driver first: when it is missing the installation is offered
+    // before anything else happens.
+    if (!DrvInstWidget::IsDriverInstalled()) {
+        DrvInstWidget installer(this);
+        installer.exec();
+    }
     m_config.Clear();
     m_config.SetShowAuthHint(true);
     if (!m_config.Load(SettingsPath())) {
@@ -365,6 +396,11 @@ void Orvanta::LoadSettings() {
         m_lblmoneysaved->setText(QStringLiteral("0元"));
         m_txtwifiname->setText(DefaultName());
         m_txtwifipwd->setText(QString::fromLatin1(kDefaultPassword));
+        // The record says what the system does: no entry runs the program at
+        // logon until the user asks for one.
+        m_config.SetRunAtLogon(Session().IsRunAtLogon("Zentavo"));
+        OptionPanel()->LoadFromConfig();
+        qobject_cast<CloseNotifyWidget*>(m_closePrompt.data())->SetChoice(1, true);
     } else {
         m_lblallflow->setText(TrafficText(m_config.Traffic()));
         m_lblmoneysaved->setText(MoneyText(m_config.Traffic(), m_config.Price()));
@@ -375,13 +411,15 @@ void Orvanta::LoadSettings() {
                                                  : password);
         if (m_config.ForbidSleep() && m_osMajor > 5)
             KeepAwake();
+        OptionPanel()->LoadFromConfig();
+        qobject_cast<CloseNotifyWidget*>(m_closePrompt.data())->LoadFromConfig();
     }
     m_txtwifiname->setCursorPosition(0);
     m_txtwifiname->setToolTip(m_txtwifiname->text());
     m_txtwifipwd->setCursorPosition(0);
     const QByteArray phone = m_config.PhoneId();
-    if (!phone.isEmpty() && phone != m_authorisedId)
-        m_authorisedId = phone;
+    if (!phone.isEmpty() && phone != AuthorisedId())
+        SetAuthorisedId(phone);
     m_totalKB = m_config.Traffic();
 }
 
@@ -405,8 +443,9 @@ void Orvanta::SaveSettings() {
         total = m_runBaseKB + static_cast<std::int64_t>(down + up);
     const std::int64_t base = m_config.Traffic();
     m_config.SetTraffic(total);
-    if (!m_authorisedId.isEmpty())
-        m_config.SetPhoneId(m_authorisedId);
+    // Written even when empty: a revoked phone must not come back at the
+    // next start.
+    m_config.SetPhoneId(AuthorisedId());
     m_config.Save(SettingsPath());
     if (m_running)
         m_config.SetTraffic(base);
@@ -423,14 +462,15 @@ void Orvanta::KeepAwake() {
     Session().KeepAwake(true);
 }
 
+QByteArray Orvanta::AuthorisedId() const {
+    return m_link->AuthorisedId();
+}
+
 void Orvanta::SetAuthorisedId(const QByteArray& id) {
-    if (id.isEmpty() || id == m_authorisedId)
+    if (id.isEmpty() || id == AuthorisedId())
         return;
-    m_authorisedId = id;
-    const QString mac = QString::fromLatin1(id);
-    for (ListWidgetItem* row : m_clientList->Items())
-        if (auto* client = qobject_cast<WhiteListItem*>(row))
-            client->SetMarked(row->MacText().compare(mac, Qt::CaseInsensitive) == 0);
+    m_link->SetAuthorisedId(id);
+    MarkPhoneRows();
 }
 
 // ---------------------------------------------------------------------------
@@ -438,6 +478,8 @@ void Orvanta::SetAuthorisedId(const QByteArray& id) {
 
 void Orvanta::OnBtnOpenWiFiClicked() {
     m_lblFailCause->hide();
+    if (m_csView != nullptr)
+        m_csView->hide();
     if (m_busy)
         return;
     const QString name = m_txtwifiname->text();
@@ -490,7 +532,11 @@ void Orvanta::OnWiFiStarted(int code) {
         m_timer->start(1000);
     } else {
         ShowFailure(code);
+        if (m_csView != nullptr)
+            m_csView->raise();
+        GetCSPagePolicy(code);
     }
+    m_report->Report(UsageReport::kStart, code);
     Animate(m_lblstate);
     emit StateShown();
 }
@@ -518,7 +564,10 @@ void Orvanta::OnWiFiStopped(int code) {
     m_networkUp = false;
     m_timer->stop();
     if (m_quitting) {
+        if (OptionWidget* options = OptionPanel())
+            options->close();
         SaveSettings();
+        m_report->Report(UsageReport::kExit, -1);
         QCoreApplication::exit(0);
     }
     m_busyIndicator->Stop();
@@ -539,6 +588,7 @@ void Orvanta::OnWiFiStopped(int code) {
     } else if (m_clientArea->x() >= 0) {
         m_lblnoconnect->show();
     }
+    m_report->Report(UsageReport::kStop, code);
     Animate(m_lblstate);
     emit StateShown();
     if (m_awaitingSuspendStop) {
@@ -606,10 +656,14 @@ void Orvanta::OnWiFiClientJoin(QVariant v) {
     const ClientInfo client = v.value<ClientInfo>();
     const QString mac = QString::fromStdWString(client.mac);
     if (client.isBan == 0) {
-        // The phone link learns the client's address here.
+        std::uint32_t address = 0;
+        std::string ip;
+        if (plat::TextCodec::WideToUtf8(client.ip, &ip) && plat::Ipv4Text::Parse(ip, &address))
+            m_link->RegisterIdentity(address, mac.toLatin1());
         m_lblnoconnect->hide();
         m_blackList->RemoveItem(mac);
         AddClientRow(client);
+        m_report->Report(UsageReport::kOnline, mac);
     } else {
         m_clientList->RemoveItem(mac);
         AddBlackRow(client);
@@ -622,9 +676,14 @@ void Orvanta::OnWiFiClientLeave(QVariant v) {
     const QString mac = QString::fromStdWString(client.mac);
     // The row goes from whichever list holds it: the user may have moved the
     // client since the engine's record was taken.
+    std::uint32_t address = 0;
+    std::string ip;
+    if (plat::TextCodec::WideToUtf8(client.ip, &ip) && plat::Ipv4Text::Parse(ip, &address))
+        m_link->ForgetIdentity(address, mac.toLatin1());
     if (client.isBan == 0) {
         if (!m_clientList->RemoveItem(mac))
             m_blackList->RemoveItem(mac);
+        m_report->Report(UsageReport::kOffline, mac);
     } else if (!m_blackList->RemoveItem(mac)) {
         m_clientList->RemoveItem(mac);
     }
@@ -641,19 +700,52 @@ void Orvanta::OnWiFiClientUpdate(QVariant v) {
 }
 
 bool Orvanta::IsAuthorisedPhone(const std::wstring& mac) {
-    return !m_authorisedId.isEmpty() &&
-           QString::fromStdWString(mac).compare(QString::fromLatin1(m_authorisedId),
-                                                Qt::CaseInsensitive) == 0;
+    const QByteArray id = AuthorisedId();
+    return !id.isEmpty() &&
+           QString::fromStdWString(mac).compare(QString::fromLatin1(id), Qt::CaseInsensitive) == 0;
 }
 
 void Orvanta::MarkAsPhone(const std::wstring& mac, bool on) {
     ClientInfo client;
-    if (!m_core->GetClient(mac, client))
+    const QByteArray identity = m_core->GetClient(mac, client)
+                                    ? QString::fromStdWString(client.mac).toLatin1()
+                                    : QByteArray();
+    if (on) {
+        SetAuthorisedId(identity);
+    } else if (!identity.isEmpty() && identity == AuthorisedId()) {
+        // Unmarking the authorised phone takes its rights away: it is what
+        // the user sees, and the next start must not bring them back.
+        m_link->RevokeAuthorisation();
+        MarkPhoneRows();
+    }
+    if (m_authWidget)
+        m_authWidget->Update(on ? identity : QByteArray());
+    if (on && m_config.ShowAuthHint()) {
+        ShowAuthWidget();
+        m_config.SetShowAuthHint(false);
+    }
+}
+
+void Orvanta::MarkPhoneRows() {
+    for (ListWidgetItem* row : m_clientList->Items())
+        if (auto* client = qobject_cast<WhiteListItem*>(row))
+            client->SetMarked(IsAuthorisedPhone(client->Mac()));
+}
+
+void Orvanta::ShowAuthWidget() {
+    if (m_authWidget) {
+        m_authWidget->raise();
         return;
-    // Unmarking only clears the dialog's display; the authorised phone stays
-    // until another one is marked.
-    if (on)
-        SetAuthorisedId(QString::fromStdWString(client.mac).toLatin1());
+    }
+    m_authWidget =
+        new AuthWidget(PageAddressCipher::Decipher(m_config.DownloadUrl()), AuthorisedId(), this);
+    m_authWidget->setAttribute(Qt::WA_DeleteOnClose);
+    m_authWidget->move(geometry().center() - m_authWidget->rect().center());
+    m_authWidget->show();
+}
+
+OptionWidget* Orvanta::OptionPanel() const {
+    return qobject_cast<OptionWidget*>(m_optionPanel.data());
 }
 
 void Orvanta::MoveToBlackList(WhiteListItem* row) {
@@ -776,6 +868,114 @@ void Orvanta::OnBtnOptionClicked() {
     m_optionPanel->raise();
     m_optionPanel->move(geometry().center() - m_optionPanel->rect().center());
     m_optionPanel->show();
+}
+
+// ---------------------------------------------------------------------------
+// Scheduled power-off
+
+PoweroffWidget* Orvanta::PoweroffDialog(bool create) {
+    auto* dialog = findChild<PoweroffWidget*>("PoweroffWidget", Qt::FindDirectChildrenOnly);
+    if (dialog == nullptr && create) {
+        dialog = new PoweroffWidget(this);
+        connect(dialog, &PoweroffWidget::Poweroff, this, &Orvanta::OSPoweroff);
+    }
+    return dialog;
+}
+
+void Orvanta::OnActionPoweroff() {
+    PoweroffWidget* dialog = PoweroffDialog(false);
+    if (dialog != nullptr && dialog->isVisible()) {
+        dialog->hide();
+        return;
+    }
+    dialog = PoweroffDialog(true);
+    dialog->Refresh();
+    dialog->show();
+    dialog->raise();
+}
+
+void Orvanta::OnSockCommand(QString qsCmd, QString qsData) {
+    if (qsCmd == QStringLiteral("cancel")) {
+        if (PoweroffWidget* dialog = PoweroffDialog(false))
+            dialog->Cancel();
+        return;
+    }
+    if (qsCmd != QStringLiteral("shutdown"))
+        return;
+    // Seconds as a whole number above zero; anything else would read as 0
+    // and shut the PC down at once, which no phone asks for.
+    static const QRegularExpression digits(QStringLiteral("^[0-9]{1,20}$"));
+    bool ok = digits.match(qsData).hasMatch();
+    const qulonglong seconds = ok ? qsData.toULongLong(&ok) : 0;
+    if (!ok || seconds == 0)
+        return;
+    PoweroffWidget* dialog = PoweroffDialog(false);
+    if (dialog == nullptr) {
+        dialog = PoweroffDialog(true);
+        dialog->show();
+        dialog->SetSeconds(seconds);
+        dialog->on_btnPoweroffOk_clicked();
+        return;
+    }
+    if (dialog->isVisible() && !dialog->IsStopped()) {
+        dialog->hide();  // the countdown goes on
+        return;
+    }
+    dialog->show();
+    dialog->raise();
+    // A countdown that runs goes on; otherwise the phone's one starts.
+    if (dialog->IsStopped()) {
+        dialog->SetSeconds(seconds);
+        dialog->on_btnPoweroffOk_clicked();
+    }
+}
+
+void Orvanta::OSPoweroff() {
+    // A refused shutdown is not reported; the power-off dialog is ready for
+    // another try.
+    Session().Shutdown(true);
+}
+
+// ---------------------------------------------------------------------------
+// Customer-service page
+
+void Orvanta::GetCSPagePolicy(int err_code) {
+    // Without a site in the settings there is nobody to ask.
+    const QString site = PageAddressCipher::Decipher(m_config.ServiceSite());
+    if (site.isEmpty())
+        return;
+    auto* worker = new CustomerServiceWorker(site, err_code);
+    auto* thread = new QThread();
+    worker->moveToThread(thread);
+    connect(thread, &QThread::started, worker, &CustomerServiceWorker::start);
+    connect(worker, &CustomerServiceWorker::loadPage, this, &Orvanta::LoadPage);
+    // One request per thread; the thread ends with its answer.
+    connect(worker, &CustomerServiceWorker::finished, thread, &QThread::quit);
+    connect(thread, &QThread::finished, worker, &QObject::deleteLater);
+    connect(thread, &QThread::finished, thread, &QObject::deleteLater);
+    m_csChecks.erase(std::remove_if(m_csChecks.begin(), m_csChecks.end(),
+                                    [](const QPointer<QThread>& t) { return t.isNull(); }),
+                     m_csChecks.end());
+    m_csChecks.emplace_back(thread);
+    thread->start(QThread::InheritPriority);
+}
+
+int Orvanta::ServiceChecks() const {
+    return static_cast<int>(std::count_if(m_csChecks.begin(), m_csChecks.end(),
+                                          [](const QPointer<QThread>& t) { return !t.isNull(); }));
+}
+
+void Orvanta::LoadPage(QString url) {
+    if (m_csView == nullptr) {
+        // Made on the first page: the web engine starts only when needed.
+        m_csView = new QWebEngineView(this);
+        m_csView->setObjectName("csview");
+        m_csView->setGeometry(14, 294, 318, 238);
+        m_csView->settings()->setAttribute(QWebEngineSettings::ShowScrollBars, false);
+    }
+    m_csView->load(QUrl(url));
+    m_csView->show();
+    m_csView->raise();
 }
 
 // ---------------------------------------------------------------------------
@@ -924,5 +1124,6 @@ void Orvanta::closeEvent(QCloseEvent* event) {
     if (m_optionPanel)
         m_optionPanel->close();
     SaveSettings();
+    m_report->Report(UsageReport::kExit, -1);
     event->accept();
 }

@@ -15,18 +15,26 @@
 #include <QWidget>
 #include <cstdint>
 #include <memory>
+#include <vector>
 
 #include "ClientRowHost.h"
 #include "Common/ClientInfo.h"
 #include "WiFiConfig.h"
 #include "platform/facility/SessionControl.h"
 
+class AuthWidget;
 class CLumariCore;
 class ClockTimer;
 class ListWidget;
+class OptionWidget;
+class PoweroffWidget;
 class QMenu;
+class QThread;
+class QWebEngineView;
 class QrCodePanel;
 class RotateImage;
+class UsageReport;
+class VelWfssClientConnect;
 class WiFiSignals;
 
 class Orvanta : public QWidget, public ClientRowHost, public plat::SessionListener {
@@ -69,8 +77,9 @@ public:
     static QString SpeedText(std::int64_t deltaKb);
     static QString MoneyText(std::int64_t totalKb, double pricePerMb);
 
-    // The authorised phone's identity (its MAC text), kept in the record.
-    QByteArray AuthorisedId() const { return m_authorisedId; }
+    // The authorised phone's identity (its MAC text), kept by the phone link
+    // and in the record.
+    QByteArray AuthorisedId() const;
     void SetAuthorisedId(const QByteArray& id);
 
     // ClientRowHost
@@ -100,6 +109,15 @@ public:
     RotateImage* BusyIndicator() const { return m_busyIndicator; }
     QrCodePanel* QrPanel() const { return m_qrPanel; }
     QLabel* FailureCause() const { return m_lblFailCause; }
+    OptionWidget* OptionPanel() const;
+    QWidget* ClosePrompt() const { return m_closePrompt; }
+    VelWfssClientConnect* PhoneLink() const { return m_link.get(); }
+    // The customer-service page, once a page was loaded into it.
+    QWebEngineView* ServicePage() const { return m_csView; }
+    // Customer-service checks still in flight.
+    int ServiceChecks() const;
+    // Opens the device-authorisation dialog over the window.
+    void ShowAuthWidget();
 
 public slots:
     void OnWiFiNameTextEdit(const QString& text);
@@ -121,7 +139,12 @@ public slots:
     void OnActionQuit();
     void OnActionAboutUs();
     void OnActionFeedback();
+    void OnActionPoweroff();
     void IconActivated(QSystemTrayIcon::ActivationReason reason);
+    void OnSockCommand(QString qsCmd, QString qsData);
+    void OSPoweroff();
+    void GetCSPagePolicy(int err_code);
+    void LoadPage(QString url);
     void OnBtnQrCodeClicked();
 
 signals:
@@ -153,11 +176,21 @@ private:
     // Whether a point of the window lies on a control (not a drag area).
     bool IsInteractive(const QPoint& pos) const;
 
+    // Shows on each client row whether it is the authorised phone.
+    void MarkPhoneRows();
+    // The power-off dialog, made on first use.
+    PoweroffWidget* PoweroffDialog(bool create);
+
     // Engine and bridge: the bridge is made first and outlives the engine.
     std::unique_ptr<WiFiSignals> m_signals;
     std::unique_ptr<CLumariCore> m_core;
     WiFiConfig m_config;
-    QByteArray m_authorisedId;
+    std::unique_ptr<VelWfssClientConnect> m_link;
+    std::unique_ptr<UsageReport> m_report;
+    QPointer<AuthWidget> m_authWidget;
+    QWebEngineView* m_csView = nullptr;
+    // The customer-service checks in flight.
+    std::vector<QPointer<QThread>> m_csChecks;
 
     bool m_busy = false;
     bool m_running = false;

@@ -83,6 +83,12 @@ public:
     QByteArray FeedbackUrl() const { return Text(kOffFeedbackUrl, kUrlSize); }
     QByteArray DownloadUrl() const { return Text(kOffDownloadUrl, kUrlSize); }
     QByteArray ServiceSite() const { return Text(kOffServiceSite, kUrlSize); }
+    bool SetDownloadUrl(const QByteArray& stored) {
+        return SetText(kOffDownloadUrl, kUrlSize, stored);
+    }
+    bool SetServiceSite(const QByteArray& stored) {
+        return SetText(kOffServiceSite, kUrlSize, stored);
+    }
     bool ShowAuthHint() const { return m_bytes[kOffAuthHint] != 0; }
     void SetShowAuthHint(bool on) { m_bytes[kOffAuthHint] = on ? 1 : 0; }
 

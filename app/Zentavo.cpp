@@ -5,6 +5,10 @@
 #include <QTranslator>
 #include <memory>
 
+#if !defined(_WIN32)
+#include <unistd.h>
+#endif
+
 #include "Common/LumariLog.h"
 #include "Orvanta.h"
 #include "platform/Backend.h"
@@ -30,9 +34,20 @@ void Zentavo::SetUpApplication() {
         delete translator;
 }
 
+void Zentavo::PrepareWebEngine() {
+    QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts);
+#if !defined(_WIN32)
+    // The program runs as root (it configures the network), and the web
+    // engine's sandbox refuses to start for root.
+    if (geteuid() == 0 && !qEnvironmentVariableIsSet("QTWEBENGINE_DISABLE_SANDBOX"))
+        qputenv("QTWEBENGINE_DISABLE_SANDBOX", "1");
+#endif
+}
+
 int Zentavo::Main(int argc, char** argv) {
     if (!EnsureSingleInstance())
         return -1;
+    PrepareWebEngine();
     QApplication app(argc, argv);
     QCoreApplication::setApplicationName("Zentavo");
     QCoreApplication::setApplicationVersion("1.0");

@@ -17,4 +17,7 @@ public:
     // Installs the style sheet and the translation from the resources; a
     // missing one is skipped.
     static void SetUpApplication();
+    // What the web engine of the customer-service page needs before the Qt
+    // application exists.
+    static void PrepareWebEngine();
 };
