@@ -8,6 +8,7 @@
 
 int main(int argc, char** argv) {
     qputenv("QT_QPA_PLATFORM", "offscreen");
+    Zentavo::PrepareWebEngine();
     QApplication app(argc, argv);
     Zentavo::SetUpApplication();
     int failed = 0;

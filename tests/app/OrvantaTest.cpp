@@ -356,7 +356,8 @@ private slots:
         QCOMPARE(Child<QLabel>(w, "lblallflow")->text(), QStringLiteral("0M"));
         QCOMPARE(Child<QLabel>(w, "lblmoneysaved")->text(), QStringLiteral("0元"));
         QCOMPARE(w.Config().Price(), 0.3);
-        QVERIFY(w.Config().RunAtLogon());
+        // No entry runs the program at logon yet, and the record says so.
+        QVERIFY(!w.Config().RunAtLogon());
         QCOMPARE(w.Config().CloseAction(), 1);
         QVERIFY(w.Config().AskOnClose());
         QVERIFY(w.Config().ShowAuthHint());

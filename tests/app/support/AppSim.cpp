@@ -8,6 +8,11 @@ AppSim::AppSim() {
     m_pc = &plat::SimPc::Install();
     m_dir = std::make_unique<TempDir>();
     m_pc->os.SetModuleFileName(m_dir->File("Zentavo"));
+    // The NAT driver is installed: its installation dialog would wait for
+    // the clock at every window's start.
+    plat::SimService driver;
+    driver.state = 1;
+    m_pc->services.Set("solvanewfp", driver);
     plat::DebugOutput::Instance().Clear();
     plat::DebugOutput::Instance().StartCapture();
 }
