@@ -3,19 +3,23 @@
 // actions reaching the engine, and what survives a restart of the program.
 #include <QLabel>
 #include <QLineEdit>
+#include <QPointer>
 #include <QPushButton>
 #include <QtTest/QtTest>
 #include <chrono>
 
 #include "AppSim.h"
 #include "AppTestRegistry.h"
+#include "AuthWidget.h"
 #include "BlackListItem.h"
 #include "Common/LumariCore.h"
 #include "EngineBed.h"
 #include "ListWidget.h"
 #include "Orvanta.h"
 #include "StartFailure.h"
+#include "VelWfssClientConnect.h"
 #include "WhiteListItem.h"
+#include "WiFiConfig.h"
 #include "WiFiSignals.h"
 
 using namespace std::chrono_literals;
@@ -119,6 +123,63 @@ private slots:
         QCOMPARE(row->Slider()->value(), 50);
         QCOMPARE(row->SpeedLabel()->text(), QStringLiteral("限速: 512 KB/S"));
         QCOMPARE(row->FullName(), nick);
+    }
+
+    void MarkingThePhoneAuthorisesItUntilUnmarked() {
+        AppSim sim;
+        enginebed::Prepare(sim.Pc());
+        {
+            Orvanta w;
+            w.show();
+            WaitRunning(w);
+            sim.Pc().nat.Engine().AddPeer("A4-45-19-00-00-01", "192.168.23.2");
+            for (int i = 0; i < 3 && w.ClientList()->Count() == 0; ++i) {
+                Second(sim);
+                QTest::qWait(20);
+            }
+            QTRY_COMPARE(w.ClientList()->Count(), 1);
+            auto* row = qobject_cast<WhiteListItem*>(w.ClientList()->Find("A4-45-19-00-00-01"));
+            QVERIFY(!row->IsMarked());
+            // The first mark authorises the phone and shows the dialog once.
+            row->OnActionMark(true);
+            QCOMPARE(w.AuthorisedId(), QByteArray("A4-45-19-00-00-01"));
+            QVERIFY(row->IsMarked());
+            QPointer<AuthWidget> auth = w.findChild<AuthWidget*>();
+            QVERIFY(auth && auth->isVisible());
+            QCOMPARE(auth->findChild<QLabel*>("lbl_auth_name")->text(),
+                     QStringLiteral("A4-45-19-00-00-01"));
+            QVERIFY(!w.Config().ShowAuthHint());
+            // Unmarking revokes the phone, and the open dialog says so.
+            row->OnActionMark(false);
+            QVERIFY(w.AuthorisedId().isEmpty());
+            QVERIFY(!row->IsMarked());
+            QCOMPARE(auth->findChild<QLabel*>("lbl_auth_dev")->text(),
+                     QStringLiteral("当前无授权设备"));
+            auth->close();
+            QTRY_VERIFY(auth.isNull());
+            w.SaveSettings();
+            WiFiConfig saved;
+            QVERIFY(saved.Load(QString::fromStdString(sim.SettingsFile())));
+            QVERIFY(saved.PhoneId().isEmpty());
+            // Marked again: no second dialog.
+            row->OnActionMark(true);
+            QVERIFY(w.findChild<AuthWidget*>() == nullptr);
+            w.SaveSettings();
+        }
+        // The next start authorises the stored phone, and its row shows it.
+        Orvanta again;
+        again.show();
+        WaitRunning(again);
+        QCOMPARE(again.AuthorisedId(), QByteArray("A4-45-19-00-00-01"));
+        sim.Pc().nat.Engine().AddPeer("A4-45-19-00-00-01", "192.168.23.2");
+        for (int i = 0; i < 3 && again.ClientList()->Count() == 0; ++i) {
+            Second(sim);
+            QTest::qWait(20);
+        }
+        QTRY_COMPARE(again.ClientList()->Count(), 1);
+        QVERIFY(qobject_cast<WhiteListItem*>(again.ClientList()->Find("A4-45-19-00-00-01"))
+                    ->IsMarked());
+        QCOMPARE(again.PhoneLink()->IdentityCount(), std::size_t(1));
     }
 
     void SavingWhileRunningCountsTheRunOnce() {

@@ -1,9 +1,9 @@
 // Writes screenshots of the main window in its typical states into the folder
 // given as the argument: stopped, running with three clients (one of them
-// black-listed) and the black list, and after a failed start. The engine runs
-// on a simulated PC that can host a hotspot; its clients join through the
-// engine's client monitor. Run it under Xvfb (scripts/screenshots.sh) so the
-// window is drawn by a real X server.
+// black-listed) and the black list, the dialogs over the window, and after a
+// failed start. The engine runs on a simulated PC that can host a hotspot;
+// its clients join through the engine's client monitor. Run it under Xvfb
+// (scripts/screenshots.sh) so the windows are drawn by a real X server.
 #include <QApplication>
 #include <QDir>
 #include <QPushButton>
@@ -12,9 +12,13 @@
 #include <cstdio>
 
 #include "AppSim.h"
+#include "AuthWidget.h"
+#include "DrvInstWidget.h"
 #include "EngineBed.h"
 #include "ListWidget.h"
+#include "OptionWidget.h"
 #include "Orvanta.h"
+#include "PoweroffWidget.h"
 #include "WhiteListItem.h"
 #include "Zentavo.h"
 #include "platform/text/Ipv4Text.h"
@@ -104,6 +108,40 @@ int main(int argc, char** argv) {
         QTest::qWait(1000);
         ok &= Save(window, folder, "running-blacklist.png");
         Button(window, "btnwhitelist")->click();
+        QTest::qWait(1000);
+
+        // The dialogs over the window. Marking the first phone opens the
+        // authorisation dialog once.
+        if (auto* row =
+                qobject_cast<WhiteListItem*>(window.ClientList()->Find("3C-A6-2F-11-22-01")))
+            row->OnActionMark(true);
+        if (auto* auth = window.findChild<AuthWidget*>())
+            ok &= Save(*auth, folder, "dialog-authorisation.png");
+        else
+            ok = false;
+        Button(window, "btnoption")->click();
+        ok &= Save(*window.OptionPanel(), folder, "dialog-options.png");
+        window.OptionPanel()->hide();
+        Button(window, "btnclose")->click();
+        ok &= Save(*window.ClosePrompt(), folder, "dialog-close.png");
+        window.ClosePrompt()->hide();
+        window.OnActionPoweroff();
+        if (auto* poweroff = window.findChild<PoweroffWidget*>("PoweroffWidget")) {
+            ok &= Save(*poweroff, folder, "dialog-poweroff.png");
+            poweroff->SetSeconds(30 * 60);
+            poweroff->on_btnPoweroffOk_clicked();
+            Run(sim, 2);
+            ok &= Save(*poweroff, folder, "dialog-poweroff-counting.png");
+            poweroff->on_btnPoweroffCancel_clicked();
+            poweroff->hide();
+        } else {
+            ok = false;
+        }
+        DrvInstWidget driver(&window);
+        driver.show();
+        Run(sim, 1);
+        ok &= Save(driver, folder, "dialog-driver.png");
+        driver.reject();
     }
     {
         AppSim sim;  // a PC without a Wi-Fi card: the start fails
