@@ -339,7 +339,7 @@ auto Event(const std::string& name) {
 
 // The whole run of a hotspot: leases, names, NAT, counters, ban and unban, a
 // speed limit, commands refused, and a stop that leaves nothing behind.
-// Real transfers of about 3 MB (one at 1024 KB/s) make it take a few seconds.
+// Real transfers of about 6 MB (4 MB at 1024 KB/s) make it take a few seconds.
 TEST_F(HotspotEndToEndTest, ClientsGetLeasesNamesAndTheUpstreamUnderTheUsersControl) {
     auto hotspot = Start({"--ssid", "Lumari E2E", "--key", "secret123"});
     ASSERT_EQ(Field(hotspot->WaitLine(Event("NetworkStarted"), 30s), "code"), 0u)
@@ -421,14 +421,33 @@ TEST_F(HotspotEndToEndTest, ClientsGetLeasesNamesAndTheUpstreamUnderTheUsersCont
     // 1024 KB/s holds within 10% for a 2 MB download.
     hotspot->Send("limit 02:4c:e2:00:00:01 1024 1024\n");
     std::this_thread::sleep_for(200ms);
+    // Download measured by curl; upload from the time the client starts
+    // sending to the time the upstream's sink has read everything.
     const std::string speed = m_dir->File("speed");
-    ASSERT_EQ(m_c1->Exec("curl -s -m 10 -o /dev/null -w '%{speed_download}' "
+    ASSERT_EQ(m_c1->Exec("curl -s -m 10 -o /dev/null -w %{speed_download} "
                          "http://203.0.113.10:8080/big >" +
                          speed),
               0);
-    const double rate = std::atof(ReadFile(speed).c_str());
-    EXPECT_GT(rate, 1024.0 * 1024 * 0.9);
-    EXPECT_LT(rate, 1024.0 * 1024 * 1.1);
+    const double down = std::atof(ReadFile(speed).c_str());
+    m_dir->Write("sink.sh", "#!/bin/sh\nwc -c >" + m_dir->File("up.count") + "\ndate +%s.%N >" +
+                                m_dir->File("up.end") + "\n");
+    std::filesystem::permissions(m_dir->File("sink.sh"), std::filesystem::perms::owner_all);
+    ASSERT_EQ(m_up->Exec("busybox nc -l -p 9000 -e " + m_dir->File("sink.sh") + " </dev/null &"),
+              0);
+    std::this_thread::sleep_for(100ms);
+    ASSERT_EQ(m_c1->Exec("date +%s.%N >" + m_dir->File("up.start") +
+                         " && timeout 10 busybox nc 203.0.113.10 9000 <" + m_dir->File("www/big")),
+              0);
+    for (int i = 0; i < 100 && ReadFile(m_dir->File("up.end")).empty(); ++i)
+        std::this_thread::sleep_for(50ms);
+    const double seconds = std::atof(ReadFile(m_dir->File("up.end")).c_str()) -
+                           std::atof(ReadFile(m_dir->File("up.start")).c_str());
+    const double up = seconds > 0 ? 2.0 * 1024 * 1024 / seconds : 0;
+    EXPECT_EQ(ReadFile(m_dir->File("up.count")), "2097152\n");
+    for (const double rate : {down, up}) {
+        EXPECT_GT(rate, 1024.0 * 1024 * 0.9) << down << " " << up;
+        EXPECT_LT(rate, 1024.0 * 1024 * 1.1) << down << " " << up;
+    }
 
     // Bad lines answer an error and change nothing; the program lives on.
     mark = hotspot->LineCount();
