@@ -11,7 +11,7 @@ packages=(
   libsystemd-dev fonts-wqy-microhei dbus-daemon qt6-webengine-dev
   libgoogle-glog-dev libgtest-dev libgmock-dev
   libsqlite3-dev ieee-data
-  busybox isc-dhcp-client dnsutils dnsmasq-base iproute2 procps
+  busybox isc-dhcp-client dnsutils dnsmasq-base iproute2 procps curl
   nftables libnftables-dev iperf3
   hostapd wpasupplicant libwpa-client-dev dbus-daemon
   xvfb xauth
