@@ -1,6 +1,5 @@
 #include "AdapterAddressing.h"
 
-#include <cstring>
 #include <string>
 #include <vector>
 
@@ -41,7 +40,7 @@ bool OptionalAddress(const char* text) {
 }  // namespace
 
 bool AdapterAddressing::UsesWindowsMechanics() {
-    return std::strcmp(plat::Platform::Current().Name(), "win32") == 0;
+    return plat::Platform::Current().Os().IsWindows();
 }
 
 int AdapterAddressing::SetAddress(const plat::GUID* adapter, const char* ip, const char* mask,

@@ -1,7 +1,8 @@
 // Sets and reads the IPv4 configuration of an adapter named by its GUID. On
-// Windows the address and DNS servers are set with netsh (the connection
-// name from the registry) and the second way goes through WMI; on the other
-// backends both ways set the address in the platform's adapter table.
+// Windows (the system facility says which it is) the address and DNS servers
+// are set with netsh (the connection name from the registry) and the second
+// way goes through WMI; elsewhere both ways set the address in the platform's
+// adapter table.
 #pragma once
 
 #include <cstdint>
@@ -28,8 +29,8 @@ public:
     static int GetDns(const plat::GUID* adapter, std::uint32_t* dns);
 
 private:
-    // Windows configures adapters with netsh and WMI; the other backends set
-    // the address in their adapter table directly.
+    // A Windows system (real or simulated) configures adapters with netsh and
+    // WMI; the others set the address in their adapter table directly.
     static bool UsesWindowsMechanics();
     static int SetStatic(const plat::GUID& adapter, const char* ip, const char* mask,
                          const char* gateway);

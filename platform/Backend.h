@@ -25,7 +25,6 @@ namespace plat {
 class Backend {
 public:
     virtual ~Backend() = default;
-    virtual const char* Name() const = 0;
 
     virtual ModuleLoader& Modules() = 0;
     virtual OsInfo& Os() = 0;

@@ -32,7 +32,6 @@ public:
         Setup();
     }
 
-    const char* Name() const override { return "linux"; }
     LinuxModuleLoader& Modules() override { return m_modules; }
     OsInfo& Os() override { return m_os; }
     Registry& Reg() override { return m_registry; }

@@ -1,20 +1,25 @@
 // Win32_NetworkAdapterConfiguration of the simulated PC: the address each
-// adapter was given through its methods, by SettingID ("" = DHCP).
+// adapter was given through its methods, by SettingID ("" = DHCP). With the
+// PC's adapter table, the methods change the table as Windows does, and an
+// adapter the table does not have has no instance (WBEM_E_NOT_FOUND).
 #pragma once
 
 #include <map>
 #include <mutex>
 #include <string>
 
+#include "platform/facility/IpHelper.h"
 #include "platform/facility/NetworkAdapterConfiguration.h"
 
 namespace plat {
 
 class SimFaults;
+class SimNetwork;
 
 class SimAdapterConfig : public NetworkAdapterConfiguration {
 public:
-    explicit SimAdapterConfig(SimFaults& faults) : m_faults(faults) {}
+    explicit SimAdapterConfig(SimFaults& faults, SimNetwork* network = nullptr)
+        : m_faults(faults), m_network(network) {}
 
     std::string WmiAddress(const std::string& settingId) const;
 
@@ -24,7 +29,11 @@ public:
     HRESULT EnableDhcp(const std::string& settingId) override;
 
 private:
+    // The adapter of a configuration instance; false when there is none.
+    bool Instance(const std::string& settingId, GUID* adapter, AdapterInfo* info) const;
+
     SimFaults& m_faults;
+    SimNetwork* m_network;
     mutable std::mutex m_lock;
     std::map<std::string, std::string> m_wmiAddress;
 };

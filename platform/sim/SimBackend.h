@@ -16,7 +16,6 @@ public:
 
     SimPc& Pc() { return *m_pc; }
 
-    const char* Name() const override { return "sim"; }
     ModuleLoader& Modules() override;
     OsInfo& Os() override;
     Registry& Reg() override;

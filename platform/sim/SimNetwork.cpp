@@ -5,6 +5,9 @@
 #include <algorithm>
 
 #include "SimFaults.h"
+#include "platform/common/RegistryStore.h"
+#include "platform/text/GuidText.h"
+#include "platform/text/TextCodec.h"
 
 namespace plat {
 
@@ -12,7 +15,21 @@ namespace {
 constexpr DWORD kErrorNetworkUnreachable = 1231;
 }
 
+std::string SimNetwork::ConnectionKey(const GUID& adapter) {
+    return "SYSTEM\\CurrentControlSet\\Control\\Network\\"
+           "{4D36E972-E325-11CE-BFC1-08002BE10318}\\" +
+           GuidText::ToString(adapter) + "\\Connection";
+}
+
 DWORD SimNetwork::AddAdapter(const AdapterInfo& adapter) {
+    if (m_registry != nullptr) {
+        const std::string key = ConnectionKey(adapter.guid);
+        const std::string name = adapter.friendlyName.empty()
+                                     ? adapter.name
+                                     : TextCodec::WideToUtf8(adapter.friendlyName);
+        m_registry->CreateKey(RegRoot::LocalMachine, key);
+        m_registry->SetValue(RegRoot::LocalMachine, key, "Name", RegistryStore::String(name));
+    }
     std::lock_guard<std::mutex> g(m_lock);
     for (auto& a : m_adapters) {
         if (a.guid == adapter.guid) {
@@ -161,6 +178,11 @@ DWORD SimNetwork::SetStaticAddress(const GUID& adapter, const char* ip, const ch
                                    const char* gateway) {
     if (auto f = m_faults.Take("SetStaticAddress"))
         return static_cast<DWORD>(*f);
+    return Assign(adapter, ip, mask, gateway);
+}
+
+DWORD SimNetwork::Assign(const GUID& adapter, const char* ip, const char* mask,
+                         const char* gateway) {
     // The same checks as a real system's: dotted addresses and a contiguous mask.
     auto valid = [](const char* text, bool isMask) {
         in_addr a{};
@@ -193,6 +215,10 @@ DWORD SimNetwork::SetStaticAddress(const GUID& adapter, const char* ip, const ch
 DWORD SimNetwork::SetDnsServers(const GUID& adapter, const std::vector<std::string>& servers) {
     if (auto f = m_faults.Take("SetDnsServers"))
         return static_cast<DWORD>(*f);
+    return AssignDns(adapter, servers);
+}
+
+DWORD SimNetwork::AssignDns(const GUID& adapter, const std::vector<std::string>& servers) {
     std::lock_guard<std::mutex> g(m_lock);
     for (auto& a : m_adapters) {
         if (a.guid == adapter) {

@@ -13,11 +13,18 @@
 
 namespace plat {
 
+class RegistryStore;
 class SimFaults;
 
 class SimNetwork : public IpHelper {
 public:
-    explicit SimNetwork(SimFaults& faults) : m_faults(faults) {}
+    // With a registry, every adapter added gets its connection name there, as
+    // Windows keeps it (the friendly name, else the adapter's own name).
+    explicit SimNetwork(SimFaults& faults, RegistryStore* registry = nullptr)
+        : m_faults(faults), m_registry(registry) {}
+
+    // The registry key that holds an adapter's connection name ("Name").
+    static std::string ConnectionKey(const GUID& adapter);
 
     // Adds or replaces the adapter with the same GUID; returns its interface index.
     DWORD AddAdapter(const AdapterInfo& adapter);
@@ -30,6 +37,12 @@ public:
     void SetPingable(std::uint32_t ip, bool answers);
     void SetReverseName(std::uint32_t ip, const std::string& name);
     void SetCounters(DWORD ifIndex, std::uint64_t in, std::uint64_t out);
+
+    // What the system's own configuration tools (netsh, WMI) do to an adapter:
+    // the checks and changes of SetStaticAddress and SetDnsServers, without
+    // their fault hooks.
+    DWORD Assign(const GUID& adapter, const char* ip, const char* mask, const char* gateway);
+    DWORD AssignDns(const GUID& adapter, const std::vector<std::string>& servers);
 
     DWORD Adapters(std::vector<AdapterInfo>* out) override;
     DWORD BestInterface(std::uint32_t destination, DWORD* ifIndex) override;
@@ -45,6 +58,7 @@ public:
 
 private:
     SimFaults& m_faults;
+    RegistryStore* m_registry;
     mutable std::mutex m_lock;
     std::vector<AdapterInfo> m_adapters;
     DWORD m_nextIndex = 10;

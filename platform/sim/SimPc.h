@@ -14,6 +14,7 @@
 #include "SimFaults.h"
 #include "SimIcs.h"
 #include "SimNatDevice.h"
+#include "SimNetsh.h"
 #include "SimNetwork.h"
 #include "SimNlm.h"
 #include "SimOs.h"
@@ -48,14 +49,15 @@ public:
     SimOs os{faults};
     RegistryStore registry;
     SimProcesses processes{faults};
-    SimNetwork network{faults};
+    SimNetwork network{faults, &registry};
+    SimNetsh netsh{processes, network, registry};
     SimDevices devices{faults};
     SimServices services{faults};
     SimCom com{faults};
     SimConnections connections{faults, com, network, modules};
     SimIcs ics{faults, com, network};
     SimWmi wmi{faults, com, ics};
-    SimAdapterConfig adapterConfig{faults};
+    SimAdapterConfig adapterConfig{faults, &network};
     SimNlm nlm{faults, com, network, os};
     SimNatDevice nat{faults, network, clock};
     SimResolver resolver{faults};

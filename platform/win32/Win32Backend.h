@@ -24,7 +24,6 @@ namespace plat {
 class Win32Backend : public Backend {
 public:
     Win32Backend();
-    const char* Name() const override { return "win32"; }
     ModuleLoader& Modules() override { return m_modules; }
     OsInfo& Os() override { return m_os; }
     Registry& Reg() override { return m_registry; }

@@ -1,5 +1,6 @@
 // Adapter addressing and neighbour queries through the exports, on the
-// simulated PC, and the netsh commands the Windows build runs.
+// simulated Windows PC: the address goes through netsh, the second way through
+// WMI, both answered by the simulated PC as Windows answers them.
 #include <gtest/gtest.h>
 
 #include "DhcpPacket.h"
@@ -65,8 +66,26 @@ TEST_F(AdapterExportsTest, AddressOperationsRefuseBadArguments) {
     std::uint32_t ip = 0;
     EXPECT_EQ(GetInterfaceIp(&m_unknown, &ip, nullptr, nullptr), 0);
     EXPECT_EQ(GetInterfaceIp(nullptr, &ip, nullptr, nullptr), 0);
-    Pc().faults.FailNext("SetStaticAddress", 5);
+    // The command interpreter cannot be started.
+    Pc().faults.FailNext("CreateProcess", 2);
     EXPECT_EQ(SetInterfaceIp(&m_guid, "192.168.137.1", "255.255.255.0", nullptr), 0);
+    // The connection is gone from the adapter table: netsh refuses its name.
+    Pc().network.RemoveAdapter(m_guid);
+    EXPECT_EQ(SetInterfaceIp(&m_guid, "192.168.137.1", "255.255.255.0", nullptr), 0);
+}
+
+TEST_F(AdapterExportsTest, OnWindowsTheFirstWayRunsNetshAndTheSecondWmi) {
+    ASSERT_EQ(SetInterfaceIp(&m_guid, "192.168.137.1", "255.255.255.0", nullptr), 1);
+    ASSERT_EQ(SetInterfaceDns(&m_guid, "114.114.114.114"), 1);
+    EXPECT_EQ(Pc().processes.History(),
+              (std::vector<std::string>{
+                  "cmd.exe /c netsh interface ip set address \"wlan0\" static 192.168.137.1 "
+                  "255.255.255.0",
+                  "cmd.exe /c netsh interface ip set dnsservers  \"wlan0\" static "
+                  "114.114.114.114 "}));
+    ASSERT_EQ(SetInterfaceIp2(&m_guid, "192.168.137.2", nullptr, nullptr), 1);
+    EXPECT_EQ(Pc().adapterConfig.WmiAddress(plat::GuidText::ToString(m_guid)), "192.168.137.2");
+    EXPECT_EQ(Pc().processes.History().size(), 2u);
 }
 
 TEST_F(AdapterExportsTest, SecondWaySetsTheAdapterTableAsWell) {
@@ -77,8 +96,9 @@ TEST_F(AdapterExportsTest, SecondWaySetsTheAdapterTableAsWell) {
     EXPECT_EQ(Adapter().gateway, "192.168.137.254");
     ASSERT_EQ(SetInterfaceIp2(&m_guid, nullptr, nullptr, nullptr), 1);
     EXPECT_TRUE(Adapter().ipv4.empty());
-    Pc().faults.FailNext("SetStaticAddress", 5);
+    Pc().faults.FailNext("EnableStatic", static_cast<std::int64_t>(plat::kEFail));
     EXPECT_EQ(SetInterfaceIp2(&m_guid, "192.168.137.1", nullptr, nullptr), 0);
+    EXPECT_EQ(SetInterfaceIp2(&m_unknown, "192.168.137.1", nullptr, nullptr), 0);
 }
 
 // The Windows build's WMI calls, against the simulated PC's configuration.
@@ -142,28 +162,16 @@ TEST_F(AdapterExportsTest, HostnameReportsLengthAndCopiesOnlyWhenItFits) {
 }
 
 // The Windows build's command lines, run against the simulated PC's registry
-// and programs.
+// and its netsh.
 class NetshCommandTest : public AdapterExportsTest {
 protected:
     void SetUp() override {
         AdapterExportsTest::SetUp();
-        const std::string key =
-            "SYSTEM\\CurrentControlSet\\Control\\Network\\"
-            "{4D36E972-E325-11CE-BFC1-08002BE10318}\\" +
-            plat::GuidText::ToString(m_guid) + "\\Connection";
-        ASSERT_EQ(Pc().registry.CreateKey(plat::RegRoot::LocalMachine, key), 0);
-        ASSERT_EQ(
-            Pc().registry.SetValue(plat::RegRoot::LocalMachine, key, "Name",
-                                   plat::RegistryStore::String("Wireless Network Connection 2")),
-            0);
-        Pc().processes.Install("cmd.exe", [this](const std::vector<std::string>&) {
-            plat::ProcessResult r;
-            r.exitCode = m_exitCode;
-            return r;
-        });
+        plat::AdapterInfo a = Adapter();
+        a.friendlyName = L"Wireless Network Connection 2";
+        Pc().network.AddAdapter(a);
     }
     std::vector<std::string> History() { return Pc().processes.History(); }
-    plat::DWORD m_exitCode = 0;
 };
 
 TEST_F(NetshCommandTest, AddressCommandsNameTheConnection) {
@@ -181,8 +189,48 @@ TEST_F(NetshCommandTest, AddressCommandsNameTheConnection) {
                              "cmd.exe /c netsh interface ip add dnsservers \"Wireless Network "
                              "Connection 2\" 8.8.8.8 index=2",
                          }));
-    m_exitCode = 1;
-    EXPECT_FALSE(pellion::NetshCommand::SetAddress(m_guid, "192.168.137.1", nullptr, nullptr));
+    EXPECT_TRUE(Adapter().ipv4.empty());
+    EXPECT_EQ(Adapter().dns, (std::vector<std::string>{"114.114.114.114", "8.8.8.8"}));
+    ASSERT_TRUE(pellion::NetshCommand::SetAddress(m_guid, "192.168.137.1", "255.255.255.0",
+                                                  "192.168.137.254"));
+    EXPECT_EQ(Adapter().ipv4.at(0).ip, "192.168.137.1");
+    EXPECT_EQ(Adapter().gateway, "192.168.137.254");
+    // netsh refuses a mask with holes, and the address stays.
+    EXPECT_FALSE(pellion::NetshCommand::SetAddress(m_guid, "10.0.0.1", "255.0.255.0", nullptr));
+    EXPECT_EQ(Adapter().ipv4.at(0).ip, "192.168.137.1");
+}
+
+TEST_F(NetshCommandTest, TheSimulatedNetshAnswersAsWindowsDoes) {
+    auto run = [&](const std::string& line) { return Pc().processes.Run(line); };
+    plat::ProcessResult r = run("cmd.exe /c netsh interface ip set address \"Nowhere\" dhcp");
+    EXPECT_EQ(r.exitCode, 1u);
+    EXPECT_EQ(r.output, "The filename, directory name, or volume label syntax is incorrect.\r\n");
+    r =
+        run("cmd.exe /c netsh interface ip set address \"wireless network connection 2\" static "
+            "10.0.0.300 255.0.0.0");
+    EXPECT_EQ(r.exitCode, 1u);
+    EXPECT_EQ(r.output,
+              "Invalid address parameter (10.0.0.300). It should be a valid IPv4 "
+              "address.\r\n");
+    r =
+        run("cmd.exe /c netsh interface ip set address \"Wireless Network Connection 2\" static "
+            "10.0.0.3");
+    EXPECT_EQ(r.exitCode, 1u);
+    r = run("cmd.exe /c netsh interface ip show config");
+    EXPECT_EQ(r.exitCode, 1u);
+    EXPECT_EQ(r.output, "The following command was not found: interface ip show config.\r\n");
+    r = run("cmd.exe /c ipconfig /all");
+    EXPECT_EQ(r.exitCode, 1u);
+    r =
+        run("cmd.exe /c netsh interface ip add dnsservers \"Wireless Network Connection 2\" "
+            "1.1.1.1 index=1");
+    EXPECT_EQ(r.exitCode, 0u);
+    EXPECT_EQ(Adapter().dns, (std::vector<std::string>{"1.1.1.1", "", "8.8.4.4"}));
+    r =
+        run("cmd.exe /c netsh interface ip add dnsservers \"Wireless Network Connection 2\" "
+            "8.8.4.4");
+    EXPECT_EQ(r.exitCode, 1u);
+    EXPECT_EQ(r.output, "The object already exists.\r\n");
 }
 
 TEST_F(NetshCommandTest, NothingRunsForUnknownAdaptersOrTextThatIsNoAddress) {

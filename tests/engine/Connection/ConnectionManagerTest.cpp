@@ -32,6 +32,16 @@ protected:
             std::chrono::minutes(5));
         return done.get();
     }
+    // The simulated PC is a Windows one: the first way of setting an address
+    // runs netsh, the second calls WMI's EnableStatic.
+    void FailBothWays() {
+        Pc().faults.FailAlways("CreateProcess", 2);
+        Pc().faults.FailAlways("EnableStatic", static_cast<std::int64_t>(plat::kEFail));
+    }
+    void ClearFaults() {
+        Pc().faults.Clear("CreateProcess");
+        Pc().faults.Clear("EnableStatic");
+    }
     CConnectionManager manager;
 };
 
@@ -289,31 +299,34 @@ TEST_F(ConnectionManagerTest, SetIpOnAnAdapterThatAlreadyCarriesTheAddressSetsNo
     std::string ip = "192.168.23.1";
 
     ASSERT_TRUE(manager.SetIp(GuidOf("AP"), ip, true));
-    EXPECT_EQ(Pc().faults.Calls("SetStaticAddress"), 0);
+    EXPECT_TRUE(Pc().processes.History().empty());
+    EXPECT_EQ(Pc().faults.Calls("EnableStatic"), 0);
     EXPECT_TRUE(Log().Has("I CheckIP Expected ip:192.168.23.1 Current ip:192.168.23.1"));
 }
 
 TEST_F(ConnectionManagerTest, WithoutTheCheckAFailedSettingEndsAfterOneAttempt) {
     Add(Adapter("AP"));
-    Pc().faults.FailAlways("SetStaticAddress", 31);
+    FailBothWays();
     std::string ip = "192.168.23.1";
 
     EXPECT_FALSE(manager.SetIp(GuidOf("AP"), ip, false));
 
-    // Both ways of setting the address were tried once, nothing more.
-    EXPECT_EQ(Pc().faults.Calls("SetStaticAddress"), 2);
+    // Both ways of setting the address (netsh, then WMI) were tried once, nothing more.
+    EXPECT_EQ(Pc().faults.Calls("CreateProcess"), 1);
+    EXPECT_EQ(Pc().faults.Calls("EnableStatic"), 1);
     EXPECT_EQ(ip, "192.168.23.1");
     EXPECT_TRUE(Log().Has("E set ip failed:192.168.23.1"));
     EXPECT_TRUE(Log().Has("I No check ip"));
     EXPECT_EQ(Pc().clock.Elapsed(), std::chrono::nanoseconds(0));
-    Pc().faults.Clear("SetStaticAddress");
+    ClearFaults();
 }
 
 TEST_F(ConnectionManagerTest, AnAddressNotConfirmedMovesToTheNextSubnetOnTheNextAttempt) {
     Add(Adapter("AP"));
     manager.RefreshConnections();
     // The first attempt's two settings fail; the second attempt's first one works.
-    Pc().faults.FailNext("SetStaticAddress", 31, 2);
+    Pc().faults.FailNext("CreateProcess", 2);
+    Pc().faults.FailNext("EnableStatic", static_cast<std::int64_t>(plat::kEFail));
     std::string ip = "192.168.23.1";
 
     const bool ok = WithClock([&] { return manager.SetIp(GuidOf("AP"), ip, true); });
@@ -325,24 +338,26 @@ TEST_F(ConnectionManagerTest, AnAddressNotConfirmedMovesToTheNextSubnetOnTheNext
     EXPECT_EQ(Pc().clock.Elapsed(), std::chrono::milliseconds(2000));
     EXPECT_TRUE(Log().Has("E Get ip failed!!"));
     // The second attempt used the second way only after the first failed... and
-    // the first succeeded: three settings in all.
-    EXPECT_EQ(Pc().faults.Calls("SetStaticAddress"), 3);
+    // the first succeeded: netsh twice, WMI once.
+    EXPECT_EQ(Pc().faults.Calls("CreateProcess"), 2);
+    EXPECT_EQ(Pc().faults.Calls("EnableStatic"), 1);
 }
 
 TEST_F(ConnectionManagerTest, AnAddressNeverConfirmedGivesUpAfterFiveAttempts) {
     Add(Adapter("AP"));
     manager.RefreshConnections();
-    Pc().faults.FailAlways("SetStaticAddress", 31);
+    FailBothWays();
     std::string ip = "192.168.23.1";
 
     const bool ok = WithClock([&] { return manager.SetIp(GuidOf("AP"), ip, true); });
 
     EXPECT_FALSE(ok);
     EXPECT_EQ(ip, "192.168.28.1");
-    EXPECT_EQ(Pc().faults.Calls("SetStaticAddress"), 10);
+    EXPECT_EQ(Pc().faults.Calls("CreateProcess"), 5);
+    EXPECT_EQ(Pc().faults.Calls("EnableStatic"), 5);
     EXPECT_EQ(Pc().clock.Elapsed(), std::chrono::milliseconds(5 * 5 * 400));
     EXPECT_FALSE(Log().HasMessage("CConnectionManager::SetIp succeed:192.168.28.1"));
-    Pc().faults.Clear("SetStaticAddress");
+    ClearFaults();
 }
 
 TEST_F(ConnectionManagerTest, SetIpOnAnUnknownAdapterRefreshesOnceAndFails) {
@@ -364,7 +379,8 @@ TEST_F(ConnectionManagerTest, EnableDhcpReturnsTheAdapterToAutomaticAddressing) 
     manager.EnableDhcp(GuidOf("Gone"));
     EXPECT_TRUE(
         Log().Has("E EnableDhcp can't find interface:" + plat::GuidText::ToString(GuidOf("Gone"))));
-    EXPECT_EQ(Pc().faults.Calls("SetStaticAddress"), 0);
+    EXPECT_TRUE(Pc().processes.History().empty());
+    EXPECT_EQ(Pc().faults.Calls("EnableDHCP"), 0);
 
     manager.EnableDhcp(GuidOf("AP"));
     EXPECT_TRUE(Addresses(Pc(), "AP").empty());

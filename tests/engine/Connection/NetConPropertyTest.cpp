@@ -48,7 +48,9 @@ TEST_F(NetConPropertyTest, AnEmptyAddressAsksBothWaysForAutomaticAddressing) {
 
     EXPECT_TRUE(record.SetInterfaceAddress("", "255.255.255.0", "", false));
 
-    EXPECT_EQ(Pc().faults.Calls("SetStaticAddress"), 2);
+    EXPECT_EQ(Pc().processes.History(),
+              std::vector<std::string>{"cmd.exe /c netsh interface ip set address \"AP\" dhcp"});
+    EXPECT_EQ(Pc().faults.Calls("EnableDHCP"), 1);
     EXPECT_TRUE(Addresses(Pc(), "AP").empty());
     EXPECT_TRUE(Log().Has("I set ip succeed:"));
 }
@@ -59,13 +61,16 @@ TEST_F(NetConPropertyTest, ARetryUsesTheSecondWayOnlyAfterTheFirstFailed) {
     CNetConProperty record(a);
 
     EXPECT_TRUE(record.SetInterfaceAddress("192.168.23.1", "255.255.255.0", "", true));
-    EXPECT_EQ(Pc().faults.Calls("SetStaticAddress"), 1);
+    EXPECT_EQ(Pc().faults.Calls("CreateProcess"), 1);
+    EXPECT_EQ(Pc().faults.Calls("EnableStatic"), 0);
 
-    Pc().faults.FailNext("SetStaticAddress", 31);
+    Pc().faults.FailNext("CreateProcess", 2);
     EXPECT_TRUE(record.SetInterfaceAddress("192.168.23.1", "255.255.255.0", "", true));
-    EXPECT_EQ(Pc().faults.Calls("SetStaticAddress"), 3);
+    EXPECT_EQ(Pc().faults.Calls("CreateProcess"), 2);
+    EXPECT_EQ(Pc().faults.Calls("EnableStatic"), 1);
 
-    Pc().faults.FailNext("SetStaticAddress", 31, 2);
+    Pc().faults.FailNext("CreateProcess", 2);
+    Pc().faults.FailNext("EnableStatic", static_cast<std::int64_t>(plat::kEFail));
     EXPECT_FALSE(record.SetInterfaceAddress("192.168.23.1", "255.255.255.0", "", true));
     EXPECT_TRUE(Log().Has("E set ip failed:192.168.23.1"));
     EXPECT_TRUE(Log().Has("I set interface  ip 192.168.23.1"));  // a record without a name
