@@ -9,13 +9,14 @@ packages=(
   clang libclang-rt-14-dev clang-format
   qt6-base-dev libgl1-mesa-dev qt6-svg-dev qt6-tools-dev qt6-l10n-tools libqrencode-dev
   libsystemd-dev fonts-wqy-microhei dbus-daemon qt6-webengine-dev
-  libgoogle-glog-dev libgtest-dev libgmock-dev
+  libgoogle-glog-dev libgtest-dev libgmock-dev googletest
   libsqlite3-dev ieee-data
   busybox isc-dhcp-client dnsutils dnsmasq-base iproute2 procps curl
   nftables libnftables-dev iperf3
   hostapd wpasupplicant libwpa-client-dev dbus-daemon
   xvfb xauth
   g++-mingw-w64-x86-64-posix
+  wine64
 )
 
 missing=()

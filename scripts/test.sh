@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Runs the whole test suite: the normal build, the same suite under
 # AddressSanitizer+UBSan and under ThreadSanitizer, the fuzz targets for a short
-# fixed time, and the Windows backend's cross build.
+# fixed time, the Windows backend's cross build and the portable tests run as
+# a Windows program under Wine.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
@@ -28,5 +29,9 @@ fi
 echo "== Windows backend (MinGW-w64 cross build)"
 cmake --preset mingw >/dev/null
 cmake --build --preset mingw
+
+echo "== portable tests as a Windows program under Wine"
+WINEPREFIX="$PWD/build/wineprefix" WINEDEBUG=-all \
+  /usr/lib/wine/wine64 build/mingw/tests/windows/windows_tests.exe
 
 echo "== all suites passed"
