@@ -95,12 +95,43 @@ CDnsRelay::~CDnsRelay() {
     Stop();
 }
 
+namespace {
+
+// Where the question of a query ends: the question is the last thing in the
+// datagram, or it is followed by exactly one EDNS OPT record (the root name,
+// type 41, its RDATA ending with the datagram) and ARCOUNT says so. Stub
+// resolvers send that record with most queries; the relay answers them as a
+// server without EDNS does, leaving the record out of its response. 0 for
+// anything else behind the question.
+std::size_t QuestionEnd(const std::uint8_t* data, std::size_t size, std::size_t nameEnd) {
+    constexpr std::uint16_t kTypeOpt = 41;
+    constexpr std::size_t kOptFixed = 11;  // name, type, class, TTL, RDLENGTH
+    const std::size_t end = nameEnd + 4;
+    if (end > size)
+        return 0;
+    if (end == size)
+        return end;
+    if (Get16(data + 6) != 0 || Get16(data + 8) != 0 || Get16(data + 10) != 1)
+        return 0;
+    if (size - end < kOptFixed || data[end] != 0 || Get16(data + end + 1) != kTypeOpt)
+        return 0;
+    return end + kOptFixed + Get16(data + end + 9) == size ? end : 0;
+}
+
+std::size_t NameEnd(const std::uint8_t* data, std::size_t size) {
+    std::size_t pos = kHeader;
+    while (pos < size && data[pos] != 0)
+        pos += 1 + data[pos];
+    return pos < size ? pos + 1 : 0;
+}
+
+}  // namespace
+
 bool CDnsRelay::ParseQuery(const std::uint8_t* data, std::size_t size, std::string* name) {
     if (data == nullptr || size <= kHeader || size > kBufferSize)
         return false;
-    // A plain query: not a response, not truncated, one question, and that
-    // question (type A) the last thing in the datagram.
-    if ((data[2] & 0x82) != 0 || Get16(data + 4) != 1 || Get16(data + size - 4) != kTypeA)
+    // A plain query: not a response, not truncated, one question.
+    if ((data[2] & 0x82) != 0 || Get16(data + 4) != 1)
         return false;
     std::string text;
     std::size_t pos = kHeader;
@@ -126,7 +157,8 @@ bool CDnsRelay::ParseQuery(const std::uint8_t* data, std::size_t size, std::stri
         if (text.size() > 253 || text.size() >= kNameBuffer)
             return false;
     }
-    if (text.empty() || pos + 4 != size)
+    // The question is of type A and nothing but an EDNS record follows it.
+    if (text.empty() || QuestionEnd(data, size, pos) == 0 || Get16(data + pos) != kTypeA)
         return false;
     if (name != nullptr)
         *name = std::move(text);
@@ -145,8 +177,13 @@ std::size_t CDnsRelay::BuildResponse(const std::uint8_t* query, std::size_t size
     Put16(out + 4, 1);
     Put16(out + 8, 0);
     Put16(out + 10, 0);
-    std::memcpy(out + kHeader, query + kHeader, size - kHeader);
-    std::size_t length = size;
+    // The question only: an EDNS record of the query is not answered.
+    const std::size_t nameEnd = NameEnd(query, size);
+    const std::size_t questionEnd = nameEnd == 0 ? 0 : QuestionEnd(query, size, nameEnd);
+    if (questionEnd == 0)
+        return 0;
+    std::memcpy(out + kHeader, query + kHeader, questionEnd - kHeader);
+    std::size_t length = questionEnd;
     std::uint16_t answers = 0;
     std::uint8_t scratch[kRecordScratch];
     for (const plat::DnsRecord& r : records) {

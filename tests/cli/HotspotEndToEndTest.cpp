@@ -369,7 +369,7 @@ TEST_F(HotspotEndToEndTest, ClientsGetLeasesNamesAndTheUpstreamUnderTheUsersCont
     // Names through the relay, the upstream through NAT, from both clients.
     for (auto* c : {m_c1.get(), m_c2.get()}) {
         const std::string out = m_dir->File("dig");
-        c->Exec("dig @192.168.77.1 +noedns +short +time=2 +tries=1 svc.example.test >" + out);
+        c->Exec("dig @192.168.77.1 +short +time=2 +tries=1 svc.example.test >" + out);
         EXPECT_EQ(ReadFile(out), "203.0.113.10\n") << c->Name();
         std::string body;
         EXPECT_TRUE(Fetch(*c, "", 5, &body));

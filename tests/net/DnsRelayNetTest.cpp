@@ -110,10 +110,11 @@ protected:
     }
 
     // dig in the client namespace against the relay; its output lines.
-    std::string Dig(const std::string& args) {
+    std::string Dig(const std::string& args,
+                    const std::string& edns = "+noedns +nocookie +noadflag") {
         const std::string out = m_dir->File("dig.out");
-        m_cl->Exec("dig @192.168.77.1 +noedns +nocookie +noadflag +time=2 +tries=1 " + args + " >" +
-                   out + " 2>&1");
+        m_cl->Exec("dig @192.168.77.1 " + edns + " +time=2 +tries=1 " + args + " >" + out +
+                   " 2>&1");
         return ReadFile(out);
     }
 
@@ -141,6 +142,11 @@ TEST_F(DnsRelayNetTest, DigGetsTheUpstreamRecordsThroughTheRelay) {
     EXPECT_NE(header.find("flags: qr rd ra;"), std::string::npos) << header;
     EXPECT_NE(header.find("ANSWER: 1,"), std::string::npos) << header;
     EXPECT_NE(header.find("203.0.113.11"), std::string::npos) << header;
+
+    // dig as it asks by default: with an EDNS record and a cookie.
+    const std::string edns = Dig("two.example.test A", "");
+    EXPECT_NE(edns.find("status: NOERROR"), std::string::npos) << edns;
+    EXPECT_NE(edns.find("203.0.113.11"), std::string::npos) << edns;
 }
 
 }  // namespace

@@ -60,13 +60,57 @@ TEST(DnsRelayMessage, AnswersOnlyPlainSingleAQueries) {
     Bytes two = dnstest::Query(1, "a.test");
     two[5] = 2;
     EXPECT_FALSE(Parses(two)) << "two questions";
+}
 
-    // An EDNS record behind the question: the question is not the last thing.
-    Bytes edns = dnstest::Query(1, "a.test");
-    edns[11] = 1;
-    for (std::uint8_t b : {0, 0, 41, 4, 208, 0, 0, 0, 0, 0, 0})
-        edns.push_back(b);
-    EXPECT_FALSE(Parses(edns));
+// The EDNS record stub resolvers put behind the question (dig, systemd-resolved
+// and phones do by default), with an option of `optionBytes` bytes.
+Bytes WithOpt(Bytes q, std::size_t optionBytes = 0) {
+    q[11] = 1;
+    for (std::uint8_t b : {0, 0, 41, 4, 208, 0, 0, 0, 0})
+        q.push_back(b);
+    q.push_back(static_cast<std::uint8_t>(optionBytes >> 8));
+    q.push_back(static_cast<std::uint8_t>(optionBytes));
+    q.insert(q.end(), optionBytes, 0xAB);
+    return q;
+}
+
+TEST(DnsRelayMessage, QueriesWithAnEdnsRecordAreAnsweredWithoutIt) {
+    std::string name;
+    const Bytes plain = dnstest::Query(9, "Www.Example.Test");
+    const Bytes edns = WithOpt(plain, 12);  // a cookie option
+    ASSERT_TRUE(Parses(edns, &name));
+    EXPECT_EQ(name, "www.example.test");
+
+    const Bytes r = Respond(edns, {A("www.example.test", "198.51.100.9")});
+    EXPECT_EQ(r, Respond(plain, {A("www.example.test", "198.51.100.9")}))
+        << "the answer is the one to the same query without EDNS";
+    auto parsed = dnstest::Parse(r);
+    ASSERT_TRUE(parsed);
+    EXPECT_EQ(parsed->ar, 0);
+    ASSERT_EQ(parsed->an, 1);
+    EXPECT_EQ(parsed->answers[0].data, (Bytes{198, 51, 100, 9}));
+
+    // Anything else behind the question is still refused.
+    Bytes uncounted = WithOpt(plain);
+    uncounted[11] = 0;
+    EXPECT_FALSE(Parses(uncounted)) << "a record ARCOUNT does not count";
+    Bytes notOpt = WithOpt(plain);
+    notOpt[plain.size() + 2] = 1;
+    EXPECT_FALSE(Parses(notOpt)) << "an A record in the additional section";
+    Bytes named = WithOpt(plain);
+    named[plain.size()] = 1;
+    EXPECT_FALSE(Parses(named)) << "an OPT record must have the root name";
+    Bytes trailing = WithOpt(plain, 4);
+    trailing.push_back(0);
+    EXPECT_FALSE(Parses(trailing)) << "bytes behind the record";
+    Bytes shortRecord = WithOpt(plain, 4);
+    shortRecord.pop_back();
+    EXPECT_FALSE(Parses(shortRecord)) << "RDATA cut short";
+    Bytes answered = WithOpt(plain);
+    answered[7] = 1;
+    EXPECT_FALSE(Parses(answered)) << "an answer count in a query";
+    Bytes aaaa = WithOpt(dnstest::Query(1, "a.test", 28));
+    EXPECT_FALSE(Parses(aaaa));
 }
 
 TEST(DnsRelayMessage, MalformedNamesAreRefusedWithoutReadingPastTheDatagram) {
