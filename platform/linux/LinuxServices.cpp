@@ -68,7 +68,16 @@ bool LinuxServices::Systemctl(const std::string& arguments, const std::string& u
 }
 
 int LinuxServices::GetServiceStatus(const char* name) {
-    const std::string unit = UnitName(name);
+    const int state = UnitState(UnitName(name));
+    // Windows' connection sharing service has no counterpart here, so nothing
+    // of it can run beside our NAT: without a unit of that name (or without
+    // systemd) it is stopped, and asking to stop it has nothing to wait for.
+    if (state == kCannotOpen && name != nullptr && std::strcmp(name, "SharedAccess") == 0)
+        return kStopped;
+    return state;
+}
+
+int LinuxServices::UnitState(const std::string& unit) {
     if (unit.empty())
         return kCannotOpen;
     std::string text;

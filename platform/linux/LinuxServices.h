@@ -36,6 +36,8 @@ private:
     bool Systemctl(const std::string& arguments, const std::string& unit,
                    std::string* output = nullptr);
     ProcessLauncher& Launcher();
+    // The service state of `unit` as systemd reports it.
+    int UnitState(const std::string& unit);
 
     ProcessLauncher* m_launcher;
 };

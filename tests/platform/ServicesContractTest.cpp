@@ -162,15 +162,25 @@ TEST(LinuxServices, UnitStatesMapToServiceStates) {
     };
     for (const auto& c : cases) {
         systemctl.output = c.show;
-        EXPECT_EQ(services.GetServiceStatus("SharedAccess"), c.state) << c.show;
+        EXPECT_EQ(services.GetServiceStatus("hostapd"), c.state) << c.show;
     }
+    EXPECT_EQ(systemctl.commands.back(),
+              "systemctl show --property=LoadState,ActiveState,FreezerState hostapd.service");
+
+    // Windows' sharing service, absent here, is stopped rather than unknown,
+    // so the engine's stop of it ends at once; a unit of that name is read.
+    systemctl.output = "LoadState=not-found\nActiveState=inactive\n";
+    EXPECT_EQ(services.GetServiceStatus("SharedAccess"), 1);
+    systemctl.output = "LoadState=loaded\nActiveState=active\n";
+    EXPECT_EQ(services.GetServiceStatus("SharedAccess"), 4);
     EXPECT_EQ(systemctl.commands.back(),
               "systemctl show --property=LoadState,ActiveState,FreezerState SharedAccess.service");
 
     // systemctl itself failing (no systemd) leaves nothing to open.
     systemctl.output = "LoadState=loaded\nActiveState=active\n";
     systemctl.exitCode = 1;
-    EXPECT_EQ(services.GetServiceStatus("SharedAccess"), 0);
+    EXPECT_EQ(services.GetServiceStatus("hostapd"), 0);
+    EXPECT_EQ(services.GetServiceStatus("SharedAccess"), 1);
 }
 
 TEST(LinuxServices, CommandsForStartStopAndStartType) {
