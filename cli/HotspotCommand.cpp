@@ -3,6 +3,7 @@
 #include <cctype>
 #include <vector>
 
+#include "platform/text/MacText.h"
 #include "platform/text/TextCodec.h"
 
 namespace {
@@ -39,16 +40,6 @@ std::string Trim(const std::string& text) {
     return text.substr(b, e - b);
 }
 
-int Hex(char c) {
-    if (c >= '0' && c <= '9')
-        return c - '0';
-    if (c >= 'a' && c <= 'f')
-        return c - 'a' + 10;
-    if (c >= 'A' && c <= 'F')
-        return c - 'A' + 10;
-    return -1;
-}
-
 // Six pairs of hexadecimal digits joined by one kind of separator.
 bool Mac(const std::string& text, std::wstring* out) {
     if (text.size() != 17)
@@ -56,21 +47,20 @@ bool Mac(const std::string& text, std::wstring* out) {
     const char separator = text[2];
     if (separator != '-' && separator != ':')
         return false;
-    static const char kDigits[] = "0123456789ABCDEF";
-    std::wstring mac;
+    std::string dashed = text;
     for (std::size_t i = 0; i < 6; ++i) {
         if (i > 0 && text[i * 3 - 1] != separator)
             return false;
-        const int hi = Hex(text[i * 3]);
-        const int lo = Hex(text[i * 3 + 1]);
-        if (hi < 0 || lo < 0)
+        if (!std::isxdigit(static_cast<unsigned char>(text[i * 3])) ||
+            !std::isxdigit(static_cast<unsigned char>(text[i * 3 + 1])))
             return false;
         if (i > 0)
-            mac += L'-';
-        mac += static_cast<wchar_t>(kDigits[hi]);
-        mac += static_cast<wchar_t>(kDigits[lo]);
+            dashed[i * 3 - 1] = '-';
     }
-    *out = mac;
+    plat::MacAddress mac;
+    if (!plat::MacText::Parse(dashed.c_str(), &mac))
+        return false;
+    *out = plat::MacText::FormatWide(mac.data());
     return true;
 }
 
