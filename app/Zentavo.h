@@ -3,6 +3,8 @@
 // plug-in path, style sheet and translation, and the main window.
 #pragma once
 
+class QWidget;
+
 class Zentavo {
 public:
     // The name of the single-instance lock.
@@ -20,4 +22,9 @@ public:
     // What the web engine of the customer-service page needs before the Qt
     // application exists.
     static void PrepareWebEngine();
+    // Outside Windows: SIGTERM, SIGINT and SIGHUP (the session ending, a
+    // service manager, Ctrl+C) close `window` as its close button does: the
+    // hotspot stops, the settings are saved, then the program ends. False
+    // when the signals could not be watched.
+    static bool CloseOnTermination(QWidget* window);
 };

@@ -8,6 +8,7 @@
 #include <QPushButton>
 #include <QSignalSpy>
 #include <QtTest/QtTest>
+#include <csignal>
 #include <thread>
 
 #include "AppSim.h"
@@ -409,6 +410,25 @@ private slots:
         QTRY_COMPARE(stopped.count(), 1);  // the engine answered the stop
         QTRY_VERIFY(!w.IsRunning());
         QVERIFY(QFile::exists(QString::fromStdString(sim.SettingsFile())));
+    }
+
+    void TerminationClosesTheWindowAsItsCloseButtonDoes() {
+        AppSim sim;
+        Orvanta w;
+        w.show();
+        Settle(w);
+        ShowRunning(w);
+        QVERIFY(Zentavo::CloseOnTermination(&w));
+        QSignalSpy stopped(w.Signals(), &WiFiSignals::NetworkStopped);
+        QVERIFY(::raise(SIGTERM) == 0);  // handled: the test process goes on
+        QTRY_VERIFY(w.IsQuitting());
+        QVERIFY(w.isHidden());
+        QTRY_COMPARE(stopped.count(), 1);  // the hotspot was stopped
+        QTRY_VERIFY(!w.IsRunning());
+        QVERIFY(QFile::exists(QString::fromStdString(sim.SettingsFile())));
+        std::signal(SIGTERM, SIG_DFL);
+        std::signal(SIGINT, SIG_DFL);
+        std::signal(SIGHUP, SIG_DFL);
     }
 
     void ASecondStartHandsOverToTheWindow() {
