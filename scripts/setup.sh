@@ -16,6 +16,7 @@ packages=(
   hostapd wpasupplicant libwpa-client-dev dbus-daemon
   xvfb xauth
   g++-mingw-w64-x86-64-posix
+  g++-mingw-w64-i686-posix
   wine64
 )
 

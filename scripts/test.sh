@@ -26,9 +26,23 @@ if [ -x scripts/fuzz.sh ] || [ -f scripts/fuzz.sh ]; then
   bash scripts/fuzz.sh
 fi
 
-echo "== Windows backend (MinGW-w64 cross build)"
+echo "== Windows backend (MinGW-w64 cross builds, 64-bit and 32-bit)"
 cmake --preset mingw >/dev/null
 cmake --build --preset mingw
+cmake --preset mingw32 >/dev/null
+cmake --build --preset mingw32
+
+echo "== Windows binaries import only what Windows has"
+for binary in build/mingw/pellion/Pellion.dll build/mingw/sorvane/Sorvane.dll \
+  build/mingw32/pellion/Pellion.dll build/mingw32/sorvane/Sorvane.dll \
+  build/mingw/tests/windows/windows_tests.exe; do
+  imports=$(x86_64-w64-mingw32-objdump -p "$binary" | sed -n 's/^\s*DLL Name: //p')
+  if grep -Eiq 'libstdc\+\+|libgcc|libwinpthread' <<<"$imports"; then
+    echo "$binary needs the MinGW runtime beside it:" $imports >&2
+    exit 1
+  fi
+  echo "$binary:" $imports
+done
 
 echo "== portable tests as a Windows program under Wine"
 WINEPREFIX="$PWD/build/wineprefix" WINEDEBUG=-all \
