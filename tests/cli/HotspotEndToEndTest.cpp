@@ -25,6 +25,7 @@
 #include <thread>
 #include <vector>
 
+#include "NamespaceResolvConf.h"
 #include "NetNamespace.h"
 #include "support/TempDir.h"
 
@@ -43,23 +44,7 @@ std::string ReadFile(const std::string& path) {
     return s.str();
 }
 
-// /etc/netns/NAME/resolv.conf, mounted by `ip netns exec NAME` over the
-// system's; removed with the object.
-class NamespaceResolvConf {
-public:
-    NamespaceResolvConf(const std::string& ns, const std::string& text)
-        : m_dir("/etc/netns/" + ns) {
-        std::filesystem::create_directories(m_dir);
-        std::ofstream(m_dir + "/resolv.conf") << text;
-    }
-    ~NamespaceResolvConf() {
-        std::error_code ignored;
-        std::filesystem::remove_all(m_dir, ignored);
-    }
-
-private:
-    std::string m_dir;
-};
+using nettest::NamespaceResolvConf;
 
 // lumari-hotspot running in a namespace: its standard input is a pipe of the
 // test, its event lines are collected, its diagnostics go to a file.

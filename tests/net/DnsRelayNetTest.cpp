@@ -11,6 +11,7 @@
 #include <sstream>
 #include <thread>
 
+#include "NamespaceResolvConf.h"
 #include "NetNamespace.h"
 #include "support/TempDir.h"
 
@@ -25,23 +26,7 @@ std::string ReadFile(const std::string& path) {
     return s.str();
 }
 
-// /etc/netns/NAME/resolv.conf, which `ip netns exec NAME` mounts over the
-// system's resolver configuration; removed again with the object.
-class NamespaceResolvConf {
-public:
-    NamespaceResolvConf(const std::string& ns, const std::string& text)
-        : m_dir("/etc/netns/" + ns) {
-        std::filesystem::create_directories(m_dir);
-        std::ofstream(m_dir + "/resolv.conf") << text;
-    }
-    ~NamespaceResolvConf() {
-        std::error_code ignored;
-        std::filesystem::remove_all(m_dir, ignored);
-    }
-
-private:
-    std::string m_dir;
-};
+using nettest::NamespaceResolvConf;
 
 class DnsRelayNetTest : public ::testing::Test {
 protected:
