@@ -1,12 +1,11 @@
 #include "SimNetwork.h"
 
-#include <arpa/inet.h>
-
 #include <algorithm>
 
 #include "SimFaults.h"
 #include "platform/common/RegistryStore.h"
 #include "platform/text/GuidText.h"
+#include "platform/text/Ipv4Text.h"
 #include "platform/text/TextCodec.h"
 
 namespace plat {
@@ -124,10 +123,9 @@ DWORD SimNetwork::BestInterface(std::uint32_t destination, DWORD* ifIndex) {
     bool onLink = false;
     for (const auto& a : m_adapters) {
         for (const auto& address : a.ipv4) {
-            in_addr ip{}, mask{};
-            if (inet_pton(AF_INET, address.ip.c_str(), &ip) == 1 &&
-                inet_pton(AF_INET, address.mask.c_str(), &mask) == 1 &&
-                (ip.s_addr & mask.s_addr) == (destination & mask.s_addr)) {
+            std::uint32_t ip = 0, mask = 0;
+            if (Ipv4Text::Parse(address.ip, &ip) && Ipv4Text::Parse(address.mask, &mask) &&
+                (ip & mask) == (destination & mask)) {
                 best = a.ifIndex;
                 onLink = true;
                 break;
@@ -185,10 +183,14 @@ DWORD SimNetwork::Assign(const GUID& adapter, const char* ip, const char* mask,
                          const char* gateway) {
     // The same checks as a real system's: dotted addresses and a contiguous mask.
     auto valid = [](const char* text, bool isMask) {
-        in_addr a{};
-        if (inet_pton(AF_INET, text, &a) != 1)
+        std::uint32_t a = 0;
+        if (!Ipv4Text::Parse(text, &a))
             return false;
-        const std::uint32_t hostBits = ~ntohl(a.s_addr);  // 0x000000FF for a /24
+        std::uint8_t b[4];
+        Ipv4Text::ToBytes(a, b);
+        const std::uint32_t hostBits =  // 0x000000FF for a /24
+            ~((std::uint32_t{b[0]} << 24) | (std::uint32_t{b[1]} << 16) |
+              (std::uint32_t{b[2]} << 8) | b[3]);
         return !isMask || (hostBits & (hostBits + 1)) == 0;
     };
     const bool hasMask = mask != nullptr && *mask != '\0';

@@ -1,45 +1,10 @@
 #include "SimOs.h"
 
-#include <iconv.h>
-
-#include <cerrno>
-
+#include "SimCodePage.h"
 #include "SimFaults.h"
 #include "platform/text/TextCodec.h"
 
 namespace plat {
-
-namespace {
-
-// Converts `in` between two encodings; false on a sequence the source does not
-// define or a character the target cannot carry (nothing is approximated).
-bool Recode(const char* from, const char* to, const std::string& in, std::string* out) {
-    iconv_t cd = iconv_open(to, from);
-    if (cd == reinterpret_cast<iconv_t>(-1))
-        return false;
-    std::string result;
-    std::string input = in;
-    char* src = input.data();
-    std::size_t srcLeft = input.size();
-    char buffer[256];
-    bool ok = true;
-    while (srcLeft > 0) {
-        char* dst = buffer;
-        std::size_t dstLeft = sizeof buffer;
-        const std::size_t r = iconv(cd, &src, &srcLeft, &dst, &dstLeft);
-        result.append(buffer, static_cast<std::size_t>(dst - buffer));
-        if (r == static_cast<std::size_t>(-1) && errno != E2BIG) {
-            ok = false;  // EILSEQ or EINVAL (a sequence cut short)
-            break;
-        }
-    }
-    iconv_close(cd);
-    if (ok && out != nullptr)
-        *out = result;
-    return ok;
-}
-
-}  // namespace
 
 void SimOs::SetWindows(SimWindows version) {
     OsVersion v;
@@ -147,10 +112,8 @@ bool SimOs::AnsiToWide(const std::string& in, std::wstring* out) {
     }
     if (m_faults.Take("MultiByteToWideChar"))
         return false;
-    if (cp == 936) {
-        std::string utf8;
-        return Recode("CP936", "UTF-8", in, &utf8) && TextCodec::Utf8ToWide(utf8, out);
-    }
+    if (cp == SimCodePage::kChinese)
+        return SimCodePage::ChineseToWide(in, out);
     if (cp == 1252) {
         std::wstring w;
         for (unsigned char c : in)
@@ -170,14 +133,12 @@ bool SimOs::WideToAnsi(const std::wstring& in, std::string* out) {
     }
     if (m_faults.Take("WideCharToMultiByte"))
         return false;
-    if (cp == 936) {
-        std::string utf8;
-        return TextCodec::WideToUtf8(in, &utf8) && Recode("UTF-8", "CP936", utf8, out);
-    }
+    if (cp == SimCodePage::kChinese)
+        return SimCodePage::WideToChinese(in, out);
     if (cp == 1252) {
         std::string s;
         for (wchar_t c : in) {
-            if (c < 0 || c > 0xFF)
+            if (static_cast<std::uint32_t>(c) > 0xFF)
                 return false;
             s.push_back(static_cast<char>(c));
         }

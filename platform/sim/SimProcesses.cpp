@@ -1,7 +1,11 @@
 #include "SimProcesses.h"
 
 #include "SimFaults.h"
+#if defined(_WIN32)
+#include "platform/win32/Win32ProcessLauncher.h"
+#else
 #include "platform/linux/LinuxProcessLauncher.h"
+#endif
 #include "platform/text/CommandLine.h"
 
 namespace plat {
@@ -91,7 +95,11 @@ ProcessResult SimProcesses::Start(const std::string& commandLine, int waitMs) {
     std::string line = "\"" + host + "\"";
     for (std::size_t i = 1; i < args.size(); ++i)
         line += " \"" + args[i] + "\"";
+#if defined(_WIN32)
+    return Win32ProcessLauncher().Start(line, waitMs);
+#else
     return LinuxProcessLauncher().Start(line, waitMs);
+#endif
 }
 
 }  // namespace plat
