@@ -9,7 +9,9 @@ void SimTest::SetUp() {
     m_pc->os.SetModuleFileName(m_dir->File("Zentavo"));
     plat::DebugOutput::Instance().Clear();
     plat::DebugOutput::Instance().StartCapture();
+#if !defined(LUMARI_TESTS_WITHOUT_LOG)
     m_log = std::make_unique<LogCapture>();
+#endif
 }
 
 void SimTest::TearDown() {
@@ -17,7 +19,9 @@ void SimTest::TearDown() {
     // did not exercise what it meant to.
     for (const std::string& problem : m_pc->faults.Problems())
         ADD_FAILURE() << "fault script: " << problem;
+#if !defined(LUMARI_TESTS_WITHOUT_LOG)
     m_log.reset();
+#endif
     plat::Platform::ResetAll();
     plat::DebugOutput::Instance().StopCapture();
     plat::DebugOutput::Instance().Clear();
