@@ -44,7 +44,7 @@ for binary in build/mingw/pellion/Pellion.dll build/mingw/sorvane/Sorvane.dll \
   echo "$binary:" $imports
 done
 
-echo "== portable tests as a Windows program under Wine"
+echo "== portable tests as a Windows program under Wine (text forms, UDP socket, the DHCP server: handler, lease table, exports on the simulated PC, Winsock server on loopback ports 67/68)"
 WINEPREFIX="$PWD/build/wineprefix" WINEDEBUG=-all \
   /usr/lib/wine/wine64 build/mingw/tests/windows/windows_tests.exe
 
