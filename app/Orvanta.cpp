@@ -1125,5 +1125,9 @@ void Orvanta::closeEvent(QCloseEvent* event) {
         m_optionPanel->close();
     SaveSettings();
     m_report->Report(UsageReport::kExit, -1);
+    // Qt ends the loop when the last visible window closes; a window hidden
+    // to the tray (the tray's quit) is none, and the program would stay on.
+    if (!isVisible())
+        QCoreApplication::exit(0);
     event->accept();
 }

@@ -412,6 +412,28 @@ private slots:
         QVERIFY(QFile::exists(QString::fromStdString(sim.SettingsFile())));
     }
 
+    // The tray's quit ends the program also when the window was hidden to the
+    // tray, or while the hotspot runs (through the engine's stop).
+    void QuitFromTheTrayEndsTheProgram() {
+        for (const bool running : {false, true}) {
+            AppSim sim;
+            Orvanta w;
+            w.show();
+            Settle(w);
+            if (running) {
+                ShowRunning(w);
+            } else {
+                FromEngineThread([&w] { w.Signals()->NetworkStopped(0); });
+                QTRY_VERIFY(!w.IsRunning());
+            }
+            w.hide();  // hidden to the tray
+            QTimer::singleShot(0, &w, [&w] { w.OnActionQuit(); });
+            QTimer::singleShot(3000, qApp, [] { QCoreApplication::exit(99); });
+            QCOMPARE(QCoreApplication::exec(), 0);
+            QVERIFY(QFile::exists(QString::fromStdString(sim.SettingsFile())));
+        }
+    }
+
     void TerminationClosesTheWindowAsItsCloseButtonDoes() {
         AppSim sim;
         Orvanta w;
