@@ -4,12 +4,23 @@
 #include <QMouseEvent>
 #include <QTextBoundaryFinder>
 
+#include "ClientLook.h"
 #include "ClientRowHost.h"
 #include "Common/LumariCore.h"
 
 namespace {
 const char* kEditStyle = "border-width: 1px;background-color:rgb(255,255,255);";
 const char* kReadStyle = "border-width: 0px;background-color:rgba(255,255,255,0);";
+
+// The name a row falls back to when its nickname is emptied: the one of the
+// maker table, not the nickname that `name` may be.
+QString LookName(const ClientInfo& client, const QString& name) {
+    if (client.nickName.empty() || name != QString::fromStdWString(client.nickName))
+        return name;
+    ClientInfo plain = client;
+    plain.nickName.clear();
+    return ClientLook::For(plain).name;
+}
 }  // namespace
 
 ListWidgetItem::ListWidgetItem(const ClientInfo& client, const QString& name, const QImage& image,
@@ -17,7 +28,7 @@ ListWidgetItem::ListWidgetItem(const ClientInfo& client, const QString& name, co
     : QWidget(parent),
       m_host(host),
       m_mac(client.mac),
-      m_lookName(name),
+      m_lookName(LookName(client, name)),
       m_icon(new QLabel(this)),
       m_txtusername(new QLineEdit(this)) {
     setFixedSize(kWidth, kHeight);

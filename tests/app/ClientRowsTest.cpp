@@ -5,6 +5,7 @@
 #include "AppSim.h"
 #include "AppTestRegistry.h"
 #include "BlackListItem.h"
+#include "ClientLook.h"
 #include "ClientRowHost.h"
 #include "Common/LumariCore.h"
 #include "ListWidget.h"
@@ -125,6 +126,18 @@ private slots:
         field->clear();
         emit field->editingFinished();
         QCOMPARE(field->text(), QStringLiteral("phone"));
+
+        // Also for a client that came with a nickname: the maker's name, not
+        // the nickname just removed.
+        ClientInfo named = Record(L"00-00-00-00-00-02", L"host");
+        named.manufactory = L"华为技术有限公司";
+        named.nickName = L"Bob";
+        WhiteListItem nicked(named, ClientLook::For(named).name, QImage(), host);
+        QCOMPARE(nicked.NameField()->text(), QStringLiteral("Bob"));
+        nicked.OnActionModify();
+        nicked.NameField()->clear();
+        emit nicked.NameField()->editingFinished();
+        QCOMPARE(nicked.NameField()->text(), QStringLiteral("华为"));
     }
 
     void RowMenuAndMarks() {
