@@ -1,7 +1,9 @@
 // Power and session on Windows: shutdown with the shutdown privilege, the
 // execution state, the Run key, a named mutex for the single instance, the
-// registered hand-over message broadcast to the running instance's window, and
-// the power and session messages that reach that window.
+// registered hand-over message broadcast to the running instance's window, the
+// power and session messages that reach that window, and the program's inbound
+// firewall rule (the firewall's COM interfaces, the XP ones when the newer are
+// missing).
 #pragma once
 
 #include <map>
