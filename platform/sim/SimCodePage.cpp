@@ -1,7 +1,7 @@
 #include "SimCodePage.h"
 
 #if defined(_WIN32)
-#include <windows.h>
+#include "platform/win32/Win32CodePage.h"
 #else
 #include <iconv.h>
 #endif
@@ -14,45 +14,11 @@ namespace plat {
 
 #if defined(_WIN32)
 bool SimCodePage::ChineseToWide(const std::string& in, std::wstring* out) {
-    if (in.empty()) {
-        if (out != nullptr)
-            out->clear();
-        return true;
-    }
-    const int size = static_cast<int>(in.size());
-    const int n = MultiByteToWideChar(SimCodePage::kChinese, MB_ERR_INVALID_CHARS, in.data(), size,
-                                      nullptr, 0);
-    if (n <= 0)
-        return false;
-    std::wstring w(static_cast<std::size_t>(n), L'\0');
-    if (MultiByteToWideChar(SimCodePage::kChinese, MB_ERR_INVALID_CHARS, in.data(), size, w.data(),
-                            n) != n)
-        return false;
-    if (out != nullptr)
-        *out = std::move(w);
-    return true;
+    return Win32CodePage::ToWide(kChinese, in, out);
 }
 
 bool SimCodePage::WideToChinese(const std::wstring& in, std::string* out) {
-    if (in.empty()) {
-        if (out != nullptr)
-            out->clear();
-        return true;
-    }
-    const int size = static_cast<int>(in.size());
-    BOOL lossy = FALSE;
-    const int n = WideCharToMultiByte(SimCodePage::kChinese, WC_NO_BEST_FIT_CHARS, in.data(), size,
-                                      nullptr, 0, nullptr, &lossy);
-    if (n <= 0 || lossy)
-        return false;
-    std::string s(static_cast<std::size_t>(n), '\0');
-    if (WideCharToMultiByte(SimCodePage::kChinese, WC_NO_BEST_FIT_CHARS, in.data(), size, s.data(),
-                            n, nullptr, &lossy) != n ||
-        lossy)
-        return false;
-    if (out != nullptr)
-        *out = std::move(s);
-    return true;
+    return Win32CodePage::FromWide(kChinese, in, out);
 }
 #else
 namespace {

@@ -6,6 +6,7 @@
 
 #include <string>
 
+#include "Win32CodePage.h"
 #include "platform/text/TextCodec.h"
 
 namespace plat {
@@ -79,38 +80,11 @@ std::string Win32Os::ModuleFileName() {
 }
 
 bool Win32Os::AnsiToWide(const std::string& in, std::wstring* out) {
-    if (in.empty()) {
-        if (out != nullptr)
-            out->clear();
-        return true;
-    }
-    const int n =
-        ::MultiByteToWideChar(CP_ACP, 0, in.data(), static_cast<int>(in.size()), nullptr, 0);
-    if (n <= 0)
-        return false;
-    std::wstring w(static_cast<std::size_t>(n), L'\0');
-    ::MultiByteToWideChar(CP_ACP, 0, in.data(), static_cast<int>(in.size()), w.data(), n);
-    if (out != nullptr)
-        *out = w;
-    return true;
+    return Win32CodePage::ToWide(CP_ACP, in, out);
 }
 
 bool Win32Os::WideToAnsi(const std::wstring& in, std::string* out) {
-    if (in.empty()) {
-        if (out != nullptr)
-            out->clear();
-        return true;
-    }
-    const int n = ::WideCharToMultiByte(CP_ACP, 0, in.data(), static_cast<int>(in.size()), nullptr,
-                                        0, nullptr, nullptr);
-    if (n <= 0)
-        return false;
-    std::string s(static_cast<std::size_t>(n), '\0');
-    ::WideCharToMultiByte(CP_ACP, 0, in.data(), static_cast<int>(in.size()), s.data(), n, nullptr,
-                          nullptr);
-    if (out != nullptr)
-        *out = s;
-    return true;
+    return Win32CodePage::FromWide(CP_ACP, in, out);
 }
 
 std::string Win32Os::AppDataFolder() {
