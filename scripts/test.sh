@@ -46,9 +46,10 @@ done
 
 echo "== portable tests as a Windows program under Wine (text forms, UDP socket, the DHCP server: handler, lease table, exports on the simulated PC, Winsock server on loopback ports 67/68)"
 # Wine's exit code does not tell a crash from a pass: the run counts only when
+# it ends within ten minutes (a hang fails, not the CI's clock), and only when
 # GoogleTest wrote its report at the end and the report names no failure.
 rm -f build/windows_tests.xml
-WINEPREFIX="$PWD/build/wineprefix" WINEDEBUG=-all \
+WINEPREFIX="$PWD/build/wineprefix" WINEDEBUG=-all timeout 600 \
   /usr/lib/wine/wine64 build/mingw/tests/windows/windows_tests.exe \
   --gtest_output=xml:build/windows_tests.xml
 summary=$(grep -o '<testsuites tests="[0-9]*" failures="[0-9]*" disabled="[0-9]*" errors="[0-9]*"' \

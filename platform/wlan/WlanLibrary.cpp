@@ -78,7 +78,7 @@ std::vector<BYTE> Bytes(const Record& record) {
 WlanLibrary::WlanLibrary(ModuleRegistry& modules, HostedNetworkDriver& driver, FaultHook faults)
     : m_modules(modules), m_driver(driver), m_faults(std::move(faults)) {
     RegisterModule();
-    m_thread = std::jthread([this](std::stop_token stop) { DeliveryLoop(std::move(stop)); });
+    m_thread = std::jthread([this] { DeliveryLoop(); });
     m_driver.Attach(this);
 }
 
@@ -86,7 +86,11 @@ WlanLibrary::~WlanLibrary() {
     m_driver.Attach(nullptr);
     WlanLibrary* self = this;
     g_current.compare_exchange_strong(self, nullptr);
-    m_thread.request_stop();
+    {
+        std::lock_guard<std::mutex> g(m_lock);
+        m_stopping = true;
+    }
+    m_queueChanged.notify_all();
     if (m_thread.joinable())
         m_thread.join();
     std::lock_guard<std::mutex> g(m_lock);
@@ -262,11 +266,11 @@ void WlanLibrary::WaitForDelivery() {
     std::lock_guard<std::mutex> wait(m_deliveryLock);
 }
 
-void WlanLibrary::DeliveryLoop(std::stop_token stop) {
+void WlanLibrary::DeliveryLoop() {
     std::unique_lock<std::mutex> lock(m_lock);
     for (;;) {
-        m_queueChanged.wait(lock, stop, [&] { return !m_queue.empty(); });
-        if (stop.stop_requested())
+        m_queueChanged.wait(lock, [&] { return m_stopping || !m_queue.empty(); });
+        if (m_stopping)
             return;
         Event event = std::move(m_queue.front());
         m_queue.pop_front();

@@ -182,7 +182,7 @@ private:
     void Queue(DWORD source, DWORD code, const GUID& iface, const std::vector<BYTE>& payload);
     // Waits for a delivery in progress, unless called on the delivering thread.
     void WaitForDelivery();
-    void DeliveryLoop(std::stop_token stop);
+    void DeliveryLoop();
 
     ModuleRegistry& m_modules;
     HostedNetworkDriver& m_driver;
@@ -204,7 +204,11 @@ private:
     // Delivery: events in order, delivered one at a time on m_thread.
     std::deque<Event> m_queue;
     bool m_delivering = false;
-    std::condition_variable_any m_queueChanged;
+    // A flag under m_lock rather than the thread's stop token: a wait on a
+    // stop token can miss its wake-up in the MinGW-w64 C++ runtime, which has
+    // no futex to wait on (the destructor's join then hangs).
+    bool m_stopping = false;
+    std::condition_variable m_queueChanged;
     std::condition_variable m_drained;
     std::mutex m_deliveryLock;  // held by the delivering thread during callbacks
     std::jthread m_thread;
