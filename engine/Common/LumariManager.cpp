@@ -518,9 +518,11 @@ int CLumariManager::_Init(int mode) {
         LOG(ERROR) << "Error not support WiFi.";
         return code;
     }
+    // Both device-health services are stopped first, then both disabled.
     CServiceManager services;
-    for (const char* name : {"DeviceHealth", "DeviceHealthPluginMgr"}) {
+    for (const char* name : {"DeviceHealth", "DeviceHealthPluginMgr"})
         services.StopService(name);
+    for (const char* name : {"DeviceHealth", "DeviceHealthPluginMgr"}) {
         const int result = plat::calvory::ChangeServiceStartType(name, 4);
         if (result != 1)
             services.LogStartTypeFailure(name, result);

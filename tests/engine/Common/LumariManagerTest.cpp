@@ -160,6 +160,17 @@ TEST_F(LumariManagerTest, StartRunsEveryStepAndStopUndoesThem) {
     EXPECT_TRUE(m_notify.Has("internet 1"));
     EXPECT_EQ(Pc().services.State("SharedAccess"), 1) << "stopped in driver mode";
     EXPECT_EQ(Pc().services.State("DeviceHealth"), 1);
+    // Both device-health services are stopped before either is disabled.
+    std::vector<std::string> health;
+    for (const auto& call : Pc().services.Log())
+        if (call.find("DeviceHealth") != std::string::npos &&
+            call.rfind("GetServiceStatus", 0) != 0)
+            health.push_back(call);
+    EXPECT_EQ(health,
+              (std::vector<std::string>{"StopServiceByName(DeviceHealth)",
+                                        "StopServiceByName(DeviceHealthPluginMgr)",
+                                        "ChangeServiceStartType(DeviceHealth,4)",
+                                        "ChangeServiceStartType(DeviceHealthPluginMgr,4)"}));
 
     const auto lines = Log().Lines();
     const char* order[] = {"I CLumariManager::_WiFiThread Enter..",
