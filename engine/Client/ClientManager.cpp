@@ -89,11 +89,10 @@ bool CClientManager::Init() {
     CClientDb db;
     std::vector<ClientInfo> rows;
     std::wstring error;
-    if (!OpenDb(db))
-        return false;
-    if (!db.LoadAll(&rows, &error)) {
+    bool loaded = OpenDb(db);
+    if (loaded && !db.LoadAll(&rows, &error)) {
         LOG(ERROR) << "Query data failed: " << Utf8(error);
-        return false;
+        loaded = false;
     }
     for (ClientInfo& row : rows) {
         const std::wstring key = Key(row.mac);
@@ -105,17 +104,22 @@ bool CClientManager::Init() {
         m_clients[key] = c;
     }
 
-    if (!db.Begin(&error)) {
-        LOG(ERROR) << "sqlite begin error: " << Utf8(error);
-        return true;
+    // The driver forgot the bans and limits since the last run. The table in
+    // memory holds them even when the file could not be read, so they are
+    // applied whatever the database answered.
+    bool inTransaction = false;
+    if (loaded) {
+        inTransaction = db.Begin(&error);
+        if (!inTransaction)
+            LOG(ERROR) << "sqlite begin error: " << Utf8(error);
     }
     for (const auto& [key, c] : m_clients)
         ApplyToDriver(*c);
-    if (!db.Commit(&error)) {
+    if (inTransaction && !db.Commit(&error)) {
         LOG(ERROR) << "sqlite commit error: " << Utf8(error);
         db.Rollback();
     }
-    return true;
+    return loaded;
 }
 
 void CClientManager::UnInit() {

@@ -259,4 +259,32 @@ TEST_F(ClientManagerTest, BrokenDatabaseIsLoggedAndTheTableLivesOnInMemory) {
     EXPECT_EQ(info.joinCount, 1);
 }
 
+// The database cannot be read at the next start: the table in memory still
+// holds the ban and the limits, and the driver must be told them again, or a
+// banned device gets in and a limited one runs free.
+TEST_F(ClientManagerTest, UnreadableDatabaseAtTheNextStartStillAppliesBansAndLimits) {
+    DriverMode();
+    Dir().Write("lumari.dat", std::string(2048, 'x'));
+    CClientManager clients;
+    EXPECT_FALSE(clients.Init());
+    ClientInfo info;
+    clients.Add(Report(L"A4-45-19-00-00-01", "192.168.23.2"), &info);
+    clients.Add(Report(L"A4-45-19-00-00-02", "192.168.23.3"), &info);
+    ASSERT_TRUE(clients.BanClient(L"A4-45-19-00-00-01"));
+    ASSERT_TRUE(clients.SetSpeedLimit(L"A4-45-19-00-00-02", 300, 100));
+    clients.UnInit();
+    const std::size_t before = SpeedRecords().size();
+
+    EXPECT_FALSE(clients.Init());
+    const auto all = SpeedRecords();
+    const std::vector<SpeedRecord> sent(all.begin() + static_cast<long>(before), all.end());
+    ASSERT_EQ(sent.size(), 2u);
+    EXPECT_EQ(sent[0].mac, "A4-45-19-00-00-01");
+    EXPECT_EQ(sent[0].allowed, 0);
+    EXPECT_EQ(sent[1].mac, "A4-45-19-00-00-02");
+    EXPECT_EQ(sent[1].allowed, 1);
+    EXPECT_EQ(sent[1].down, 300);
+    EXPECT_EQ(sent[1].up, 100);
+}
+
 }  // namespace
