@@ -287,4 +287,47 @@ TEST_F(ClientManagerTest, UnreadableDatabaseAtTheNextStartStillAppliesBansAndLim
     EXPECT_EQ(sent[1].up, 100);
 }
 
+// A row another version wrote with a lower-case MAC is the same device as the
+// upper-case MAC the driver and the DHCP server report: it keeps its row.
+TEST_F(ClientManagerTest, StoredLowerCaseMacIsTheSameDeviceAndKeepsItsRow) {
+    const std::wstring path = plat::TextCodec::Utf8ToWide(Dir().File("lumari.dat"));
+    std::int32_t uid = 0;
+    {
+        CClientDb db;
+        std::wstring error;
+        ASSERT_TRUE(db.Open(path, &error));
+        ASSERT_TRUE(db.InitTable(&error));
+        ClientInfo row;
+        row.mac = L"a4-45-19-00-00-0a";
+        row.nickName = L"tablet";
+        ASSERT_TRUE(db.Insert(row, &uid, &error));
+        row.uid = uid;
+        row.joinCount = 3;
+        row.isBan = 1;
+        ASSERT_TRUE(db.Update(row, &error));
+    }
+    {
+        CClientManager clients;
+        ASSERT_TRUE(clients.Init());
+        std::vector<ClientInfo> banned;
+        clients.GetBannedClients(banned);
+        ASSERT_EQ(banned.size(), 1u);
+        EXPECT_EQ(banned[0].mac, L"A4-45-19-00-00-0A");
+        ClientInfo info;
+        ASSERT_TRUE(clients.Add(Report(L"A4-45-19-00-00-0A", "192.168.23.2"), &info));
+        EXPECT_EQ(info.uid, uid);
+        EXPECT_EQ(info.joinCount, 4);
+        EXPECT_EQ(info.nickName, L"tablet");
+        clients.UnInit();
+    }
+    CClientDb db;
+    std::wstring error;
+    std::vector<ClientInfo> rows;
+    ASSERT_TRUE(db.Open(path, &error));
+    ASSERT_TRUE(db.LoadAll(&rows, &error));
+    ASSERT_EQ(rows.size(), 1u);
+    EXPECT_EQ(rows[0].joinCount, 4);
+    EXPECT_EQ(rows[0].isBan, 1);
+}
+
 }  // namespace
