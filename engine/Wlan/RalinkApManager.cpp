@@ -255,9 +255,16 @@ void CRalinkApManager::SetOptions(std::map<std::wstring, std::wstring>& options)
 bool CRalinkApManager::MakeSsidAndKey(std::string* ssid, std::string* key, int* code) {
     bool converted = false;
     if (m_nSsidEncoding == kSsidEncodingUtf8) {
-        converted = plat::TextCodec::WideToUtf8(m_strSsid, ssid);
+        // The converted name, terminator included, must fit 33 bytes: a longer
+        // one fails the conversion as a too-small buffer does.
+        plat::DWORD error = 0;
+        if (!plat::TextCodec::WideToUtf8(m_strSsid, ssid))
+            error = kErrorNoUnicodeTranslation;
+        else if (ssid->size() > kSsidField)
+            error = plat::kErrorInsufficientBuffer;
+        converted = error == 0;
         if (!converted) {
-            plat::SetLastError(kErrorNoUnicodeTranslation);
+            plat::SetLastError(error);
             LOG(ERROR) << "convert ssid to utf-8 error:" << plat::TextCodec::WideToUtf8(m_strSsid)
                        << " error:" << plat::GetLastError();
         }

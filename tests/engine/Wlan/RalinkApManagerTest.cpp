@@ -372,6 +372,7 @@ TEST_F(RalinkConfigTest, SsidOrKeyThatCannotBeUsedIsRefusedBeforeTheAdapterIsTou
     EXPECT_TRUE(Log().Has("E wrong ssid encoding:7"));
 
     EXPECT_EQ(m->Start(std::wstring(33, L'x'), L"12345678", 1), 1005);
+    EXPECT_TRUE(Log().Has("E convert ssid to utf-8 error:" + std::string(33, 'x') + " error:122"));
     // Sixteen two-byte characters are 32 bytes; one more is too long.
     EXPECT_EQ(m->Start(std::wstring(17, L'\u00e9'), L"12345678", 1), 1005);
 
