@@ -578,6 +578,9 @@ void Orvanta::OnWiFiStopped(int code) {
     m_btnclosewifi->hide();
     m_clientList->Clear();
     m_blackList->Clear();
+    // The engine reports no leaves at a stop; the next run may give a
+    // client's address to another device, which must not pass for it.
+    m_link->ForgetIdentities();
     m_clientCount = 0;
     UpdateCaptions();
     if (code == 1) {

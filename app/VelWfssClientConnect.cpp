@@ -147,6 +147,11 @@ void VelWfssClientConnect::ForgetIdentity(std::uint32_t ip, const QByteArray& id
         m_identities.erase(it);
 }
 
+void VelWfssClientConnect::ForgetIdentities() {
+    QMutexLocker g(&m_lock);
+    m_identities.clear();
+}
+
 void VelWfssClientConnect::SetAuthorisedId(const QByteArray& id) {
     QMutexLocker g(&m_lock);
     if (!id.isEmpty() && id != m_authorisedId)

@@ -51,6 +51,9 @@ public:
     void RegisterIdentity(std::uint32_t ip, const QByteArray& identity);
     // The client `identity` left: its address no longer counts as it.
     void ForgetIdentity(std::uint32_t ip, const QByteArray& identity);
+    // The hotspot stopped: no address counts as any client until the
+    // clients' joins are reported again.
+    void ForgetIdentities();
     // Makes `id` the authorised phone; an empty one is ignored.
     void SetAuthorisedId(const QByteArray& id);
     // No phone is authorised any more.

@@ -18,6 +18,7 @@
 #include "AppTestRegistry.h"
 #include "ClockTimer.h"
 #include "CustomerServiceWorker.h"
+#include "ListWidget.h"
 #include "Orvanta.h"
 #include "PageAddressCipher.h"
 #include "PhoneClient.h"
@@ -179,6 +180,46 @@ private slots:
         QCOMPARE(w.findChildren<PoweroffWidget*>().size(), 1);
         sim.Pc().clock.Advance(seconds(2));
         QTRY_COMPARE(sim.Pc().session.Shutdowns(), 1);
+    }
+
+    void AfterTheHotspotStopsNoDeviceInheritsThePhonesAddress() {
+        AppSim sim;
+        Orvanta w;
+        Settle(w);
+        VelWfssClientConnect* link = w.PhoneLink();
+        FromEngineThread([&w] { w.Signals()->NetworkStarted(0); });
+        QTRY_VERIFY(w.IsRunning());
+        FromEngineThread(
+            [&w] { w.Signals()->ClientJoin(Client(L"A4-45-19-00-00-07", L"127.0.0.7")); });
+        QTRY_COMPARE(link->IdentityCount(), std::size_t(1));
+        w.SetAuthorisedId("A4-45-19-00-00-07");
+        PhoneClient phone;
+        QVERIFY(phone.Connect(link->Port(), "127.0.0.7"));
+        QCOMPARE(Ask(phone, R"({"command":"reboot"})"), 0);
+
+        // The engine reports no leaves when the hotspot stops: the next run
+        // may give the phone's address to another device (one on the black
+        // list is never registered), which must not be obeyed as the phone.
+        FromEngineThread([&w] { w.Signals()->NetworkStopped(0); });
+        QTRY_VERIFY(!w.IsRunning());
+        QCOMPARE(link->IdentityCount(), std::size_t(0));
+        FromEngineThread([&w] { w.Signals()->NetworkStarted(0); });
+        QTRY_VERIFY(w.IsRunning());
+        ClientInfo banned = Client(L"A4-45-19-00-00-0B", L"127.0.0.7");
+        banned.isBan = 1;
+        FromEngineThread([&w, &banned] { w.Signals()->ClientJoin(banned); });
+        QTRY_COMPARE(w.BlackList()->Count(), 1);
+        PhoneClient other;
+        QVERIFY(other.Connect(link->Port(), "127.0.0.7"));
+        QCOMPARE(Ask(other, R"({"command":"shutdown","data":"60"})"), 1);
+        QCOMPARE(w.AuthorisedId(), QByteArray("A4-45-19-00-00-07"));
+        // The phone's own join gives it its rights back.
+        FromEngineThread(
+            [&w] { w.Signals()->ClientJoin(Client(L"A4-45-19-00-00-07", L"127.0.0.9")); });
+        QTRY_COMPARE(link->IdentityCount(), std::size_t(1));
+        PhoneClient back;
+        QVERIFY(back.Connect(link->Port(), "127.0.0.9"));
+        QCOMPARE(Ask(back, R"({"command":"reboot"})"), 0);
     }
 
     void ACountTooLargeOrNotANumberStartsNothing() {
