@@ -285,8 +285,16 @@ private slots:
         QCOMPARE(Child<QLabel>(*dialog, "lblTitle")->text(), QStringLiteral("Orvanta - 定时关机"));
         w.OnActionPoweroff();
         QVERIFY(!dialog->isVisible());
+        // Shown again, it tells the moment from the time it is shown.
+        const QDateTime noon(QDate(2026, 12, 8), QTime(12, 0, 0));
+        sim.Pc().clock.SetWall(std::chrono::system_clock::from_time_t(noon.toSecsSinceEpoch()));
+        dialog->SetSeconds(600);
+        QCOMPARE(Tip(*dialog), QStringLiteral("今天 12:10:00"));
+        sim.Pc().clock.SetWall(
+            std::chrono::system_clock::from_time_t(noon.addSecs(3 * 3600).toSecsSinceEpoch()));
         w.OnActionPoweroff();
         QVERIFY(dialog->isVisible());
+        QCOMPARE(Tip(*dialog), QStringLiteral("今天 15:10:00"));
         QCOMPARE(w.findChildren<PoweroffWidget*>().size(), 1);
 
         // Its end asks the system for the power-off.

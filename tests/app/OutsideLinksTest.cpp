@@ -319,6 +319,55 @@ private slots:
         qunsetenv("LUMARI_ARGS_FILE");
     }
 
+    void ClosingWhileTheHotspotRunsReportsExitAndThenStop() {
+        AppSim sim;
+        auto position = [&sim](const std::string& query) {
+            const auto lines = sim.Pc().processes.History();
+            const std::string prefix =
+                std::string("rpt_routine.exe --url ") + UsageReport::kAddress + " -p " + query;
+            for (std::size_t i = 0; i < lines.size(); ++i)
+                if (lines[i].rfind(prefix, 0) == 0)
+                    return static_cast<long>(i);
+            return -1L;
+        };
+        auto count = [&sim](const std::string& query) {
+            const auto lines = sim.Pc().processes.History();
+            return std::count_if(lines.begin(), lines.end(), [&query](const std::string& l) {
+                return l.find(" -p " + query) != std::string::npos;
+            });
+        };
+        {
+            Orvanta w;
+            w.show();
+            Settle(w);
+            FromEngineThread([&w] { w.Signals()->NetworkStarted(0); });
+            QTRY_VERIFY(w.IsRunning());
+            QCOMPARE(count("a=STOP&"), 0);
+            w.close();
+            QTRY_VERIFY(!w.IsRunning());
+            QCOMPARE(count("a=EXIT&s=N/A"), 1);
+            QCOMPARE(count("a=STOP&"), 1);
+            QVERIFY(position("a=EXIT&s=N/A") < position("a=STOP&"));
+        }
+        // Closed while stopped: one EXIT and no further STOP.
+        AppSim again;
+        auto lines = [&again](const char* query) {
+            const auto all = again.Pc().processes.History();
+            return std::count_if(all.begin(), all.end(), [query](const std::string& l) {
+                return l.find(std::string(" -p ") + query) != std::string::npos;
+            });
+        };
+        Orvanta w;
+        w.show();
+        Settle(w);
+        w.OnBtnCloseWiFiClicked();
+        QTRY_VERIFY(!w.IsRunning());
+        const auto stops = lines("a=STOP&");
+        w.close();
+        QCOMPARE(lines("a=EXIT&s=N/A"), 1);
+        QCOMPARE(lines("a=STOP&"), stops);
+    }
+
     void TheWindowReportsItsEvents() {
         AppSim sim;
         {
