@@ -923,8 +923,9 @@ void CLumariManager::_OnConnectivityChanged(const plat::GUID& adapter, bool conn
         if (m_internetConnected.load())
             return;
         LOG(INFO) << "Connection " << nameOf(adapter) << " connect to internet.";
-        _Reshare(adapter);
-        _SetInternetState(true);
+        // Connected only when the sharing follows; otherwise the next event
+        // tries again.
+        _SetInternetState(_Reshare(adapter) == kLumariOk);
         return;
     }
     m_connectivity.RefreshConnectionTable();
@@ -942,8 +943,7 @@ void CLumariManager::_OnConnectivityChanged(const plat::GUID& adapter, bool conn
         if (other == publicGuid || IsNull(other))
             continue;
         LOG(INFO) << "Get new wan adapter succeed: " << plat::GuidText::ToString(other);
-        _Reshare(other);
-        _SetInternetState(true);
+        _SetInternetState(_Reshare(other) == kLumariOk);
         return;
     }
     _SetInternetState(false);

@@ -344,6 +344,30 @@ TEST_F(LumariManagerTest, InternetMovingToAnotherConnectionMovesTheSharing) {
     StopAndWait();
 }
 
+TEST_F(LumariManagerTest, ReshareThatFailsReportsNoInternetAndIsTriedAgain) {
+    Pc().network.AddAdapter(enginebed::Adapter("LTE", {"10.9.0.2"}, "10.9.0.1", {"10.9.0.1"}));
+    Run();
+    ASSERT_TRUE(Eventually([&] { return Log().HasMessage("Start connectivity ListenProc 1"); }));
+    m_notify.Clear();
+
+    // The Internet moves to LTE but the driver refuses to share it.
+    Pc().faults.FailNext("NatShare", 5);
+    Pc().nlm.SetConnectivity(GuidOf("LTE"), enginebed::kIpv4Internet);
+    Pc().nlm.SetConnectivity(GuidOf("WAN"), 0);
+    Pc().nlm.RaiseConnectionConnectivityChanged(plat::SimNlm::ConnectionIdOf(GuidOf("WAN")), 0);
+    ASSERT_TRUE(Eventually([&] { return !m_notify.Events().empty(); }));
+    EXPECT_EQ(m_notify.Events(), std::vector<std::string>{"internet 0"}) << "nothing is shared";
+    EXPECT_FALSE(Peers().Sharing());
+
+    // The next event for LTE shares it.
+    Pc().nlm.RaiseConnectionConnectivityChanged(plat::SimNlm::ConnectionIdOf(GuidOf("LTE")),
+                                                enginebed::kIpv4Internet);
+    ASSERT_TRUE(Eventually([&] { return m_notify.Has("internet 1"); }));
+    EXPECT_EQ(Peers().PublicAdapter(), GuidOf("LTE"));
+    EXPECT_TRUE(Peers().Sharing());
+    StopAndWait();
+}
+
 TEST_F(LumariManagerTest, ClientsJoinLeaveAndTimeOutWithTheirTimes) {
     Run();
     Peers().AddPeer("A4-45-19-00-00-01", "192.168.23.2");
