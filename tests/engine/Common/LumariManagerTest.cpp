@@ -234,6 +234,7 @@ TEST_F(LumariManagerTest, UserStopDuringTheInvalidStateWaitEndsTheStartWithTheSt
     ASSERT_EQ(Engine().Start(L"Lumari", L"password1", 1), 0);
     ASSERT_TRUE(Pc().clock.WaitForSleepers(1)) << "the 5-second wait";
     EXPECT_TRUE(Log().Has("E StartWiFi failed ERROR_INVALID_STATE, wait."));
+    EXPECT_FALSE(Engine().SetOption(L"ssid", L"Other")) << "no options while starting";
     ASSERT_EQ(Engine().Stop(), 0);
     ASSERT_TRUE(Eventually([&] { return Engine().State() == kStateStopped; }));
     EXPECT_EQ(m_notify.Events(), std::vector<std::string>{"started 1000"});
