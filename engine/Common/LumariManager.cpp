@@ -94,14 +94,16 @@ CLumariManager::~CLumariManager() {
     if (creator != nullptr)
         creator->Release();  // stops a started access point, deletes the manager
     m_clients.UnInit();
-    {
-        std::lock_guard<std::mutex> g(m_fieldsLock);
-        if (m_state.load() != kStateCreated) {
+    // An engine never initialised has not read the settings: saving would
+    // write the defaults over what the file holds.
+    if (m_state.load() != kStateCreated) {
+        {
+            std::lock_guard<std::mutex> g(m_fieldsLock);
             CLumariConfig::GetInstance()->SetIp(m_ip);
             CLumariConfig::GetInstance()->SetDns(m_dns);
         }
+        CLumariConfig::GetInstance()->Save();
     }
-    CLumariConfig::GetInstance()->Save();
     FlushLog();
 }
 

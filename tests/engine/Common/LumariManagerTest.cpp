@@ -18,6 +18,7 @@
 #include "pellion/DhcpServer.h"
 #include "platform/Platform.h"
 #include "platform/text/GuidText.h"
+#include "platform/vendor/Osmira.h"
 #include "support/EngineBed.h"
 #include "support/SimTest.h"
 
@@ -510,6 +511,17 @@ TEST_F(LumariManagerTest, DestroyingARunningEngineStopsAndSavesEverything) {
     ASSERT_TRUE(Engine().GetClient(L"A4-45-19-00-00-07", seven));
     EXPECT_EQ(seven.totalOnlineTime, 4);
     StopAndWait();
+}
+
+TEST_F(LumariManagerTest, AnEngineNeverInitialisedLeavesTheSettingsFileAlone) {
+    const std::string cfg = CLumariConfig::GetInstance()->GetCfgPath();
+    ASSERT_EQ(plat::SetCipherStrVal(cfg.c_str(), "WIFI/ip", "Zentavo", "10.1.2.1"), 0);
+    ASSERT_EQ(plat::SetCipherStrVal(cfg.c_str(), "WIFI/dns", "Zentavo", "10.1.2.53"), 0);
+    Engine();
+    Restart();
+    CLumariConfig::GetInstance()->Load();
+    EXPECT_EQ(CLumariConfig::GetInstance()->GetIp(), "10.1.2.1");
+    EXPECT_EQ(CLumariConfig::GetInstance()->GetDns(), "10.1.2.53");
 }
 
 // ICS mode: no driver, clients come from the DHCP server's leases.
