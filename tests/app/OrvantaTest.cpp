@@ -19,6 +19,7 @@
 #include "QrCodePanel.h"
 #include "RotateImage.h"
 #include "StartFailure.h"
+#include "WhiteListItem.h"
 #include "WiFiSignals.h"
 #include "Zentavo.h"
 
@@ -301,6 +302,38 @@ private slots:
         QCOMPARE(w.BlackList()->Count(), 0);
         QCOMPARE(Child<QPushButton>(w, "btnwhitelist")->text(), QStringLiteral("小伙伴(0)"));
         QCOMPARE(Child<QPushButton>(w, "btnblacklist")->text(), QStringLiteral("黑名单(0)"));
+    }
+
+    // The hotspot stops, or the client joins again, while the user has the
+    // client's row menu open: the row goes without taking the menu with it.
+    void ARowGoesWhileItsMenuIsOpen() {
+        AppSim sim;
+        Orvanta w;
+        w.show();
+        Settle(w);
+        ShowRunning(w);
+        for (const bool stop : {false, true}) {
+            const wchar_t* mac = stop ? L"00-00-00-00-00-02" : L"00-00-00-00-00-01";
+            FromEngineThread([&w, mac] { w.Signals()->ClientJoin(Client(mac)); });
+            QTRY_VERIFY(w.ClientList()->Find(QString::fromWCharArray(mac)) != nullptr);
+            QPointer<WhiteListItem> row =
+                qobject_cast<WhiteListItem*>(w.ClientList()->Find(QString::fromWCharArray(mac)));
+            QTimer::singleShot(0, &w, [&w, stop, mac] {
+                FromEngineThread([&w, stop, mac] {
+                    if (stop)
+                        w.Signals()->NetworkStopped(0);
+                    else
+                        w.Signals()->ClientJoin(Client(mac));
+                });
+            });
+            QTimer::singleShot(200, qApp, [] {
+                if (QWidget* menu = QApplication::activePopupWidget())
+                    menu->close();
+            });
+            QTest::mouseClick(row->MoreButton(), Qt::LeftButton);
+            QTRY_VERIFY(row.isNull());
+            QTRY_COMPARE(w.ClientList()->Count(), stop ? 0 : 1);
+        }
     }
 
     void SettingsAreReadBackAsWritten() {
