@@ -20,6 +20,50 @@
 
 namespace plat {
 
+namespace {
+
+// The Exec value of a desktop entry that runs `program`: quoted when it has a
+// character the entry's command line reserves, "%" doubled (it starts field
+// codes), then escaped as the entry's string values are (a line break would
+// otherwise start a line of its own).
+std::string ExecValue(const std::string& program) {
+    const bool quote = program.find_first_of(" \t\n\"'\\><~|&;$*?#()`") != std::string::npos;
+    std::string command;
+    if (quote)
+        command += '"';
+    for (char c : program) {
+        if (quote && (c == '"' || c == '`' || c == '$' || c == '\\'))
+            command += '\\';
+        command += c;
+        if (c == '%')
+            command += '%';
+    }
+    if (quote)
+        command += '"';
+    std::string value;
+    for (char c : command) {
+        switch (c) {
+            case '\\':
+                value += "\\\\";
+                break;
+            case '\n':
+                value += "\\n";
+                break;
+            case '\r':
+                value += "\\r";
+                break;
+            case '\t':
+                value += "\\t";
+                break;
+            default:
+                value += c;
+        }
+    }
+    return value;
+}
+
+}  // namespace
+
 LinuxSession::~LinuxSession() {
     StopWatching();
     for (auto& [name, fd] : m_lockFds)
@@ -115,7 +159,8 @@ DWORD LinuxSession::SetRunAtLogon(const std::string& name, const std::string& co
     std::ofstream out(file, std::ios::trunc);
     if (!out)
         return kErrorAccessDenied;
-    out << "[Desktop Entry]\nType=Application\nName=" << name << "\nExec=" << command << "\n";
+    out << "[Desktop Entry]\nType=Application\nName=" << name << "\nExec=" << ExecValue(command)
+        << "\n";
     return out ? 0 : kErrorAccessDenied;
 }
 

@@ -5,8 +5,10 @@
 #include <atomic>
 #include <chrono>
 #include <cstdlib>
+#include <fstream>
 #include <memory>
 #include <thread>
+#include <vector>
 
 #include "TempDir.h"
 #include "platform/Backend.h"
@@ -91,6 +93,33 @@ TYPED_TEST(SessionContract, TheSecondInstanceHandsOverToTheWatchingOne) {
     EXPECT_TRUE(second.WaitFor(1));
     ASSERT_TRUE(this->Session().WatchSession("lumtest-handover", nullptr));
     EXPECT_FALSE(this->Session().SignalInstance("lumtest-handover"));
+}
+
+// The logon entry runs the program also from a folder whose name has spaces,
+// quotes or a percent sign, and a line break in it starts no line of its own.
+TEST(LinuxSession, RunAtLogonEntryQuotesTheProgramPath) {
+    TempDir dir;
+    setenv("XDG_CONFIG_HOME", dir.Path().c_str(), 1);
+    plat::LinuxSession session;
+    const auto execLine = [&dir] {
+        std::ifstream in(dir.File("autostart/lumtest.desktop"));
+        std::string line;
+        std::vector<std::string> execs;
+        while (std::getline(in, line))
+            if (line.rfind("Exec=", 0) == 0)
+                execs.push_back(line);
+        return execs;
+    };
+    ASSERT_EQ(session.SetRunAtLogon("lumtest", "/opt/hotspot/Zentavo", true), 0u);
+    EXPECT_EQ(execLine(), std::vector<std::string>{"Exec=/opt/hotspot/Zentavo"});
+    ASSERT_EQ(session.SetRunAtLogon("lumtest", "/opt/My Apps/Zen\"tavo 100%", true), 0u);
+    EXPECT_EQ(execLine(), std::vector<std::string>{"Exec=\"/opt/My Apps/Zen\\\\\"tavo 100%%\""});
+    ASSERT_EQ(session.SetRunAtLogon("lumtest", "/opt/a\nExec=/bin/evil", true), 0u);
+    EXPECT_EQ(execLine().size(), 1u);
+    EXPECT_TRUE(session.IsRunAtLogon("lumtest"));
+    ASSERT_EQ(session.SetRunAtLogon("lumtest", "", false), 0u);
+    EXPECT_FALSE(session.IsRunAtLogon("lumtest"));
+    unsetenv("XDG_CONFIG_HOME");
 }
 
 }  // namespace
