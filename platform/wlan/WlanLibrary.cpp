@@ -14,6 +14,8 @@ namespace {
 
 constexpr DWORD kErrorBadProfile = 1206;
 constexpr WLAN_REASON_CODE kReasonCodeInvalidProfileSchema = 0x80000 + 11;
+// The security module's "key length does not fit the cipher".
+constexpr WLAN_REASON_CODE kReasonCodeKeyLength = 0x40000 + 3;
 
 std::atomic<WlanLibrary*> g_current{nullptr};
 
@@ -26,27 +28,28 @@ std::wstring FromWide(LPCWSTR text) {
     return TextCodec::FromWchars(text, n + 1);
 }
 
-// The first <name> element of a profile, with the predefined entities decoded
-// as an XML reader would.
-bool ProfileName(const std::wstring& xml, std::wstring* name) {
-    const std::size_t open = xml.find(L"<name>");
+// The text of the first <tag> element of a profile, with the predefined
+// entities decoded as an XML reader would; false when there is none.
+bool ElementText(const std::wstring& xml, const std::wstring& tag, std::wstring* text) {
+    const std::wstring openTag = L"<" + tag + L">";
+    const std::size_t open = xml.find(openTag);
     if (open == std::wstring::npos)
         return false;
-    const std::size_t begin = open + 6;
-    const std::size_t close = xml.find(L"</name>", begin);
+    const std::size_t begin = open + openTag.size();
+    const std::size_t close = xml.find(L"</" + tag + L">", begin);
     if (close == std::wstring::npos)
         return false;
     const std::wstring raw = xml.substr(begin, close - begin);
     static const std::pair<const wchar_t*, wchar_t> kEntities[] = {
         {L"&amp;", L'&'}, {L"&lt;", L'<'}, {L"&gt;", L'>'}, {L"&quot;", L'"'}, {L"&apos;", L'\''}};
-    name->clear();
+    text->clear();
     for (std::size_t i = 0; i < raw.size();) {
         bool decoded = false;
         if (raw[i] == L'&') {
             for (const auto& [entity, c] : kEntities) {
                 const std::size_t len = std::wcslen(entity);
                 if (raw.compare(i, len, entity) == 0) {
-                    name->push_back(c);
+                    text->push_back(c);
                     i += len;
                     decoded = true;
                     break;
@@ -54,9 +57,43 @@ bool ProfileName(const std::wstring& xml, std::wstring* name) {
             }
         }
         if (!decoded)
-            name->push_back(raw[i++]);
+            text->push_back(raw[i++]);
     }
-    return !name->empty();
+    return true;
+}
+
+bool ProfileName(const std::wstring& xml, std::wstring* name) {
+    return ElementText(xml, L"name", name) && !name->empty();
+}
+
+bool AllHex(const std::wstring& text) {
+    return std::all_of(text.begin(), text.end(), [](wchar_t c) {
+        return (c >= L'0' && c <= L'9') || (c >= L'a' && c <= L'f') || (c >= L'A' && c <= L'F');
+    });
+}
+
+// A clear-text network key the profile's cipher can take: WEP 5 or 13
+// characters or 10 or 26 hexadecimal digits; WPA 8 to 63 characters or 64
+// hexadecimal digits. A profile without a key is not judged here.
+bool KeyFitsCipher(const std::wstring& xml) {
+    std::wstring key, encryption, keyType, isProtected;
+    if (!ElementText(xml, L"keyMaterial", &key) || !ElementText(xml, L"encryption", &encryption))
+        return true;
+    if (ElementText(xml, L"protected", &isProtected) && isProtected == L"true")
+        return true;  // enciphered key material: its length says nothing
+    ElementText(xml, L"keyType", &keyType);
+    if (encryption == L"WEP") {
+        if (keyType != L"networkKey")
+            return false;
+        return key.size() == 5 || key.size() == 13 ||
+               ((key.size() == 10 || key.size() == 26) && AllHex(key));
+    }
+    if (encryption == L"TKIP" || encryption == L"AES") {
+        if (keyType == L"passPhrase")
+            return key.size() >= 8 && key.size() <= 63;
+        return keyType == L"networkKey" && key.size() == 64 && AllHex(key);
+    }
+    return true;
 }
 
 HANDLE ToHandle(std::uintptr_t id) {
@@ -591,6 +628,10 @@ DWORD WlanLibrary::SetProfile(HANDLE handle, const GUID* guid, LPCWSTR xml, BOOL
     *reasonCode = 0;
     if (!ProfileName(text, &name)) {
         *reasonCode = kReasonCodeInvalidProfileSchema;
+        return kErrorBadProfile;
+    }
+    if (!KeyFitsCipher(text)) {
+        *reasonCode = kReasonCodeKeyLength;
         return kErrorBadProfile;
     }
     return m_driver.SetProfile(*guid, name, text, overwrite != 0);

@@ -7,11 +7,13 @@
 #include <cstring>
 #include <memory>
 #include <mutex>
+#include <string>
 #include <vector>
 
 #include "SimTest.h"
 #include "platform/records/WlanTypes.h"
 #include "platform/sim/SimPc.h"
+#include "platform/text/TextCodec.h"
 #include "platform/vendor/Calvory.h"
 #include "platform/vendor/Dunmere.h"
 
@@ -43,6 +45,7 @@ struct Client {
         Fn<PFN_WlanGetInterfaceCapability>("WlanGetInterfaceCapability");
     PFN_WlanGetProfileList profiles = Fn<PFN_WlanGetProfileList>("WlanGetProfileList");
     PFN_WlanDisconnect disconnect = Fn<PFN_WlanDisconnect>("WlanDisconnect");
+    PFN_WlanSetProfile setProfile = Fn<PFN_WlanSetProfile>("WlanSetProfile");
     PFN_WlanHostedNetworkForceStart start =
         Fn<PFN_WlanHostedNetworkForceStart>("WlanHostedNetworkForceStart");
     PFN_WlanHostedNetworkForceStop stop =
@@ -430,3 +433,62 @@ TEST_F(WlanLibraryTest, ANotificationReachesOnlyTheClientsRegisteredWhenItHappen
 }
 
 }  // namespace
+
+namespace {
+
+// An ad-hoc profile whose security part is `security`, as the program writes one.
+std::wstring Profile(const std::wstring& security) {
+    return L"<?xml version=\"1.0\"?><WLANProfile><name>Lumari</name><SSIDConfig><SSID><name>"
+           L"Lumari</name></SSID></SSIDConfig><connectionType>IBSS</connectionType><MSM>"
+           L"<security>" +
+           security + L"</security></MSM></WLANProfile>";
+}
+
+std::wstring Wep(const std::wstring& key, const wchar_t* keyType = L"networkKey",
+                 const wchar_t* isProtected = L"false") {
+    return L"<authEncryption><authentication>open</authentication><encryption>WEP</encryption>"
+           L"<useOneX>false</useOneX></authEncryption><sharedKey><keyType>" +
+           std::wstring(keyType) + L"</keyType><protected>" + isProtected +
+           L"</protected><keyMaterial>" + key + L"</keyMaterial></sharedKey>";
+}
+
+std::wstring Wpa(const std::wstring& key, const wchar_t* keyType) {
+    return L"<authEncryption><authentication>WPA2PSK</authentication><encryption>AES</encryption>"
+           L"<useOneX>false</useOneX></authEncryption><sharedKey><keyType>" +
+           std::wstring(keyType) + L"</keyType><protected>false</protected><keyMaterial>" + key +
+           L"</keyMaterial></sharedKey>";
+}
+
+}  // namespace
+
+// Windows refuses a profile whose clear-text key the cipher cannot take, with
+// "bad profile" and the key-length reason; the simulated PC must not be kinder.
+TEST_F(WlanLibraryTest, AProfileWhoseKeyTheCipherCannotTakeIsRefused) {
+    Wlan().AddInterface(Radio());
+    HANDLE h = C().Open();
+    auto set = [&](const std::wstring& security, DWORD* reason) {
+        const std::u16string xml = TextCodec::ToUtf16(Profile(security));
+        *reason = 77;
+        return C().setProfile(h, &kRadio, 0, reinterpret_cast<LPCWSTR>(xml.c_str()), nullptr, TRUE_,
+                              nullptr, reason);
+    };
+    DWORD reason = 0;
+    for (const std::wstring& good :
+         {Wep(L"abcde"), Wep(L"abcdefghijklm"), Wep(L"12345ABCDE"),
+          Wep(L"0123456789abcdef0123456789"), Wep(L"a&amp;b&lt;c"),
+          Wep(L"AQID", L"networkKey", L"true"), Wpa(L"password", L"passPhrase"),
+          Wpa(std::wstring(64, L'f'), L"networkKey"),
+          std::wstring(L"<authEncryption><authentication>open</authentication><encryption>none"
+                       L"</encryption><useOneX>false</useOneX></authEncryption>")}) {
+        EXPECT_EQ(set(good, &reason), 0u) << TextCodec::WideToUtf8(good);
+        EXPECT_EQ(reason, 0u);
+    }
+    for (const std::wstring& bad :
+         {Wep(L"password1"), Wep(L"abcd"), Wep(L"12345ABCDG"), Wep(L"abcde", L"passPhrase"),
+          Wpa(L"passwor", L"passPhrase"), Wpa(std::wstring(64, L'g'), L"networkKey"),
+          Wpa(std::wstring(64, L'p'), L"passPhrase")}) {
+        EXPECT_EQ(set(bad, &reason), 1206u) << TextCodec::WideToUtf8(bad);
+        EXPECT_EQ(reason, 0x40003u);
+    }
+    C().close(h, nullptr);
+}
