@@ -84,10 +84,11 @@ plat::HRESULT InitShare(int* type) {
 
 void DeInitShare() {
     State& s = S();
-    if (s.shareType == 1)
-        s.driver.Release();
-    else
-        s.ics.Release();
+    // Both ways, not only the one the stored type names: a driver asked for
+    // but missing leaves ICS in use under type 1. Releasing a way that holds
+    // nothing does nothing.
+    s.driver.Release();
+    s.ics.Release();
     s.current = nullptr;
     s.shareType = -1;
 }

@@ -87,6 +87,20 @@ TEST_F(SorvaneTest, TheChoiceFollowsTheTypeAskedForOrStored) {
     EXPECT_TRUE(DebugHas("init share succeed:2"));
 }
 
+// A way asked for that cannot be had leaves the previous way in place, and
+// DeInitShare still lets go of everything the library holds.
+TEST_F(SorvaneTest, DeInitShareReleasesTheSharingObjectsWhateverTypeWasLastAskedFor) {
+    const int before = Pc().com.LiveObjects();
+    int type = 2;
+    ASSERT_EQ(InitShare(&type), plat::kSOk);
+    ASSERT_GT(Pc().com.LiveObjects(), before);
+    type = 1;
+    EXPECT_EQ(InitShare(&type), plat::kEFail);  // no driver
+    DeInitShare();
+    EXPECT_EQ(Pc().com.LiveObjects(), before);
+    EXPECT_EQ(Pc().nat.OpenHandles(), 0);
+}
+
 TEST_F(SorvaneTest, DriverRequestsOpenTheNdisDeviceEachTimeAndCloseIt) {
     Driver();
     Pc().os.SetNativeArchitecture(9);
