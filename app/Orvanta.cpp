@@ -402,6 +402,14 @@ void Orvanta::LoadSettings() {
         OptionPanel()->LoadFromConfig();
         qobject_cast<CloseNotifyWidget*>(m_closePrompt.data())->SetChoice(1, true);
     } else {
+        // A price or a traffic total no panel could have stored (a damaged or
+        // foreign record: not a number, outside the options panel's range,
+        // negative) is read as the default, not shown as "nan元".
+        const double price = m_config.Price();
+        if (!(price > 0 && price <= 2))
+            m_config.SetPrice(kDefaultPrice);
+        if (m_config.Traffic() < 0)
+            m_config.SetTraffic(0);
         m_lblallflow->setText(TrafficText(m_config.Traffic()));
         m_lblmoneysaved->setText(MoneyText(m_config.Traffic(), m_config.Price()));
         const QString name = m_config.Name();

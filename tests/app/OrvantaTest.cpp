@@ -9,6 +9,8 @@
 #include <QSignalSpy>
 #include <QtTest/QtTest>
 #include <csignal>
+#include <cstdint>
+#include <limits>
 #include <thread>
 
 #include "AppSim.h"
@@ -377,6 +379,35 @@ private slots:
         QCOMPARE(Orvanta::DefaultName(), QStringLiteral("Dravolin"));
         sim.Pc().os.SetComputerName(std::string(40, 'h'));
         QCOMPARE(Orvanta::DefaultName(), QStringLiteral("Dravolin"));
+    }
+
+    void APriceOrTrafficNoPanelCouldStoreIsReadAsTheDefault() {
+        AppSim sim;
+        {
+            Orvanta w;
+            Settle(w);
+            w.close();
+            QTRY_VERIFY(QFile::exists(QString::fromStdString(sim.SettingsFile())));
+        }
+        const QByteArray saved = QByteArray::fromStdString(sim.Dir().Read("wifi.cfg"));
+        const double prices[] = {std::numeric_limits<double>::quiet_NaN(),
+                                 std::numeric_limits<double>::infinity(), -0.5, 0.0, 3.0};
+        for (double price : prices) {
+            WiFiConfig c;
+            QVERIFY(c.FromBytes(saved));
+            c.SetPrice(price);
+            c.SetTraffic(-4096);
+            sim.Dir().Write("wifi.cfg", c.ToBytes().toStdString());
+            Orvanta w;
+            Settle(w);
+            QCOMPARE(w.Config().Price(), 0.3);
+            QCOMPARE(w.Config().Traffic(), std::int64_t{0});
+            QCOMPARE(w.TotalKB(), 0);
+            const QString money = Child<QLabel>(w, "lblmoneysaved")->text();
+            QVERIFY2(!money.contains("nan") && !money.contains("inf") && !money.contains('-'),
+                     qPrintable(money));
+            QVERIFY(!Child<QLabel>(w, "lblallflow")->text().contains('-'));
+        }
     }
 
     void ADamagedSettingsFileGivesTheDefaults() {
