@@ -185,6 +185,12 @@ TEST_F(PhoneLinkTest, CommandsAreAnsweredAndPassedOnByTheirRules) {
     };
     EXPECT_TRUE(Eventually([&] { return m_received.size() >= expected.size(); }));
     EXPECT_EQ(Delivered(), expected);
+    // A type the link does not know ends the phone's connection unanswered.
+    EXPECT_FALSE(DebugHas("Unknown message"));
+    ASSERT_TRUE(phone.Send(PhoneClient::Le32(7) + PhoneClient::Command(R"({"command":"x"})")));
+    EXPECT_TRUE(phone.ClosedByLink());
+    EXPECT_TRUE(DebugHas("Unknown message"));
+    EXPECT_EQ(Delivered(), expected);
 }
 
 TEST_F(PhoneLinkTest, AMessageInPiecesIsReadWholeWhileOtherPhonesAreServed) {
