@@ -705,6 +705,13 @@ void Orvanta::OnWiFiClientLeave(QVariant v) {
 
 void Orvanta::OnWiFiClientUpdate(QVariant v) {
     const ClientInfo client = v.value<ClientInfo>();
+    // A client that got another address is that address's now, for the
+    // phone link as for the engine's table.
+    std::uint32_t address = 0;
+    std::string ip;
+    if (client.isBan == 0 && plat::TextCodec::WideToUtf8(client.ip, &ip) &&
+        plat::Ipv4Text::Parse(ip, &address))
+        m_link->RegisterIdentity(address, QString::fromStdWString(client.mac).toLatin1());
     if (auto* row =
             qobject_cast<WhiteListItem*>(m_clientList->Find(QString::fromStdWString(client.mac))))
         row->Update(client);

@@ -220,6 +220,15 @@ private slots:
         PhoneClient back;
         QVERIFY(back.Connect(link->Port(), "127.0.0.9"));
         QCOMPARE(Ask(back, R"({"command":"reboot"})"), 0);
+
+        // The engine reports the phone at a new address: it is obeyed there,
+        // and its former address no longer passes for it.
+        FromEngineThread(
+            [&w] { w.Signals()->ClientUpdate(Client(L"A4-45-19-00-00-07", L"127.0.0.10")); });
+        PhoneClient moved;
+        QVERIFY(moved.Connect(link->Port(), "127.0.0.10"));
+        QTRY_COMPARE(Ask(moved, R"({"command":"reboot"})"), 0);
+        QCOMPARE(Ask(back, R"({"command":"reboot"})"), 1);
     }
 
     void ACountTooLargeOrNotANumberStartsNothing() {
