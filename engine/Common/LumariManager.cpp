@@ -707,8 +707,10 @@ int CLumariManager::_StartDhcp() {
         std::lock_guard<std::mutex> g(m_fieldsLock);
         m_ip = ip;  // the address finally used
     }
-    if (!set)
-        return kLumariSetIpFailed;
+    if (!set) {
+        // A user stop ends the address check's pauses: the start was interrupted.
+        return CInterruption::Requested() ? kLumariInterrupted : kLumariSetIpFailed;
+    }
     _StartDns();
     std::string dns;
     {

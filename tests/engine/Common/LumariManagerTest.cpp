@@ -248,6 +248,22 @@ TEST_F(LumariManagerTest, UserStopDuringTheInvalidStateWaitEndsTheStartWithTheSt
     EXPECT_FALSE(Peers().Sharing());
 }
 
+TEST_F(LumariManagerTest, UserStopWhileTheAddressIsCheckedEndsTheStartAsInterrupted) {
+    int mode = 0;
+    ASSERT_EQ(Engine().Init(&mode), 0);
+    // Neither way of setting the address works: the check waits between tries.
+    Pc().faults.FailAlways("CreateProcess", 2);
+    Pc().faults.FailAlways("EnableStatic", static_cast<std::int64_t>(plat::kEFail));
+    ASSERT_EQ(Engine().Start(L"Lumari", L"password1", 1), 0);
+    ASSERT_TRUE(Pc().clock.WaitForSleepers(1)) << "the address check's pause";
+    ASSERT_EQ(Engine().Stop(), 0);
+    ASSERT_TRUE(Eventually([&] { return Engine().State() == kStateStopped; }));
+    EXPECT_EQ(m_notify.Events(), std::vector<std::string>{"started 1000"})
+        << "a stop the user asked for, not an address that could not be set";
+    Pc().faults.Clear("CreateProcess");
+    Pc().faults.Clear("EnableStatic");
+}
+
 TEST_F(LumariManagerTest, InvalidStateIsWaitedOutOnce) {
     int mode = 0;
     ASSERT_EQ(Engine().Init(&mode), 0);
