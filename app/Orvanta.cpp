@@ -69,8 +69,17 @@ plat::SessionControl& Session() {
     return plat::Platform::Current().Session();
 }
 
+// Text the system hands over (paths, the computer's name) is in its ANSI code
+// page: UTF-8 on Linux, GBK on a Chinese Windows.
+QString FromSystemText(const std::string& text) {
+    std::wstring wide;
+    if (plat::Platform::Current().Os().AnsiToWide(text, &wide))
+        return QString::fromStdWString(wide);
+    return QString::fromLocal8Bit(text.data(), static_cast<qsizetype>(text.size()));
+}
+
 QString ExecutablePath() {
-    return QString::fromStdString(plat::Platform::Current().Os().ModuleFileName());
+    return FromSystemText(plat::Platform::Current().Os().ModuleFileName());
 }
 
 }  // namespace
@@ -144,7 +153,7 @@ Orvanta::~Orvanta() {
 }
 
 QString Orvanta::SettingsPath() const {
-    return QString::fromStdString(GetProgramDirectory()) + "/wifi.cfg";
+    return FromSystemText(GetProgramDirectory()) + "/wifi.cfg";
 }
 
 void Orvanta::BuildForm() {
@@ -344,7 +353,7 @@ QString Orvanta::CheckPassword(const QString& password, int mode) {
 
 QString Orvanta::DefaultName() {
     const QString host =
-        QStringLiteral("A") + QString::fromStdString(plat::Platform::Current().Os().ComputerName());
+        QStringLiteral("A") + FromSystemText(plat::Platform::Current().Os().ComputerName());
     // A host name with characters the name rule refuses would make every
     // start fail; the fixed name stands in for it as for a long one.
     return CheckName(host).isEmpty() ? host : QStringLiteral("Dravolin");
@@ -462,8 +471,9 @@ void Orvanta::SaveSettings() {
 
 void Orvanta::SetRunAtLogon(bool on) {
     m_config.SetRunAtLogon(on);
-    Session().SetRunAtLogon("Zentavo", QDir::toNativeSeparators(ExecutablePath()).toStdString(),
-                            on);
+    // The entry is written in the system's code page, the one the path came
+    // in (and with the system's separators).
+    Session().SetRunAtLogon("Zentavo", plat::Platform::Current().Os().ModuleFileName(), on);
 }
 
 void Orvanta::KeepAwake() {

@@ -24,6 +24,7 @@
 #include "WhiteListItem.h"
 #include "WiFiSignals.h"
 #include "Zentavo.h"
+#include "platform/sim/SimPc.h"
 
 namespace {
 
@@ -100,6 +101,31 @@ private slots:
         std::wstring path;
         QVERIFY(sim.Pc().session.HasFirewallRule(L"Orvanta", &path));
         QCOMPARE(QString::fromStdWString(path), QString::fromStdString(sim.Dir().File("Zentavo")));
+    }
+
+    // A program folder with Chinese characters, as the system names it in its
+    // code page (GBK on the simulated PC): the firewall gets the path as it is,
+    // the Run entry the system's own bytes, the settings their folder.
+    void AProgramFolderInTheSystemsCodePageKeepsItsName() {
+        AppSim sim;
+        const std::string folder = sim.Dir().File("\xD6\xD0\xCE\xC4");  // 中文 in GBK
+        sim.Pc().os.SetModuleFileName(folder + "/Zentavo");
+        Orvanta w;
+        Settle(w);
+        const QString expected = QString::fromStdString(sim.Dir().Path()) + QStringLiteral("/中文");
+        std::wstring path;
+        QVERIFY(sim.Pc().session.HasFirewallRule(L"Orvanta", &path));
+        QCOMPARE(QString::fromStdWString(path), expected + "/Zentavo");
+        QCOMPARE(w.SettingsPath(), expected + "/wifi.cfg");
+        w.SetRunAtLogon(true);
+        plat::RegValue value;
+        QCOMPARE(sim.Pc().registry.QueryValue(plat::RegRoot::LocalMachine,
+                                              plat::SimSession::kRunKey, "Zentavo", &value),
+                 0);
+        // A string value: the bytes and their terminating NUL.
+        const std::string expectedBytes = folder + "/Zentavo";
+        QCOMPARE(std::string(value.data.begin(), value.data.end()),
+                 std::string(expectedBytes.c_str(), expectedBytes.size() + 1));
     }
 
     void RunAtLogonAndKeepAwakeGoThroughTheSession() {
