@@ -155,7 +155,8 @@ bool CClientDb::LoadAll(std::vector<ClientInfo>* out, std::wstring* error) {
         c.totalOnlineTime = sqlite3_column_int64(s.get(), 7);
         c.speedLimitedDown = sqlite3_column_int(s.get(), 8);
         c.speedLimitedUp = sqlite3_column_int(s.get(), 9);
-        c.isBan = sqlite3_column_int(s.get(), 10);
+        // 0 or 1: any other number another writer left is a ban, shown as one.
+        c.isBan = sqlite3_column_int(s.get(), 10) != 0 ? 1 : 0;
         c.upCount = sqlite3_column_int64(s.get(), 11);
         c.downCount = sqlite3_column_int64(s.get(), 12);
         rows.push_back(std::move(c));

@@ -288,8 +288,10 @@ TEST_F(ClientManagerTest, UnreadableDatabaseAtTheNextStartStillAppliesBansAndLim
 }
 
 // A row another version wrote with a lower-case MAC is the same device as the
-// upper-case MAC the driver and the DHCP server report: it keeps its row.
-TEST_F(ClientManagerTest, StoredLowerCaseMacIsTheSameDeviceAndKeepsItsRow) {
+// upper-case MAC the driver and the DHCP server report: it keeps its row. A ban
+// stored as another non-zero number is a ban the black list shows (and so the
+// user can lift), not a block nobody can see.
+TEST_F(ClientManagerTest, StoredRowsWithLowerCaseMacOrOddBanMarkAreReadAsMeant) {
     const std::wstring path = plat::TextCodec::Utf8ToWide(Dir().File("lumari.dat"));
     std::int32_t uid = 0;
     {
@@ -305,14 +307,20 @@ TEST_F(ClientManagerTest, StoredLowerCaseMacIsTheSameDeviceAndKeepsItsRow) {
         row.joinCount = 3;
         row.isBan = 1;
         ASSERT_TRUE(db.Update(row, &error));
+        ClientInfo odd;
+        odd.mac = L"A4-45-19-00-00-0B";
+        ASSERT_TRUE(db.Insert(odd, &odd.uid, &error));
+        odd.isBan = 2;
+        ASSERT_TRUE(db.Update(odd, &error));
     }
     {
         CClientManager clients;
         ASSERT_TRUE(clients.Init());
         std::vector<ClientInfo> banned;
         clients.GetBannedClients(banned);
-        ASSERT_EQ(banned.size(), 1u);
+        ASSERT_EQ(banned.size(), 2u);
         EXPECT_EQ(banned[0].mac, L"A4-45-19-00-00-0A");
+        EXPECT_EQ(banned[1].isBan, 1);
         ClientInfo info;
         ASSERT_TRUE(clients.Add(Report(L"A4-45-19-00-00-0A", "192.168.23.2"), &info));
         EXPECT_EQ(info.uid, uid);
@@ -325,9 +333,10 @@ TEST_F(ClientManagerTest, StoredLowerCaseMacIsTheSameDeviceAndKeepsItsRow) {
     std::vector<ClientInfo> rows;
     ASSERT_TRUE(db.Open(path, &error));
     ASSERT_TRUE(db.LoadAll(&rows, &error));
-    ASSERT_EQ(rows.size(), 1u);
+    ASSERT_EQ(rows.size(), 2u);
     EXPECT_EQ(rows[0].joinCount, 4);
     EXPECT_EQ(rows[0].isBan, 1);
+    EXPECT_EQ(rows[1].isBan, 1);
 }
 
 }  // namespace
