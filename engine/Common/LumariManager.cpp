@@ -321,9 +321,11 @@ bool CLumariManager::FindClient(const std::wstring& mac, ClientInfo& out) {
 
 void CLumariManager::OnWiFiStopped() {
     if (m_wifiStarted.load() && m_state.load() == kStateRunning) {
-        _DoNotifyStop(false);
+        // Raised before the worker is woken: its own NetworkStopped with the
+        // stop's result must come after this one, never before.
         if (m_notify != nullptr)
             m_notify->NetworkStopped(kLumariWiFiStoppedOutside);
+        _DoNotifyStop(false);
     }
     m_wifiStarted.exchange(false);
 }
