@@ -5,6 +5,7 @@
 #include <QPushButton>
 #include <QStyleOption>
 
+#include "FormParts.h"
 #include "WiFiQrCode.h"
 
 namespace {
@@ -24,10 +25,7 @@ AuthWidget::AuthWidget(const QString& downloadPage, const QByteArray& authorised
     setFixedSize(kWidth, kHeight);
 
     auto label = [this](const char* name, QRect geometry, const QString& text = {}) {
-        auto* l = new QLabel(text, this);
-        l->setObjectName(name);
-        l->setGeometry(geometry);
-        return l;
+        return FormParts::Label(this, name, geometry, text);
     };
     auto image = [&label](const char* name, QRect geometry, const char* file) {
         QLabel* l = label(name, geometry);
@@ -38,11 +36,7 @@ AuthWidget::AuthWidget(const QString& downloadPage, const QByteArray& authorised
 
     image("lbl_auth_logo", QRect(14, 12, 20, 20), ":/images/AuthWidget/title_icon.png");
     label("lbl_auth_tittle", QRect(40, 10, 240, 24), QStringLiteral("Orvanta - 设备授权"));
-    auto* close = new QPushButton(this);
-    close->setObjectName("btn_auth_close");
-    close->setGeometry(kWidth - 34, 12, 20, 20);
-    close->setCursor(Qt::PointingHandCursor);
-    close->setFocusPolicy(Qt::NoFocus);
+    FormParts::Button(this, "btn_auth_close", QRect(kWidth - 34, 12, 20, 20));
 
     image("lbl_auth_tip_logo", QRect(22, 60, 14, 14), ":/images/AuthWidget/tip_logo.png");
     QLabel* tip = label(

@@ -8,6 +8,7 @@
 #include <QRadioButton>
 #include <QSystemTrayIcon>
 
+#include "FormParts.h"
 #include "OptionWidget.h"
 #include "Orvanta.h"
 
@@ -25,14 +26,8 @@ CloseNotifyWidget::CloseNotifyWidget(Orvanta* host)
     m_background = QPixmap(":/images/AppWindow/closenotifywgt.png");
     setFixedSize(m_background.isNull() ? QSize(300, 200) : m_background.size());
 
-    auto* title = new QLabel(QStringLiteral("Orvanta"), this);
-    title->setObjectName("lblclosetitle");
-    title->setGeometry(16, 9, 160, 22);
-    auto* close = new QPushButton(this);
-    close->setObjectName("btnClose");
-    close->setGeometry(width() - 34, 9, 24, 24);
-    close->setCursor(Qt::PointingHandCursor);
-    close->setFocusPolicy(Qt::NoFocus);
+    FormParts::Label(this, "lblclosetitle", QRect(16, 9, 160, 22), QStringLiteral("Orvanta"));
+    auto* close = FormParts::Button(this, "btnClose", QRect(width() - 34, 9, 24, 24));
 
     auto* notify = new QLabel(QStringLiteral("您点击了关闭按钮 , 是想 :"), this);
     notify->setObjectName("lblNotify");

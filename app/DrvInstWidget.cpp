@@ -10,6 +10,7 @@
 #include "ClockTimer.h"
 #include "Common/ProgramPath.h"
 #include "Common/WinVersion.h"
+#include "FormParts.h"
 #include "platform/Backend.h"
 #include "platform/Platform.h"
 
@@ -42,14 +43,8 @@ DrvInstWidget::DrvInstWidget(QWidget* parent) : QDialog(parent) {
     setModal(true);
     setFixedSize(kWidth, kHeight);
 
-    auto* title = new QLabel(QStringLiteral("Orvanta提示您"), this);
-    title->setObjectName("lblDrvTitle");
-    title->setGeometry(16, 10, 240, 24);
-    auto* close = new QPushButton(this);
-    close->setObjectName("drv_btn_close");
-    close->setGeometry(kWidth - 36, 12, 20, 20);
-    close->setCursor(Qt::PointingHandCursor);
-    close->setFocusPolicy(Qt::NoFocus);
+    FormParts::Label(this, "lblDrvTitle", QRect(16, 10, 240, 24), QStringLiteral("Orvanta提示您"));
+    auto* close = FormParts::Button(this, "drv_btn_close", QRect(kWidth - 36, 12, 20, 20));
 
     auto* message =
         new QLabel(QStringLiteral("      Orvanta NAT驱动可在Windows 7以上系统中提升网络共享成功率。"

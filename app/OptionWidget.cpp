@@ -7,6 +7,7 @@
 #include <QPushButton>
 #include <QRegularExpression>
 
+#include "FormParts.h"
 #include "Orvanta.h"
 #include "platform/Backend.h"
 #include "platform/Platform.h"
@@ -25,14 +26,8 @@ OptionWidget::OptionWidget(Orvanta* host)
     m_background = QPixmap(":/images/AppWindow/optionbkground.png");
     setFixedSize(m_background.isNull() ? QSize(300, 232) : m_background.size());
 
-    auto* title = new QLabel(QStringLiteral("设置"), this);
-    title->setObjectName("lbloptiontitle");
-    title->setGeometry(16, 9, 160, 22);
-    auto* close = new QPushButton(this);
-    close->setObjectName("btnclose");
-    close->setGeometry(width() - 34, 9, 24, 24);
-    close->setCursor(Qt::PointingHandCursor);
-    close->setFocusPolicy(Qt::NoFocus);
+    FormParts::Label(this, "lbloptiontitle", QRect(16, 9, 160, 22), QStringLiteral("设置"));
+    auto* close = FormParts::Button(this, "btnclose", QRect(width() - 34, 9, 24, 24));
     close->setToolTip(QStringLiteral("关闭"));
 
     auto box = [this](const char* name, int y, const QString& text) {

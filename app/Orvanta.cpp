@@ -32,6 +32,7 @@
 #include "Common/ProgramPath.h"
 #include "CustomerServiceWorker.h"
 #include "DrvInstWidget.h"
+#include "FormParts.h"
 #include "ListWidget.h"
 #include "OptionWidget.h"
 #include "PageAddressCipher.h"
@@ -158,20 +159,13 @@ QString Orvanta::SettingsPath() const {
 
 void Orvanta::BuildForm() {
     auto button = [this](const char* name, QRect geometry, const QString& tip = {}) {
-        auto* b = new QPushButton(this);
-        b->setObjectName(name);
-        b->setGeometry(geometry);
-        b->setCursor(Qt::PointingHandCursor);
-        b->setFocusPolicy(Qt::NoFocus);
+        QPushButton* b = FormParts::Button(this, name, geometry);
         if (!tip.isEmpty())
             b->setToolTip(tip);
         return b;
     };
     auto label = [this](const char* name, QRect geometry, const QString& text = {}) {
-        auto* l = new QLabel(text, this);
-        l->setObjectName(name);
-        l->setGeometry(geometry);
-        return l;
+        return FormParts::Label(this, name, geometry, text);
     };
 
     auto* title = label("lbltitle", QRect(40, 8, 160, 22), QStringLiteral("Orvanta"));

@@ -8,6 +8,7 @@
 #include <QStyleOption>
 
 #include "ClockTimer.h"
+#include "FormParts.h"
 #include "platform/Backend.h"
 #include "platform/Platform.h"
 
@@ -26,18 +27,10 @@ PoweroffWidget::PoweroffWidget(QWidget* parent) : QDialog(parent) {
     setFixedSize(kWidth, kHeight);
 
     auto label = [this](const char* name, QRect geometry, const QString& text = {}) {
-        auto* l = new QLabel(text, this);
-        l->setObjectName(name);
-        l->setGeometry(geometry);
-        return l;
+        return FormParts::Label(this, name, geometry, text);
     };
     auto button = [this](const char* name, QRect geometry, const QString& text = {}) {
-        auto* b = new QPushButton(text, this);
-        b->setObjectName(name);
-        b->setGeometry(geometry);
-        b->setCursor(Qt::PointingHandCursor);
-        b->setFocusPolicy(Qt::NoFocus);
-        return b;
+        return FormParts::Button(this, name, geometry, text);
     };
     auto box = [this](const char* name, QRect geometry, int maximum) {
         auto* b = new QSpinBox(this);
