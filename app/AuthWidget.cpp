@@ -19,7 +19,7 @@ const char* kTextStyle = "color: rgb(89,89,89); font: 12px '微软雅黑';";
 AuthWidget::AuthWidget(const QString& downloadPage, const QByteArray& authorisedId, QWidget* parent)
     : QDialog(parent) {
     setObjectName("AuthWidget");
-    setWindowTitle(QStringLiteral("Orvanta - 设备授权"));
+    setWindowTitle(tr("Orvanta - 设备授权"));
     setWindowFlags(Qt::Dialog | Qt::FramelessWindowHint);
     setAttribute(Qt::WA_TranslucentBackground);
     setFixedSize(kWidth, kHeight);
@@ -35,18 +35,17 @@ AuthWidget::AuthWidget(const QString& downloadPage, const QByteArray& authorised
     };
 
     image("lbl_auth_logo", QRect(14, 12, 20, 20), ":/images/AuthWidget/title_icon.png");
-    label("lbl_auth_tittle", QRect(40, 10, 240, 24), QStringLiteral("Orvanta - 设备授权"));
+    label("lbl_auth_tittle", QRect(40, 10, 240, 24), tr("Orvanta - 设备授权"));
     FormParts::Button(this, "btn_auth_close", QRect(kWidth - 34, 12, 20, 20));
 
     image("lbl_auth_tip_logo", QRect(22, 60, 14, 14), ":/images/AuthWidget/tip_logo.png");
-    QLabel* tip = label(
-        "lbl_auth_tip", QRect(42, 56, kWidth - 62, 40),
-        QStringLiteral("PC端每次只能授权一台设备，且以最近一次授权为准，前一次的授权会自动失效"));
+    QLabel* tip =
+        label("lbl_auth_tip", QRect(42, 56, kWidth - 62, 40),
+              tr("PC端每次只能授权一台设备，且以最近一次授权为准，前一次的授权会自动失效"));
     image("lbl_auth_tip_logo2", QRect(22, 104, 14, 14), ":/images/AuthWidget/tip_logo.png");
-    QLabel* tip2 = label(
-        "lbl_auth_tip2", QRect(42, 100, kWidth - 62, 40),
-        QStringLiteral(
-            "授权移动设备后，可在该设备上扫描下面的二维码，下载 Orvanta移动端，探索更多功能"));
+    QLabel* tip2 =
+        label("lbl_auth_tip2", QRect(42, 100, kWidth - 62, 40),
+              tr("授权移动设备后，可在该设备上扫描下面的二维码，下载 Orvanta移动端，探索更多功能"));
     for (QLabel* l : {tip, tip2}) {
         l->setWordWrap(true);
         l->setAlignment(Qt::AlignLeft | Qt::AlignTop);
@@ -74,17 +73,17 @@ AuthWidget::AuthWidget(const QString& downloadPage, const QByteArray& authorised
     QMetaObject::connectSlotsByName(this);
     m_lblName->setText(QString::fromLatin1(authorisedId));
     if (authorisedId.isEmpty())
-        m_lblDev->setText(QStringLiteral("当前无授权设备"));
+        m_lblDev->setText(tr("当前无授权设备"));
     else
-        m_lblDev->setText(QStringLiteral("当前已授权设备："));
+        m_lblDev->setText(tr("当前已授权设备："));
 }
 
 void AuthWidget::Update(const QByteArray& identity) {
     if (identity.isEmpty()) {
-        m_lblDev->setText(QStringLiteral("当前无授权设备"));
+        m_lblDev->setText(tr("当前无授权设备"));
         m_lblName->clear();
     } else {
-        m_lblDev->setText(QStringLiteral("当前已授权设备："));
+        m_lblDev->setText(tr("当前已授权设备："));
         m_lblName->setText(QString::fromLatin1(identity));
     }
 }

@@ -5,7 +5,7 @@
 BlackListItem::BlackListItem(const ClientInfo& client, const QString& name, const QImage& image,
                              ClientRowHost& host, QWidget* parent)
     : ListWidgetItem(client, name, image, host, parent),
-      m_btnRemove(new QPushButton(QStringLiteral("从黑名单中移除"), this)) {
+      m_btnRemove(new QPushButton(tr("从黑名单中移除"), this)) {
     setObjectName("BlackListItem");
     m_txtusername->resize(104, m_txtusername->height());
     m_txtusername->move(72, 15);

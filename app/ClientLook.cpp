@@ -1,5 +1,6 @@
 #include "ClientLook.h"
 
+#include <QCoreApplication>
 #include <array>
 #include <string_view>
 
@@ -15,16 +16,16 @@ struct MakerRule {
 
 // Makers named in the maker table, first match wins.
 const std::array<MakerRule, 10> kMakers{{
-    {"诺基亚", "iconNokia.png", "诺基亚"},
-    {"惠普", "iconHp.png", "惠普"},
-    {"三星", "iconSamSung.png", "三星"},
-    {"联想", "iconLenovo.png", "联想"},
-    {"lg", "iconLG.png", "LG"},  // any case
-    {"戴尔", "iconDell.png", "戴尔"},
-    {"酷派", "iconCoPad.png", "酷派"},
-    {"华为", "iconHuaWei.png", "华为"},
-    {"小米", "iconMi.png", "小米"},
-    {"技嘉", "iconJiJia.png", "技嘉"},
+    {"诺基亚", "iconNokia.png", QT_TRANSLATE_NOOP("ClientLook", "诺基亚")},
+    {"惠普", "iconHp.png", QT_TRANSLATE_NOOP("ClientLook", "惠普")},
+    {"三星", "iconSamSung.png", QT_TRANSLATE_NOOP("ClientLook", "三星")},
+    {"联想", "iconLenovo.png", QT_TRANSLATE_NOOP("ClientLook", "联想")},
+    {"lg", "iconLG.png", QT_TRANSLATE_NOOP("ClientLook", "LG")},  // any case
+    {"戴尔", "iconDell.png", QT_TRANSLATE_NOOP("ClientLook", "戴尔")},
+    {"酷派", "iconCoPad.png", QT_TRANSLATE_NOOP("ClientLook", "酷派")},
+    {"华为", "iconHuaWei.png", QT_TRANSLATE_NOOP("ClientLook", "华为")},
+    {"小米", "iconMi.png", QT_TRANSLATE_NOOP("ClientLook", "小米")},
+    {"技嘉", "iconJiJia.png", QT_TRANSLATE_NOOP("ClientLook", "技嘉")},
 }};
 
 bool Has(const QString& text, const char* what, Qt::CaseSensitivity cs = Qt::CaseSensitive) {
@@ -42,7 +43,7 @@ ClientLook ByRecord(const ClientInfo& client) {
         for (const MakerRule& rule : kMakers) {
             const bool anyCase = std::string_view(rule.contains) == "lg";
             if (Has(maker, rule.contains, anyCase ? Qt::CaseInsensitive : Qt::CaseSensitive))
-                return {kImages + rule.icon, QString::fromUtf8(rule.name)};
+                return {kImages + rule.icon, QCoreApplication::translate("ClientLook", rule.name)};
         }
         return {kImages + "iconPhone.png", maker};
     }
@@ -54,7 +55,7 @@ ClientLook ByRecord(const ClientInfo& client) {
         return {kImages + "iconPhone.png", host};
     }
     if (type.isEmpty())
-        return {kImages + "iconPhone.png", QString::fromUtf8("手机")};
+        return {kImages + "iconPhone.png", QCoreApplication::translate("ClientLook", "手机")};
     if (Has(type, "pc", Qt::CaseInsensitive) || Has(type, "pad", Qt::CaseInsensitive))
         return {kImages + "iconComputer.png", type};
     return {kImages + "iconPhone.png", type};

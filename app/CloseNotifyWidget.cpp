@@ -21,7 +21,7 @@ const char* kTextStyle = "color: rgb(89,89,89); font: 12px '微软雅黑';";
 CloseNotifyWidget::CloseNotifyWidget(Orvanta* host)
     : QWidget(host, Qt::Tool | Qt::FramelessWindowHint), m_host(host) {
     setObjectName("CloseNotifyWidget");
-    setWindowTitle(QStringLiteral("关闭"));
+    setWindowTitle(tr("关闭"));
     setAttribute(Qt::WA_TranslucentBackground);
     m_background = QPixmap(":/images/AppWindow/closenotifywgt.png");
     setFixedSize(m_background.isNull() ? QSize(300, 200) : m_background.size());
@@ -29,20 +29,20 @@ CloseNotifyWidget::CloseNotifyWidget(Orvanta* host)
     FormParts::Label(this, "lblclosetitle", QRect(16, 9, 160, 22), QStringLiteral("Orvanta"));
     auto* close = FormParts::Button(this, "btnClose", QRect(width() - 34, 9, 24, 24));
 
-    auto* notify = new QLabel(QStringLiteral("您点击了关闭按钮 , 是想 :"), this);
+    auto* notify = new QLabel(tr("您点击了关闭按钮 , 是想 :"), this);
     notify->setObjectName("lblNotify");
     notify->setGeometry(28, 50, width() - 56, 22);
     notify->setStyleSheet(kTextStyle);
-    m_rbtnHide = new QRadioButton(QStringLiteral("隐藏到托盘"), this);
+    m_rbtnHide = new QRadioButton(tr("隐藏到托盘"), this);
     m_rbtnHide->setObjectName("rbtnhide");
     m_rbtnHide->setGeometry(40, 78, 110, 24);
-    m_rbtnExit = new QRadioButton(QStringLiteral("退出程序"), this);
+    m_rbtnExit = new QRadioButton(tr("退出程序"), this);
     m_rbtnExit->setObjectName("rbtnexit");
     m_rbtnExit->setGeometry(160, 78, 110, 24);
     auto* group = new QButtonGroup(this);
     group->addButton(m_rbtnHide);
     group->addButton(m_rbtnExit);
-    m_ckRunOnStart = new QCheckBox(QStringLiteral("开机时启动热点"), this);
+    m_ckRunOnStart = new QCheckBox(tr("开机时启动热点"), this);
     m_ckRunOnStart->setObjectName("ckrunonstart");
     m_ckRunOnStart->setGeometry(40, 108, 200, 24);
     for (QWidget* w : {static_cast<QWidget*>(m_rbtnHide), static_cast<QWidget*>(m_rbtnExit),
@@ -52,14 +52,14 @@ CloseNotifyWidget::CloseNotifyWidget(Orvanta* host)
     }
 
     const int bottom = height() - 44;
-    m_ckDoNotAsk = new QCheckBox(QStringLiteral("不再提醒"), this);
+    m_ckDoNotAsk = new QCheckBox(tr("不再提醒"), this);
     m_ckDoNotAsk->setObjectName("ckclosenotifywgt");
     m_ckDoNotAsk->setGeometry(20, bottom + 4, 90, 24);
     m_ckDoNotAsk->setStyleSheet(kTextStyle);
-    auto* ok = new QPushButton(QStringLiteral("确定"), this);
+    auto* ok = new QPushButton(tr("确定"), this);
     ok->setObjectName("btnOk");
     ok->setGeometry(width() - 168, bottom, 70, 30);
-    auto* cancel = new QPushButton(QStringLiteral("关闭"), this);
+    auto* cancel = new QPushButton(tr("关闭"), this);
     cancel->setObjectName("btnCancel");
     cancel->setGeometry(width() - 88, bottom, 70, 30);
     for (QPushButton* b : {ok, cancel})

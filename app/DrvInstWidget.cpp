@@ -37,20 +37,19 @@ std::string Format(const char* pattern, const std::string& programDir, const std
 
 DrvInstWidget::DrvInstWidget(QWidget* parent) : QDialog(parent) {
     setObjectName("DrvInstWidget");
-    setWindowTitle(QStringLiteral("安装驱动"));
+    setWindowTitle(tr("安装驱动"));
     setWindowFlags(Qt::Dialog | Qt::FramelessWindowHint);
     setAttribute(Qt::WA_TranslucentBackground);
     setModal(true);
     setFixedSize(kWidth, kHeight);
 
-    FormParts::Label(this, "lblDrvTitle", QRect(16, 10, 240, 24), QStringLiteral("Orvanta提示您"));
+    FormParts::Label(this, "lblDrvTitle", QRect(16, 10, 240, 24), tr("Orvanta提示您"));
     auto* close = FormParts::Button(this, "drv_btn_close", QRect(kWidth - 36, 12, 20, 20));
 
-    auto* message =
-        new QLabel(QStringLiteral("      Orvanta NAT驱动可在Windows 7以上系统中提升网络共享成功率。"
+    auto* message = new QLabel(tr("      Orvanta NAT驱动可在Windows 7以上系统中提升网络共享成功率。"
                                   "安装或更新驱动期间网络会临时断开，完成后即可恢复连接。\n\n"
                                   "      现在可以安装或更新该驱动，是否继续？"),
-                   this);
+                               this);
     message->setObjectName("lblDrvInstaller");
     message->setGeometry(20, 52, kWidth - 40, 108);
     message->setWordWrap(true);
@@ -62,9 +61,9 @@ DrvInstWidget::DrvInstWidget(QWidget* parent) : QDialog(parent) {
     hLayout->setObjectName("hLayout");
     hLayout->setContentsMargins(90, 4, 90, 4);
     hLayout->setSpacing(20);
-    m_btnOk = new QPushButton(QStringLiteral("确定"), buttons);
+    m_btnOk = new QPushButton(tr("确定"), buttons);
     m_btnOk->setObjectName("drv_btn_ok");
-    auto* cancel = new QPushButton(QStringLiteral("取消"), buttons);
+    auto* cancel = new QPushButton(tr("取消"), buttons);
     cancel->setObjectName("drv_btn_cancel");
     for (QPushButton* b : {m_btnOk, cancel}) {
         b->setFixedHeight(28);
@@ -122,7 +121,7 @@ void DrvInstWidget::showEvent(QShowEvent* event) {
     QDialog::showEvent(event);
     // The count runs while the offer is on screen, and only then.
     if (!m_timer->isActive() && m_count == kCountdown) {
-        m_btnOk->setText(QStringLiteral("确定(%1)").arg(m_count));
+        m_btnOk->setText(tr("确定(%1)").arg(m_count));
         m_timer->start(1000);
     }
 }
@@ -142,10 +141,10 @@ void DrvInstWidget::reject() {
 void DrvInstWidget::OnCountdown() {
     --m_count;
     if (m_count > 0) {
-        m_btnOk->setText(QStringLiteral("确定(%1)").arg(m_count));
+        m_btnOk->setText(tr("确定(%1)").arg(m_count));
         return;
     }
-    m_btnOk->setText(QStringLiteral("确定"));
+    m_btnOk->setText(tr("确定"));
     repaint();
     hide();
     accept();

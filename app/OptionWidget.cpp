@@ -21,14 +21,14 @@ const char* kLabelStyle = "color: rgb(89,89,89); font: 12px '微软雅黑';";
 OptionWidget::OptionWidget(Orvanta* host)
     : QWidget(host, Qt::Tool | Qt::FramelessWindowHint), m_host(host) {
     setObjectName("option_widget");
-    setWindowTitle(QStringLiteral("设置"));
+    setWindowTitle(tr("设置"));
     setAttribute(Qt::WA_TranslucentBackground);
     m_background = QPixmap(":/images/AppWindow/optionbkground.png");
     setFixedSize(m_background.isNull() ? QSize(300, 232) : m_background.size());
 
-    FormParts::Label(this, "lbloptiontitle", QRect(16, 9, 160, 22), QStringLiteral("设置"));
+    FormParts::Label(this, "lbloptiontitle", QRect(16, 9, 160, 22), tr("设置"));
     auto* close = FormParts::Button(this, "btnclose", QRect(width() - 34, 9, 24, 24));
-    close->setToolTip(QStringLiteral("关闭"));
+    close->setToolTip(tr("关闭"));
 
     auto box = [this](const char* name, int y, const QString& text) {
         auto* b = new QCheckBox(text, this);
@@ -38,22 +38,22 @@ OptionWidget::OptionWidget(Orvanta* host)
         b->setStyleSheet(kLabelStyle);
         return b;
     };
-    m_ckRunOnStart = box("ckrunonstart", 52, QStringLiteral("开机自动启动"));
-    m_ckForbidSleep = box("ckforbidsleep", 84, QStringLiteral("WiFi开启时禁止机器休眠"));
-    m_ckNotifyOnClose = box("cknotifyonclose", 116, QStringLiteral("关闭时提示"));
+    m_ckRunOnStart = box("ckrunonstart", 52, tr("开机自动启动"));
+    m_ckForbidSleep = box("ckforbidsleep", 84, tr("WiFi开启时禁止机器休眠"));
+    m_ckNotifyOnClose = box("cknotifyonclose", 116, tr("关闭时提示"));
 
-    auto* price = new QLabel(QStringLiteral("单位流量费用:"), this);
+    auto* price = new QLabel(tr("单位流量费用:"), this);
     price->setObjectName("lblmoneyperm");
     price->setGeometry(28, 154, 90, 24);
     price->setStyleSheet(kLabelStyle);
     m_txtmoneyperm = new QLineEdit(this);
     m_txtmoneyperm->setObjectName("txtmoneyperm");
     m_txtmoneyperm->setGeometry(120, 154, 64, 24);
-    auto* unit = new QLabel(QStringLiteral("元/MB"), this);
+    auto* unit = new QLabel(tr("元/MB"), this);
     unit->setObjectName("lblmoneyunit");
     unit->setGeometry(190, 154, 50, 24);
     unit->setStyleSheet(kLabelStyle);
-    m_lblError = new QLabel(QStringLiteral("输入的数据必须大于0小于2"), this);
+    m_lblError = new QLabel(tr("输入的数据必须大于0小于2"), this);
     m_lblError->setObjectName("lblmoneyerror");
     m_lblError->setGeometry(28, 184, width() - 56, 22);
     m_lblError->setStyleSheet("color: rgb(255,0,0); font: 12px '微软雅黑';");

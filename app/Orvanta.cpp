@@ -170,9 +170,9 @@ void Orvanta::BuildForm() {
 
     auto* title = label("lbltitle", QRect(40, 8, 160, 22), QStringLiteral("Orvanta"));
     title->setTextFormat(Qt::PlainText);
-    m_btnoption = button("btnoption", QRect(254, 8, 24, 24), QStringLiteral("设置"));
-    m_btnminimized = button("btnminimized", QRect(280, 8, 24, 24), QStringLiteral("最小化窗体"));
-    m_btnclose = button("btnclose", QRect(306, 8, 24, 24), QStringLiteral("隐藏至托盘"));
+    m_btnoption = button("btnoption", QRect(254, 8, 24, 24), tr("设置"));
+    m_btnminimized = button("btnminimized", QRect(280, 8, 24, 24), tr("最小化窗体"));
+    m_btnclose = button("btnclose", QRect(306, 8, 24, 24), tr("隐藏至托盘"));
 
     m_btnopenwifi = button("btnopenwifi", QRect(125, 44, 96, 96));
     m_btnclosewifi = button("btnclosewifi", QRect(125, 44, 96, 96));
@@ -186,26 +186,24 @@ void Orvanta::BuildForm() {
     m_txtwifiname->setObjectName("txtwifiname");
     m_txtwifiname->setGeometry(78, 148, 190, 24);
     m_txtwifiname->setFrame(false);
-    m_btnqrcode = button("btnqrcode", QRect(274, 150, 20, 20), QStringLiteral("扫码连接"));
+    m_btnqrcode = button("btnqrcode", QRect(274, 150, 20, 20), tr("扫码连接"));
     label("lblpwdicon", QRect(52, 176, 20, 20));
     m_txtwifipwd = new QLineEdit(this);
     m_txtwifipwd->setObjectName("txtwifipwd");
     m_txtwifipwd->setGeometry(78, 172, 190, 24);
     m_txtwifipwd->setFrame(false);
-    m_btnshowpwd = button("btnshowpwd", QRect(274, 174, 20, 20), QStringLiteral("隐藏密码"));
+    m_btnshowpwd = button("btnshowpwd", QRect(274, 174, 20, 20), tr("隐藏密码"));
 
-    m_lblstate = label("lblstate", kStateShown, QStringLiteral("WiFi尚未开启"));
+    m_lblstate = label("lblstate", kStateShown, tr("WiFi尚未开启"));
     m_lblstate->setAlignment(Qt::AlignCenter);
 
     const int statsTop = 222;
     const int column = 100;
-    label("lblallflowtitle", QRect(23, statsTop, column, 16), QStringLiteral("累计流量"))
+    label("lblallflowtitle", QRect(23, statsTop, column, 16), tr("累计流量"))
         ->setAlignment(Qt::AlignCenter);
-    label("lblcurrentspeedtitle", QRect(23 + column, statsTop, column, 16),
-          QStringLiteral("当前速度"))
+    label("lblcurrentspeedtitle", QRect(23 + column, statsTop, column, 16), tr("当前速度"))
         ->setAlignment(Qt::AlignCenter);
-    label("lblmoneysavedtitle", QRect(23 + 2 * column, statsTop, column, 16),
-          QStringLiteral("节省流量费"))
+    label("lblmoneysavedtitle", QRect(23 + 2 * column, statsTop, column, 16), tr("节省流量费"))
         ->setAlignment(Qt::AlignCenter);
     m_lblallflow = label("lblallflow", QRect(23, statsTop + 18, column, 18));
     m_lblcurrentspeed = label("lblcurrentspeed", QRect(23 + column, statsTop + 18, column, 18));
@@ -215,9 +213,9 @@ void Orvanta::BuildForm() {
     m_lblcurrentspeed->setText(QStringLiteral("0K/s"));
 
     m_btnwhitelist = button("btnwhitelist", QRect(14, 266, 110, 26));
-    m_btnwhitelist->setText(QStringLiteral("小伙伴(0)"));
+    m_btnwhitelist->setText(tr("小伙伴(%1)").arg(0));
     m_btnblacklist = button("btnblacklist", QRect(124, 266, 110, 26));
-    m_btnblacklist->setText(QStringLiteral("黑名单(0)"));
+    m_btnblacklist->setText(tr("黑名单(%1)").arg(0));
     m_btnwhitelist->setStyleSheet(kSelectedTab);
     m_btnblacklist->setStyleSheet(kIdleTab);
 
@@ -262,18 +260,18 @@ void Orvanta::BuildForm() {
 void Orvanta::BuildTray() {
     m_trayMenu = new QMenu(this);
     m_trayMenu->setObjectName("traymenu");
-    QAction* poweroff = m_trayMenu->addAction(QStringLiteral("定时关机"));
+    QAction* poweroff = m_trayMenu->addAction(tr("定时关机"));
     poweroff->setObjectName("actpoweroff");
     connect(poweroff, &QAction::triggered, this, &Orvanta::OnActionPoweroff);
-    QAction* about = m_trayMenu->addAction(QStringLiteral("关于我们"));
+    QAction* about = m_trayMenu->addAction(tr("关于我们"));
     about->setObjectName("actaboutus");
     connect(about, &QAction::triggered, this, &Orvanta::OnActionAboutUs);
-    QAction* feedback = m_trayMenu->addAction(QStringLiteral("问题反馈"));
+    QAction* feedback = m_trayMenu->addAction(tr("问题反馈"));
     feedback->setObjectName("actfeedback");
     feedback->setEnabled(!PageAddressCipher::Decipher(m_config.FeedbackUrl()).isEmpty());
     connect(feedback, &QAction::triggered, this, &Orvanta::OnActionFeedback);
     m_trayMenu->addSeparator();
-    QAction* quit = m_trayMenu->addAction(QStringLiteral("退出"));
+    QAction* quit = m_trayMenu->addAction(tr("退出"));
     quit->setObjectName("actquit");
     connect(quit, &QAction::triggered, this, &Orvanta::OnActionQuit);
 
@@ -325,11 +323,11 @@ void Orvanta::AddFirewallException() {
 
 QString Orvanta::CheckName(const QString& name) {
     if (WiFiConfig::ToGb18030(name).size() > 32)
-        return QStringLiteral("WiFi名称太长");
+        return tr("WiFi名称太长");
     static const QRegularExpression pattern(
         QRegularExpression::anchoredPattern(QStringLiteral("[一-龥_a-zA-Z0-9_-]{1,32}")));
     if (!pattern.match(name).hasMatch())
-        return QStringLiteral("无效的WiFi名称");
+        return tr("无效的WiFi名称");
     return {};
 }
 
@@ -337,12 +335,11 @@ QString Orvanta::CheckPassword(const QString& password, int mode) {
     if (mode == 1) {
         static const QRegularExpression rule(
             QRegularExpression::anchoredPattern(QStringLiteral("[A-Za-z0-9]{8,32}")));
-        return rule.match(password).hasMatch() ? QString()
-                                               : QStringLiteral("密码必须是8~32个英文或数字");
+        return rule.match(password).hasMatch() ? QString() : tr("密码必须是8~32个英文或数字");
     }
     static const QRegularExpression digits(
         QRegularExpression::anchoredPattern(QStringLiteral("[0-9]{10}")));
-    return digits.match(password).hasMatch() ? QString() : QStringLiteral("密码必须10个数字");
+    return digits.match(password).hasMatch() ? QString() : tr("密码必须10个数字");
 }
 
 QString Orvanta::DefaultName() {
@@ -370,8 +367,8 @@ QString Orvanta::SpeedText(std::int64_t deltaKb) {
 }
 
 QString Orvanta::MoneyText(std::int64_t totalKb, double pricePerMb) {
-    return QString::number(static_cast<double>(totalKb) / 1024.0 * pricePerMb, 'f', 2) +
-           QStringLiteral("元");
+    return tr("%1元").arg(
+        QString::number(static_cast<double>(totalKb) / 1024.0 * pricePerMb, 'f', 2));
 }
 
 // ---------------------------------------------------------------------------
@@ -396,7 +393,7 @@ void Orvanta::LoadSettings() {
         m_config.SetCloseAction(1);
         m_config.SetAskOnClose(true);
         m_lblallflow->setText(QStringLiteral("0M"));
-        m_lblmoneysaved->setText(QStringLiteral("0元"));
+        m_lblmoneysaved->setText(tr("%1元").arg(0));
         m_txtwifiname->setText(DefaultName());
         m_txtwifipwd->setText(QString::fromLatin1(kDefaultPassword));
         // The record says what the system does: no entry runs the program at
@@ -507,7 +504,7 @@ void Orvanta::OnBtnOpenWiFiClicked() {
     m_startedName = name;
     m_startedPassword = password;
     m_core->Start(name.toStdWString(), password.toStdWString(), 1);
-    m_lblstate->setText(QStringLiteral("正在开启WiFi"));
+    m_lblstate->setText(tr("正在开启WiFi"));
     m_busyIndicator->show();
     m_busyIndicator->raise();
     m_busyIndicator->Start();
@@ -520,7 +517,7 @@ void Orvanta::OnBtnCloseWiFiClicked() {
     m_timer->stop();
     m_busyIndicator->show();
     m_busyIndicator->raise();
-    m_lblstate->setText(QStringLiteral("WiFi正在关闭"));
+    m_lblstate->setText(tr("WiFi正在关闭"));
     m_btnclosewifi->setStyleSheet("border-image: url(:/images/AppWindow/btnclosewifi.png);");
     m_core->Stop();
     m_busyIndicator->Start();
@@ -534,7 +531,7 @@ void Orvanta::OnWiFiStarted(int code) {
     m_lastStartCode = code;
     if (code == 0) {
         m_lblFailCause->hide();
-        m_lblstate->setText(QStringLiteral("WiFi开启成功"));
+        m_lblstate->setText(tr("WiFi开启成功"));
         m_btnopenwifi->hide();
         m_btnclosewifi->setStyleSheet("border-image: url(:/images/AppWindow/opensucess.png)");
         m_btnclosewifi->show();
@@ -584,7 +581,7 @@ void Orvanta::OnWiFiStopped(int code) {
     }
     m_busyIndicator->Stop();
     m_busyIndicator->hide();
-    m_lblstate->setText(QStringLiteral("WiFi已关闭"));
+    m_lblstate->setText(tr("WiFi已关闭"));
     m_lblstate->setToolTip({});
     m_btnopenwifi->show();
     m_btnclosewifi->hide();
@@ -598,8 +595,8 @@ void Orvanta::OnWiFiStopped(int code) {
     if (code == 1) {
         // The access point went down without the user asking.
         ShowCause(
-            QStringLiteral("热点被系统或其他程序关闭了（无线网卡被禁用、拔出或进入省电）。"
-                           "点开启按钮可以重新开启。"));
+            tr("热点被系统或其他程序关闭了（无线网卡被禁用、拔出或进入省电）。"
+               "点开启按钮可以重新开启。"));
     } else if (m_clientArea->x() >= 0) {
         m_lblnoconnect->show();
     }
@@ -617,7 +614,7 @@ void Orvanta::OnWiFiStopped(int code) {
 
 void Orvanta::OnWiFiError(int) {
     m_timer->stop();
-    m_lblstate->setText(QStringLiteral("网络错误"));
+    m_lblstate->setText(tr("网络错误"));
     Animate(m_lblstate);
 }
 
@@ -650,9 +647,8 @@ void Orvanta::OnTimerGetCurrentData() {
 
 void Orvanta::UpdateCaptions() {
     m_clientCount = static_cast<unsigned>(m_clientList->Count());
-    m_btnwhitelist->setText(QStringLiteral("小伙伴(") + QString::number(m_clientCount) + ")");
-    m_btnblacklist->setText(QStringLiteral("黑名单(") + QString::number(m_blackList->Count()) +
-                            ")");
+    m_btnwhitelist->setText(tr("小伙伴(%1)").arg(m_clientCount));
+    m_btnblacklist->setText(tr("黑名单(%1)").arg(m_blackList->Count()));
 }
 
 void Orvanta::AddClientRow(const ClientInfo& client) {
@@ -835,10 +831,10 @@ void Orvanta::OnBtnShowPwdClicked() {
     if (m_pwdShown) {
         m_txtwifipwd->setEchoMode(QLineEdit::Password);
         m_txtwifipwd->setCursorPosition(0);
-        m_btnshowpwd->setToolTip(QStringLiteral("显示密码"));
+        m_btnshowpwd->setToolTip(tr("显示密码"));
     } else {
         m_txtwifipwd->setEchoMode(QLineEdit::Normal);
-        m_btnshowpwd->setToolTip(QStringLiteral("隐藏密码"));
+        m_btnshowpwd->setToolTip(tr("隐藏密码"));
     }
     m_pwdShown = !m_pwdShown;
 }
@@ -1013,9 +1009,9 @@ void Orvanta::OnActionAboutUs() {
         QDesktopServices::openUrl(QUrl(address));
         return;
     }
-    QMessageBox::about(this, QStringLiteral("关于我们"),
-                       QStringLiteral("Orvanta %1\n把这台电脑的网络变成WiFi热点，分享给手机、"
-                                      "平板和其他电脑。")
+    QMessageBox::about(this, tr("关于我们"),
+                       tr("Orvanta %1\n把这台电脑的网络变成WiFi热点，分享给手机、"
+                          "平板和其他电脑。")
                            .arg(QCoreApplication::applicationVersion()));
 }
 

@@ -44,24 +44,23 @@ PoweroffWidget::PoweroffWidget(QWidget* parent) : QDialog(parent) {
     auto* top = label("lblTopBg", QRect(0, 0, kWidth, 40));
     top->setAttribute(Qt::WA_TransparentForMouseEvents);
     label("lblTitleIcon", QRect(14, 10, 20, 20));
-    label("lblTitle", QRect(40, 9, 220, 22), QStringLiteral("Orvanta - 定时关机"));
-    button("btnClose", QRect(kWidth - 36, 10, 20, 20))->setToolTip(QStringLiteral("关闭"));
+    label("lblTitle", QRect(40, 9, 220, 22), tr("Orvanta - 定时关机"));
+    button("btnClose", QRect(kWidth - 36, 10, 20, 20))->setToolTip(tr("关闭"));
 
-    label("lblPoweroffTip", QRect(24, 64, 84, 26), QStringLiteral("关机倒计时："));
+    label("lblPoweroffTip", QRect(24, 64, 84, 26), tr("关机倒计时："));
     m_spbxHour = box("spbxHour", QRect(108, 64, 58, 26), kMaxHours);
-    label("lblHour", QRect(170, 64, 32, 26), QStringLiteral("小时"));
+    label("lblHour", QRect(170, 64, 32, 26), tr("小时"));
     m_spbxMin = box("spbxMin", QRect(204, 64, 46, 26), 59);
-    label("lblMin", QRect(254, 64, 32, 26), QStringLiteral("分钟"));
+    label("lblMin", QRect(254, 64, 32, 26), tr("分钟"));
     m_spbxSec = box("spbxSec", QRect(288, 64, 46, 26), 59);
-    label("lblSec", QRect(338, 64, 16, 26), QStringLiteral("秒"));
-    label("lblPoweroffTime", QRect(24, 104, 84, 26), QStringLiteral("关机时间："));
+    label("lblSec", QRect(338, 64, 16, 26), tr("秒"));
+    label("lblPoweroffTime", QRect(24, 104, 84, 26), tr("关机时间："));
     m_lblTip = label("lblTip", QRect(108, 104, 230, 26));
 
-    m_btnPoweroffOk = button("btnPoweroffOk", QRect((kWidth - 110) / 2, kHeight - 46, 110, 32),
-                             QStringLiteral("开始"));
+    m_btnPoweroffOk =
+        button("btnPoweroffOk", QRect((kWidth - 110) / 2, kHeight - 46, 110, 32), tr("开始"));
     m_btnPoweroffCancel =
-        button("btnPoweroffCancel", QRect((kWidth - 110) / 2, kHeight - 46, 110, 32),
-               QStringLiteral("停止"));
+        button("btnPoweroffCancel", QRect((kWidth - 110) / 2, kHeight - 46, 110, 32), tr("停止"));
     m_btnPoweroffCancel->hide();
 
     // An hour unless the user or the phone says otherwise.
@@ -101,8 +100,7 @@ void PoweroffWidget::ChangeCurrentTime(int) {
     const qint64 now = plat::Platform::Current().Time().UnixSeconds();
     const QDateTime today = QDateTime::fromSecsSinceEpoch(now);
     const QDateTime moment = QDateTime::fromSecsSinceEpoch(now + m_remaining);
-    const QString day =
-        moment.date() == today.date() ? QStringLiteral("今天") : QStringLiteral("明天");
+    const QString day = moment.date() == today.date() ? tr("今天") : tr("明天");
     m_lblTip->setText(QStringLiteral("%1 %2:%3:%4")
                           .arg(day)
                           .arg(moment.time().hour())

@@ -6,7 +6,7 @@ QrCodePanel::QrCodePanel(QWidget* parent)
     : QWidget(parent),
       m_lblCode(new QLabel(this)),
       m_lblName(new QLabel(this)),
-      m_lblHint(new QLabel(QStringLiteral("用手机相机扫一扫，即可连接WiFi"), this)),
+      m_lblHint(new QLabel(tr("用手机相机扫一扫，即可连接WiFi"), this)),
       m_btnClose(new QPushButton(this)) {
     setObjectName("qrpanel");
     setAttribute(Qt::WA_StyledBackground);
@@ -23,7 +23,7 @@ QrCodePanel::QrCodePanel(QWidget* parent)
     m_lblHint->setAlignment(Qt::AlignCenter);
     m_btnClose->setObjectName("btnqrclose");
     m_btnClose->setGeometry(290, 8, 18, 18);
-    m_btnClose->setToolTip(QStringLiteral("收起二维码"));
+    m_btnClose->setToolTip(tr("收起二维码"));
     m_btnClose->setCursor(Qt::PointingHandCursor);
     connect(m_btnClose, &QPushButton::clicked, this, &QWidget::hide);
 }

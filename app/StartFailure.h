@@ -3,9 +3,12 @@
 // do about it).
 #pragma once
 
+#include <QCoreApplication>
 #include <QString>
 
 class StartFailure {
+    Q_DECLARE_TR_FUNCTIONS(StartFailure)
+
 public:
     // The status line: a fixed text for the access point's own codes, else
     // "WiFi开启失败(" + code + ")".

@@ -15,7 +15,7 @@ const QPoint kSliderNormal(69, 51);
 const QPoint kSliderLimit(69, 35);
 
 QString SpeedText(int kb) {
-    return QStringLiteral("限速: ") + QString::number(kb) + QStringLiteral(" KB/S");
+    return WhiteListItem::tr("限速: %1 KB/S").arg(kb);
 }
 
 // A rate as the row shows it; the NAT driver's peer record carries bytes
@@ -32,15 +32,14 @@ QString Rate(std::uint32_t bytesPerSecond) {
 WhiteListItem::WhiteListItem(const ClientInfo& client, const QString& name, const QImage& image,
                              ClientRowHost& host, bool withMenu, QWidget* parent)
     : ListWidgetItem(client, name, image, host, parent),
-      m_lblSpeed(new QLabel(QStringLiteral("不限速"), this)),
+      m_lblSpeed(new QLabel(tr("不限速"), this)),
       m_lblTraffic(new QLabel(this)),
       m_slider(new UserSlider(this)),
       m_btnMore(new QPushButton(this)),
       m_menu(new QMenu(this)),
-      m_actModify(new QAction(QIcon(":/images/AppWindow/menu-modify.PNG"),
-                              QStringLiteral("修改备注"), this)),
-      m_actMark(new QAction(QIcon(":/images/AppWindow/menu_mark_phone.png"),
-                            QStringLiteral("标记为我的手机"), this)),
+      m_actModify(new QAction(QIcon(":/images/AppWindow/menu-modify.PNG"), tr("修改备注"), this)),
+      m_actMark(
+          new QAction(QIcon(":/images/AppWindow/menu_mark_phone.png"), tr("标记为我的手机"), this)),
       m_layouts(new QParallelAnimationGroup(this)),
       m_lblMark(new QLabel(this)) {
     setObjectName("WhiteListItem");
@@ -56,7 +55,7 @@ WhiteListItem::WhiteListItem(const ClientInfo& client, const QString& name, cons
     m_btnMore->setFixedSize(13, 13);
     m_btnMore->move(278, 20);
     m_btnMore->setCursor(Qt::PointingHandCursor);
-    m_btnMore->setToolTip(QStringLiteral("更多选项"));
+    m_btnMore->setToolTip(tr("更多选项"));
     m_menu->setObjectName("rowmenu");
     m_lblMark->setObjectName("lblmark");
     m_lblMark->setGeometry(40, 32, 16, 16);
@@ -66,11 +65,11 @@ WhiteListItem::WhiteListItem(const ClientInfo& client, const QString& name, cons
 
     connect(m_actModify, &QAction::triggered, this, &WhiteListItem::OnActionModify);
     if (withMenu) {
-        QAction* limit = m_menu->addAction(QIcon(":/images/AppWindow/menu-limitspeed.PNG"),
-                                           QStringLiteral("限速管理"));
+        QAction* limit =
+            m_menu->addAction(QIcon(":/images/AppWindow/menu-limitspeed.PNG"), tr("限速管理"));
         connect(limit, &QAction::triggered, this, &WhiteListItem::OnActionLimitSpeed);
-        QAction* black = m_menu->addAction(QIcon(":/images/AppWindow/menu-black.PNG"),
-                                           QStringLiteral("拉入黑名单"));
+        QAction* black =
+            m_menu->addAction(QIcon(":/images/AppWindow/menu-black.PNG"), tr("拉入黑名单"));
         connect(black, &QAction::triggered, this, &WhiteListItem::OnActionBlack);
         m_actMark->setObjectName("act_mark_phone");
         m_actMark->setCheckable(true);
@@ -140,7 +139,7 @@ void WhiteListItem::OnSliderChange(int v) {
         return;
     }
     if (v == 100)
-        m_lblSpeed->setText(QStringLiteral("不限速"));
+        m_lblSpeed->setText(tr("不限速"));
     else
         m_lblSpeed->setText(SpeedText(KbOf(v)));
 }

@@ -2,6 +2,8 @@
 
 #include <QApplication>
 #include <QFile>
+#include <QLocale>
+#include <QPointer>
 #include <QTranslator>
 #include <memory>
 
@@ -108,11 +110,29 @@ void Zentavo::SetUpApplication() {
     QFile style(":/stylesheets/style.qss");
     if (style.open(QIODevice::ReadOnly))
         qApp->setStyleSheet(QString::fromUtf8(style.readAll()));
+    InstallTranslation(QLocale());
+}
+
+QString Zentavo::TranslationFor(const QLocale& locale) {
+    return locale.language() == QLocale::Chinese ? QStringLiteral(":/language/qt_zh_CN.qm")
+                                                 : QStringLiteral(":/language/qt_en.qm");
+}
+
+bool Zentavo::InstallTranslation(const QLocale& locale) {
+    // One translator at a time: a second call replaces the first one's texts.
+    static QPointer<QTranslator> installed;
+    if (installed) {
+        QCoreApplication::removeTranslator(installed);
+        delete installed;
+    }
     auto* translator = new QTranslator(qApp);
-    if (translator->load(":/language/qt_zh_CN.qm"))
-        QCoreApplication::installTranslator(translator);
-    else
+    if (!translator->load(TranslationFor(locale))) {
         delete translator;
+        return false;
+    }
+    QCoreApplication::installTranslator(translator);
+    installed = translator;
+    return true;
 }
 
 void Zentavo::PrepareWebEngine() {

@@ -3,6 +3,8 @@
 // plug-in path, style sheet and translation, and the main window.
 #pragma once
 
+class QLocale;
+class QString;
 class QWidget;
 
 class Zentavo {
@@ -19,6 +21,13 @@ public:
     // Installs the style sheet and the translation from the resources; a
     // missing one is skipped.
     static void SetUpApplication();
+    // The window's texts are Chinese in the source. On a Chinese system the
+    // Chinese translation is installed (for Qt's own menus and dialogs); on
+    // any other the English one. The resource that `locale` selects:
+    static QString TranslationFor(const QLocale& locale);
+    // Installs that translation, replacing one installed before. False when
+    // it cannot be loaded (the program then runs untranslated).
+    static bool InstallTranslation(const QLocale& locale);
     // What the web engine of the customer-service page needs before the Qt
     // application exists.
     static void PrepareWebEngine();

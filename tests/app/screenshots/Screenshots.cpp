@@ -1,11 +1,13 @@
 // Writes screenshots of the main window in its typical states into the folder
 // given as the argument: stopped, running with three clients (one of them
 // black-listed) and the black list, the dialogs over the window, and after a
-// failed start. The engine runs on a simulated PC that can host a hotspot;
+// failed start; in Chinese into the folder and in English into its "en"
+// subfolder. The engine runs on a simulated PC that can host a hotspot;
 // its clients join through the engine's client monitor. Run it under Xvfb
 // (scripts/screenshots.sh) so the windows are drawn by a real X server.
 #include <QApplication>
 #include <QDir>
+#include <QLocale>
 #include <QPushButton>
 #include <QTest>
 #include <chrono>
@@ -62,15 +64,9 @@ QPushButton* Button(QWidget& w, const char* name) {
 
 }  // namespace
 
-int main(int argc, char** argv) {
-    if (argc < 2) {
-        std::fprintf(stderr, "usage: %s output-folder\n", argv[0]);
-        return 2;
-    }
-    const QString folder = QString::fromLocal8Bit(argv[1]);
+// Every picture of the window and its dialogs, in the installed language.
+static bool Shoot(const QString& folder) {
     QDir().mkpath(folder);
-    QApplication app(argc, argv);
-    Zentavo::SetUpApplication();
     bool ok = true;
     {
         AppSim sim;
@@ -153,5 +149,21 @@ int main(int argc, char** argv) {
         WaitIdle(window);
         ok &= Save(window, folder, "failed.png");
     }
+    return ok;
+}
+
+int main(int argc, char** argv) {
+    if (argc < 2) {
+        std::fprintf(stderr, "usage: %s output-folder\n", argv[0]);
+        return 2;
+    }
+    const QString folder = QString::fromLocal8Bit(argv[1]);
+    QApplication app(argc, argv);
+    Zentavo::SetUpApplication();
+    // The program's own texts, then the window as a non-Chinese system shows it.
+    bool ok = Zentavo::InstallTranslation(QLocale(QLocale::Chinese, QLocale::China));
+    ok &= Shoot(folder);
+    ok &= Zentavo::InstallTranslation(QLocale(QLocale::English, QLocale::UnitedStates));
+    ok &= Shoot(QDir(folder).filePath("en"));
     return ok ? 0 : 1;
 }
