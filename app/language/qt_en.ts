@@ -442,7 +442,7 @@ Turns this PC&apos;s Internet connection into a Wi-Fi hotspot for phones, tablet
     </message>
     <message>
         <source>无线网卡当前的状态不允许开热点（可能正被别的热点程序使用）。请关闭其他热点程序，或禁用再启用无线网卡后再试。</source>
-        <translation>The wireless adapter&apos;s state does not allow a hotspot now (another hotspot program may be using it). Close other hotspot programs, or disable and enable the adapter, then try again.</translation>
+        <translation>The wireless adapter is busy (another hotspot program may be using it). Close other hotspot programs, or disable and enable the adapter, then try again.</translation>
     </message>
     <message>
         <source>无线网卡或它的驱动不支持开热点。请更新驱动或换一块网卡。</source>

@@ -2,12 +2,14 @@
 // program's own texts, every other system reads English. The English run
 // walks every window and dialog and finds no Chinese text left in labels,
 // buttons, menus or tool tips (a text that never went through the translation
-// shows up here), and the failure texts of a failed start are English too.
+// shows up here) and no text cut at the windows' fixed sizes, and the failure
+// texts of a failed start are English too.
 #include <QAbstractButton>
 #include <QAction>
 #include <QLabel>
 #include <QLocale>
 #include <QMenu>
+#include <QPushButton>
 #include <QRegularExpression>
 #include <QtTest/QtTest>
 
@@ -24,6 +26,11 @@
 namespace {
 
 const QLocale kChinese(QLocale::Chinese, QLocale::China);
+
+// The engine's and the access point's failure codes, Windows codes the engine
+// passes on, and one no text knows.
+const int kCodes[] = {1000, 1001, 1002, 1003, 1004, 1005, 1006, 1007, 1008, 1009, 1010, 1102, 1201,
+                      1203, 1401, 1500, 1502, 1700, 2,    5,    6,    50,   1062, 5023, 4242};
 
 bool HasChinese(const QString& text) {
     static const QRegularExpression cjk(
@@ -55,6 +62,35 @@ QStringList ChineseTexts(const QWidget& w) {
     return found;
 }
 
+// Every text in `w` and its children that does not fit its control, as
+// "object name: text": a one-line label or a button whose text is wider than
+// the control, a word-wrapped label whose lines need more height than it has.
+QStringList CutTexts(QWidget& w) {
+    QStringList cut;
+    QList<QWidget*> widgets = w.findChildren<QWidget*>();
+    widgets.prepend(&w);
+    for (QWidget* c : widgets) {
+        c->ensurePolished();
+        if (auto* label = qobject_cast<QLabel*>(c); label != nullptr && !label->text().isEmpty()) {
+            const bool fits = label->wordWrap()
+                                  ? label->heightForWidth(label->width()) <= label->height()
+                                  : label->sizeHint().width() <= label->width();
+            if (!fits)
+                cut << label->objectName() + ": " + label->text();
+        } else if (auto* button = qobject_cast<QAbstractButton*>(c);
+                   button != nullptr && !button->text().isEmpty()) {
+            // A push button's own hint asks for a minimum width; its text
+            // with a little room is what must fit.
+            const int need = qobject_cast<QPushButton*>(button) != nullptr
+                                 ? button->fontMetrics().horizontalAdvance(button->text()) + 8
+                                 : button->sizeHint().width();
+            if (need > button->width())
+                cut << button->objectName() + ": " + button->text();
+        }
+    }
+    return cut;
+}
+
 }  // namespace
 
 class TranslationTest : public QObject {
@@ -75,7 +111,6 @@ private slots:
             AppSim sim;  // no wireless adapter: the launch's start fails
             Orvanta w;
             QTRY_VERIFY_WITH_TIMEOUT(!w.IsBusy(), 5000);
-            QVERIFY(!w.IsRunning());
             const QString state = w.findChild<QLabel*>("lblstate")->text();
             const QString cause = w.findChild<QLabel*>("lblfailcause")->text();
             QVERIFY2(!state.isEmpty() && !HasChinese(state), qPrintable(state));
@@ -94,13 +129,25 @@ private slots:
                                ChineseTexts(*w.ClosePrompt()) + ChineseTexts(*poweroff) +
                                ChineseTexts(driver) + ChineseTexts(auth);
             QVERIFY2(left.isEmpty(), qPrintable(left.join('\n')));
+            // English texts are longer: none of them is cut at the fixed
+            // sizes, the failure texts of every code included.
+            auto* stateLabel = w.findChild<QLabel*>("lblstate");
+            auto* causeLabel = w.findChild<QLabel*>("lblfailcause");
+            for (int code : kCodes) {
+                stateLabel->setText(StartFailure::StatusText(code));
+                causeLabel->setText(StartFailure::Cause(code));
+                const QStringList cut = CutTexts(*stateLabel) + CutTexts(*causeLabel);
+                QVERIFY2(cut.isEmpty(), qPrintable(cut.join('\n')));
+            }
+            QStringList cut = CutTexts(*w.OptionPanel()) + CutTexts(*w.ClosePrompt()) +
+                              CutTexts(*poweroff) + CutTexts(driver) + CutTexts(auth);
+            QVERIFY2(cut.isEmpty(), qPrintable(cut.join('\n')));
             QCOMPARE(driver.findChild<QAbstractButton*>("drv_btn_cancel")->text(),
                      QStringLiteral("Cancel"));
         }
         // Every failure code the window knows has English words, and the
         // code itself survives in the texts made for unknown codes.
-        for (int code : {1000, 1001, 1003, 1005, 1006, 1007, 1009, 1010, 1102, 1201, 1203, 1401,
-                         1500, 1502, 1700, 5, 50, 5023, 4242}) {
+        for (int code : kCodes) {
             QVERIFY2(!HasChinese(StartFailure::StatusText(code)),
                      qPrintable(QString::number(code)));
             QVERIFY2(!HasChinese(StartFailure::Cause(code)), qPrintable(QString::number(code)));
