@@ -7,6 +7,7 @@
 #include "platform/facility/ConnectionFolder.h"
 #include "platform/facility/DnsResolver.h"
 #include "platform/facility/IpHelper.h"
+#include "platform/facility/MobileHotspot.h"
 #include "platform/facility/ModuleLoader.h"
 #include "platform/facility/NatDevice.h"
 #include "platform/facility/NetSharing.h"
@@ -43,6 +44,7 @@ public:
     virtual DnsResolver& Resolver() = 0;
     virtual SessionControl& Session() = 0;
     virtual Clock& Time() = 0;
+    virtual MobileHotspot& Hotspot() = 0;
 };
 
 }  // namespace plat

@@ -49,6 +49,8 @@ public:
     DnsResolver& Resolver() override { return m_resolver; }
     SessionControl& Session() override { return m_session; }
     Clock& Time() override { return m_clock; }
+    // Linux has no mobile hotspot of its own: the access point is hostapd's.
+    MobileHotspot& Hotspot() override { return m_hotspot; }
 
     // Where the engine keeps its files instead of beside the program.
     void SetProgramFolder(const std::string& folder) { m_os.SetProgramFolder(folder); }
@@ -81,6 +83,7 @@ private:
     LinuxResolver m_resolver;
     LinuxSession m_session;
     SystemClock m_clock;
+    NoMobileHotspot m_hotspot;
     LinuxHostedNetwork m_hostedNetwork;
     WlanLibrary m_wlan{m_modules.Registered(), m_hostedNetwork};  // after what it uses
 };

@@ -63,4 +63,8 @@ Clock& SimBackend::Time() {
     return m_pc->clock;
 }
 
+MobileHotspot& SimBackend::Hotspot() {
+    return m_pc->hotspot;
+}
+
 }  // namespace plat

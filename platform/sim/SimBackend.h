@@ -33,6 +33,7 @@ public:
     DnsResolver& Resolver() override;
     SessionControl& Session() override;
     Clock& Time() override;
+    MobileHotspot& Hotspot() override;
 
 private:
     std::unique_ptr<SimPc> m_pc;

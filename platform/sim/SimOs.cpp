@@ -43,6 +43,15 @@ void SimOs::SetWindows(SimWindows version) {
             v = {6, 1, 1, 7601, 3};
             edition = 0x07;
             break;
+        case SimWindows::Ten1809:
+            v = {10, 0, 0, 17763, 1};
+            break;
+        case SimWindows::Ten:
+            v = {10, 0, 0, 19045, 1};
+            break;
+        case SimWindows::Eleven:
+            v = {10, 0, 0, 22631, 1};
+            break;
     }
     SetVersion(v, productInfo, edition);
 }

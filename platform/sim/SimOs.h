@@ -19,7 +19,11 @@ enum class SimWindows {
     SevenStarter,
     Eight,
     EightOne,
-    Server2008R2
+    Server2008R2,
+    // Windows 10 1809, before the mobile hotspot's no-connections timeout could be set.
+    Ten1809,
+    Ten,
+    Eleven
 };
 
 class SimOs : public OsInfo {

@@ -13,6 +13,7 @@
 #include "SimDevices.h"
 #include "SimFaults.h"
 #include "SimIcs.h"
+#include "SimMobileHotspot.h"
 #include "SimNatDevice.h"
 #include "SimNetsh.h"
 #include "SimNetwork.h"
@@ -65,6 +66,7 @@ public:
     SimRalink ralink{faults, modules};
     SimWlan wlan{faults, modules, services, devices};
     SimWzc wzc{faults, modules, os};
+    SimMobileHotspot hotspot{faults, clock, os, network, nlm};
 };
 
 }  // namespace plat

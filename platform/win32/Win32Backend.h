@@ -6,6 +6,7 @@
 #include "Win32Com.h"
 #include "Win32Connections.h"
 #include "Win32Devices.h"
+#include "Win32MobileHotspot.h"
 #include "Win32ModuleLoader.h"
 #include "Win32NatDevice.h"
 #include "Win32Network.h"
@@ -41,6 +42,7 @@ public:
     DnsResolver& Resolver() override { return m_resolver; }
     SessionControl& Session() override { return m_session; }
     Clock& Time() override { return m_clock; }
+    MobileHotspot& Hotspot() override { return m_hotspot; }
 
 private:
     Win32ModuleLoader m_modules;
@@ -60,6 +62,7 @@ private:
     Win32Resolver m_resolver;
     Win32Session m_session;
     SystemClock m_clock;
+    Win32MobileHotspot m_hotspot;
 };
 
 }  // namespace plat
