@@ -243,6 +243,8 @@ void CClientManager::Join(Client& c, const ClientReport& report, bool isNew) {
     const std::wstring dhcpName = CDhcpManager::GetInstance()->GetClientHostName(c.info.mac);
     if (!dhcpName.empty())
         c.info.name = dhcpName;
+    else if (!report.name.empty())
+        c.info.name = report.name;
     CompleteHostName(c);
 }
 

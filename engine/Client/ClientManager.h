@@ -29,6 +29,9 @@ struct ClientReport {
     std::uint64_t periodUp = 0;
     std::uint32_t downRate = 0;
     std::uint64_t periodDown = 0;
+    // A host name the reporter itself knows (the system's mobile hotspot
+    // names its clients); empty otherwise.
+    std::wstring name;
 };
 
 class CClientManager {

@@ -54,6 +54,10 @@ int CLumariCore::GetWiFiMode() {
     return m_manager != nullptr ? m_manager->GetWiFiMode() : 0;
 }
 
+int CLumariCore::ClientControl() {
+    return m_manager != nullptr ? m_manager->ClientControl() : 0;
+}
+
 bool CLumariCore::SetSpeedLimit(const std::wstring& mac, int down, int up) {
     return m_manager != nullptr && m_manager->SetSpeedLimit(mac, down, up);
 }

@@ -28,6 +28,9 @@ public:
     std::wstring GetVirtualAdapterMac();
     bool SetOption(const std::wstring& key, const std::wstring& value);
     int GetWiFiMode();
+    // 0, or the code speed limits and bans are refused with in the current
+    // access-point mode (1011: the system's mobile hotspot).
+    int ClientControl();
     bool SetSpeedLimit(const std::wstring& mac, int down, int up);
     bool BanClient(const std::wstring& mac);
     bool BlockClient(const std::wstring& mac);

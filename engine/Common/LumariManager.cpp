@@ -16,6 +16,7 @@
 #include "Environment/NicDeviceManager.h"
 #include "Environment/ServiceManager.h"
 #include "Share/ShareManager.h"
+#include "Wlan/MobileHotspotManager.h"
 #include "Wlan/WiFiCreator.h"
 #include "pellion/Pellion.h"
 #include "platform/Backend.h"
@@ -62,6 +63,22 @@ std::wstring Lower(const std::wstring& text) {
 
 CShareManager* Share() {
     return CShareManager::GetInstance();
+}
+
+// Windows' mobile hotspot shares the connection and hands out the addresses
+// itself: the engine's own sharing, addresses and per-client control stay out.
+bool MobileHotspotMode() {
+    return CWiFiCreator::GetInstance()->GetMode() == kWiFiModeMobileHotspot;
+}
+
+// The client operations the system's mobile hotspot cannot do are refused,
+// never pretended.
+bool RefusedInHotspotMode(const char* what) {
+    if (!MobileHotspotMode())
+        return false;
+    LOG(WARNING) << what << " refused: the mobile hotspot has no per-client control ("
+                 << kLumariNoClientControl << ")";
+    return true;
 }
 
 ClientReport FromPeer(const plat::PEER_INFO& peer) {
@@ -257,7 +274,7 @@ bool CLumariManager::SetOption(const std::wstring& key, const std::wstring& valu
         else
             m_allowPorts.push_back(static_cast<int>(std::wcstol(value.c_str(), nullptr, 10)) &
                                    0xFFFF);
-        if (m_state.load() == kStateRunning) {
+        if (m_state.load() == kStateRunning && !MobileHotspotMode()) {
             const std::vector<std::uint16_t> ports(m_allowPorts.begin(), m_allowPorts.end());
             g.unlock();
             if (CShareManager* share = Share())
@@ -282,20 +299,33 @@ int CLumariManager::GetWiFiMode() {
 int CLumariManager::IsDriverShare() {
     if (m_state.load() != kStateRunning)
         return kLumariWrongState;
+    if (MobileHotspotMode())
+        return 0;
     CShareManager* share = Share();
     return share != nullptr && share->IsDriverMode() ? 1 : 0;
 }
 
+int CLumariManager::ClientControl() {
+    return MobileHotspotMode() ? kLumariNoClientControl : kLumariOk;
+}
 bool CLumariManager::SetSpeedLimit(const std::wstring& mac, int down, int up) {
+    if (RefusedInHotspotMode("SetSpeedLimit"))
+        return false;
     return m_clients.SetSpeedLimit(mac, down, up);
 }
 bool CLumariManager::BanClient(const std::wstring& mac) {
+    if (RefusedInHotspotMode("BanClient"))
+        return false;
     return m_clients.BanClient(mac);
 }
 bool CLumariManager::BlockClient(const std::wstring& mac) {
+    if (RefusedInHotspotMode("BlockClient"))
+        return false;
     return m_clients.BlockClient(mac);
 }
 bool CLumariManager::UnbanClient(const std::wstring& mac) {
+    if (RefusedInHotspotMode("UnbanClient"))
+        return false;
     return m_clients.UnbanClient(mac);
 }
 bool CLumariManager::SetClientNickName(const std::wstring& mac, const std::wstring& nickName) {
@@ -333,7 +363,8 @@ void CLumariManager::OnWiFiStopped() {
 void CLumariManager::OnStationLeave(const std::wstring& mac) {
     if (mac.empty())
         return;
-    if (CShareManager* share = Share())
+    CShareManager* share = Share();
+    if (share != nullptr && !MobileHotspotMode())
         share->DeletePeers(mac);
     _ClientLeave(mac);
 }
@@ -442,6 +473,15 @@ int CLumariManager::_DoStart() {
     if ((code = _StartWiFi(&virtualGuid)) != kLumariOk)
         return code;
     _GetPublicInterface(&publicGuid);
+    if (MobileHotspotMode()) {
+        LOG(INFO) << "Mobile hotspot: Windows shares the connection and gives out the addresses";
+        m_clientThread = std::jthread([this](std::stop_token stop) { _ClientThread(stop); });
+        _SetInternetState(!IsNull(publicGuid));
+        LOG(INFO) << "CLumariManager::_DoStart"
+                  << "End ";
+        FlushLog();
+        return kLumariOk;
+    }
     code = _StartShare(&publicGuid, &virtualGuid);
     CShareManager* share = Share();
     bool icsAllowed;
@@ -504,7 +544,22 @@ int CLumariManager::_Init(int mode) {
         LOG(ERROR) << "ShareManager allocate failed";
         return kLumariShareInitFailed;
     }
-    if (!share->InitShare(_ShareMode())) {
+    // On Windows 10 and later the access point is chosen first: with the
+    // system's mobile hotspot the engine opens no sharing of its own.
+    const bool chooseFirst = IsWindowsVersionOrGreater(10, 0, 0);
+    CWiFiCreator* creator = CWiFiCreator::GetInstance();
+    if (chooseFirst) {
+        if (creator == nullptr) {
+            LOG(ERROR) << "CWiFiCreator allocate failed";
+            return kLumariNoWiFiManager;
+        }
+        const int code = creator->Create(mode, this, !IsWindowsVersionOrGreater(6, 1, 0));
+        if (code != kWiFiOk) {
+            LOG(ERROR) << "Error not support WiFi.";
+            return code;
+        }
+    }
+    if (!(chooseFirst && MobileHotspotMode()) && !share->InitShare(_ShareMode())) {
         LOG(ERROR) << "ShareManager init failed";
         return kLumariShareInitFailed;
     }
@@ -512,15 +567,16 @@ int CLumariManager::_Init(int mode) {
     devices->GetAllAdapters();
     if (devices->GetWirelessAdapterCount() < 1)
         LOG(ERROR) << "No wireless adapater.";
-    CWiFiCreator* creator = CWiFiCreator::GetInstance();
-    if (creator == nullptr) {
-        LOG(ERROR) << "CWiFiCreator allocate failed";
-        return kLumariNoWiFiManager;
-    }
-    const int code = creator->Create(mode, this, !IsWindowsVersionOrGreater(6, 1, 0));
-    if (code != kWiFiOk) {
-        LOG(ERROR) << "Error not support WiFi.";
-        return code;
+    if (!chooseFirst) {
+        if (creator == nullptr) {
+            LOG(ERROR) << "CWiFiCreator allocate failed";
+            return kLumariNoWiFiManager;
+        }
+        const int code = creator->Create(mode, this, !IsWindowsVersionOrGreater(6, 1, 0));
+        if (code != kWiFiOk) {
+            LOG(ERROR) << "Error not support WiFi.";
+            return code;
+        }
     }
     // Both device-health services are stopped first, then both disabled.
     CServiceManager services;
@@ -581,6 +637,18 @@ int CLumariManager::_StartWiFi(plat::GUID* virtualGuid) {
         std::lock_guard<std::mutex> g(m_fieldsLock);
         mode = m_wifiMode;
     }
+    // A driver that refuses the hosted network on Windows 10 and later: the
+    // system's mobile hotspot instead, without the engine's own sharing.
+    if (code != kLumariOk && currentMode == kWiFiModeHosted && mode == kWiFiModeAuto &&
+        IsWindowsVersionOrGreater(10, 0, 0)) {
+        _StopWiFi();
+        if (creator->Create(kWiFiModeMobileHotspot, this, false) == kWiFiOk) {
+            LOG(INFO) << "StartWiFi Using mobile hotspot.";
+            if (CShareManager* share = Share())
+                share->DeInitShare();
+            code = _StartAp();
+        }
+    }
     if (code != kLumariOk && IsWindowsVersionOrGreater(6, 1, 0) && currentMode != kWiFiModeRalink) {
         _StopWiFi();
         if (creator->Create(mode, this, true) == kWiFiOk) {
@@ -595,7 +663,9 @@ int CLumariManager::_StartWiFi(plat::GUID* virtualGuid) {
     m_wifiStarted.exchange(true);
     plat::GUID guid = plat::GUID_NULL_;
     creator->GetAdapterGuid(&guid);
-    if (IsNull(guid)) {
+    // The system does not name the mobile hotspot's adapter, and the engine
+    // puts no address on it.
+    if (IsNull(guid) && creator->GetMode() != kWiFiModeMobileHotspot) {
         m_connections.RefreshConnections();
         for (const auto& record : m_connections.Connections()) {
             for (const wchar_t* name : kVirtualAdapterNames) {
@@ -787,7 +857,7 @@ int CLumariManager::_DoStop() {
     plat::OutputDebugStringA("[Lumari]Share Stopped");
     LOG(INFO) << "Share Stopped";
     CWiFiCreator* creator = CWiFiCreator::GetInstance();
-    if (creator->GetMode() != kWiFiModeHosted) {
+    if (creator->GetMode() != kWiFiModeHosted && creator->GetMode() != kWiFiModeMobileHotspot) {
         plat::GUID virtualGuid;
         {
             std::lock_guard<std::mutex> g(m_fieldsLock);
@@ -821,7 +891,23 @@ void CLumariManager::_ClientThread(std::stop_token stop) {
     CInterruption::Scope interruption(stop);
     while (!_StopRequested() && !stop.stop_requested()) {
         CShareManager* share = Share();
-        if (share != nullptr && share->IsDriverMode()) {
+        auto* hotspot =
+            dynamic_cast<CMobileHotspotManager*>(CWiFiCreator::GetInstance()->GetManager());
+        if (hotspot != nullptr) {
+            // The mobile hotspot's stations: joins here, leaves through OnStationLeave.
+            for (const CMobileHotspotManager::Station& s : hotspot->GetStations()) {
+                ClientReport r;
+                r.mac = s.mac;
+                for (const std::wstring& name : s.hostNames) {
+                    std::uint32_t ip = 0;
+                    if (r.ip == 0 && plat::Ipv4Text::Parse(WideToAnsi(name), &ip))
+                        r.ip = ip;
+                    else if (r.name.empty() && !plat::Ipv4Text::Parse(WideToAnsi(name), &ip))
+                        r.name = name;
+                }
+                _ClientUpdateOrJoin(r);
+            }
+        } else if (share != nullptr && share->IsDriverMode()) {
             std::vector<plat::PEER_INFO> peers;
             share->GetPeers(peers);
             for (const plat::PEER_INFO& peer : peers)

@@ -31,6 +31,9 @@ enum LumariResult {
     kLumariInterrupted = 1000,
     kLumariNoVirtualAdapter = 1009,
     kLumariNoWiFiManager = 1010,
+    // A client operation the current access point cannot do (speed limits and
+    // bans with the system's mobile hotspot).
+    kLumariNoClientControl = 1011,
     kLumariShareInitFailed = 1201,
     kLumariShareFailed = 1203,
     kLumariDhcpFailed = 1401,
@@ -68,6 +71,9 @@ public:
     int GetWiFiMode();
     int IsDriverShare();
 
+    // 0 when speed limits and bans work with the current access point, else
+    // the code the client operations are refused with (1011).
+    int ClientControl();
     bool SetSpeedLimit(const std::wstring& mac, int down, int up);
     bool BanClient(const std::wstring& mac);
     bool BlockClient(const std::wstring& mac);

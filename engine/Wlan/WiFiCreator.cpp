@@ -9,6 +9,7 @@
 #include "Common/ProcessSingleton.h"
 #include "Common/WinVersion.h"
 #include "HostedNetworkManager.h"
+#include "MobileHotspotManager.h"
 #include "RalinkApManager.h"
 
 CWiFiCreator* CWiFiCreator::GetInstance() {
@@ -46,6 +47,18 @@ int CWiFiCreator::Create(int mode, CWiFiEventCallback* callback, bool tryRalinkF
                 else
                     manager = new (std::nothrow) CAdHocMananger(callback);
             }
+            // Most current drivers offer no hosted network on Windows 10 and
+            // later; the system's own mobile hotspot takes its place there.
+            if (manager != nullptr && manager->GetMode() == kWiFiModeHosted &&
+                IsWindowsVersionOrGreater(10, 0, 0)) {
+                const int hosted = manager->Init();
+                if (hosted != kWiFiOk) {
+                    LOG(INFO) << "Hosted network not supported (" << hosted
+                              << "), using the mobile hotspot";
+                    delete manager;
+                    manager = new (std::nothrow) CMobileHotspotManager(callback);
+                }
+            }
             break;
         }
         case kWiFiModeHosted:
@@ -56,6 +69,9 @@ int CWiFiCreator::Create(int mode, CWiFiEventCallback* callback, bool tryRalinkF
             break;
         case kWiFiModeRalink:
             manager = new (std::nothrow) CRalinkApManager(callback);
+            break;
+        case kWiFiModeMobileHotspot:
+            manager = new (std::nothrow) CMobileHotspotManager(callback);
             break;
         default:
             break;

@@ -1,6 +1,8 @@
 // Chooses, builds and owns the access-point manager: a hosted network on
-// Windows 7 and later, an ad-hoc network before, or the soft AP of a Ralink
-// USB adapter. A process-wide singleton; callers serialise its use.
+// Windows 7 and later, an ad-hoc network before, the soft AP of a Ralink USB
+// adapter, or the system's mobile hotspot on Windows 10 and later when the
+// hosted network is not there. A process-wide singleton; callers serialise
+// its use.
 #pragma once
 
 #include "Common/ProcessSingleton.h"
@@ -15,7 +17,7 @@ public:
     static CWiFiCreator* GetInstance();
 
     // Builds a manager for `mode` (0 automatic, 1 hosted network, 2 ad hoc,
-    // 3 Ralink) and initialises it; returns the manager's Init result, or 1010
+    // 3 Ralink, 4 mobile hotspot) and initialises it; returns the manager's Init result, or 1010
     // when no manager could be made. A previous manager is stopped and deleted
     // first. In automatic mode with `tryRalinkFirst` a Ralink adapter that
     // initialises is preferred.

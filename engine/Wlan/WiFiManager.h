@@ -8,7 +8,14 @@
 #include "platform/records/WinTypes.h"
 
 // WiFiMode values.
-enum WiFiMode { kWiFiModeAuto = 0, kWiFiModeHosted = 1, kWiFiModeAdHoc = 2, kWiFiModeRalink = 3 };
+// 4: the system's mobile hotspot (Windows 10 and later).
+enum WiFiMode {
+    kWiFiModeAuto = 0,
+    kWiFiModeHosted = 1,
+    kWiFiModeAdHoc = 2,
+    kWiFiModeRalink = 3,
+    kWiFiModeMobileHotspot = 4
+};
 // SsidEncoding values.
 enum SsidEncoding { kSsidEncodingAnsi = 0, kSsidEncodingUtf8 = 1 };
 
