@@ -52,13 +52,22 @@ TEST(MobileHotspotIid, ComputedIdsEqualThePublishedOnes) {
     using namespace plat::tethering;
     EXPECT_EQ(Text(IidAsyncOperationOfResult()), "{601B30ED-9B7F-54B6-B61B-24A09BC56304}");
     EXPECT_EQ(Text(IidCompletedHandlerOfResult()), "{A936B927-7537-59C6-89DE-33F36A9725AB}");
-    EXPECT_EQ(Text(IidVectorViewOfClient()), "{23AA5A28-AD35-5C47-976A-53269CDC5293}");
-    EXPECT_EQ(Text(IidVectorViewOfProfile()), "{3C724EDA-2AC8-5E49-945F-E242F6EE16D4}");
-    EXPECT_EQ(Text(IidVectorViewOfHostName()), "{FB26F077-BEFF-523E-81C2-5A710F18359D}");
+    EXPECT_EQ(Text(IidVectorViewOfClient()), "{E21D6797-4EF6-553F-B7F9-5ED74BCEBD7E}");
+    EXPECT_EQ(Text(IidVectorViewOfProfile()), "{6DB1B492-3852-5DF8-A29D-6944002F58D4}");
+    EXPECT_EQ(Text(IidVectorViewOfHostName()), "{F4706AB1-55A3-5270-AFB2-732988FE8227}");
+
+    // Over a plain interface instead of its runtime class: another id, also published.
+    using plat::winrt_generic::kIVectorView;
+    auto overInterface = [](const plat::GUID& iid) {
+        return Text(
+            WinRtIid::FromSignature(WinRtIid::Parameterised(kIVectorView, {WinRtIid::Guid(iid)})));
+    };
+    EXPECT_EQ(overInterface(kIidTetheringClient), "{23AA5A28-AD35-5C47-976A-53269CDC5293}");
+    EXPECT_EQ(overInterface(kIidConnectionProfile), "{3C724EDA-2AC8-5E49-945F-E242F6EE16D4}");
+    EXPECT_EQ(overInterface(kIidHostName), "{FB26F077-BEFF-523E-81C2-5A710F18359D}");
 
     // Instantiations over basic types.
     using plat::winrt_generic::kIAsyncOperation;
-    using plat::winrt_generic::kIVectorView;
     EXPECT_EQ(Text(WinRtIid::FromSignature(WinRtIid::Parameterised(kIAsyncOperation, {"b1"}))),
               "{CDB5EFB3-5788-509D-9BE1-71CCB8A3362A}");
     EXPECT_EQ(Text(WinRtIid::FromSignature(WinRtIid::Parameterised(kIVectorView, {"string"}))),
