@@ -165,7 +165,9 @@ TEST_F(MobileHotspotEngineTest, HostedNetworkTheDriverRefusesToStartGivesWayToTh
         << ::testing::PrintToString(m_notify.Events());
     EXPECT_TRUE(Log().Has("I StartWiFi Using mobile hotspot."));
     EXPECT_EQ(Engine().GetWiFiMode(), 4);
-    EXPECT_FALSE(Pc().nat.Engine().Sharing()) << "the driver opened at first is closed again";
+    EXPECT_FALSE(Pc().nat.Engine().Sharing());
+    EXPECT_EQ(Pc().services.State("solvanewfp"), 1) << "the driver opened at first is closed again";
+    EXPECT_TRUE(Log().Has("I DeInitShare."));
     EXPECT_EQ(Pc().faults.Calls("SetStaticAddress"), 0);
     StopAndWait();
     Pc().faults.Clear("WlanHostedNetworkForceStart");
