@@ -329,6 +329,10 @@ public:
         return hr;
     }
     HRESULT GetOperationalState(std::int32_t* state) override {
+        // Also called from the manager's poll thread: it enters the apartment too.
+        const HRESULT hr = m_rt->EnterThread();
+        if (hr < 0)
+            return hr;
         return m_m->get_TetheringOperationalState(state);
     }
     HRESULT GetCurrentAccessPointConfiguration(AccessPointConfig* config) override {
@@ -407,8 +411,11 @@ public:
     }
     HRESULT GetTetheringClients(std::vector<TetheringClientInfo>* clients) override {
         clients->clear();
+        HRESULT hr = m_rt->EnterThread();
+        if (hr < 0)
+            return hr;
         ComRef<ITetheringClientManager> cm;
-        HRESULT hr = Query(m_m.Get(), tethering::kIidTetheringClientManager, &cm);
+        hr = Query(m_m.Get(), tethering::kIidTetheringClientManager, &cm);
         if (hr < 0)
             return hr;
         ComRef<IVectorView<ITetheringClient>> view;
