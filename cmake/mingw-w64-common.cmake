@@ -1,5 +1,8 @@
 # The MinGW-w64 cross toolchain for the target named by LUMARI_MINGW_TRIPLE
 # (set by the toolchain file that includes this one), posix thread model.
+# The third-party libraries of the Windows program are cross-built with it too
+# (scripts/windows-deps.sh), so it sets no link flags of the project's own:
+# which binaries carry the C++ runtime inside is said per target.
 set(CMAKE_SYSTEM_NAME Windows)
 set(CMAKE_C_COMPILER ${LUMARI_MINGW_TRIPLE}-gcc-posix)
 set(CMAKE_CXX_COMPILER ${LUMARI_MINGW_TRIPLE}-g++-posix)
@@ -8,7 +11,5 @@ set(CMAKE_FIND_ROOT_PATH /usr/${LUMARI_MINGW_TRIPLE})
 set(CMAKE_FIND_ROOT_PATH_MODE_PROGRAM NEVER)
 set(CMAKE_FIND_ROOT_PATH_MODE_LIBRARY ONLY)
 set(CMAKE_FIND_ROOT_PATH_MODE_INCLUDE ONLY)
-# The Windows binaries run on a PC that has only Windows: the C++ runtime,
-# libgcc and the thread library are linked into each DLL and program.
-set(CMAKE_SHARED_LINKER_FLAGS_INIT "-static")
-set(CMAKE_EXE_LINKER_FLAGS_INIT "-static")
+# Packages (Qt, glog) come from the cross-built cache named by CMAKE_PREFIX_PATH.
+set(CMAKE_FIND_ROOT_PATH_MODE_PACKAGE BOTH)
