@@ -1,0 +1,174 @@
+#!/usr/bin/env bash
+# Makes the third-party libraries of the Windows program, cross-built for
+# 64-bit Windows with the project's MinGW-w64 toolchain from Debian's own
+# source packages (the same versions as the Linux build):
+#   glog, SQLite, libqrencode   static libraries
+#   Qt 6 qtbase                 Core, Gui, Widgets, Network as DLLs, with the
+#                               windows platform plugin and the Vista style
+# Each is built once into a cache outside the clone, keyed by its version, so a
+# second run costs nothing. A prebuilt Qt in ../shared/windows-deps (built the
+# same way) serves as that cache when present.
+#
+# Prints the cache's prefix folder for the triple on its last line.
+# Environment: LUMARI_WINDOWS_DEPS_CACHE (default /var/cache/lumari/windows-deps).
+set -euo pipefail
+cd "$(dirname "$0")/.."
+repo=$PWD
+
+triple=x86_64-w64-mingw32
+cache=${LUMARI_WINDOWS_DEPS_CACHE:-/var/cache/lumari/windows-deps}
+prefix_root=$cache/$triple
+mkdir -p "$prefix_root"
+
+# The versions of Debian 12's source packages, as the Linux build uses them.
+glog_pkg=google-glog glog_ver=0.6.0
+sqlite_pkg=sqlite3 sqlite_ver=3.40.1
+qrencode_pkg=qrencode qrencode_ver=4.1.1
+qt_pkg=qt6-base qt_ver=6.4.2
+
+jobs=$(nproc)
+toolchain=$repo/cmake/mingw-w64.cmake
+
+log() { echo "windows-deps: $*" >&2; }
+
+# Debian's sources through a private apt configuration: a deb-src entry for the
+# system's own archive, lists kept in the cache, the system's files untouched.
+apt_dir=$cache/apt
+fetched_lists=0
+apt_source() {  # package -> unpacked source folder under $cache/src
+  local pkg=$1 dir=$cache/src/$1
+  if [ -d "$dir/unpacked" ]; then
+    echo "$dir/unpacked"
+    return
+  fi
+  mkdir -p "$apt_dir/sources.list.d" "$apt_dir/lists/partial" "$dir"
+  if [ $fetched_lists -eq 0 ]; then
+    local uris
+    uris=$(sed -n 's/^URIs:\s*//p' /etc/apt/sources.list.d/debian.sources 2>/dev/null | head -1)
+    [ -n "$uris" ] || uris=$(awk '$1=="deb"{print $2; exit}' /etc/apt/sources.list 2>/dev/null)
+    [ -n "$uris" ] || { log "no Debian archive configured for apt"; exit 1; }
+    cat >"$apt_dir/sources.list.d/src.sources" <<EOF
+Types: deb-src
+URIs: $uris
+Suites: bookworm
+Components: main
+Signed-By: /usr/share/keyrings/debian-archive-keyring.gpg
+EOF
+    apt-get -q -o Dir::Etc::SourceList=/dev/null -o Dir::Etc::SourceParts="$apt_dir/sources.list.d" \
+      -o Dir::State::Lists="$apt_dir/lists" update >&2
+    fetched_lists=1
+  fi
+  (
+    cd "$dir"
+    rm -rf unpacked ./*.dsc ./*.tar.*
+    apt-get -q -o Dir::Etc::SourceList=/dev/null -o Dir::Etc::SourceParts="$apt_dir/sources.list.d" \
+      -o Dir::State::Lists="$apt_dir/lists" source --download-only "$pkg" >&2 || true
+    if ! dpkg-source -x ./*.dsc unpacked >&2; then
+      # A mirror that lacks the packaging tarball still has the upstream
+      # source the package is made of; it is taken when its checksum is the
+      # one the signed .dsc names.
+      local orig
+      orig=$(ls ./*.orig.tar.* 2>/dev/null | grep -v -- '-www' | head -1)
+      [ -n "$orig" ] || { log "no source of $pkg"; exit 1; }
+      grep -q "$(md5sum "$orig" | cut -d' ' -f1) .* ${orig#./}\$" ./*.dsc ||
+        { log "$orig does not match its .dsc"; exit 1; }
+      rm -rf unpacked && mkdir unpacked && tar -xf "$orig" -C unpacked --strip-components=1
+    fi
+  ) || exit 1
+  echo "$dir/unpacked"
+}
+
+need_host_tools() {
+  local missing=()
+  for p in "$@"; do
+    dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed' || missing+=("$p")
+  done
+  if [ ${#missing[@]} -gt 0 ]; then
+    apt-get update -q >&2
+    DEBIAN_FRONTEND=noninteractive apt-get install -y -q --no-install-recommends "${missing[@]}" >&2
+  fi
+}
+need_host_tools dpkg-dev tcl g++-mingw-w64-x86-64-posix cmake ninja-build qt6-base-dev-tools
+
+# glog, static. Its Windows build needs no gflags or unwinder.
+glog_prefix=$prefix_root/glog-$glog_ver
+if [ ! -f "$glog_prefix/.done" ]; then
+  log "building glog $glog_ver for $triple"
+  src=$(apt_source $glog_pkg)
+  rm -rf "$cache/build/glog" "$glog_prefix"
+  cmake -S "$src" -B "$cache/build/glog" -G Ninja -DCMAKE_TOOLCHAIN_FILE="$toolchain" \
+    -DCMAKE_BUILD_TYPE=Release -DCMAKE_INSTALL_PREFIX="$glog_prefix" -DBUILD_SHARED_LIBS=OFF \
+    -DWITH_GFLAGS=OFF -DWITH_GTEST=OFF -DWITH_UNWIND=OFF -DBUILD_TESTING=OFF >&2
+  cmake --build "$cache/build/glog" -j "$jobs" >&2
+  cmake --install "$cache/build/glog" >&2
+  touch "$glog_prefix/.done"
+fi
+
+# SQLite, static: the amalgamation made on this machine from Debian's full
+# source tree (its generators need tclsh), compiled with the cross compiler.
+sqlite_prefix=$prefix_root/sqlite-$sqlite_ver
+if [ ! -f "$sqlite_prefix/.done" ]; then
+  log "building SQLite $sqlite_ver for $triple"
+  src=$(apt_source $sqlite_pkg)
+  rm -rf "$cache/build/sqlite" "$sqlite_prefix"
+  mkdir -p "$cache/build/sqlite" "$sqlite_prefix/include" "$sqlite_prefix/lib"
+  (cd "$cache/build/sqlite" && "$src/configure" --disable-tcl >/dev/null && make -s sqlite3.c >&2)
+  ${triple}-gcc-posix -O2 -c "$cache/build/sqlite/sqlite3.c" -o "$cache/build/sqlite/sqlite3.o" \
+    -DSQLITE_THREADSAFE=1 -DSQLITE_ENABLE_FTS5=0 -DSQLITE_OMIT_LOAD_EXTENSION
+  ${triple}-ar rcs "$sqlite_prefix/lib/libsqlite3.a" "$cache/build/sqlite/sqlite3.o"
+  cp "$cache/build/sqlite/sqlite3.h" "$cache/build/sqlite/sqlite3ext.h" "$sqlite_prefix/include/" 2>/dev/null ||
+    cp "$cache/build/sqlite/sqlite3.h" "$sqlite_prefix/include/"
+  touch "$sqlite_prefix/.done"
+fi
+
+# libqrencode, static, without its command-line tool.
+qrencode_prefix=$prefix_root/qrencode-$qrencode_ver
+if [ ! -f "$qrencode_prefix/.done" ]; then
+  log "building libqrencode $qrencode_ver for $triple"
+  src=$(apt_source $qrencode_pkg)
+  rm -rf "$cache/build/qrencode" "$qrencode_prefix"
+  cmake -S "$src" -B "$cache/build/qrencode" -G Ninja -DCMAKE_TOOLCHAIN_FILE="$toolchain" \
+    -DCMAKE_BUILD_TYPE=Release -DCMAKE_INSTALL_PREFIX="$qrencode_prefix" -DBUILD_SHARED_LIBS=OFF \
+    -DWITH_TOOLS=NO -DWITH_TESTS=NO -DCMAKE_POLICY_DEFAULT_CMP0077=NEW >&2
+  cmake --build "$cache/build/qrencode" -j "$jobs" >&2
+  cmake --install "$cache/build/qrencode" >&2
+  touch "$qrencode_prefix/.done"
+fi
+
+# Qt 6 qtbase as DLLs, with Debian's own Qt 6.4.2 as the host tools.
+qt_prefix=$prefix_root/qt-$qt_ver
+# shared/ lies beside the clone (or beside the main work tree of a git worktree).
+shared_qt=
+for shared in "$(dirname "$repo")/shared" \
+  "$(dirname "$(git -C "$repo" rev-parse --path-format=absolute --git-common-dir 2>/dev/null || echo /nonexistent/.git)")/../shared"; do
+  if [ -f "$shared/windows-deps/$triple/qt-$qt_ver/lib/cmake/Qt6/Qt6Config.cmake" ]; then
+    shared_qt=$(cd "$shared/windows-deps/$triple/qt-$qt_ver" && pwd)
+    break
+  fi
+done
+if [ -n "$shared_qt" ] && [ ! -f "$qt_prefix/.done" ]; then
+  log "Qt $qt_ver from $shared_qt"
+  rm -rf "$qt_prefix"
+  ln -s "$shared_qt" "$qt_prefix"
+fi
+if [ ! -f "$qt_prefix/lib/cmake/Qt6/Qt6Config.cmake" ]; then
+  log "building Qt $qt_ver for $triple (about 1,200 steps; some 45 minutes on 2 cores)"
+  src=$(apt_source $qt_pkg)
+  # With OpenGL off, 6.4.2's Windows platform plugin still reaches the OpenGL
+  # context in two places guarded by dynamicgl alone.
+  sed -i 's/^#if QT_CONFIG(dynamicgl)$/#if QT_CONFIG(dynamicgl) \&\& QT_CONFIG(opengl)/' \
+    "$src/src/plugins/platforms/windows/qwindowswindow.cpp"
+  rm -rf "$cache/build/qt" "$qt_prefix"
+  cmake -S "$src" -B "$cache/build/qt" -G Ninja -DCMAKE_TOOLCHAIN_FILE="$toolchain" \
+    -DQT_HOST_PATH=/usr -DQT_HOST_PATH_CMAKE_DIR=/usr/lib/x86_64-linux-gnu/cmake \
+    -DQT_QMAKE_TARGET_MKSPEC=win32-g++ -DCMAKE_BUILD_TYPE=Release -DCMAKE_INSTALL_PREFIX="$qt_prefix" \
+    -DQT_BUILD_EXAMPLES=OFF -DQT_BUILD_TESTS=OFF -DFEATURE_sql=OFF -DFEATURE_opengl=OFF \
+    -DFEATURE_dbus=OFF -DFEATURE_testlib=OFF -DFEATURE_printsupport=OFF -DFEATURE_concurrent=OFF \
+    -DFEATURE_xml=OFF -DINPUT_openssl=no -DFEATURE_system_zlib=OFF -DFEATURE_tabletevent=OFF >&2
+  cmake --build "$cache/build/qt" -j "$jobs" >&2
+  cmake --install "$cache/build/qt" --strip >&2
+  rm -rf "$cache/build/qt"
+  touch "$qt_prefix/.done"
+fi
+
+echo "$prefix_root"
