@@ -20,8 +20,10 @@
 #include <algorithm>
 
 #include <QNetworkAccessManager>
+#if defined(LUMARI_HAVE_WEBENGINE)
 #include <QWebEngineSettings>
 #include <QWebEngineView>
+#endif
 
 #include "AuthWidget.h"
 #include "BlackListItem.h"
@@ -984,16 +986,23 @@ int Orvanta::ServiceChecks() const {
 }
 
 void Orvanta::LoadPage(QString url) {
-    if (m_csView == nullptr) {
+#if defined(LUMARI_HAVE_WEBENGINE)
+    auto* view = static_cast<QWebEngineView*>(m_csView);
+    if (view == nullptr) {
         // Made on the first page: the web engine starts only when needed.
-        m_csView = new QWebEngineView(this);
-        m_csView->setObjectName("csview");
-        m_csView->setGeometry(14, 294, 318, 238);
-        m_csView->settings()->setAttribute(QWebEngineSettings::ShowScrollBars, false);
+        view = new QWebEngineView(this);
+        view->setObjectName("csview");
+        view->setGeometry(14, 294, 318, 238);
+        view->settings()->setAttribute(QWebEngineSettings::ShowScrollBars, false);
+        m_csView = view;
     }
-    m_csView->load(QUrl(url));
-    m_csView->show();
-    m_csView->raise();
+    view->load(QUrl(url));
+    view->show();
+    view->raise();
+#else
+    // No web engine in this build: the page opens in the user's browser.
+    QDesktopServices::openUrl(QUrl(url));
+#endif
 }
 
 // ---------------------------------------------------------------------------

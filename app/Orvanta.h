@@ -30,7 +30,6 @@ class OptionWidget;
 class PoweroffWidget;
 class QMenu;
 class QThread;
-class QWebEngineView;
 class QrCodePanel;
 class RotateImage;
 class UsageReport;
@@ -112,8 +111,9 @@ public:
     OptionWidget* OptionPanel() const;
     QWidget* ClosePrompt() const { return m_closePrompt; }
     VelWfssClientConnect* PhoneLink() const { return m_link.get(); }
-    // The customer-service page, once a page was loaded into it.
-    QWebEngineView* ServicePage() const { return m_csView; }
+    // The customer-service page, once a page was loaded into it (a build
+    // without the web engine opens the page in the user's browser instead).
+    QWidget* ServicePage() const { return m_csView; }
     // Customer-service checks still in flight.
     int ServiceChecks() const;
     // Opens the device-authorisation dialog over the window.
@@ -188,7 +188,7 @@ private:
     std::unique_ptr<VelWfssClientConnect> m_link;
     std::unique_ptr<UsageReport> m_report;
     QPointer<AuthWidget> m_authWidget;
-    QWebEngineView* m_csView = nullptr;
+    QWidget* m_csView = nullptr;
     // The customer-service checks in flight.
     std::vector<QPointer<QThread>> m_csChecks;
 

@@ -136,8 +136,10 @@ bool Zentavo::InstallTranslation(const QLocale& locale) {
 }
 
 void Zentavo::PrepareWebEngine() {
+#if defined(LUMARI_HAVE_WEBENGINE)
     QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts);
-#if !defined(_WIN32)
+#endif
+#if defined(LUMARI_HAVE_WEBENGINE) && !defined(_WIN32)
     // The program runs as root (it configures the network), and the web
     // engine's sandbox refuses to start for root.
     if (geteuid() == 0 && !qEnvironmentVariableIsSet("QTWEBENGINE_DISABLE_SANDBOX"))

@@ -7,7 +7,11 @@
 
 #include "platform/records/WinTypes.h"
 
-#if defined(_WIN32)
+#if defined(PELLION_STATIC)
+// Built into the program itself (the Windows test programs, which must share
+// the program's simulated PC with the library's code).
+#define PELLION_API
+#elif defined(_WIN32)
 #if defined(PELLION_BUILDING)
 #define PELLION_API __declspec(dllexport)
 #else

@@ -226,7 +226,11 @@ std::vector<WirelessAdapterInfo> CNicDeviceManager::GetWirelessAdapterInfos() {
                                       ? static_cast<std::time_t>((ticks - kEpochDiff) / 10000000ull)
                                       : 0;
             std::tm local{};
+#if defined(_WIN32)
+            localtime_s(&local, &t);
+#else
             localtime_r(&t, &local);
+#endif
             char date[16];
             std::strftime(date, sizeof date, "%Y-%m-%d", &local);
             info.driverDate = date;
