@@ -18,6 +18,8 @@ packages=(
   g++-mingw-w64-x86-64-posix
   g++-mingw-w64-i686-posix
   wine64
+  # The Debian packages and their checks (scripts/package-debian.sh, scripts/test-debian.sh).
+  debhelper dpkg-dev fakeroot lintian desktop-file-utils appstream ccache file binutils
 )
 
 missing=()
@@ -31,5 +33,13 @@ if [ ${#missing[@]} -gt 0 ]; then
   DEBIAN_FRONTEND=noninteractive $SUDO apt-get install -y --no-install-recommends "${missing[@]}"
 fi
 
+# The default build goes through ccache when it is there, with paths taken
+# relative to the project, so that the package build (debian/rules) finds its
+# objects in the cache instead of compiling them again.
+if command -v ccache >/dev/null; then
+  export CMAKE_C_COMPILER_LAUNCHER="${CMAKE_C_COMPILER_LAUNCHER:-ccache}"
+  export CMAKE_CXX_COMPILER_LAUNCHER="${CMAKE_CXX_COMPILER_LAUNCHER:-ccache}"
+  export CCACHE_BASEDIR="${CCACHE_BASEDIR:-$PWD}" CCACHE_NOHASHDIR=1
+fi
 cmake --preset default
 cmake --build --preset default

@@ -1,5 +1,6 @@
 #!/usr/bin/env bash
-# Runs the whole test suite: the normal build, the same suite under
+# Runs the whole test suite: the normal build, the Debian packages built and
+# checked (scripts/test-debian.sh), the same suite under
 # AddressSanitizer+UBSan and under ThreadSanitizer, the fuzz targets for a short
 # fixed time, the Windows backend's cross build and the portable tests run as
 # a Windows program under Wine (its report checked, since Wine exits 0 on a crash).
@@ -10,6 +11,11 @@ bash scripts/setup.sh
 
 echo "== tests (normal build)"
 ctest --preset default
+
+# --- Debian packages (kept in scripts/test-debian.sh) ---
+echo "== Debian packages: build, lintian, desktop entry, metadata, unpacked install"
+bash scripts/test-debian.sh
+# --- end of the Debian packages ---
 
 echo "== tests under AddressSanitizer + UBSan"
 cmake --preset asan >/dev/null
