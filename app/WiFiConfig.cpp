@@ -6,6 +6,9 @@
 #include <QtEndian>
 #include <cstring>
 
+#include "platform/Backend.h"
+#include "platform/Platform.h"
+
 WiFiConfig::WiFiConfig() = default;
 
 void WiFiConfig::Clear() {
@@ -34,10 +37,11 @@ bool WiFiConfig::Load(const QString& path) {
 }
 
 bool WiFiConfig::Save(const QString& path) const {
-    QFile file(path);
-    if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate))
-        return false;
-    return file.write(m_bytes.data(), kSize) == kSize && file.flush();
+    // Replaced whole: a crash or power loss while saving leaves the last
+    // record (name, pass phrase, phone, traffic), never a short file.
+    const QByteArray native = QFile::encodeName(path);
+    return plat::Platform::Current().Files().Replace(native.toStdString(), m_bytes.data(), kSize) ==
+           0;
 }
 
 std::uint32_t WiFiConfig::U32(int offset) const {

@@ -49,7 +49,8 @@ public:
     bool FromBytes(const QByteArray& bytes);
     QByteArray ToBytes() const;
     // Reads `path` (false, record unchanged, when missing, short or foreign)
-    // and writes it whole, truncating.
+    // and replaces it whole in one step (false, the file unchanged, when the
+    // write fails).
     bool Load(const QString& path);
     bool Save(const QString& path) const;
 

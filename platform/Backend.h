@@ -6,6 +6,7 @@
 #include "platform/facility/ComRuntime.h"
 #include "platform/facility/ConnectionFolder.h"
 #include "platform/facility/DnsResolver.h"
+#include "platform/facility/FileStore.h"
 #include "platform/facility/IpHelper.h"
 #include "platform/facility/MobileHotspot.h"
 #include "platform/facility/ModuleLoader.h"
@@ -45,6 +46,8 @@ public:
     virtual SessionControl& Session() = 0;
     virtual Clock& Time() = 0;
     virtual MobileHotspot& Hotspot() = 0;
+    // The program's settings files; every real backend writes to its disk.
+    virtual FileStore& Files();
 };
 
 }  // namespace plat

@@ -4,8 +4,13 @@
 #include <vector>
 
 #include "Backend.h"
+#include "platform/common/DiskFileStore.h"
 
 namespace plat {
+
+FileStore& Backend::Files() {
+    return DiskFileStore::Instance();
+}
 
 namespace {
 std::mutex g_lock;

@@ -68,9 +68,11 @@ bool CLumariConfig::Save() {
         ip = m_ip;
         dns = m_dns;
     }
-    plat::SetCipherStrVal(cfg.c_str(), "WIFI/ip", kSection, ip.c_str());
-    plat::SetCipherStrVal(cfg.c_str(), "WIFI/dns", kSection, dns.c_str());
-    return true;
+    // Each write replaces the whole file or leaves it as it was.
+    const bool ipSaved = plat::SetCipherStrVal(cfg.c_str(), "WIFI/ip", kSection, ip.c_str()) == 0;
+    const bool dnsSaved =
+        plat::SetCipherStrVal(cfg.c_str(), "WIFI/dns", kSection, dns.c_str()) == 0;
+    return ipSaved && dnsSaved;
 }
 
 std::string CLumariConfig::GetIp() const {

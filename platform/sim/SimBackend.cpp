@@ -59,6 +59,9 @@ DnsResolver& SimBackend::Resolver() {
 SessionControl& SimBackend::Session() {
     return m_pc->session;
 }
+FileStore& SimBackend::Files() {
+    return m_pc->files;
+}
 Clock& SimBackend::Time() {
     return m_pc->clock;
 }

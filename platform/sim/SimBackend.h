@@ -34,6 +34,7 @@ public:
     SessionControl& Session() override;
     Clock& Time() override;
     MobileHotspot& Hotspot() override;
+    FileStore& Files() override;
 
 private:
     std::unique_ptr<SimPc> m_pc;

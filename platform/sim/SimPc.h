@@ -12,6 +12,7 @@
 #include "SimConnections.h"
 #include "SimDevices.h"
 #include "SimFaults.h"
+#include "SimFiles.h"
 #include "SimIcs.h"
 #include "SimMobileHotspot.h"
 #include "SimNatDevice.h"
@@ -62,6 +63,7 @@ public:
     SimNlm nlm{faults, com, network, os};
     SimNatDevice nat{faults, network, clock};
     SimResolver resolver{faults};
+    SimFiles files;
     SimSession session{faults, registry};
     SimRalink ralink{faults, modules};
     SimWlan wlan{faults, modules, services, devices};

@@ -8,6 +8,8 @@
 #include <mutex>
 #include <sstream>
 
+#include "platform/Backend.h"
+#include "platform/Platform.h"
 #include "platform/text/PathText.h"
 
 namespace plat {
@@ -233,23 +235,11 @@ int SetCipherStrVal(const char* file, const char* key, const char* section, cons
     // A damaged or missing file is replaced by one holding what is written now.
     ReadDocument(file, &doc);
     doc[section][key] = Osmira::Encipher(section, key, value);
-    const std::string path = PathText::Native(file);
-    const std::string tmp = path + ".tmp";
-    {
-        std::ofstream out(tmp, std::ios::binary | std::ios::trunc);
-        if (!out)
-            return static_cast<int>(kErrorAccessDenied);
-        out << Osmira::Format(doc);
-        out.flush();
-        if (!out) {
-            std::error_code ec;
-            std::filesystem::remove(tmp, ec);
-            return 112;  // ERROR_DISK_FULL
-        }
-    }
-    std::error_code ec;
-    std::filesystem::rename(tmp, path, ec);
-    return ec ? static_cast<int>(kErrorAccessDenied) : 0;
+    // The whole file is replaced in one step: a crash while writing leaves
+    // the old settings, never a short file.
+    const std::string text = Osmira::Format(doc);
+    return static_cast<int>(
+        Platform::Current().Files().Replace(PathText::Native(file), text.data(), text.size()));
 }
 
 }  // namespace plat

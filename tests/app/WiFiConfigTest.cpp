@@ -3,10 +3,12 @@
 #include <QtEndian>
 #include <QtTest/QtTest>
 
+#include "AppSim.h"
 #include "AppTestRegistry.h"
 #include "PageAddressCipher.h"
 #include "TempDir.h"
 #include "WiFiConfig.h"
+#include "platform/sim/SimPc.h"
 
 class WiFiConfigTest : public QObject {
     Q_OBJECT
@@ -57,6 +59,39 @@ private slots:
         QCOMPARE(back.Name(), QStringLiteral("热点_Home-1"));
         QCOMPARE(back.Password(), QStringLiteral("abcdEFGH1234"));
         QCOMPARE(back.Price(), 1.5);
+    }
+
+    // A save that stops half way (a crash, a full disk) answers false and
+    // leaves the last record whole, byte for byte; the next save replaces it.
+    void ASaveThatStopsHalfWayLeavesTheLastRecordWhole() {
+        AppSim sim;
+        const QString path = QString::fromStdString(sim.SettingsFile());
+        WiFiConfig first;
+        first.SetMagic();
+        first.SetTraffic(123456);
+        QVERIFY(first.SetName(QStringLiteral("热点_Home")));
+        QVERIFY(first.SetPassword("abcdEFGH1234"));
+        QVERIFY(first.SetPhoneId("00-11-22-33-44-55"));
+        QVERIFY(first.Save(path));
+
+        WiFiConfig second = first;
+        second.SetTraffic(999999);
+        QVERIFY(second.SetName(QStringLiteral("Other")));
+        sim.Pc().files.FailWrite("wifi.cfg", 1000, 112);
+        QVERIFY(!second.Save(path));
+        QFile file(path);
+        QVERIFY(file.open(QIODevice::ReadOnly));
+        QCOMPARE(file.readAll(), first.ToBytes());
+        file.close();
+        WiFiConfig loaded;
+        QVERIFY(loaded.Load(path));
+        QCOMPARE(loaded.Traffic(), qint64(123456));
+        QCOMPARE(loaded.Name(), QStringLiteral("热点_Home"));
+
+        QVERIFY(second.Save(path));
+        QVERIFY(file.open(QIODevice::ReadOnly));
+        QCOMPARE(file.readAll(), second.ToBytes());
+        QVERIFY(!QFile::exists(path + ".tmp"));
     }
 
     void RefusesFilesThatAreNoRecord() {

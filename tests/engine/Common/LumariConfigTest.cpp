@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <filesystem>
+
 #include "Common/LumariConfig.h"
 #include "Common/StringConv.h"
 #include "SimTest.h"
@@ -52,6 +54,35 @@ TEST_F(LumariConfigTest, LoadsEveryKeyAndSavesIpAndDns) {
     EXPECT_EQ(fresh->GetIp(), "10.9.8.1");
     EXPECT_EQ(fresh->GetDns(), "\xE7\x83\xAD,8.8.4.4");
     EXPECT_EQ(fresh->GetOutAddress(), "1.1.1.1");  // never written by the engine, still there
+}
+
+// A write that stops half way (a crash, a full disk) leaves the last file
+// whole: the old settings load, and the next save goes through.
+TEST_F(LumariConfigTest, ASaveThatStopsHalfWayLeavesTheLastSettingsWhole) {
+    Put("WIFI/ip", "192.168.50.1");
+    Put("WIFI/dns", "8.8.8.8");
+    Put("outAddress", "1.1.1.1");
+    const std::string before = Dir().Read("Lumari.cfg");
+    CLumariConfig* c = CLumariConfig::GetInstance();
+    c->Load();
+    c->SetIp("10.9.8.1");
+    Pc().files.FailWrite("Lumari.cfg", 7, 112);
+    EXPECT_FALSE(c->Save()) << "a failed write is no success";
+    EXPECT_EQ(Pc().files.PendingFailures(), 0);
+    plat::Platform::ResetAll();
+    CLumariConfig* fresh = CLumariConfig::GetInstance();
+    fresh->Load();
+    EXPECT_EQ(fresh->GetIp(), "192.168.50.1") << "the old file, whole";
+    EXPECT_EQ(fresh->GetOutAddress(), "1.1.1.1");
+
+    fresh->SetIp("10.9.8.1");
+    EXPECT_TRUE(fresh->Save());
+    EXPECT_NE(Dir().Read("Lumari.cfg"), before);
+    plat::Platform::ResetAll();
+    CLumariConfig::GetInstance()->Load();
+    EXPECT_EQ(CLumariConfig::GetInstance()->GetIp(), "10.9.8.1");
+    EXPECT_EQ(CLumariConfig::GetInstance()->GetOutAddress(), "1.1.1.1");
+    EXPECT_FALSE(std::filesystem::exists(Dir().Path() + "/Lumari.cfg.tmp"));
 }
 
 TEST_F(LumariConfigTest, DamagedOrOversizedValuesLeaveTheSettingAsItWas) {
