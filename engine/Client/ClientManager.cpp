@@ -75,25 +75,34 @@ CClientManager::ClientPtr CClientManager::Lookup(const std::wstring& mac) const 
 
 bool CClientManager::Init() {
     UnInit();
-    std::lock_guard<std::mutex> g(m_lock);
 
+    // The stored clients are read without the table's lock: the window's
+    // calls go on meanwhile.
+    std::vector<ClientInfo> rows;
+    bool loaded = false;
+    {
+        std::lock_guard<std::mutex> d(m_dbLock);
+        CClientDb db;
+        std::wstring error;
+        loaded = OpenDb(db);
+        if (loaded && !db.LoadAll(&rows, &error)) {
+            LOG(ERROR) << "Query data failed: " << Utf8(error);
+            loaded = false;
+        }
+    }
+
+    std::lock_guard<std::mutex> g(m_lock);
     if (!m_makers.Load(CLumariConfig::GetInstance()->GetMacPath()))
         LOG(ERROR) << "Init manufactory db failed";
 
-    // A new run: nobody is seen or blocked yet.
+    // A new run: nobody is seen or blocked yet, and the run's flow starts
+    // at zero. The driver keeps its counts across a stop and start: a client
+    // that was online at the stop is measured from its last report.
     for (auto& [key, c] : m_clients) {
         c->valid = false;
         c->info.blocked = 0;
     }
-
-    CClientDb db;
-    std::vector<ClientInfo> rows;
-    std::wstring error;
-    bool loaded = OpenDb(db);
-    if (loaded && !db.LoadAll(&rows, &error)) {
-        LOG(ERROR) << "Query data failed: " << Utf8(error);
-        loaded = false;
-    }
+    m_runUp = m_runDown = 0;
     for (ClientInfo& row : rows) {
         const std::wstring key = Key(row.mac);
         if (key.empty() || m_clients.count(key) != 0)
@@ -107,31 +116,56 @@ bool CClientManager::Init() {
     // The driver forgot the bans and limits since the last run. The table in
     // memory holds them even when the file could not be read, so they are
     // applied whatever the database answered.
-    bool inTransaction = false;
-    if (loaded) {
-        inTransaction = db.Begin(&error);
-        if (!inTransaction)
-            LOG(ERROR) << "sqlite begin error: " << Utf8(error);
-    }
     for (const auto& [key, c] : m_clients)
         ApplyToDriver(*c);
-    if (inTransaction && !db.Commit(&error)) {
-        LOG(ERROR) << "sqlite commit error: " << Utf8(error);
-        db.Rollback();
-    }
     return loaded;
 }
 
 void CClientManager::UnInit() {
-    std::lock_guard<std::mutex> g(m_lock);
-    const std::int64_t now = Now();
-    for (auto& [key, c] : m_clients)
-        EndPeriod(*c, now);
-    if (!m_clients.empty())
-        SaveAllLocked();
+    {
+        std::lock_guard<std::mutex> g(m_lock);
+        const std::int64_t now = Now();
+        for (auto& [key, c] : m_clients)
+            EndPeriod(*c, now);
+        if (m_clients.empty())
+            return;
+    }
+    SaveAll();
 }
 
-void CClientManager::SaveAllLocked() {
+bool CClientManager::WriteRow(CClientDb& db, const ClientPtr& c) {
+    ClientInfo row;
+    {
+        std::lock_guard<std::mutex> g(m_lock);
+        row = c->info;
+    }
+    std::wstring error;
+    if (row.uid == 0) {
+        // Its row is not there yet (or could not be written when it joined).
+        std::int32_t uid = 0;
+        if (!db.Insert(row, &uid, &error)) {
+            LOG(ERROR) << "insert data error: " << Utf8(error);
+            return false;
+        }
+        row.uid = uid;
+        std::lock_guard<std::mutex> g(m_lock);
+        c->info.uid = uid;
+    }
+    if (!db.Update(row, &error)) {
+        LOG(ERROR) << "update data error: " << Utf8(error);
+        return false;
+    }
+    return true;
+}
+
+void CClientManager::SaveAll() {
+    std::lock_guard<std::mutex> d(m_dbLock);
+    std::vector<ClientPtr> clients;
+    {
+        std::lock_guard<std::mutex> g(m_lock);
+        for (const auto& [key, c] : m_clients)
+            clients.push_back(c);
+    }
     CClientDb db;
     std::wstring error;
     if (!OpenDb(db))
@@ -140,40 +174,21 @@ void CClientManager::SaveAllLocked() {
         LOG(ERROR) << "sqlite begin error: " << Utf8(error);
         return;
     }
-    for (auto& [key, c] : m_clients) {
-        if (c->info.uid == 0) {
-            // Its row could not be written when it first joined.
-            std::int32_t uid = 0;
-            if (!db.Insert(c->info, &uid, &error)) {
-                LOG(ERROR) << "insert data error: " << Utf8(error);
-                continue;
-            }
-            c->info.uid = uid;
-        }
-        if (!db.Update(c->info, &error))
-            LOG(ERROR) << "update data error: " << Utf8(error);
-    }
+    for (const ClientPtr& c : clients)
+        WriteRow(db, c);
     if (!db.Commit(&error)) {
         LOG(ERROR) << "sqlite commit error: " << Utf8(error);
         db.Rollback();
     }
 }
 
-void CClientManager::SaveOne(Client& c) {
+void CClientManager::Save(const ClientPtr& c) {
+    // The row is taken from the table when the database is free, so the last
+    // change is what is written whichever save comes first.
+    std::lock_guard<std::mutex> d(m_dbLock);
     CClientDb db;
-    std::wstring error;
-    if (!OpenDb(db))
-        return;
-    if (c.info.uid == 0) {
-        std::int32_t uid = 0;
-        if (!db.Insert(c.info, &uid, &error)) {
-            LOG(ERROR) << "insert data error: " << Utf8(error);
-            return;
-        }
-        c.info.uid = uid;
-    }
-    if (!db.Update(c.info, &error))
-        LOG(ERROR) << "update data error: " << Utf8(error);
+    if (OpenDb(db))
+        WriteRow(db, c);
 }
 
 void CClientManager::ApplyToDriver(const Client& c) {
@@ -196,15 +211,6 @@ CClientManager::ClientPtr CClientManager::Create(const std::wstring& key) {
     } else {
         LOG(ERROR) << "Unknow Device mac:" << Utf8(key);
     }
-    CClientDb db;
-    std::wstring error;
-    if (OpenDb(db)) {
-        std::int32_t uid = 0;
-        if (db.Insert(c->info, &uid, &error))
-            c->info.uid = uid;
-        else
-            LOG(ERROR) << "insert data error: " << Utf8(error);
-    }
     m_clients[key] = c;
     return c;
 }
@@ -219,18 +225,40 @@ void CClientManager::SetAddress(Client& c, std::uint32_t ip) {
     }
 }
 
-void CClientManager::CompleteHostName(Client& c) {
-    if ((!c.info.name.empty() && c.info.name != kBroadcastName) || c.address == 0)
-        return;
-    char name[1025] = {};
-    int length = static_cast<int>(sizeof name);
-    if (GetHostname(plat::Ipv4Text::Format(c.address).c_str(), name, &length) == 1 && length > 0 &&
-        length < static_cast<int>(sizeof name))
-        c.info.name = AnsiToWide(std::string(name, static_cast<std::size_t>(length)));
+bool CClientManager::NeedsName(const Client& c) {
+    return (c.info.name.empty() || c.info.name == kBroadcastName) && c.address != 0;
 }
 
-void CClientManager::Join(Client& c, const ClientReport& report, bool isNew) {
-    (void)isNew;
+std::wstring CClientManager::ReverseName(std::uint32_t address) {
+    char name[1025] = {};
+    int length = static_cast<int>(sizeof name);
+    if (GetHostname(plat::Ipv4Text::Format(address).c_str(), name, &length) == 1 && length > 0 &&
+        length < static_cast<int>(sizeof name))
+        return AnsiToWide(std::string(name, static_cast<std::size_t>(length)));
+    return {};
+}
+
+bool CClientManager::CompleteHostName(const ClientPtr& c) {
+    std::uint32_t address = 0;
+    {
+        std::lock_guard<std::mutex> g(m_lock);
+        if (!NeedsName(*c))
+            return false;
+        address = c->address;
+    }
+    // The resolver may take long: the table stays free meanwhile, and the
+    // name is kept only when the client still has that address and no name.
+    const std::wstring name = ReverseName(address);
+    if (name.empty())
+        return false;
+    std::lock_guard<std::mutex> g(m_lock);
+    if (!NeedsName(*c) || c->address != address)
+        return false;
+    c->info.name = name;
+    return true;
+}
+
+void CClientManager::Join(Client& c, const ClientReport& report) {
     const std::int64_t now = Now();
     c.valid = true;
     c.seenTime = now;
@@ -245,61 +273,85 @@ void CClientManager::Join(Client& c, const ClientReport& report, bool isNew) {
         c.info.name = dhcpName;
     else if (!report.name.empty())
         c.info.name = report.name;
-    CompleteHostName(c);
 }
 
 bool CClientManager::Add(const ClientReport& report, ClientInfo* out) {
     const std::wstring key = Key(report.mac);
     if (key.empty())
         return false;
-    std::lock_guard<std::mutex> g(m_lock);
-    ClientPtr c = Lookup(key);
-    const bool isNew = c == nullptr;
-    if (isNew)
-        c = Create(key);
-    const bool joined = c->info.online == 0;
-    if (joined) {
-        Join(*c, report, isNew);
-        char line[2048];
-        std::snprintf(line, sizeof line,
-                      "[Lumari] mac:%s ip:%s hostname:%s manufactory:%s compnay:%s type:%s",
-                      Utf8(c->info.mac).c_str(), Utf8(c->info.ip).c_str(),
-                      Utf8(c->info.name).c_str(), Utf8(c->info.manufactory).c_str(),
-                      Utf8(c->info.company).c_str(), Utf8(c->info.type).c_str());
-        plat::OutputDebugStringA(line);
+    ClientPtr c;
+    bool isNew = false;
+    {
+        std::lock_guard<std::mutex> g(m_lock);
+        c = Lookup(key);
+        isNew = c == nullptr;
+        if (isNew)
+            c = Create(key);
+        if (c->info.online != 0) {
+            if (out != nullptr)
+                *out = c->info;
+            return false;
+        }
+        Join(*c, report);
     }
+    CompleteHostName(c);
+    if (isNew)
+        Save(c);  // its row, inserted at its first join
+    std::lock_guard<std::mutex> g(m_lock);
+    char line[2048];
+    std::snprintf(line, sizeof line,
+                  "[Lumari] mac:%s ip:%s hostname:%s manufactory:%s compnay:%s type:%s",
+                  Utf8(c->info.mac).c_str(), Utf8(c->info.ip).c_str(), Utf8(c->info.name).c_str(),
+                  Utf8(c->info.manufactory).c_str(), Utf8(c->info.company).c_str(),
+                  Utf8(c->info.type).c_str());
+    plat::OutputDebugStringA(line);
     if (out != nullptr)
         *out = c->info;
-    return joined;
+    return true;
 }
 
 bool CClientManager::Update(const ClientReport& report, ClientInfo* out, bool* changed) {
     if (changed != nullptr)
         *changed = false;
-    std::lock_guard<std::mutex> g(m_lock);
-    ClientPtr c = Lookup(report.mac);
-    if (c == nullptr)
-        return false;
+    ClientPtr c;
     bool differs = false;
-    if (report.ip != 0) {
-        const std::int64_t now = Now();
-        c->seenTime = now;
-        c->info.lastSeen = now;
-        differs = c->info.upRate != report.upRate || c->info.periodUp != report.periodUp ||
-                  c->info.downRate != report.downRate || c->info.periodDown != report.periodDown;
-        c->info.upRate = report.upRate;
-        c->info.periodUp = report.periodUp;
-        c->info.downRate = report.downRate;
-        c->info.periodDown = report.periodDown;
-        c->countsFresh = true;
-        if (report.ip != c->address || c->info.addressState != 2) {
-            SetAddress(*c, report.ip);
-            differs = true;
-            const std::wstring before = c->info.name;
-            CompleteHostName(*c);
-            differs = differs || before != c->info.name;
+    bool moved = false;
+    {
+        std::lock_guard<std::mutex> g(m_lock);
+        c = Lookup(report.mac);
+        if (c == nullptr)
+            return false;
+        if (report.ip != 0) {
+            const std::int64_t now = Now();
+            c->seenTime = now;
+            c->info.lastSeen = now;
+            differs = c->info.upRate != report.upRate || c->info.periodUp != report.periodUp ||
+                      c->info.downRate != report.downRate ||
+                      c->info.periodDown != report.periodDown;
+            c->info.upRate = report.upRate;
+            c->info.periodUp = report.periodUp;
+            c->info.downRate = report.downRate;
+            c->info.periodDown = report.periodDown;
+            // Only what moved since the last report counts: the driver's
+            // counters may go on across a leave or start again from zero.
+            const std::uint64_t up = Moved(c->lastUp, report.periodUp);
+            const std::uint64_t down = Moved(c->lastDown, report.periodDown);
+            c->lastUp = report.periodUp;
+            c->lastDown = report.periodDown;
+            c->periodMovedUp += up;
+            c->periodMovedDown += down;
+            m_runUp += up;
+            m_runDown += down;
+            if (report.ip != c->address || c->info.addressState != 2) {
+                SetAddress(*c, report.ip);
+                differs = true;
+                moved = true;
+            }
         }
     }
+    if (moved)
+        CompleteHostName(c);
+    std::lock_guard<std::mutex> g(m_lock);
     if (changed != nullptr)
         *changed = differs;
     if (out != nullptr)
@@ -315,13 +367,11 @@ void CClientManager::EndPeriod(Client& c, std::int64_t now) {
     c.info.lastSeen = 0;
     c.info.totalOnlineTime += now - c.joinTime;
     c.info.lastJoinTime = c.joinTime;
-    // The counts stay in the record (the window's flow sums them) but go into
-    // the totals once: a period that got no report of its own adds nothing.
-    if (c.countsFresh) {
-        c.info.upCount += static_cast<std::int64_t>(c.info.periodUp);
-        c.info.downCount += static_cast<std::int64_t>(c.info.periodDown);
-        c.countsFresh = false;
-    }
+    // What the period moved goes into the totals once: a period that got no
+    // report of its own adds nothing.
+    c.info.upCount += static_cast<std::int64_t>(c.periodMovedUp);
+    c.info.downCount += static_cast<std::int64_t>(c.periodMovedDown);
+    c.periodMovedUp = c.periodMovedDown = 0;
 }
 
 bool CClientManager::Remove(const std::wstring& mac, ClientInfo* out) {
@@ -331,34 +381,56 @@ bool CClientManager::Remove(const std::wstring& mac, ClientInfo* out) {
         return false;
     const bool wasOnline = c->info.online != 0;
     EndPeriod(*c, Now());
+    // The engine has the driver forget a client that leaves: a return counts
+    // from zero there.
+    c->lastUp = c->lastDown = 0;
     LOG(INFO) << "unlogin client:" << Utf8(c->info.mac);
     if (out != nullptr)
         *out = c->info;
     return wasOnline;
 }
 
+// Each change is made under the lock and written to the database after it,
+// so that a slow disk holds up no reader of the table.
 bool CClientManager::SetSpeedLimit(const std::wstring& mac, int down, int up) {
-    std::lock_guard<std::mutex> g(m_lock);
-    ClientPtr c = Lookup(mac);
-    if (c == nullptr)
-        return false;
-    c->info.speedLimitedDown = down;
-    c->info.speedLimitedUp = up;
-    const int allowed = c->info.isBan == 0 && c->info.blocked == 0 ? 1 : 0;
-    DriverSpeedLimit(c->info.mac, allowed, allowed ? down : 0, allowed ? up : 0);
-    SaveOne(*c);
+    ClientPtr c;
+    {
+        std::lock_guard<std::mutex> g(m_lock);
+        c = Lookup(mac);
+        if (c == nullptr)
+            return false;
+        c->info.speedLimitedDown = down;
+        c->info.speedLimitedUp = up;
+        const int allowed = c->info.isBan == 0 && c->info.blocked == 0 ? 1 : 0;
+        DriverSpeedLimit(c->info.mac, allowed, allowed ? down : 0, allowed ? up : 0);
+    }
+    Save(c);
     return true;
 }
 
 bool CClientManager::BanClient(const std::wstring& mac) {
-    std::lock_guard<std::mutex> g(m_lock);
-    ClientPtr c = Lookup(mac);
-    if (c == nullptr)
-        return false;
-    DriverSpeedLimit(c->info.mac, 0, 0, 0);
-    c->info.isBan = 1;
-    SaveOne(*c);
-    return true;
+    ClientPtr c;
+    bool cut = true;
+    {
+        std::lock_guard<std::mutex> g(m_lock);
+        c = Lookup(mac);
+        if (c == nullptr)
+            return false;
+        if (DriverMode()) {
+            DriverSpeedLimit(c->info.mac, 0, 0, 0);
+        } else {
+            // No driver to cut it: the DHCP server refuses it from now on and
+            // its lease ends, but the address it holds keeps working on the
+            // shared link until it asks for one again. The ban is kept, and
+            // the answer says that the device was not cut.
+            CDhcpManager::GetInstance()->RemoveClient(c->info.mac);
+            AddBlackList(Utf8(c->info.mac).c_str());
+            cut = false;
+        }
+        c->info.isBan = 1;
+    }
+    Save(c);
+    return cut;
 }
 
 bool CClientManager::BlockClient(const std::wstring& mac) {
@@ -372,35 +444,55 @@ bool CClientManager::BlockClient(const std::wstring& mac) {
 }
 
 bool CClientManager::UnbanClient(const std::wstring& mac) {
-    std::lock_guard<std::mutex> g(m_lock);
-    ClientPtr c = Lookup(mac);
-    if (c == nullptr)
-        return false;
-    DriverSpeedLimit(c->info.mac, 1, c->info.speedLimitedDown, c->info.speedLimitedUp);
-    c->info.isBan = 0;
-    c->info.blocked = 0;
-    SaveOne(*c);
+    ClientPtr c;
+    {
+        std::lock_guard<std::mutex> g(m_lock);
+        c = Lookup(mac);
+        if (c == nullptr)
+            return false;
+        DriverSpeedLimit(c->info.mac, 1, c->info.speedLimitedDown, c->info.speedLimitedUp);
+        if (!DriverMode())
+            RemoveFromBlackList(Utf8(c->info.mac).c_str());
+        c->info.isBan = 0;
+        c->info.blocked = 0;
+    }
+    Save(c);
     return true;
 }
 
 bool CClientManager::SetClientNickName(const std::wstring& mac, const std::wstring& nickName) {
-    std::lock_guard<std::mutex> g(m_lock);
-    ClientPtr c = Lookup(mac);
-    if (c == nullptr)
-        return false;
-    c->info.nickName = nickName;
-    SaveOne(*c);
+    ClientPtr c;
+    {
+        std::lock_guard<std::mutex> g(m_lock);
+        c = Lookup(mac);
+        if (c == nullptr)
+            return false;
+        c->info.nickName = nickName;
+    }
+    Save(c);
     return true;
 }
 
 bool CClientManager::SetClientFacePath(const std::wstring& mac, const std::wstring& facePath) {
-    std::lock_guard<std::mutex> g(m_lock);
-    ClientPtr c = Lookup(mac);
-    if (c == nullptr)
-        return false;
-    c->info.facePath = facePath;
-    SaveOne(*c);
+    ClientPtr c;
+    {
+        std::lock_guard<std::mutex> g(m_lock);
+        c = Lookup(mac);
+        if (c == nullptr)
+            return false;
+        c->info.facePath = facePath;
+    }
+    Save(c);
     return true;
+}
+
+void CClientManager::ApplyBansToDhcp() {
+    if (DriverMode())
+        return;
+    std::lock_guard<std::mutex> g(m_lock);
+    for (const auto& [key, c] : m_clients)
+        if (c->info.isBan != 0)
+            AddBlackList(Utf8(c->info.mac).c_str());
 }
 
 void CClientManager::GetClients(std::vector<ClientInfo>& out) {
@@ -441,13 +533,8 @@ bool CClientManager::FindClient(const std::wstring& mac, ClientInfo& out) {
 
 void CClientManager::GetTotalFlow(std::uint64_t* down, std::uint64_t* up) {
     std::lock_guard<std::mutex> g(m_lock);
-    std::uint64_t d = 0, u = 0;
-    for (const auto& [key, c] : m_clients) {
-        d += c->info.periodDown;
-        u += c->info.periodUp;
-    }
     if (down != nullptr)
-        *down = d;
+        *down = m_runDown;
     if (up != nullptr)
-        *up = u;
+        *up = m_runUp;
 }

@@ -5,9 +5,12 @@
 // list or the DHCP server's leases; the window reads and changes it through
 // the engine; the client database keeps it across runs.
 //
-// One lock serialises every operation, including its calls into the NAT
-// driver (through the share manager, whose lock is taken inside this one)
-// and the database.
+// One lock guards the table, and is held for the calls into the NAT driver
+// (through the share manager, whose lock is taken inside this one). Reverse
+// name lookups and the database run without it, so that a slow resolver or
+// disk never holds up the window's readings: the database has a lock of its
+// own, taken before the table's, and a lookup's answer is applied only when
+// the client still needs it.
 #pragma once
 
 #include <cstdint>
@@ -19,6 +22,8 @@
 
 #include "Common/ClientInfo.h"
 #include "ManufactoryTable.h"
+
+class CClientDb;
 
 // One entry of the driver's peer list or of the DHCP server's leases.
 struct ClientReport {
@@ -49,6 +54,10 @@ public:
     // Ends every online period and saves every client.
     void UnInit();
 
+    // Puts every banned client on the DHCP server's black list when there is
+    // no driver to cut them (the server starts with an empty list).
+    void ApplyBansToDhcp();
+
     // A client was seen: true when it joined (was not online before).
     bool Add(const ClientReport& report, ClientInfo* out);
     // Refreshes an online client: true when the client is known and online;
@@ -58,6 +67,10 @@ public:
     bool Remove(const std::wstring& mac, ClientInfo* out);
 
     bool SetSpeedLimit(const std::wstring& mac, int down, int up);
+    // Bans the client. With the NAT driver it is cut at once. Without it (ICS)
+    // the ban is kept and the DHCP server refuses the device and ends its
+    // lease, but the device keeps the address it has: the answer is false, as
+    // for an unknown MAC, since the device was not cut.
     bool BanClient(const std::wstring& mac);
     bool BlockClient(const std::wstring& mac);
     bool UnbanClient(const std::wstring& mac);
@@ -68,8 +81,16 @@ public:
     void GetBannedClients(std::vector<ClientInfo>& out);
     bool GetClient(const std::wstring& mac, ClientInfo& out);
     bool FindClient(const std::wstring& mac, ClientInfo& out);
-    // Sums over every client of its period counters (kilobytes).
+    // What every client moved in this run (since Init), in kilobytes. Only
+    // grows: a client that leaves and comes back, or whose driver counters
+    // start again from zero, adds only what is new.
     void GetTotalFlow(std::uint64_t* down, std::uint64_t* up);
+
+    // What a counter that only grows until it starts again from zero moved
+    // from reading `last` to reading `now`.
+    static std::uint64_t Moved(std::uint64_t last, std::uint64_t now) {
+        return now >= last ? now - last : now;
+    }
 
     // The MAC text as the table keys it: upper case.
     static std::wstring Key(const std::wstring& mac);
@@ -80,27 +101,47 @@ private:
         std::uint32_t address = 0;  // network byte order
         std::int64_t joinTime = 0;
         std::int64_t seenTime = 0;
-        // The period counters came from a report since they last went into
-        // the totals.
-        bool countsFresh = false;
+        // The driver's counters at the last report (zero again after a
+        // leave, when the driver forgets the client): what a new report adds
+        // is measured from them; a reading below them means the driver
+        // started counting again.
+        std::uint64_t lastUp = 0;
+        std::uint64_t lastDown = 0;
+        // What the current online period moved; goes into the totals when
+        // the period ends.
+        std::uint64_t periodMovedUp = 0;
+        std::uint64_t periodMovedDown = 0;
         ClientInfo info;
     };
     using ClientPtr = std::shared_ptr<Client>;
 
+    // Under m_lock.
     ClientPtr Lookup(const std::wstring& mac) const;
     ClientPtr Create(const std::wstring& key);
-    void Join(Client& c, const ClientReport& report, bool isNew);
+    void Join(Client& c, const ClientReport& report);
     void EndPeriod(Client& c, std::int64_t now);
-    void CompleteHostName(Client& c);
     void SetAddress(Client& c, std::uint32_t ip);
     // Sends the client's ban or limits to the driver.
     void ApplyToDriver(const Client& c);
-    // Writes one client's row (inserting it when it has none yet).
-    void SaveOne(Client& c);
-    void SaveAllLocked();
+    static bool NeedsName(const Client& c);
+
+    // Without m_lock.
+    // Looks the client's name up by its address when it has none; true when
+    // it got one.
+    bool CompleteHostName(const ClientPtr& c);
+    static std::wstring ReverseName(std::uint32_t address);
+    // Writes one client's row as the table holds it now (inserting it when it
+    // has none yet).
+    void Save(const ClientPtr& c);
+    void SaveAll();
+    // Under m_dbLock.
+    bool WriteRow(CClientDb& db, const ClientPtr& c);
     static std::int64_t Now();
 
+    std::mutex m_dbLock;
     std::mutex m_lock;
     std::map<std::wstring, ClientPtr> m_clients;
+    std::uint64_t m_runUp = 0;
+    std::uint64_t m_runDown = 0;
     CManufactoryTable m_makers;
 };

@@ -154,28 +154,36 @@ int CLumariManager::Init(int* mode) {
 }
 
 int CLumariManager::Start(const std::wstring& ssid, const std::wstring& key, int ssidEncoding) {
-    const int state = m_state.load();
-    if (state != kStateInitialized && state != kStateStopped) {
-        LOG(ERROR) << "CLumariManager::Start"
-                   << " state wrong " << state;
-        if (m_notify != nullptr)
-            m_notify->NetworkStarted(kLumariWrongState);
-        return kLumariWrongState;
-    }
+    // One atomic step from 1 or 5 to 2: two starts, or a start against the
+    // leaving worker, cannot both pass.
+    int state = m_state.load();
+    do {
+        if (state != kStateInitialized && state != kStateStopped) {
+            LOG(ERROR) << "CLumariManager::Start"
+                       << " state wrong " << state;
+            if (m_notify != nullptr)
+                m_notify->NetworkStarted(kLumariWrongState);
+            return kLumariWrongState;
+        }
+    } while (!m_state.compare_exchange_weak(state, kStateStarting));
     {
         std::lock_guard<std::mutex> g(m_fieldsLock);
         m_ssid = ssid;
         m_key = key;
         m_ssidEncoding = ssidEncoding;
     }
+    // The worker is replaced under the stop request's lock, so that a stop
+    // made meanwhile reaches the new worker: either through the state the
+    // worker reads first or through its stop token.
+    std::lock_guard<std::mutex> g(m_mutex);
     // The previous run's worker has set state 5 and is leaving.
     if (m_worker.joinable())
         m_worker.join();
-    m_state.exchange(kStateStarting);
+    m_stopRequested = false;
     try {
         m_worker = std::jthread([this](std::stop_token stop) { _WiFiThread(stop); });
     } catch (const std::system_error&) {
-        m_state.exchange(kStateStopped);
+        m_state.store(kStateStopped);
         if (m_notify != nullptr)
             m_notify->NetworkStarted(kLumariInterrupted);
         return kLumariInterrupted;
@@ -185,9 +193,14 @@ int CLumariManager::Start(const std::wstring& ssid, const std::wstring& key, int
 
 int CLumariManager::Stop() {
     LOG(INFO) << "CLumariManager::Stop";
-    const int state = m_state.load();
+    // Read and written in one step: a worker that sets 5 meanwhile is never
+    // overwritten with 4, which no worker would leave again.
+    int state = m_state.load();
+    while (state == kStateStarting || state == kStateRunning) {
+        if (m_state.compare_exchange_weak(state, kStateStopping))
+            break;
+    }
     if (state == kStateStarting || state == kStateRunning || state == kStateStopping) {
-        m_state.exchange(kStateStopping);
         _DoNotifyStop(true);
         return kLumariOk;
     }
@@ -228,10 +241,21 @@ bool CLumariManager::GetFlow(std::uint64_t* down, std::uint64_t* up) {
     std::uint64_t received = 0, sent = 0;
     if (!m_connections.GetFlow(record, received, sent))
         return false;
+    // The adapter counts from when it came up and wraps: the run's flow is
+    // what it moved between the readings of this run, which only grows.
+    std::lock_guard<std::mutex> g(m_fieldsLock);
+    AdapterFlow& f = m_adapterFlow;
+    if (f.primed) {
+        f.down += CClientManager::Moved(f.lastReceived, received);
+        f.up += CClientManager::Moved(f.lastSent, sent);
+    }
+    f.primed = true;
+    f.lastReceived = received;
+    f.lastSent = sent;
     if (down != nullptr)
-        *down = received;
+        *down = f.down;
     if (up != nullptr)
-        *up = sent;
+        *up = f.up;
     return true;
 }
 
@@ -386,10 +410,6 @@ void CLumariManager::_WiFiThread(std::stop_token stop) {
         }
         return;
     }
-    {
-        std::lock_guard<std::mutex> g(m_mutex);
-        m_stopRequested = false;
-    }
     int code;
     try {
         code = _DoStart();
@@ -402,9 +422,12 @@ void CLumariManager::_WiFiThread(std::stop_token stop) {
         if (m_notify != nullptr)
             m_notify->NetworkStarted(code);
     } else {
+        // Running before the window hears of it, so that what it asks next
+        // is answered; a stop that came meanwhile keeps the state 4.
+        int starting = kStateStarting;
+        m_state.compare_exchange_strong(starting, kStateRunning);
         if (m_notify != nullptr)
             m_notify->NetworkStarted(kLumariOk);
-        m_state.exchange(kStateRunning);
         {
             std::unique_lock<std::mutex> lock(m_mutex);
             if (!m_stopRequested)
@@ -423,10 +446,10 @@ void CLumariManager::_WiFiThread(std::stop_token stop) {
 
 void CLumariManager::_DoNotifyStop(bool userStop) {
     LOG(INFO) << "CLumariManager::_DoNotifyStop" << (userStop ? ": user stop" : "");
-    if (userStop)
-        m_worker.request_stop();
     {
         std::lock_guard<std::mutex> g(m_mutex);
+        if (userStop)
+            m_worker.request_stop();
         m_stopRequested = true;
     }
     m_stopSignal.notify_all();
@@ -467,6 +490,11 @@ int CLumariManager::_DoStart() {
     }
     if (!m_clients.Init())
         LOG(ERROR) << "init client error";
+    {
+        // The adapter's counters are read relative to this run.
+        std::lock_guard<std::mutex> g(m_fieldsLock);
+        m_adapterFlow = AdapterFlow{};
+    }
 
     plat::GUID virtualGuid = plat::GUID_NULL_;
     plat::GUID publicGuid = plat::GUID_NULL_;
@@ -791,6 +819,8 @@ int CLumariManager::_StartDhcp() {
     }
     if (!CDhcpManager::GetInstance()->Start(ip, dns))
         return kLumariDhcpFailed;
+    // Without the driver the DHCP server is what keeps banned devices out.
+    m_clients.ApplyBansToDhcp();
     return kLumariOk;
 }
 

@@ -143,6 +143,15 @@ private:
     bool m_driverAllowed = true;
     int m_wifiMode = 0;
     std::vector<int> m_allowPorts;
+    // The run's flow in ICS mode, from the access point adapter's counters.
+    struct AdapterFlow {
+        bool primed = false;
+        std::uint64_t lastReceived = 0;
+        std::uint64_t lastSent = 0;
+        std::uint64_t down = 0;
+        std::uint64_t up = 0;
+    };
+    AdapterFlow m_adapterFlow;
 
     std::atomic<bool> m_wifiStarted{false};
     std::atomic<bool> m_internetConnected{false};

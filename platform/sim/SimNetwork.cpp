@@ -94,6 +94,24 @@ void SimNetwork::SetReverseName(std::uint32_t ip, const std::string& name) {
     m_names[ip] = name;
 }
 
+void SimNetwork::HoldReverse(std::uint32_t ip) {
+    std::lock_guard<std::mutex> g(m_lock);
+    m_heldReverse.insert(ip);
+}
+
+void SimNetwork::ReleaseReverse(std::uint32_t ip) {
+    {
+        std::lock_guard<std::mutex> g(m_lock);
+        m_heldReverse.erase(ip);
+    }
+    m_reverseReleased.notify_all();
+}
+
+int SimNetwork::ReverseLookupsWaiting() const {
+    std::lock_guard<std::mutex> g(m_lock);
+    return m_reverseWaiting;
+}
+
 void SimNetwork::SetCounters(DWORD ifIndex, std::uint64_t in, std::uint64_t out) {
     std::lock_guard<std::mutex> g(m_lock);
     for (auto& a : m_adapters) {
@@ -253,7 +271,12 @@ bool SimNetwork::Ping(std::uint32_t ip, DWORD) {
 bool SimNetwork::ReverseLookup(std::uint32_t ip, std::string* name) {
     if (m_faults.Take("getnameinfo"))
         return false;
-    std::lock_guard<std::mutex> g(m_lock);
+    std::unique_lock<std::mutex> g(m_lock);
+    if (m_heldReverse.count(ip) != 0) {
+        ++m_reverseWaiting;
+        m_reverseReleased.wait(g, [&] { return m_heldReverse.count(ip) == 0; });
+        --m_reverseWaiting;
+    }
     auto it = m_names.find(ip);
     if (it == m_names.end())
         return false;

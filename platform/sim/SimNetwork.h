@@ -3,6 +3,7 @@
 // reverse names.
 #pragma once
 
+#include <condition_variable>
 #include <map>
 #include <mutex>
 #include <set>
@@ -36,6 +37,11 @@ public:
     void AddNeighbour(const NeighbourRow& row);
     void SetPingable(std::uint32_t ip, bool answers);
     void SetReverseName(std::uint32_t ip, const std::string& name);
+    // Reverse lookups of a held address wait (in real time) until it is
+    // released, as a slow resolver would keep them; how many wait now.
+    void HoldReverse(std::uint32_t ip);
+    void ReleaseReverse(std::uint32_t ip);
+    int ReverseLookupsWaiting() const;
     void SetCounters(DWORD ifIndex, std::uint64_t in, std::uint64_t out);
 
     // What the system's own configuration tools (netsh, WMI) do to an adapter:
@@ -66,6 +72,9 @@ private:
     std::vector<NeighbourRow> m_neighbours;
     std::set<std::uint32_t> m_pingable;
     std::map<std::uint32_t, std::string> m_names;
+    std::set<std::uint32_t> m_heldReverse;
+    int m_reverseWaiting = 0;
+    std::condition_variable m_reverseReleased;
 };
 
 }  // namespace plat

@@ -5,7 +5,10 @@
 
 #include <gtest/gtest.h>
 
+#include <condition_variable>
 #include <cstring>
+#include <mutex>
+#include <thread>
 
 #include "Client/ClientDb.h"
 #include "Common/LumariConfig.h"
@@ -142,6 +145,125 @@ TEST_F(ClientManagerTest, ClientThatLeavesAndRejoinsCountsBothPeriods) {
 
     EXPECT_FALSE(clients.SetSpeedLimit(L"00-00-00-00-00-09", 1, 1)) << "unknown MAC";
     EXPECT_FALSE(clients.Update(Report(L"00-00-00-00-00-09", "192.168.23.3"), &info, &changed));
+}
+
+// The run's flow and each client's totals count every kilobyte once: across
+// a leave and a return (the driver forgets a leaving client and counts it
+// from zero), a driver that starts counting again within a period, and a new
+// run, whose flow starts from zero without the last run's counts.
+TEST_F(ClientManagerTest, FlowCountsEachKilobyteOnceAcrossLeavesRejoinsAndRuns) {
+    CClientManager clients;
+    ASSERT_TRUE(clients.Init());
+    const std::wstring mac = L"A4-45-19-00-00-01";
+    const std::wstring other = L"A4-45-19-00-00-02";
+    auto report = [&](const std::wstring& who, std::uint64_t up, std::uint64_t down) {
+        ClientReport r = Report(who, "192.168.23.2");
+        r.periodUp = up;
+        r.periodDown = down;
+        ClientInfo info;
+        bool changed = false;
+        clients.Update(r, &info, &changed);
+    };
+    auto flow = [&] {
+        std::uint64_t down = 0, up = 0;
+        clients.GetTotalFlow(&down, &up);
+        return std::pair{down, up};
+    };
+    ClientInfo info;
+    ASSERT_TRUE(clients.Add(Report(mac, "192.168.23.2"), &info));
+    ASSERT_TRUE(clients.Add(Report(other, "192.168.23.3"), &info));
+    report(mac, 10, 100);
+    report(other, 20, 200);
+    report(mac, 10, 100);  // the same reading again adds nothing
+    EXPECT_EQ(flow(), std::pair(std::uint64_t{300}, std::uint64_t{30}));
+    report(other, 2, 20);  // the driver started again: all of it is new
+    EXPECT_EQ(flow(), std::pair(std::uint64_t{320}, std::uint64_t{32}));
+
+    ASSERT_TRUE(clients.Remove(mac, &info));
+    EXPECT_EQ(info.downCount, 100);
+    EXPECT_EQ(flow(), std::pair(std::uint64_t{320}, std::uint64_t{32})) << "a leave keeps the flow";
+    ASSERT_TRUE(clients.Add(Report(mac, "192.168.23.2"), &info));
+    report(mac, 15, 150);
+    EXPECT_EQ(flow(), std::pair(std::uint64_t{470}, std::uint64_t{47}));
+    ASSERT_TRUE(clients.Remove(mac, &info));
+    EXPECT_EQ(info.downCount, 250);
+    EXPECT_EQ(info.upCount, 25);
+    // The next run: its flow starts from zero. The driver kept its counts
+    // across the stop: a client online at the stop adds only what it moves
+    // after it, one that left counts from zero.
+    clients.UnInit();
+    ASSERT_TRUE(clients.GetClient(other, info));
+    EXPECT_EQ(info.downCount, 220) << "200, then 20 after the driver started again";
+    ASSERT_TRUE(clients.Init());
+    EXPECT_EQ(flow(), std::pair(std::uint64_t{0}, std::uint64_t{0}));
+    ASSERT_TRUE(clients.Add(Report(mac, "192.168.23.2"), &info));
+    ASSERT_TRUE(clients.Add(Report(other, "192.168.23.3"), &info));
+    report(other, 2, 20);
+    EXPECT_EQ(flow(), std::pair(std::uint64_t{0}, std::uint64_t{0})) << "the last run's counts";
+    report(other, 3, 25);
+    report(mac, 1, 7);
+    EXPECT_EQ(flow(), std::pair(std::uint64_t{12}, std::uint64_t{2}));
+    clients.UnInit();
+    ASSERT_TRUE(clients.GetClient(mac, info));
+    EXPECT_EQ(info.downCount, 257);
+}
+
+// A reverse lookup that hangs holds up neither the window's readings nor its
+// changes; the name lands when the lookup answers, and the client still has
+// one row.
+TEST_F(ClientManagerTest, SlowNameLookupHoldsUpNoReaderOfTheTable) {
+    CClientManager clients;
+    ASSERT_TRUE(clients.Init());
+    const std::uint32_t ip = Ip("192.168.23.2");
+    Pc().network.SetReverseName(ip, "kitchen-tablet");
+    Pc().network.HoldReverse(ip);
+    ClientInfo joined;
+    std::thread monitor(
+        [&] { EXPECT_TRUE(clients.Add(Report(L"A4-45-19-00-00-01", "192.168.23.2"), &joined)); });
+    while (Pc().network.ReverseLookupsWaiting() == 0)
+        std::this_thread::yield();
+
+    // Should a reader be stuck behind the lookup, a watchdog frees it so that
+    // the test fails instead of hanging.
+    std::mutex m;
+    std::condition_variable cv;
+    bool done = false;
+    bool stuck = false;
+    std::thread watchdog([&] {
+        std::unique_lock<std::mutex> l(m);
+        if (!cv.wait_for(l, 20s, [&] { return done; })) {
+            stuck = true;
+            Pc().network.ReleaseReverse(ip);
+        }
+    });
+    std::uint64_t down = 1, up = 1;
+    clients.GetTotalFlow(&down, &up);
+    std::vector<ClientInfo> all;
+    clients.GetClients(all);
+    const bool renamed = clients.SetClientNickName(L"A4-45-19-00-00-01", L"tablet");
+    {
+        std::lock_guard<std::mutex> l(m);
+        done = true;
+    }
+    cv.notify_all();
+    watchdog.join();
+    EXPECT_FALSE(stuck) << "a reader waited for the resolver";
+    EXPECT_TRUE(renamed);
+    EXPECT_EQ(down, 0u);
+    ASSERT_EQ(all.size(), 1u);
+
+    Pc().network.ReleaseReverse(ip);
+    monitor.join();
+    EXPECT_EQ(joined.name, L"kitchen-tablet");
+    EXPECT_EQ(joined.nickName, L"tablet");
+    EXPECT_GT(joined.uid, 0);
+    CClientDb db;
+    std::vector<ClientInfo> rows;
+    std::wstring error;
+    ASSERT_TRUE(db.Open(CLumariConfig::GetInstance()->GetDbPath(), &error));
+    ASSERT_TRUE(db.LoadAll(&rows, &error));
+    ASSERT_EQ(rows.size(), 1u);
+    EXPECT_EQ(rows[0].nickName, L"tablet");
 }
 
 TEST_F(ClientManagerTest, BansLimitsNamesAndCountersSurviveARestartAndReachTheDriver) {

@@ -271,8 +271,12 @@ TEST_F(DnsRelayTest, StopsWhileALookupIsUnderwayAndStartsAgain) {
     Send(dnstest::Query(10, "slow.test"));
     while (Pc().resolver.Queries().empty())
         std::this_thread::yield();
+    // The lookup is let go only once the stop is under way (it has marked the
+    // relay stopped and waits for its threads), so the stop always meets a
+    // lookup in progress.
     std::thread release([&] {
-        std::this_thread::sleep_for(std::chrono::milliseconds(20));
+        while (m_relay.IsRunning())
+            std::this_thread::yield();
         Pc().resolver.Release("slow.test");
     });
     m_relay.Stop();
