@@ -324,8 +324,11 @@ void Orvanta::AddFirewallException() {
 // Input rules
 
 QString Orvanta::CheckName(const QString& name) {
-    if (WiFiConfig::ToGb18030(name).size() > 32)
-        return tr("WiFi名称太长");
+    // The name goes on the air as UTF-8 (the engine is started with encoding
+    // 1), where an access point takes at most 32 bytes: a Chinese character
+    // takes three of them, not the two it takes in the settings file.
+    if (name.toUtf8().size() > 32)
+        return tr("WiFi名称太长（最多32字节，一个汉字占3字节）");
     static const QRegularExpression pattern(
         QRegularExpression::anchoredPattern(QStringLiteral("[一-龥_a-zA-Z0-9_-]{1,32}")));
     if (!pattern.match(name).hasMatch())
@@ -350,27 +353,6 @@ QString Orvanta::DefaultName() {
     // A host name with characters the name rule refuses would make every
     // start fail; the fixed name stands in for it as for a long one.
     return CheckName(host).isEmpty() ? host : QStringLiteral("Dravolin");
-}
-
-// ---------------------------------------------------------------------------
-// Statistics texts
-
-QString Orvanta::TrafficText(std::int64_t totalKb) {
-    const double mb = static_cast<double>(totalKb) / 1024.0;
-    if (mb < 1024)
-        return QString::number(mb, 'f', 2) + QStringLiteral("M");
-    return QString::number(mb / 1024.0, 'f', 2) + QStringLiteral("G");
-}
-
-QString Orvanta::SpeedText(std::int64_t deltaKb) {
-    if (deltaKb < 1024)
-        return QString::number(static_cast<double>(deltaKb), 'g', 6) + QStringLiteral("K/s");
-    return QString::number(static_cast<double>(deltaKb) / 1024.0, 'f', 2) + QStringLiteral("M/s");
-}
-
-QString Orvanta::MoneyText(std::int64_t totalKb, double pricePerMb) {
-    return tr("%1元").arg(
-        QString::number(static_cast<double>(totalKb) / 1024.0 * pricePerMb, 'f', 2));
 }
 
 // ---------------------------------------------------------------------------
@@ -412,8 +394,8 @@ void Orvanta::LoadSettings() {
             m_config.SetPrice(kDefaultPrice);
         if (m_config.Traffic() < 0)
             m_config.SetTraffic(0);
-        m_lblallflow->setText(TrafficText(m_config.Traffic()));
-        m_lblmoneysaved->setText(MoneyText(m_config.Traffic(), m_config.Price()));
+        m_lblallflow->setText(TrafficStats::TrafficText(m_config.Traffic()));
+        m_lblmoneysaved->setText(TrafficStats::MoneyText(m_config.Traffic(), m_config.Price()));
         const QString name = m_config.Name();
         m_txtwifiname->setText(name.isEmpty() ? DefaultName() : name);
         const QString password = m_config.Password();
@@ -430,7 +412,7 @@ void Orvanta::LoadSettings() {
     const QByteArray phone = m_config.PhoneId();
     if (!phone.isEmpty() && phone != AuthorisedId())
         SetAuthorisedId(phone);
-    m_totalKB = m_config.Traffic();
+    m_stats.SetStored(m_config.Traffic());
 }
 
 void Orvanta::SaveSettings() {
@@ -446,11 +428,11 @@ void Orvanta::SaveSettings() {
     // While the hotspot runs the record's traffic stays what it was before
     // this run (the statistics add the run's counters to it); the file gets
     // everything up to now.
-    std::int64_t total = m_totalKB;
     std::uint64_t down = 0;
     std::uint64_t up = 0;
     if (m_running && m_core->GetFlow(&down, &up))
-        total = m_runBaseKB + static_cast<std::int64_t>(down + up);
+        m_stats.Reading(down + up);
+    const std::int64_t total = m_stats.Total();
     const std::int64_t base = m_config.Traffic();
     m_config.SetTraffic(total);
     // Written even when empty: a revoked phone must not come back at the
@@ -459,7 +441,6 @@ void Orvanta::SaveSettings() {
     m_config.Save(SettingsPath());
     if (m_running)
         m_config.SetTraffic(base);
-    m_totalKB = total;
 }
 
 void Orvanta::SetRunAtLogon(bool on) {
@@ -496,8 +477,15 @@ void Orvanta::OnBtnOpenWiFiClicked() {
     const QString name = m_txtwifiname->text();
     const QString password = m_txtwifipwd->text();
     QString refusal = CheckName(name);
-    if (refusal.isEmpty())
-        refusal = CheckPassword(password, m_mode);
+    if (!refusal.isEmpty()) {
+        // Also a stored name that no longer passes: it is shown for editing
+        // and nothing starts.
+        m_lblstate->setText(refusal);
+        m_txtwifiname->setFocus();
+        m_txtwifiname->selectAll();
+        return;
+    }
+    refusal = CheckPassword(password, m_mode);
     if (!refusal.isEmpty()) {
         m_lblstate->setText(refusal);
         return;
@@ -537,8 +525,8 @@ void Orvanta::OnWiFiStarted(int code) {
         m_btnopenwifi->hide();
         m_btnclosewifi->setStyleSheet("border-image: url(:/images/AppWindow/opensucess.png)");
         m_btnclosewifi->show();
-        m_config.SetTraffic(m_totalKB);
-        m_runBaseKB = m_totalKB;
+        m_config.SetTraffic(m_stats.Total());
+        m_stats.RunStarted();
         m_networkUp = true;
         m_timer->start(1000);
     } else {
@@ -632,16 +620,13 @@ void Orvanta::Animate(QLabel* label) {
 void Orvanta::OnTimerGetCurrentData() {
     std::uint64_t down = 0;
     std::uint64_t up = 0;
-    // No counters (the hotspot is just going down): keep the last figures
-    // rather than show a negative speed.
+    // No counters (the hotspot is just going down): keep the last figures.
     if (!m_core->GetFlow(&down, &up))
         return;
-    const std::int64_t total = m_runBaseKB + static_cast<std::int64_t>(down + up);
-    const std::int64_t delta = total - m_totalKB;
-    m_totalKB = total;
-    m_lblmoneysaved->setText(MoneyText(m_totalKB, m_config.Price()));
-    m_lblallflow->setText(TrafficText(m_totalKB));
-    m_lblcurrentspeed->setText(SpeedText(delta));
+    const std::int64_t delta = m_stats.Reading(down + up);
+    m_lblmoneysaved->setText(TrafficStats::MoneyText(m_stats.Total(), m_config.Price()));
+    m_lblallflow->setText(TrafficStats::TrafficText(m_stats.Total()));
+    m_lblcurrentspeed->setText(TrafficStats::SpeedText(delta));
 }
 
 // ---------------------------------------------------------------------------
@@ -771,7 +756,8 @@ OptionWidget* Orvanta::OptionPanel() const {
 void Orvanta::MoveToBlackList(WhiteListItem* row) {
     const std::wstring mac = row->Mac();
     ClientInfo client;
-    if (!m_core->GetClient(mac, client)) {
+    const bool known = m_core->GetClient(mac, client);
+    if (!known) {
         client.mac = mac;
         client.nickName = row->FullName().toStdWString();
     }
@@ -780,7 +766,28 @@ void Orvanta::MoveToBlackList(WhiteListItem* row) {
     UpdateCaptions();
     if (m_clientCount == 0 && m_clientArea->x() >= 0)
         m_lblnoconnect->show();
-    m_core->BanClient(mac);
+    if (m_core->BanClient(mac) || !known)
+        return;
+    // The user is told what the ban could not do, rather than left with a row
+    // that seems to act.
+    if (m_core->ClientControl() != 0) {
+        // The system's hotspot bans nobody: the device stays a client.
+        const QString macText = QString::fromStdWString(mac);
+        m_blackList->RemoveItem(macText);
+        client.isBan = 0;
+        AddClientRow(client);
+        if (m_clientArea->x() >= 0)
+            m_lblnoconnect->hide();
+        UpdateCaptions();
+        m_lblstate->setText(tr("当前热点方式无法拉黑设备"));
+        m_lblstate->setToolTip({});
+    } else {
+        // Sharing without the driver cannot cut a device that has its
+        // address; it is refused one from now on.
+        m_lblstate->setText(tr("已拉黑，但当前共享方式无法立即断开该设备"));
+        m_lblstate->setToolTip(tr("该设备已不能再获取地址，但在它重新连接之前仍可上网。"));
+    }
+    Animate(m_lblstate);
 }
 
 void Orvanta::MoveToClientList(BlackListItem* row) {

@@ -19,6 +19,7 @@
 
 #include "ClientRowHost.h"
 #include "Common/ClientInfo.h"
+#include "TrafficStats.h"
 #include "WiFiConfig.h"
 #include "platform/facility/SessionControl.h"
 
@@ -71,11 +72,6 @@ public:
     // "A" + the computer's host name, or "Dravolin" when that is no valid name.
     static QString DefaultName();
 
-    // Statistics texts.
-    static QString TrafficText(std::int64_t totalKb);
-    static QString SpeedText(std::int64_t deltaKb);
-    static QString MoneyText(std::int64_t totalKb, double pricePerMb);
-
     // The authorised phone's identity (its MAC text), kept by the phone link
     // and in the record.
     QByteArray AuthorisedId() const;
@@ -99,7 +95,7 @@ public:
     // The code of the last start's answer (0 success), -1 before the first.
     int LastStartCode() const { return m_lastStartCode; }
     unsigned ClientCount() const { return m_clientCount; }
-    std::int64_t TotalKB() const { return m_totalKB; }
+    std::int64_t TotalKB() const { return m_stats.Total(); }
     ListWidget* ClientList() const { return m_clientList; }
     ListWidget* BlackList() const { return m_blackList; }
     WiFiSignals* Signals() const { return m_signals.get(); }
@@ -200,9 +196,7 @@ private:
     int m_osMajor = 0;
     bool m_pwdShown = true;
     unsigned m_clientCount = 0;
-    std::int64_t m_totalKB = 0;
-    // The traffic before the current run; the run's counters add to it.
-    std::int64_t m_runBaseKB = 0;
+    TrafficStats m_stats;
     // A suspend asked the engine to stop; a resume before that stop is through
     // waits for it.
     bool m_awaitingSuspendStop = false;

@@ -242,6 +242,22 @@ Install or update the driver now?</translation>
         <translation>The Wi-Fi name is too long</translation>
     </message>
     <message>
+        <source>WiFi名称太长（最多32字节，一个汉字占3字节）</source>
+        <translation>Name too long (32 bytes; 3 per Chinese character)</translation>
+    </message>
+    <message>
+        <source>当前热点方式无法拉黑设备</source>
+        <translation>This hotspot cannot block devices</translation>
+    </message>
+    <message>
+        <source>已拉黑，但当前共享方式无法立即断开该设备</source>
+        <translation>Blocked, but not cut off until it reconnects</translation>
+    </message>
+    <message>
+        <source>该设备已不能再获取地址，但在它重新连接之前仍可上网。</source>
+        <translation>The device can no longer get an address, but it keeps its connection until it reconnects.</translation>
+    </message>
+    <message>
         <source>无效的WiFi名称</source>
         <translation>Invalid Wi-Fi name</translation>
     </message>

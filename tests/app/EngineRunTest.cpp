@@ -202,6 +202,56 @@ private slots:
         QCOMPARE(saved.Traffic(), std::int64_t(2048));
     }
 
+    // The total shown and saved only grows and counts every kilobyte once:
+    // through a driver that counts a rejoining client from zero, and through
+    // a stop and start after which a client that left is not counted again.
+    void TotalsSurviveARejoinAndAStopAndStart() {
+        AppSim sim;
+        enginebed::Prepare(sim.Pc());
+        auto& peers = sim.Pc().nat.Engine();
+        Orvanta w;
+        WaitRunning(w);
+        auto speed = [&] { return w.findChild<QLabel*>("lblcurrentspeed")->text(); };
+        auto saved = [&] {
+            w.SaveSettings();
+            WiFiConfig file;
+            return file.Load(QString::fromStdString(sim.SettingsFile())) ? file.Traffic() : -1;
+        };
+        peers.AddPeer("A4-45-19-00-00-01", "192.168.23.2");
+        peers.AddPeer("A4-45-19-00-00-02", "192.168.23.3");
+        Second(sim);  // both join
+        peers.Traffic("A4-45-19-00-00-01", 1024 * 1024, 1024 * 1024);
+        peers.Traffic("A4-45-19-00-00-02", 0, 1024 * 1024);
+        Second(sim);
+        QTRY_COMPARE(w.TotalKB(), std::int64_t(3072));
+
+        // The driver drops the first client, which comes straight back.
+        QCOMPARE(peers.Forget({0xA4, 0x45, 0x19, 0, 0, 1}), plat::DWORD{0});
+        peers.AddPeer("A4-45-19-00-00-01", "192.168.23.2");
+        peers.Traffic("A4-45-19-00-00-01", 0, 512 * 1024);
+        Second(sim);
+        QTRY_COMPARE(w.TotalKB(), std::int64_t(3584));
+        QCOMPARE(speed(), QStringLiteral("512K/s"));
+        QCOMPARE(saved(), std::int64_t(3584));
+
+        // The second client leaves; then a stop and a start.
+        peers.RemovePeer("A4-45-19-00-00-02");
+        w.OnBtnCloseWiFiClicked();
+        QTRY_VERIFY_WITH_TIMEOUT(!w.IsRunning() && !w.IsBusy(), 10000);
+        QCOMPARE(saved(), std::int64_t(3584));
+        w.OnBtnOpenWiFiClicked();
+        WaitRunning(w);
+        Second(sim);  // the first client joins the new run
+        QTest::qWait(50);
+        QCOMPARE(w.TotalKB(), std::int64_t(3584));
+        QVERIFY2(!speed().startsWith('-'), qPrintable(speed()));
+        peers.Traffic("A4-45-19-00-00-01", 0, 1024 * 1024);
+        Second(sim);
+        QTRY_COMPARE(w.TotalKB(), std::int64_t(4608));
+        QCOMPARE(saved(), std::int64_t(4608));
+        QCOMPARE(w.findChild<QLabel*>("lblallflow")->text(), QStringLiteral("4.50M"));
+    }
+
     void AFailedStartOfTheEngineShowsItsCode() {
         AppSim sim;  // no Wi-Fi card: the start fails
         Orvanta w;

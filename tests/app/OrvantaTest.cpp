@@ -153,12 +153,17 @@ private slots:
         QTest::addColumn<QString>("name");
         QTest::addColumn<QString>("password");
         QTest::addColumn<QString>("refusal");
-        const QString cjk16(16, QChar(0x4E2D));
-        QTest::newRow("16 CJK characters are 32 bytes") << cjk16 << "abcd1234" << QString();
-        QTest::newRow("17 are 34 bytes")
-            << cjk16 + QChar(0x4E2D) << "abcd1234" << QStringLiteral("WiFi名称太长");
-        QTest::newRow("33 letters")
-            << QString(33, 'a') << "abcd1234" << QStringLiteral("WiFi名称太长");
+        // Counted as the name goes on the air, in UTF-8: three bytes a
+        // Chinese character.
+        const QString tooLong = QStringLiteral("WiFi名称太长（最多32字节，一个汉字占3字节）");
+        const QString cjk10(10, QChar(0x4E2D));
+        QTest::newRow("10 CJK characters and 2 letters are 32 bytes") << cjk10 + "ab"
+                                                                      << "abcd1234" << QString();
+        QTest::newRow("11 are 33 bytes") << cjk10 + QChar(0x4E2D) << "abcd1234" << tooLong;
+        QTest::newRow("16 fit the settings file but not the air")
+            << QString(16, QChar(0x4E2D)) << "abcd1234" << tooLong;
+        QTest::newRow("32 letters") << QString(32, 'a') << "abcd1234" << QString();
+        QTest::newRow("33 letters") << QString(33, 'a') << "abcd1234" << tooLong;
         QTest::newRow("space") << "my net"
                                << "abcd1234" << QStringLiteral("无效的WiFi名称");
         QTest::newRow("empty") << ""
@@ -197,6 +202,30 @@ private slots:
         QCOMPARE(starts.count(), 0);
     }
 
+    // A name stored by an earlier version that counted it in GB18030 is shown
+    // for editing at launch and not started, with the reason.
+    void AStoredNameTooLongForTheAirIsShownNotStarted() {
+        AppSim sim;
+        const QString name(16, QChar(0x4E2D));
+        {
+            WiFiConfig stored;
+            stored.SetMagic();
+            QVERIFY(stored.SetName(name));
+            QVERIFY(stored.SetPassword("abcd1234"));
+            QVERIFY(stored.Save(QString::fromStdString(sim.SettingsFile())));
+        }
+        Orvanta w;
+        QSignalSpy starts(w.Signals(), &WiFiSignals::NetworkStarted);
+        Settle(w);
+        QCOMPARE(Child<QLineEdit>(w, "txtwifiname")->text(), name);
+        QCOMPARE(Child<QLineEdit>(w, "txtwifiname")->selectedText(), name);
+        QCOMPARE(State(w), QStringLiteral("WiFi名称太长（最多32字节，一个汉字占3字节）"));
+        QVERIFY(!w.IsBusy());
+        QVERIFY(!w.IsRunning());
+        QTest::qWait(20);
+        QCOMPARE(starts.count(), 0);
+    }
+
     void TenDigitRuleOutsideModeOne() {
         QVERIFY(Orvanta::CheckPassword("5820417396", 2).isEmpty());
         QCOMPARE(Orvanta::CheckPassword("582041739", 2), QStringLiteral("密码必须10个数字"));
@@ -206,14 +235,34 @@ private slots:
     }
 
     void StatisticsSwitchUnits() {
-        QCOMPARE(Orvanta::SpeedText(0), QStringLiteral("0K/s"));
-        QCOMPARE(Orvanta::SpeedText(1023), QStringLiteral("1023K/s"));
-        QCOMPARE(Orvanta::SpeedText(1024), QStringLiteral("1.00M/s"));
-        QCOMPARE(Orvanta::SpeedText(1536), QStringLiteral("1.50M/s"));
-        QCOMPARE(Orvanta::TrafficText(1023 * 1024), QStringLiteral("1023.00M"));
-        QCOMPARE(Orvanta::TrafficText(1024 * 1024), QStringLiteral("1.00G"));
-        QCOMPARE(Orvanta::TrafficText(512), QStringLiteral("0.50M"));
-        QCOMPARE(Orvanta::MoneyText(10 * 1024, 0.3), QStringLiteral("3.00元"));
+        QCOMPARE(TrafficStats::SpeedText(0), QStringLiteral("0K/s"));
+        QCOMPARE(TrafficStats::SpeedText(1023), QStringLiteral("1023K/s"));
+        QCOMPARE(TrafficStats::SpeedText(1024), QStringLiteral("1.00M/s"));
+        QCOMPARE(TrafficStats::SpeedText(1536), QStringLiteral("1.50M/s"));
+        QCOMPARE(TrafficStats::TrafficText(1023 * 1024), QStringLiteral("1023.00M"));
+        QCOMPARE(TrafficStats::TrafficText(1024 * 1024), QStringLiteral("1.00G"));
+        QCOMPARE(TrafficStats::TrafficText(512), QStringLiteral("0.50M"));
+        QCOMPARE(TrafficStats::MoneyText(10 * 1024, 0.3), QStringLiteral("3.00元"));
+    }
+
+    // A reading below the last one (counters that went back) neither lowers
+    // the total nor gives a negative speed; each run adds to the total so far.
+    void StatisticsNeverGoBack() {
+        TrafficStats stats;
+        stats.SetStored(-5);
+        QCOMPARE(stats.Total(), std::int64_t(0));
+        stats.SetStored(1000);
+        stats.RunStarted();
+        QCOMPARE(stats.Reading(300), std::int64_t(300));
+        QCOMPARE(stats.Reading(100), std::int64_t(0));
+        QCOMPARE(stats.Total(), std::int64_t(1300));
+        QCOMPARE(stats.Reading(350), std::int64_t(50));
+        stats.RunStarted();
+        QCOMPARE(stats.Reading(0), std::int64_t(0));
+        QCOMPARE(stats.Reading(10), std::int64_t(10));
+        QCOMPARE(stats.Total(), std::int64_t(1360));
+        QCOMPARE(stats.Reading(std::numeric_limits<std::uint64_t>::max()),
+                 std::numeric_limits<std::int64_t>::max() - 1360);
     }
 
     void AFailedStartNamesItsCause() {
