@@ -2,6 +2,7 @@
 
 #include <linux/rtnetlink.h>
 #include <sys/socket.h>
+#include <sys/time.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -54,6 +55,11 @@ int Netlink::Open() {
     m_fd = socket(AF_NETLINK, SOCK_RAW | SOCK_CLOEXEC, m_protocol);
     if (m_fd < 0)
         return errno;
+    // A reply that never completes (a dump cut short) ends the wait instead
+    // of holding the caller, and with it the share manager's lock, for ever.
+    timeval wait{};
+    wait.tv_sec = kReceiveTimeoutSeconds;
+    setsockopt(m_fd, SOL_SOCKET, SO_RCVTIMEO, &wait, sizeof wait);
     sockaddr_nl local{};
     local.nl_family = AF_NETLINK;
     if (bind(m_fd, reinterpret_cast<sockaddr*>(&local), sizeof local) != 0) {
@@ -97,14 +103,16 @@ int Netlink::Dump(NetlinkMessage& message, const std::function<void(const nlmsgh
             n = recv(m_fd, buffer.data(), buffer.size(), 0);
         } while (n < 0 && errno == EINTR);
         if (n < 0)
-            return errno;
+            return errno == EAGAIN || errno == EWOULDBLOCK ? ETIMEDOUT : errno;
         // Messages follow each other at aligned offsets of the buffer.
         const std::size_t size = static_cast<std::size_t>(n);
         for (std::size_t offset = 0; offset + sizeof(nlmsghdr) <= size;) {
             const auto* h =
                 static_cast<const nlmsghdr*>(static_cast<const void*>(buffer.data() + offset));
+            // A malformed message hides where the next one starts, possibly
+            // the end of the dump: the reply cannot be read further.
             if (h->nlmsg_len < sizeof(nlmsghdr) || offset + h->nlmsg_len > size)
-                break;
+                return EPROTO;
             offset += NLMSG_ALIGN(h->nlmsg_len);
             if (h->nlmsg_seq != sequence)
                 continue;

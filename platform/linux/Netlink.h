@@ -31,6 +31,9 @@ private:
 
 class Netlink {
 public:
+    // How long a reply may keep the caller waiting between two datagrams.
+    static constexpr int kReceiveTimeoutSeconds = 5;
+
     explicit Netlink(int protocol = NETLINK_ROUTE);
     ~Netlink();
     Netlink(const Netlink&) = delete;
