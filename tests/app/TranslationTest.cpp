@@ -159,7 +159,8 @@ private slots:
     void AChineseSystemKeepsTheProgramsOwnTexts() {
         QVERIFY(Zentavo::InstallTranslation(kChinese));
         QCOMPARE(StartFailure::StatusText(4242), QStringLiteral("WiFi开启失败(4242)"));
-        QCOMPARE(Orvanta::CheckName(QString(33, 'a')), QStringLiteral("WiFi名称太长"));
+        QCOMPARE(Orvanta::CheckName(QString(33, 'a')),
+                 QStringLiteral("WiFi名称太长（最多32字节，一个汉字占3字节）"));
     }
 
     // The other test classes check the program's own texts.
