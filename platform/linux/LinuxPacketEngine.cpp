@@ -144,6 +144,7 @@ void LinuxPacketEngine::ResetState() {
     m_private.clear();
     m_publicIndex = m_privateIndex = 0;
     m_clients.clear();
+    m_addresses = AddressView{};
     m_owners.clear();
     m_downBase.clear();
     m_nextMinor = 2;
@@ -334,35 +335,54 @@ bool LinuxPacketEngine::Snap(Snapshot* out) {
     return true;
 }
 
-std::string LinuxPacketEngine::SyncCommands(const MacAddress& mac, Client& c) {
+std::map<std::uint32_t, MacAddress> LinuxPacketEngine::Holders(const Snapshot& s) {
+    std::map<std::uint32_t, Snapshot::Pair> freshest;
+    for (const auto& p : s.clients) {
+        if (p.ip == 0)
+            continue;
+        auto h = freshest.find(p.ip);
+        if (h == freshest.end() || p.expiresMs > h->second.expiresMs)
+            freshest[p.ip] = p;
+    }
+    std::map<std::uint32_t, MacAddress> holders;
+    for (const auto& [ip, pair] : freshest)
+        holders.emplace_hint(holders.end(), ip, pair.mac);
+    return holders;
+}
+
+std::string LinuxPacketEngine::AddressCommands(const std::map<std::uint32_t, MacAddress>& holders,
+                                               const std::map<MacAddress, Client>& clients,
+                                               AddressView* next) const {
+    AddressView want;
+    for (const auto& [ip, mac] : holders) {
+        auto c = clients.find(mac);
+        if (c == clients.end())
+            continue;
+        if (!c->second.allowed)
+            want.blocked.insert(ip);
+        if (c->second.downKBps != 0 && c->second.minor != 0)
+            want.classes.emplace(ip, c->second.minor);
+    }
     const std::string add = std::string("add element inet ") + kTable;
     const std::string del = std::string("delete element inet ") + kTable;
     std::string cmd;
-    for (std::uint32_t ip : c.addresses) {
-        const std::string text = Ipv4Text::Format(ip);
-        const bool block = !c.allowed;
-        if (block && c.blockedIps.insert(ip).second)
-            cmd += add + Element("blocked_addr", text);
-        const bool classed = c.downKBps != 0 && c.minor != 0;
-        if (classed && c.classedIps.insert(ip).second)
-            cmd += add + Element("down_class", text + " : " + ClassNft(c.minor));
-    }
-    if (c.allowed) {
-        for (std::uint32_t ip : c.blockedIps)
+    for (std::uint32_t ip : m_addresses.blocked)
+        if (want.blocked.count(ip) == 0)
             cmd += del + Element("blocked_addr", Ipv4Text::Format(ip));
-        c.blockedIps.clear();
-    }
-    if (c.downKBps == 0) {
-        for (std::uint32_t ip : c.classedIps)
+    for (std::uint32_t ip : want.blocked)
+        if (m_addresses.blocked.count(ip) == 0)
+            cmd += add + Element("blocked_addr", Ipv4Text::Format(ip));
+    for (const auto& [ip, minor] : m_addresses.classes) {
+        auto w = want.classes.find(ip);
+        if (w == want.classes.end() || w->second != minor)
             cmd += del + Element("down_class", Ipv4Text::Format(ip));
-        c.classedIps.clear();
     }
-    const bool upClass = c.upKBps != 0 && c.minor != 0;
-    if (upClass && !c.upClassed)
-        cmd += add + Element("up_class", MacNft(mac) + " : " + ClassNft(c.minor));
-    if (!upClass && c.upClassed)
-        cmd += del + Element("up_class", MacNft(mac));
-    c.upClassed = upClass;
+    for (const auto& [ip, minor] : want.classes) {
+        auto h = m_addresses.classes.find(ip);
+        if (h == m_addresses.classes.end() || h->second != minor)
+            cmd += add + Element("down_class", Ipv4Text::Format(ip) + " : " + ClassNft(minor));
+    }
+    *next = std::move(want);
     return cmd;
 }
 
@@ -393,16 +413,15 @@ DWORD LinuxPacketEngine::SetPolicy(const MacAddress& mac, bool allowed, std::uin
                                    std::uint32_t downKBps) {
     if (!m_sharing)
         return kErrorInvalidParameter;
-    Client& c = m_clients[mac];
-    // The addresses it was seen with, for the download side of its policy.
     Snapshot s;
-    if (Snap(&s))
-        for (const auto& p : s.clients)
-            if (p.mac == mac && p.ip != 0)
-                c.addresses.insert(p.ip);
+    if (!Snap(&s))
+        return kNatErrorGenFailure;
+    std::map<MacAddress, Client> clients = m_clients;
+    Client& c = clients[mac];
     // Classes first, so that no packet is sent to a class that is not there yet.
     if (const DWORD e = ApplyLimits(mac, c, upKBps, downKBps))
         return e;
+    m_clients[mac].minor = c.minor;  // the class exists now, whatever follows
     const bool hadUp = c.upKBps != 0;
     const bool hadDown = c.downKBps != 0;
     std::string cmd;
@@ -411,19 +430,27 @@ DWORD LinuxPacketEngine::SetPolicy(const MacAddress& mac, bool allowed, std::uin
         cmd += "add " + set + Element("blocked", MacNft(mac));
     if (allowed && !c.allowed)
         cmd += "delete " + set + Element("blocked", MacNft(mac));
-    Client next = c;
-    next.allowed = allowed;
-    next.upKBps = upKBps;
-    next.downKBps = downKBps;
-    cmd += SyncCommands(mac, next);
+    c.allowed = allowed;
+    c.upKBps = upKBps;
+    c.downKBps = downKBps;
+    const bool upClass = c.upKBps != 0 && c.minor != 0;
+    if (upClass && !c.upClassed)
+        cmd += "add " + set + Element("up_class", MacNft(mac) + " : " + ClassNft(c.minor));
+    if (!upClass && c.upClassed)
+        cmd += "delete " + set + Element("up_class", MacNft(mac));
+    c.upClassed = upClass;
+    AddressView addresses;
+    cmd += AddressCommands(Holders(s), clients, &addresses);
     if (const DWORD e = Run(cmd))
         return e;
-    c = next;
+    const std::uint16_t minor = c.minor;
+    m_clients = std::move(clients);
+    m_addresses = std::move(addresses);
     // Classes no longer used go once no rule sends packets to them.
     if (hadUp && upKBps == 0)
-        m_tc.DeleteClass(m_publicIndex, c.minor);
+        m_tc.DeleteClass(m_publicIndex, minor);
     if (hadDown && downKBps == 0)
-        m_tc.DeleteClass(m_privateIndex, c.minor);
+        m_tc.DeleteClass(m_privateIndex, minor);
     return 0;
 }
 
@@ -442,26 +469,34 @@ DWORD LinuxPacketEngine::Peers(std::vector<NatPeerTraffic>* out) {
         std::uint64_t expires = 0;
     };
     std::map<MacAddress, Seen> peers;
-    std::map<std::uint32_t, Snapshot::Pair> holder;
     for (const auto& p : s.clients) {
         Seen& seen = peers[p.mac];
         if (p.ip == 0)
             continue;
         if (seen.ip == 0 || p.expiresMs > seen.expires)
             seen = Seen{p.ip, p.expiresMs};
+    }
+    std::map<std::uint32_t, Snapshot::Pair> holder;
+    for (const auto& p : s.clients) {
+        if (p.ip == 0)
+            continue;
         auto h = holder.find(p.ip);
         if (h == holder.end() || p.expiresMs > h->second.expiresMs)
             holder[p.ip] = p;
     }
 
-    // New addresses of blocked or limited clients join their sets (one run per
-    // client, so that one refused entry holds up no other client).
-    for (const auto& p : s.clients) {
-        if (p.ip == 0)
-            continue;
-        Client& c = m_clients[p.mac];
-        if (c.addresses.insert(p.ip).second)
-            Run(SyncCommands(p.mac, c));
+    // Blocks and download classes follow their addresses' holders: a new
+    // address of a blocked or limited client joins its sets, an address that
+    // another MAC took or that timed out leaves them. A refused change is
+    // tried again at the next listing; the view keeps what the kernel holds.
+    {
+        std::map<std::uint32_t, MacAddress> holders;
+        for (const auto& [ip, pair] : holder)
+            holders.emplace_hint(holders.end(), ip, pair.mac);
+        AddressView addresses;
+        const std::string cmd = AddressCommands(holders, m_clients, &addresses);
+        if (!cmd.empty() && Run(cmd) == 0)
+            m_addresses = std::move(addresses);
     }
 
     // Download counts move with their address from one MAC to the next. What
@@ -521,17 +556,28 @@ DWORD LinuxPacketEngine::Forget(const MacAddress& mac) {
             cmd += del + Element("clients", MacNft(mac) + " . " + Ipv4Text::Format(p.ip));
     if (s.up.count(mac) != 0)
         cmd += del + Element("up", MacNft(mac));
-    for (auto it = m_owners.begin(); it != m_owners.end();) {
+    std::map<std::uint32_t, Owner> owners = m_owners;
+    for (auto it = owners.begin(); it != owners.end();) {
         if (it->second.mac == mac) {
             if (s.down.count(it->first) != 0)
                 cmd += del + Element("down", Ipv4Text::Format(it->first));
-            it = m_owners.erase(it);
+            it = owners.erase(it);
         } else {
             ++it;
         }
     }
+    // Its addresses go to whoever else holds them, or to nobody; its own
+    // policy (by MAC) stays for when it comes back.
+    Snapshot after = s;
+    std::erase_if(after.clients, [&](const Snapshot::Pair& p) { return p.mac == mac; });
+    AddressView addresses;
+    cmd += AddressCommands(Holders(after), m_clients, &addresses);
+    if (const DWORD e = Run(cmd))
+        return e;
+    m_owners = std::move(owners);
     m_downBase.erase(mac);
-    return Run(cmd);
+    m_addresses = std::move(addresses);
+    return 0;
 }
 
 DWORD LinuxPacketEngine::SetHostPorts(bool restricted, const std::vector<std::uint16_t>& ports) {

@@ -11,9 +11,9 @@
 //   and the pair expires). The peers are the MACs of these pairs; a MAC's
 //   address is that of its most recently refreshed pair.
 // - forward: one lookup of the (in, out) interface pair sends a packet to the
-//   upload or the download chain. A stopped MAC's packets are dropped (`blocked`), and so are
-//   packets to any address it was seen with (`blocked_addr`), so that its
-//   established flows stop at once in both directions. Upload is counted per
+//   upload or the download chain. A stopped MAC's packets are dropped
+//   (`blocked`), and so are packets to every address it holds (`blocked_addr`),
+//   so that its established flows stop at once in both directions. Upload is counted per
 //   source MAC (`up`), download per destination address (`down`, the MAC is
 //   gone once a packet is routed); the engine attributes each address's count
 //   to the MAC that held it, so a client that changes its address keeps its
@@ -21,6 +21,11 @@
 //   (`up_class`, read on PUB's egress after masquerade has hidden the client's
 //   address), download by destination address (`down_class`, on PRIV's
 //   egress).
+//   The per-address entries follow the addresses' holders (the MAC of an
+//   address's freshest pair): when a client moves to another address, when
+//   another MAC takes an address, when a pair times out and when a peer is
+//   forgotten, they move or go in the same nftables transaction, and the
+//   driver's view of them changes only once the kernel accepted it.
 // - postrouting: traffic that leaves by PUB and was not sent by the host
 //   itself is masqueraded.
 // - input (only once a port list is set): the host is closed to its clients
@@ -81,11 +86,14 @@ private:
         bool allowed = true;
         std::uint32_t upKBps = 0;
         std::uint32_t downKBps = 0;
-        std::uint16_t minor = 0;             // HTB class minor, 0 until limited
-        std::set<std::uint32_t> addresses;   // every address seen with this MAC
-        std::set<std::uint32_t> blockedIps;  // in blocked_addr
-        std::set<std::uint32_t> classedIps;  // in down_class
-        bool upClassed = false;              // in up_class
+        std::uint16_t minor = 0;  // HTB class minor, 0 until limited
+        bool upClassed = false;   // in up_class
+    };
+    // What the kernel holds in the per-address sets: `blocked_addr` and
+    // `down_class` (address : class minor).
+    struct AddressView {
+        std::set<std::uint32_t> blocked;
+        std::map<std::uint32_t, std::uint16_t> classes;
     };
     struct Owner {
         MacAddress mac{};
@@ -94,9 +102,14 @@ private:
     };
 
     bool Snap(Snapshot* out);
-    // nft commands that bring the sets in line with a client's policy and
-    // addresses.
-    std::string SyncCommands(const MacAddress& mac, Client& c);
+    // Each address belongs to the MAC of its freshest pair.
+    static std::map<std::uint32_t, MacAddress> Holders(const Snapshot& s);
+    // nft commands that bring the per-address sets in line with the policy
+    // of each address's holder (`clients` as they would be after the
+    // change), and the view the kernel will hold once it accepted them.
+    std::string AddressCommands(const std::map<std::uint32_t, MacAddress>& holders,
+                                const std::map<MacAddress, Client>& clients,
+                                AddressView* next) const;
     DWORD ApplyLimits(const MacAddress& mac, Client& c, std::uint32_t upKBps,
                       std::uint32_t downKBps);
     DWORD Run(const std::string& commands);
@@ -114,6 +127,7 @@ private:
     int m_privateIndex = 0;
     int m_forwardBefore = -1;  // ip_forward before we switched it on; -1 untouched
     std::map<MacAddress, Client> m_clients;
+    AddressView m_addresses;
     std::map<std::uint32_t, Owner> m_owners;
     std::map<MacAddress, std::uint64_t> m_downBase;
     std::uint16_t m_nextMinor = 2;

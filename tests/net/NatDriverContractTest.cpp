@@ -36,6 +36,8 @@ public:
     virtual bool StreamFlows(int client) = 0;
     virtual double DownloadRate(int client) = 0;  // bytes per second
     virtual bool HostPortOpen(int client, std::uint16_t port) = 0;
+    // The client gives itself another address of the hotspot network.
+    virtual bool SetAddress(int client, const std::string& ip) = 0;
     // What of the driver's work is left on the hotspot host ("" = nothing).
     virtual std::string Traces() = 0;
 };
@@ -77,6 +79,9 @@ public:
                 return true;
         return false;
     }
+    bool SetAddress(int client, const std::string& ip) override {
+        return Engine().AddPeer(Mac(client), ip);
+    }
     std::string Traces() override {
         std::string t;
         if (Engine().Sharing())
@@ -114,6 +119,12 @@ public:
     double DownloadRate(int client) override { return m_bed.StreamRate(client, true, 1.5); }
     bool HostPortOpen(int client, std::uint16_t port) override {
         return m_bed.HostPortOpen(client, port);
+    }
+    bool SetAddress(int client, const std::string& ip) override {
+        const std::string n = m_bed.Client(client).Name();
+        return nettest::Run("ip -n " + n + " addr flush dev eth0 && ip -n " + n + " addr add " +
+                            ip + "/24 dev eth0 && ip -n " + n +
+                            " route add default via 192.168.50.1") == 0;
     }
     std::string Traces() override {
         std::string t;
@@ -267,6 +278,81 @@ TEST_P(NatContract, DeletingAPeerForgetsIt) {
         const plat::PEER_INFO* p = Find(peers, bed.Mac(0));
         ASSERT_NE(p, nullptr);
         EXPECT_LT(std::uint64_t{p->upKb}, 20u);
+        ASSERT_TRUE(driver.DisableShare());
+    });
+}
+
+// Blocks and limits belong to the device, not to the address it had: a
+// device that gets a stopped or limited client's old address is neither cut
+// nor held to that limit, and the client keeps its block or limit at its new
+// address. The driver learns of the moves at its next peer listing, as the
+// engine's once-a-second poll makes it.
+TEST_P(NatContract, AStoppedClientsOldAddressServesTheNextDeviceFreely) {
+    OnBed([&](Bed& bed) {
+        CShareDriver driver;
+        ASSERT_TRUE(driver.Open());
+        ASSERT_TRUE(driver.EnableShare(m_public, m_private));
+        ASSERT_TRUE(bed.Reaches(0));
+        std::vector<plat::PEER_INFO> peers;
+        ASSERT_TRUE(driver.GetPeers(peers));
+        ASSERT_TRUE(driver.SetSpeedLimit(Wide(bed.Mac(0)), 0, 0, 0));
+        ASSERT_FALSE(bed.Reaches(0));
+
+        ASSERT_TRUE(bed.SetAddress(0, "192.168.50.9"));
+        ASSERT_TRUE(bed.SetAddress(1, NatTestBed::ClientIp(0)));
+        bed.Reaches(0);  // each is seen at its new address
+        bed.Reaches(1);
+        ASSERT_TRUE(driver.GetPeers(peers));
+        EXPECT_TRUE(bed.Reaches(1)) << "the old address stays cut for the next device";
+        EXPECT_FALSE(bed.Reaches(0)) << "the stopped client got through at its new address";
+
+        ASSERT_TRUE(driver.SetSpeedLimit(Wide(bed.Mac(0)), 1, 0, 0));
+        EXPECT_TRUE(bed.Reaches(0));
+        EXPECT_TRUE(bed.Reaches(1));
+        ASSERT_TRUE(driver.DisableShare());
+        EXPECT_EQ(bed.Traces(), "");
+    });
+}
+
+TEST_P(NatContract, ALimitedClientsOldAddressServesTheNextDeviceAtFullSpeed) {
+    OnBed([&](Bed& bed) {
+        CShareDriver driver;
+        ASSERT_TRUE(driver.Open());
+        ASSERT_TRUE(driver.EnableShare(m_public, m_private));
+        ASSERT_TRUE(bed.Reaches(0));
+        std::vector<plat::PEER_INFO> peers;
+        ASSERT_TRUE(driver.GetPeers(peers));
+        ASSERT_TRUE(driver.SetSpeedLimit(Wide(bed.Mac(0)), 1, 1024, 0));
+
+        ASSERT_TRUE(bed.SetAddress(0, "192.168.50.9"));
+        ASSERT_TRUE(bed.SetAddress(1, NatTestBed::ClientIp(0)));
+        ASSERT_TRUE(bed.Reaches(0));
+        ASSERT_TRUE(bed.Reaches(1));
+        ASSERT_TRUE(driver.GetPeers(peers));
+        EXPECT_GT(bed.DownloadRate(1), 1024 * 1024 * 4.0) << "held to the other client's limit";
+        const double limited = bed.DownloadRate(0);
+        EXPECT_GT(limited, 1024 * 1024 * 0.9);
+        EXPECT_LT(limited, 1024 * 1024 * 1.1) << "the limit stayed at the old address";
+        ASSERT_TRUE(driver.DisableShare());
+        EXPECT_EQ(bed.Traces(), "");
+    });
+}
+
+// A forgotten peer's address, taken by another device, is not cut.
+TEST_P(NatContract, AForgottenStoppedPeerLeavesItsAddressFree) {
+    OnBed([&](Bed& bed) {
+        CShareDriver driver;
+        ASSERT_TRUE(driver.Open());
+        ASSERT_TRUE(driver.EnableShare(m_public, m_private));
+        ASSERT_TRUE(bed.Reaches(0));
+        std::vector<plat::PEER_INFO> peers;
+        ASSERT_TRUE(driver.GetPeers(peers));
+        ASSERT_TRUE(driver.SetSpeedLimit(Wide(bed.Mac(0)), 0, 0, 0));
+        ASSERT_TRUE(driver.DeletePeers(Wide(bed.Mac(0))));
+        ASSERT_TRUE(bed.SetAddress(0, "192.168.50.9"));
+        ASSERT_TRUE(bed.SetAddress(1, NatTestBed::ClientIp(0)));
+        EXPECT_TRUE(bed.Reaches(1));
+        EXPECT_FALSE(bed.Reaches(0)) << "the block by MAC stays";
         ASSERT_TRUE(driver.DisableShare());
     });
 }
