@@ -161,6 +161,9 @@ PELLION_API std::uint32_t GetIpByMac(const char* macText) {
     if (plat::Platform::Current().Net().Neighbours(&rows) != 0)
         return 0;
     for (const auto& row : rows) {
+        // An invalid row keeps a neighbour's former address: no answer.
+        if (row.type == plat::kNeighbourInvalid)
+            continue;
         if (row.mac.size() == mac.size() && std::equal(mac.begin(), mac.end(), row.mac.begin()))
             return row.ip;
     }
@@ -168,7 +171,11 @@ PELLION_API std::uint32_t GetIpByMac(const char* macText) {
 }
 
 PELLION_API int Ping(std::uint32_t ip, std::uint32_t timeoutMs) {
-    return plat::Platform::Current().Net().Ping(ip, timeoutMs) ? 1 : 0;
+    // The system replies itself for a missing host of a local subnet; only
+    // a reply of the host counts.
+    plat::DWORD status = plat::kIpReqTimedOut;
+    const plat::DWORD replies = plat::Platform::Current().Net().Echo(ip, timeoutMs, &status);
+    return replies > 0 && status == plat::kIpSuccess ? 1 : 0;
 }
 
 PELLION_API int GetHostname(const char* ipText, char* out, int* len) {

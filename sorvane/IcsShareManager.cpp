@@ -237,6 +237,9 @@ plat::HRESULT CIcsShareManager::SetWmiFlag(const plat::GUID& connection, const c
         return plat::Succeeded(hr) ? plat::kEFail : hr;
     }
     const std::wstring name(property, property + std::char_traits<char>::length(property));
+    // Every instance is tried; the first refusal is the answer, so that a
+    // write the system refused (no rights, say) is not taken for sharing.
+    plat::HRESULT first = plat::kSOk;
     for (;;) {
         std::unique_ptr<plat::WbemClassObject> instance;
         plat::ULONG returned = 0;
@@ -262,13 +265,18 @@ plat::HRESULT CIcsShareManager::SetWmiFlag(const plat::GUID& connection, const c
         hr = instance->Put(name, plat::Variant::Bool(guid == connection));
         if (!plat::Succeeded(hr)) {
             Debug("put %s error :0x%lx", property, Code(hr));
+            if (plat::Succeeded(first))
+                first = hr;
             continue;
         }
         hr = services->PutInstance(*instance, plat::kWbemFlagUpdateOnly);
-        if (!plat::Succeeded(hr))
+        if (!plat::Succeeded(hr)) {
             Debug("PutInstancessss %s error :0x%lx", text.c_str(), Code(hr));
+            if (plat::Succeeded(first))
+                first = hr;
+        }
     }
-    return plat::kSOk;
+    return first;
 }
 
 plat::HRESULT CIcsShareManager::SetSpeedLimited(const char*, int, int, int) {

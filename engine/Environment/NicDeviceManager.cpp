@@ -11,12 +11,25 @@
 #include "Common/ProcessSingleton.h"
 #include "Common/StringConv.h"
 #include "Common/WinVersion.h"
+#include "platform/Backend.h"
+#include "platform/Platform.h"
 #include "platform/text/GuidText.h"
 #include "platform/vendor/Dunmere.h"
 
 namespace {
 const char* RestartSuffix(int needRestart) {
     return needRestart != 0 ? " need restart." : ".";
+}
+
+// After a refused device change: says so when the cause is this process
+// itself, which no retry can change.
+void LogRefusalCause() {
+    plat::OsInfo& os = plat::Platform::Current().Os();
+    if (os.IsWow64Process())
+        LOG(ERROR) << "Device change refused (ERROR_IN_WOW64): a 32-bit program cannot "
+                      "enable, disable or remove devices on 64-bit Windows; use the 64-bit build.";
+    else if (!os.IsElevated())
+        LOG(ERROR) << "Device change refused: changing devices needs administrator rights.";
 }
 }  // namespace
 
@@ -94,11 +107,13 @@ bool CNicDeviceManager::EnableAllWirelessAdapter() {
         if (plat::dunmere::IsDeviceEnable(id.c_str()) == 0)
             LOG(INFO) << "WirlessAdapter: " << id << " is disable";
         int needRestart = 0;
-        if (plat::dunmere::EnableDevice(id.c_str(), &needRestart) == 0)
+        if (plat::dunmere::EnableDevice(id.c_str(), &needRestart) == 0) {
             LOG(INFO) << "WirlessAdapter: " << id << " Enabled failed.";
-        else
+            LogRefusalCause();
+        } else {
             LOG(INFO) << "WirlessAdapter: " << id << " Enabled succeed"
                       << RestartSuffix(needRestart);
+        }
     }
     return true;
 }
@@ -110,17 +125,21 @@ bool CNicDeviceManager::ReEnableWirelessAdapters() {
         if (plat::dunmere::IsWirelessAdapterById(id.c_str()) == 0)
             continue;
         int needRestart = 0;
-        if (plat::dunmere::DisableDevice(id.c_str(), &needRestart) == 0)
+        if (plat::dunmere::DisableDevice(id.c_str(), &needRestart) == 0) {
             LOG(INFO) << "WirlessAdapter: " << id << " disable failed.";
-        else
+            LogRefusalCause();
+        } else {
             LOG(INFO) << "WirlessAdapter: " << id << " disable succeed"
                       << RestartSuffix(needRestart);
+        }
         needRestart = 0;
-        if (plat::dunmere::EnableDevice(id.c_str(), &needRestart) == 0)
+        if (plat::dunmere::EnableDevice(id.c_str(), &needRestart) == 0) {
             LOG(INFO) << "WirlessAdapter: " << id << " Enabled failed.";
-        else
+            LogRefusalCause();
+        } else {
             LOG(INFO) << "WirlessAdapter: " << id << " Enabled succeed"
                       << RestartSuffix(needRestart);
+        }
     }
     return true;
 }
@@ -135,8 +154,10 @@ void CNicDeviceManager::EnableVirtualWifiAdapter() {
     const int result = plat::dunmere::EnableDevice(id.c_str(), &needRestart);
     if (result != 0 && plat::dunmere::IsDeviceEnable(id.c_str()) != 0)
         LOG(INFO) << "VirtualWifiAdapter <" << id << "> is already enabled";
-    else
+    else {
         LOG(INFO) << "VirtualWifiAdapter <" << id << "> enable failed:" << result;
+        LogRefusalCause();
+    }
 }
 
 void CNicDeviceManager::DisableVirtualWifiAdapter() {
@@ -146,8 +167,10 @@ void CNicDeviceManager::DisableVirtualWifiAdapter() {
     if (result != 0 && plat::dunmere::IsDeviceEnable(id.c_str()) == 0)
         LOG(INFO) << "Device <" << id << "> is already disabled"
                   << (needRestart != 0 ? " but needRestart" : "");
-    else
+    else {
         LOG(INFO) << "Device <" << id << "> is disabled failed:" << result;
+        LogRefusalCause();
+    }
 }
 
 void CNicDeviceManager::RemoveVirtualAdapter() {
@@ -156,6 +179,8 @@ void CNicDeviceManager::RemoveVirtualAdapter() {
     const int result = plat::dunmere::RemoveDevice(id.c_str(), &out);
     LOG(INFO) << "RemoveVirtualAdapter " << (result == 1 ? "succeed." : "failed.") << "return "
               << result;
+    if (result != 1)
+        LogRefusalCause();
     if (result != 0) {
         const int rescan = plat::dunmere::ReScanDeviceList();
         LOG(INFO) << "RescanDeviceList " << (rescan == 1 ? "succeed." : "failed.") << "return "

@@ -39,12 +39,26 @@ struct AdapterInfo {
     std::uint64_t outOctets = 0;
 };
 
+// Kinds of neighbour rows (MIB_IPNET_TYPE). A row of type invalid stands for
+// an address whose neighbour no longer answers (a client's former address):
+// its MAC is no answer.
+constexpr DWORD kNeighbourOther = 1;
+constexpr DWORD kNeighbourInvalid = 2;
+constexpr DWORD kNeighbourDynamic = 3;
+constexpr DWORD kNeighbourStatic = 4;
+
 // One row of the ARP (neighbour) table.
 struct NeighbourRow {
     DWORD ifIndex = 0;
     std::uint32_t ip = 0;  // network byte order
     std::vector<BYTE> mac;
+    DWORD type = kNeighbourDynamic;
 };
+
+// ICMP reply statuses (IP_STATUS).
+constexpr DWORD kIpSuccess = 0;
+constexpr DWORD kIpDestHostUnreachable = 11003;
+constexpr DWORD kIpReqTimedOut = 11010;
 
 class IpHelper {
 public:
@@ -55,7 +69,9 @@ public:
     // GetBestInterface: the interface the routing table uses towards `destination`
     // (network byte order).
     virtual DWORD BestInterface(std::uint32_t destination, DWORD* ifIndex) = 0;
-    // GetIfEntry counters (32-bit on Windows; the caller divides).
+    // The interface's octet counters since it came up, 64-bit (GetIfEntry2;
+    // where the system has only the 32-bit GetIfEntry, the backend counts
+    // their wraps). The caller divides.
     virtual DWORD InterfaceCounters(DWORD ifIndex, std::uint64_t* inOctets,
                                     std::uint64_t* outOctets) = 0;
     // GetPerAdapterInfo: the DNS servers of the interface, dotted, in order.
@@ -67,10 +83,14 @@ public:
                                    const char* gateway) = 0;
     virtual DWORD SetDnsServers(const GUID& adapter, const std::vector<std::string>& servers) = 0;
 
-    // GetIpNetTable, sorted by address.
+    // GetIpNetTable, sorted by address, every row with its type. An empty
+    // table is an empty list.
     virtual DWORD Neighbours(std::vector<NeighbourRow>* out) = 0;
-    // One ICMP echo; true when a reply came within the time-out.
-    virtual bool Ping(std::uint32_t ip, DWORD timeoutMs) = 0;
+    // One ICMP echo (IcmpSendEcho2): the number of replies within the
+    // time-out and the status of the first. A reply is not an answer of the
+    // host: for a missing host of a local subnet the system itself replies
+    // with kIpDestHostUnreachable; only kIpSuccess means the host answered.
+    virtual DWORD Echo(std::uint32_t ip, DWORD timeoutMs, DWORD* status) = 0;
     // Reverse lookup (getnameinfo with NI_NAMEREQD); false when unknown.
     virtual bool ReverseLookup(std::uint32_t ip, std::string* name) = 0;
 };

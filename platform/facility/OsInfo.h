@@ -40,6 +40,15 @@ public:
     virtual int NativeArchitecture() = 0;
     // The user's application-data folder (CSIDL_APPDATA on Windows).
     virtual std::string AppDataFolder() = 0;
+    // Whether this process holds administrator rights (an elevated token on
+    // Windows). Without them the system refuses the program's writes: the
+    // machine-wide Run key, the firewall, sharing, addresses, services and
+    // devices.
+    virtual bool IsElevated() = 0;
+    // Whether this is a 32-bit process on a 64-bit Windows (IsWow64Process).
+    // Such a process cannot change devices: the class installer refuses it
+    // with ERROR_IN_WOW64.
+    virtual bool IsWow64Process() = 0;
 };
 
 }  // namespace plat

@@ -15,7 +15,9 @@ enum class SessionEvent {
     HandOver,         // a second instance asked the running one to come forward
     QuerySuspend,     // the system asks whether it may suspend (Windows XP)
     Suspend,          // the system is about to suspend or go to standby
-    Resume,           // the system resumed from suspend or standby
+    ResumeAutomatic,  // the system resumed (told on every resume)
+    Resume,           // the system resumed and the user is present (told after
+                      // user activity, so not after a wake by timer or network)
     QueryEndSession,  // the session is about to end
     EndSession,       // the session ends now
 };

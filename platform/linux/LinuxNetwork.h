@@ -34,7 +34,12 @@ public:
         return m_addresses.SetDnsServers(adapter, servers);
     }
     DWORD Neighbours(std::vector<NeighbourRow>* out) override { return m_neighbours.List(out); }
-    bool Ping(std::uint32_t ip, DWORD timeoutMs) override { return m_ping.Echo(ip, timeoutMs); }
+    DWORD Echo(std::uint32_t ip, DWORD timeoutMs, DWORD* status) override {
+        const bool answered = m_ping.Echo(ip, timeoutMs);
+        if (status != nullptr)
+            *status = answered ? kIpSuccess : kIpReqTimedOut;
+        return answered ? 1 : 0;
+    }
     bool ReverseLookup(std::uint32_t ip, std::string* name) override {
         return m_neighbours.ReverseLookup(ip, name);
     }

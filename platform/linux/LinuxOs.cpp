@@ -70,6 +70,11 @@ std::string LinuxOs::AppDataFolder() {
     return std::string(home != nullptr && *home != 0 ? home : "/tmp") + "/.local/share";
 }
 
+// Root's rights: what the program needs for addresses, NAT and services.
+bool LinuxOs::IsElevated() {
+    return ::geteuid() == 0;
+}
+
 int LinuxOs::NativeArchitecture() {
 #if defined(__x86_64__)
     return 9;

@@ -26,6 +26,8 @@ public:
     bool WideToAnsi(const std::wstring& in, std::string* out) override;
     int NativeArchitecture() override;
     std::string AppDataFolder() override;
+    bool IsElevated() override;
+    bool IsWow64Process() override { return false; }
 
     // ModuleFileName answers the executable's name in `folder` from now on.
     void SetProgramFolder(const std::string& folder);

@@ -59,6 +59,9 @@ constexpr DWORD kErrorNotFound = 1168;
 constexpr DWORD kErrorInvalidState = 5023;
 constexpr DWORD kErrorBufferOverflow = 111;
 constexpr DWORD kErrorBusy = 170;
+constexpr DWORD kErrorNoData = 232;
+// The class installer's answer to a 32-bit process on a 64-bit system.
+constexpr DWORD kErrorInWow64 = 0xE0000235u;
 
 constexpr HRESULT kSOk = 0;
 constexpr HRESULT kSFalse = 1;
@@ -67,6 +70,8 @@ constexpr HRESULT kEPointer = static_cast<HRESULT>(0x80004003u);
 constexpr HRESULT kEFail = static_cast<HRESULT>(0x80004005u);
 constexpr HRESULT kEHandle = static_cast<HRESULT>(0x80070006u);
 constexpr HRESULT kEInvalidArg = static_cast<HRESULT>(0x80070057u);
+constexpr HRESULT kEAccessDenied = static_cast<HRESULT>(0x80070005u);
+constexpr HRESULT kWbemEAccessDenied = static_cast<HRESULT>(0x80041003u);
 constexpr HRESULT HresultFromWin32(DWORD e) {
     return e == 0 ? 0 : static_cast<HRESULT>((e & 0x0000FFFFu) | 0x80070000u);
 }

@@ -2,6 +2,7 @@
 
 #include "SimFaults.h"
 #include "SimNetwork.h"
+#include "platform/facility/OsInfo.h"
 #include "platform/text/GuidText.h"
 #include "platform/text/Ipv4Text.h"
 
@@ -24,10 +25,16 @@ bool SimAdapterConfig::Instance(const std::string& settingId, GUID* adapter,
     return m_network == nullptr || m_network->FindAdapter(*adapter, info);
 }
 
+bool SimAdapterConfig::Refused() const {
+    return m_token != nullptr && !m_token->IsElevated();
+}
+
 HRESULT SimAdapterConfig::EnableStatic(const std::string& settingId, const std::string& ip,
                                        const std::string& mask) {
     if (auto f = m_faults.Take("EnableStatic"))
         return static_cast<HRESULT>(*f);
+    if (Refused())
+        return kEAccessDenied;
     GUID adapter{};
     AdapterInfo info;
     if (!Instance(settingId, &adapter, &info))
@@ -47,6 +54,8 @@ HRESULT SimAdapterConfig::EnableStatic(const std::string& settingId, const std::
 HRESULT SimAdapterConfig::SetGateways(const std::string& settingId, const std::string& gateway) {
     if (auto f = m_faults.Take("SetGateways"))
         return static_cast<HRESULT>(*f);
+    if (Refused())
+        return kEAccessDenied;
     GUID adapter{};
     AdapterInfo info;
     if (!Instance(settingId, &adapter, &info))
@@ -67,6 +76,8 @@ HRESULT SimAdapterConfig::SetGateways(const std::string& settingId, const std::s
 HRESULT SimAdapterConfig::EnableDhcp(const std::string& settingId) {
     if (auto f = m_faults.Take("EnableDHCP"))
         return static_cast<HRESULT>(*f);
+    if (Refused())
+        return kEAccessDenied;
     GUID adapter{};
     AdapterInfo info;
     if (!Instance(settingId, &adapter, &info))

@@ -15,11 +15,15 @@ namespace plat {
 
 class SimFaults;
 class SimNetwork;
+class OsInfo;
 
 class SimAdapterConfig : public NetworkAdapterConfiguration {
 public:
-    explicit SimAdapterConfig(SimFaults& faults, SimNetwork* network = nullptr)
-        : m_faults(faults), m_network(network) {}
+    // With `token`, the methods that change an adapter need administrator
+    // rights; without them the method answers "access denied".
+    explicit SimAdapterConfig(SimFaults& faults, SimNetwork* network = nullptr,
+                              OsInfo* token = nullptr)
+        : m_faults(faults), m_network(network), m_token(token) {}
 
     std::string WmiAddress(const std::string& settingId) const;
 
@@ -31,9 +35,11 @@ public:
 private:
     // The adapter of a configuration instance; false when there is none.
     bool Instance(const std::string& settingId, GUID* adapter, AdapterInfo* info) const;
+    bool Refused() const;
 
     SimFaults& m_faults;
     SimNetwork* m_network;
+    OsInfo* m_token;
     mutable std::mutex m_lock;
     std::map<std::string, std::string> m_wmiAddress;
 };

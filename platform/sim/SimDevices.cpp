@@ -4,6 +4,7 @@
 #include <cstring>
 
 #include "SimFaults.h"
+#include "platform/facility/OsInfo.h"
 
 namespace plat {
 
@@ -134,6 +135,14 @@ int SimDevices::EnableDevice(const char* id, int* needRestart) {
     return SetEnabled("EnableDevice", id, true, needRestart);
 }
 
+DWORD SimDevices::Refusal() const {
+    if (m_token == nullptr)
+        return 0;
+    if (m_token->IsWow64Process())
+        return kErrorInWow64;
+    return m_token->IsElevated() ? 0 : kErrorAccessDenied;
+}
+
 int SimDevices::DisableDevice(const char* id, int* needRestart) {
     return SetEnabled("DisableDevice", id, false, needRestart);
 }
@@ -145,6 +154,8 @@ int SimDevices::SetEnabled(const char* function, const char* id, bool enabled, i
         Record(function, id);
         if (auto f = m_faults.Take(function))
             return static_cast<int>(*f);
+        if (Refusal() != 0)
+            return 0;
         SimDevice* d = Get(id);
         if (d == nullptr || !d->canChange)
             return 0;
@@ -166,6 +177,8 @@ int SimDevices::RemoveDevice(const char* id, int* needRestart) {
         Record("RemoveDevice", id);
         if (auto f = m_faults.Take("RemoveDevice"))
             return static_cast<int>(*f);
+        if (Refusal() != 0)
+            return 0;
         auto it = std::find_if(m_devices.begin(), m_devices.end(),
                                [&](const SimDevice& d) { return id != nullptr && d.id == id; });
         if (it == m_devices.end())

@@ -14,6 +14,7 @@
 namespace plat {
 
 class SimFaults;
+class OsInfo;
 
 struct SimDevice {
     std::string id;
@@ -33,7 +34,11 @@ struct SimDevice {
 
 class SimDevices : public Dunmere {
 public:
-    explicit SimDevices(SimFaults& faults) : m_faults(faults) {}
+    // With `token`, changing a device (the class installer) needs
+    // administrator rights and a process of the system's own width: a 32-bit
+    // process on a 64-bit system is refused (ERROR_IN_WOW64).
+    explicit SimDevices(SimFaults& faults, OsInfo* token = nullptr)
+        : m_faults(faults), m_token(token) {}
 
     // Told of every change of an adapter that has an interface GUID: present
     // and enabled or disabled, or gone. Called without the table's lock.
@@ -73,7 +78,10 @@ private:
     SimDevice* Get(const char* id);
     void Record(const std::string& function, const char* id);
     DWORD CopyText(const std::string& text, char* buffer, DWORD* size);
+    // Why the class installer refuses this process; 0 when it does not.
+    DWORD Refusal() const;
     SimFaults& m_faults;
+    OsInfo* m_token;
     mutable std::mutex m_lock;
     std::vector<SimDevice> m_devices;
     std::map<std::string, std::vector<std::string>> m_calls;

@@ -3,6 +3,7 @@
 #include "SimCom.h"
 #include "SimFaults.h"
 #include "SimNetwork.h"
+#include "platform/facility/OsInfo.h"
 #include "platform/text/GuidText.h"
 
 namespace plat {
@@ -16,11 +17,15 @@ public:
     HRESULT EnableSharing(int sharingType) override {
         if (auto f = m_ics.Faults().Take("EnableSharing"))
             return static_cast<HRESULT>(*f);
+        if (!m_ics.MayChange())
+            return kEAccessDenied;
         return m_ics.Enable(m_connection, sharingType);
     }
     HRESULT DisableSharing() override {
         if (auto f = m_ics.Faults().Take("DisableSharing"))
             return static_cast<HRESULT>(*f);
+        if (!m_ics.MayChange())
+            return kEAccessDenied;
         return m_ics.Disable(m_connection);
     }
 
@@ -200,8 +205,12 @@ private:
 
 }  // namespace
 
-SimIcs::SimIcs(SimFaults& faults, SimCom& com, SimNetwork& network)
-    : m_faults(faults), m_com(com), m_network(network) {}
+SimIcs::SimIcs(SimFaults& faults, SimCom& com, SimNetwork& network, OsInfo* token)
+    : m_faults(faults), m_com(com), m_network(network), m_token(token) {}
+
+bool SimIcs::MayChange() const {
+    return m_token == nullptr || m_token->IsElevated();
+}
 
 void SimIcs::SetInstalled(bool installed) {
     std::lock_guard<std::mutex> g(m_lock);

@@ -17,10 +17,13 @@ namespace plat {
 class SimFaults;
 class SimCom;
 class SimNetwork;
+class OsInfo;
 
 class SimIcs : public NetSharing {
 public:
-    SimIcs(SimFaults& faults, SimCom& com, SimNetwork& network);
+    // With `token`, changes of sharing (and of the HomeNet WMI instances)
+    // need administrator rights.
+    SimIcs(SimFaults& faults, SimCom& com, SimNetwork& network, OsInfo* token = nullptr);
 
     // Whether ICS is installed (get_SharingInstalled).
     void SetInstalled(bool installed);
@@ -46,6 +49,8 @@ public:
 
     SimFaults& Faults() { return m_faults; }
     SimCom& Com() { return m_com; }
+    // Whether the process may change sharing: without rights it may not.
+    bool MayChange() const;
 
 private:
     struct Flags {
@@ -55,6 +60,7 @@ private:
     SimFaults& m_faults;
     SimCom& m_com;
     SimNetwork& m_network;
+    OsInfo* m_token;
     mutable std::mutex m_lock;
     bool m_installed = true;
     int m_managers = 0;

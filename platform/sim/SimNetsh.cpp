@@ -7,6 +7,7 @@
 #include "SimNetwork.h"
 #include "SimProcesses.h"
 #include "platform/common/RegistryStore.h"
+#include "platform/facility/OsInfo.h"
 #include "platform/text/Ipv4Text.h"
 
 namespace plat {
@@ -39,8 +40,9 @@ std::string BadAddress(const std::string& text) {
 
 }  // namespace
 
-SimNetsh::SimNetsh(SimProcesses& processes, SimNetwork& network, RegistryStore& registry)
-    : m_network(network), m_registry(registry) {
+SimNetsh::SimNetsh(SimProcesses& processes, SimNetwork& network, RegistryStore& registry,
+                   OsInfo* token)
+    : m_network(network), m_registry(registry), m_token(token) {
     processes.Install("cmd.exe",
                       [this](const std::vector<std::string>& args) { return Run(args); });
 }
@@ -65,6 +67,9 @@ ProcessResult SimNetsh::Netsh(const std::vector<std::string>& args) {
     if (args.size() < 4 || !Is(args[0], "interface") || !(Is(args[1], "ip") || Is(args[1], "ipv4")))
         return notFound;
     const std::vector<std::string> rest(args.begin() + 4, args.end());
+    const bool changes = Is(args[2], "set") || Is(args[2], "add");
+    if (changes && m_token != nullptr && !m_token->IsElevated())
+        return Answer(1, "The requested operation requires elevation (Run as administrator).\r\n");
     if (Is(args[2], "set") && Is(args[3], "address"))
         return SetAddress(rest);
     if (Is(args[2], "set") && Is(args[3], "dnsservers"))

@@ -18,11 +18,15 @@ namespace plat {
 class RegistryStore;
 class SimNetwork;
 class SimProcesses;
+class OsInfo;
 
 class SimNetsh {
 public:
     // Installs itself as "cmd.exe" among the PC's programs.
-    SimNetsh(SimProcesses& processes, SimNetwork& network, RegistryStore& registry);
+    // With `token`, the commands that change an adapter need administrator
+    // rights, as netsh's do.
+    SimNetsh(SimProcesses& processes, SimNetwork& network, RegistryStore& registry,
+             OsInfo* token = nullptr);
 
     ProcessResult Run(const std::vector<std::string>& args);
 
@@ -36,6 +40,7 @@ private:
 
     SimNetwork& m_network;
     RegistryStore& m_registry;
+    OsInfo* m_token;
 };
 
 }  // namespace plat

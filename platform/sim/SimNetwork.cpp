@@ -3,7 +3,9 @@
 #include <algorithm>
 
 #include "SimFaults.h"
+#include "platform/common/GrowingTable.h"
 #include "platform/common/RegistryStore.h"
+#include "platform/facility/OsInfo.h"
 #include "platform/text/GuidText.h"
 #include "platform/text/Ipv4Text.h"
 #include "platform/text/TextCodec.h"
@@ -122,13 +124,56 @@ void SimNetwork::SetCounters(DWORD ifIndex, std::uint64_t in, std::uint64_t out)
     }
 }
 
+void SimNetwork::AddDuringRead(const NeighbourRow& row) {
+    std::lock_guard<std::mutex> g(m_lock);
+    m_arriving.push_back(row);
+}
+
+void SimNetwork::AddDuringRead(const GUID& adapter, const Ipv4Address& address) {
+    std::lock_guard<std::mutex> g(m_lock);
+    m_arrivingAddresses.emplace_back(adapter, address);
+}
+
+namespace {
+// The room an adapter takes in the table: its record and one per address.
+ULONG Room(const std::vector<AdapterInfo>& adapters) {
+    ULONG room = 0;
+    for (const auto& a : adapters)
+        room += 1 + static_cast<ULONG>(a.ipv4.size());
+    return room;
+}
+}  // namespace
+
+DWORD SimNetwork::ReadAdapters(std::vector<AdapterInfo>* rows, ULONG* capacity) {
+    std::lock_guard<std::mutex> g(m_lock);
+    if (m_adapters.empty())
+        return kErrorNoData;
+    const ULONG needed = Room(m_adapters);
+    if (*capacity < needed) {
+        *capacity = needed;
+        if (!m_arrivingAddresses.empty()) {
+            const auto [guid, address] = m_arrivingAddresses.front();
+            m_arrivingAddresses.pop_front();
+            for (auto& a : m_adapters)
+                if (a.guid == guid)
+                    a.ipv4.push_back(address);
+        }
+        return kErrorBufferOverflow;
+    }
+    *rows = m_adapters;
+    return 0;
+}
+
 DWORD SimNetwork::Adapters(std::vector<AdapterInfo>* out) {
     if (auto f = m_faults.Take("GetAdaptersAddresses"))
         return static_cast<DWORD>(*f);
-    std::lock_guard<std::mutex> g(m_lock);
-    if (out != nullptr)
-        *out = m_adapters;
-    return 0;
+    std::vector<AdapterInfo> rows;
+    const DWORD rc = GrowingTable<AdapterInfo>::Fill(
+        [this](std::vector<AdapterInfo>* r, ULONG* capacity) { return ReadAdapters(r, capacity); },
+        &rows);
+    if (rc == 0 && out != nullptr)
+        *out = std::move(rows);
+    return rc;
 }
 
 DWORD SimNetwork::BestInterface(std::uint32_t destination, DWORD* ifIndex) {
@@ -163,13 +208,20 @@ DWORD SimNetwork::InterfaceCounters(DWORD ifIndex, std::uint64_t* inOctets,
                                     std::uint64_t* outOctets) {
     if (auto f = m_faults.Take("GetIfEntry"))
         return static_cast<DWORD>(*f);
+    // Windows before Vista has only GetIfEntry, whose counters are 32 bits.
+    const bool narrow = m_os != nullptr && m_os->Version().major < 6;
     std::lock_guard<std::mutex> g(m_lock);
     for (const auto& a : m_adapters) {
         if (a.ifIndex == ifIndex) {
+            std::uint64_t in = a.inOctets;
+            std::uint64_t out = a.outOctets;
+            if (narrow)
+                m_wrap.Extend(ifIndex, static_cast<std::uint32_t>(in),
+                              static_cast<std::uint32_t>(out), &in, &out);
             if (inOctets != nullptr)
-                *inOctets = a.inOctets;
+                *inOctets = in;
             if (outOctets != nullptr)
-                *outOctets = a.outOctets;
+                *outOctets = out;
             return 0;
         }
     }
@@ -249,23 +301,69 @@ DWORD SimNetwork::AssignDns(const GUID& adapter, const std::vector<std::string>&
     return kErrorFileNotFound;
 }
 
-DWORD SimNetwork::Neighbours(std::vector<NeighbourRow>* out) {
-    if (auto f = m_faults.Take("GetIpNetTable"))
-        return static_cast<DWORD>(*f);
+DWORD SimNetwork::ReadNeighbours(std::vector<NeighbourRow>* rows, ULONG* capacity) {
     std::lock_guard<std::mutex> g(m_lock);
-    if (out != nullptr) {
-        *out = m_neighbours;
-        std::stable_sort(out->begin(), out->end(),
-                         [](const NeighbourRow& a, const NeighbourRow& b) { return a.ip < b.ip; });
+    if (m_neighbours.empty())
+        return kErrorNoData;
+    const ULONG needed = static_cast<ULONG>(m_neighbours.size());
+    if (*capacity < needed) {
+        *capacity = needed;
+        if (!m_arriving.empty()) {
+            m_neighbours.push_back(m_arriving.front());
+            m_arriving.pop_front();
+        }
+        return kErrorInsufficientBuffer;
     }
+    *rows = m_neighbours;
+    std::stable_sort(rows->begin(), rows->end(),
+                     [](const NeighbourRow& a, const NeighbourRow& b) { return a.ip < b.ip; });
     return 0;
 }
 
-bool SimNetwork::Ping(std::uint32_t ip, DWORD) {
-    if (auto f = m_faults.Take("IcmpSendEcho2"))
-        return *f != 0;
-    std::lock_guard<std::mutex> g(m_lock);
-    return m_pingable.count(ip) != 0;
+DWORD SimNetwork::Neighbours(std::vector<NeighbourRow>* out) {
+    if (auto f = m_faults.Take("GetIpNetTable"))
+        return static_cast<DWORD>(*f);
+    std::vector<NeighbourRow> rows;
+    const DWORD rc = GrowingTable<NeighbourRow>::Fill(
+        [this](std::vector<NeighbourRow>* r, ULONG* capacity) {
+            return ReadNeighbours(r, capacity);
+        },
+        &rows);
+    if (rc == 0 && out != nullptr)
+        *out = std::move(rows);
+    return rc;
+}
+
+DWORD SimNetwork::Echo(std::uint32_t ip, DWORD, DWORD* status) {
+    DWORD replyStatus = kIpReqTimedOut;
+    DWORD replies = 0;
+    if (auto f = m_faults.Take("IcmpSendEcho2")) {
+        // A scripted answer: the status of the one reply.
+        replies = 1;
+        replyStatus = static_cast<DWORD>(*f);
+    } else {
+        std::lock_guard<std::mutex> g(m_lock);
+        if (m_pingable.count(ip) != 0) {
+            replies = 1;
+            replyStatus = kIpSuccess;
+        } else {
+            // A missing host of a local subnet: the system's own stack
+            // replies that it cannot be reached. Elsewhere the echo times out.
+            for (const auto& a : m_adapters) {
+                for (const auto& address : a.ipv4) {
+                    std::uint32_t own = 0, mask = 0;
+                    if (Ipv4Text::Parse(address.ip, &own) && Ipv4Text::Parse(address.mask, &mask) &&
+                        (own & mask) == (ip & mask)) {
+                        replies = 1;
+                        replyStatus = kIpDestHostUnreachable;
+                    }
+                }
+            }
+        }
+    }
+    if (status != nullptr)
+        *status = replyStatus;
+    return replies;
 }
 
 bool SimNetwork::ReverseLookup(std::uint32_t ip, std::string* name) {

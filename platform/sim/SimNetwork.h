@@ -4,25 +4,30 @@
 #pragma once
 
 #include <condition_variable>
+#include <deque>
 #include <map>
 #include <mutex>
 #include <set>
 #include <string>
+#include <utility>
 #include <vector>
 
+#include "platform/common/CounterWrap.h"
 #include "platform/facility/IpHelper.h"
 
 namespace plat {
 
 class RegistryStore;
 class SimFaults;
+class OsInfo;
 
 class SimNetwork : public IpHelper {
 public:
     // With a registry, every adapter added gets its connection name there, as
     // Windows keeps it (the friendly name, else the adapter's own name).
-    explicit SimNetwork(SimFaults& faults, RegistryStore* registry = nullptr)
-        : m_faults(faults), m_registry(registry) {}
+    // With `os`, a Windows before Vista has only 32-bit interface counters.
+    explicit SimNetwork(SimFaults& faults, RegistryStore* registry = nullptr, OsInfo* os = nullptr)
+        : m_faults(faults), m_registry(registry), m_os(os) {}
 
     // The registry key that holds an adapter's connection name ("Name").
     static std::string ConnectionKey(const GUID& adapter);
@@ -43,6 +48,12 @@ public:
     void ReleaseReverse(std::uint32_t ip);
     int ReverseLookupsWaiting() const;
     void SetCounters(DWORD ifIndex, std::uint64_t in, std::uint64_t out);
+    // The tables change while they are read, as at a hotspot start: after
+    // each of the next answers "buffer too small" of the ARP table one of
+    // these rows appears; after each of the adapter table's, one of these
+    // addresses appears on its adapter.
+    void AddDuringRead(const NeighbourRow& row);
+    void AddDuringRead(const GUID& adapter, const Ipv4Address& address);
 
     // What the system's own configuration tools (netsh, WMI) do to an adapter:
     // the checks and changes of SetStaticAddress and SetDnsServers, without
@@ -59,12 +70,22 @@ public:
                            const char* gateway) override;
     DWORD SetDnsServers(const GUID& adapter, const std::vector<std::string>& servers) override;
     DWORD Neighbours(std::vector<NeighbourRow>* out) override;
-    bool Ping(std::uint32_t ip, DWORD timeoutMs) override;
+    DWORD Echo(std::uint32_t ip, DWORD timeoutMs, DWORD* status) override;
     bool ReverseLookup(std::uint32_t ip, std::string* name) override;
 
 private:
+    // The raw calls, with the size rules of GetAdaptersAddresses and
+    // GetIpNetTable: a capacity that is too small is answered with the one
+    // needed, an empty table with ERROR_NO_DATA.
+    DWORD ReadAdapters(std::vector<AdapterInfo>* rows, ULONG* capacity);
+    DWORD ReadNeighbours(std::vector<NeighbourRow>* rows, ULONG* capacity);
+
     SimFaults& m_faults;
     RegistryStore* m_registry;
+    OsInfo* m_os;
+    CounterWrap m_wrap;
+    std::deque<NeighbourRow> m_arriving;
+    std::deque<std::pair<GUID, Ipv4Address>> m_arrivingAddresses;
     mutable std::mutex m_lock;
     std::vector<AdapterInfo> m_adapters;
     DWORD m_nextIndex = 10;

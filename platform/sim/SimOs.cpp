@@ -83,6 +83,28 @@ void SimOs::SetNativeArchitecture(int arch) {
     m_arch = arch;
 }
 
+void SimOs::SetElevated(bool elevated) {
+    std::lock_guard<std::mutex> g(m_lock);
+    m_elevated = elevated;
+}
+
+void SimOs::SetWow64Process(bool wow64) {
+    std::lock_guard<std::mutex> g(m_lock);
+    m_wow64 = wow64;
+    if (wow64)
+        m_arch = 9;  // only a 64-bit system runs 32-bit programs beside its own
+}
+
+bool SimOs::IsElevated() {
+    std::lock_guard<std::mutex> g(m_lock);
+    return m_elevated;
+}
+
+bool SimOs::IsWow64Process() {
+    std::lock_guard<std::mutex> g(m_lock);
+    return m_wow64;
+}
+
 OsVersion SimOs::Version() {
     std::lock_guard<std::mutex> g(m_lock);
     return m_version;

@@ -40,6 +40,11 @@ public:
     void SetCodePage(unsigned codePage);
     void SetNativeArchitecture(int arch);
     void SetAppDataFolder(const std::string& path);
+    // The process token: with administrator rights (as the program's manifest
+    // asks for; the default) or without them.
+    void SetElevated(bool elevated);
+    // A 32-bit process on a 64-bit system (the native architecture is then AMD64).
+    void SetWow64Process(bool wow64);
 
     OsVersion Version() override;
     bool ProductInfo(DWORD* edition) override;
@@ -51,6 +56,8 @@ public:
     bool WideToAnsi(const std::wstring& in, std::string* out) override;
     int NativeArchitecture() override;
     std::string AppDataFolder() override;
+    bool IsElevated() override;
+    bool IsWow64Process() override;
 
 private:
     SimFaults& m_faults;
@@ -62,6 +69,8 @@ private:
     std::string m_moduleFileName = "/opt/lumari/Zentavo";
     unsigned m_codePage = 936;
     int m_arch = 9;
+    bool m_elevated = true;
+    bool m_wow64 = false;
     std::string m_appData = "C:\\Users\\Lumari\\AppData\\Roaming";
 };
 

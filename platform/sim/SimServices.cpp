@@ -3,10 +3,11 @@
 #include <cctype>
 
 #include "SimFaults.h"
+#include "platform/facility/OsInfo.h"
 
 namespace plat {
 
-SimServices::SimServices(SimFaults& faults) : m_faults(faults) {
+SimServices::SimServices(SimFaults& faults, OsInfo* token) : m_faults(faults), m_token(token) {
     SimService wlan;
     wlan.state = 4;
     wlan.startType = 2;
@@ -62,6 +63,10 @@ std::vector<std::string> SimServices::Log() const {
     return m_log;
 }
 
+bool SimServices::Refused() const {
+    return m_token != nullptr && !m_token->IsElevated();
+}
+
 int SimServices::GetServiceStatus(const char* name) {
     std::lock_guard<std::mutex> g(m_lock);
     m_log.push_back(std::string("GetServiceStatus(") + (name ? name : "") + ")");
@@ -77,6 +82,8 @@ int SimServices::Start(const char* function, const char* name) {
         m_log.push_back(std::string(function) + "(" + (name ? name : "") + ")");
         if (auto f = m_faults.Take(function))
             return static_cast<int>(*f);
+        if (Refused())
+            return 0;
         auto it = m_services.find(Key(name));
         if (it == m_services.end() || !it->second.canStart || it->second.startType == 4)
             return 0;
@@ -100,6 +107,8 @@ int SimServices::StopServiceByName(const char* name) {
         m_log.push_back(std::string("StopServiceByName(") + (name ? name : "") + ")");
         if (auto f = m_faults.Take("StopServiceByName"))
             return static_cast<int>(*f);
+        if (Refused())
+            return 0;
         auto it = m_services.find(Key(name));
         if (it == m_services.end() || !it->second.canStop)
             return 0;
@@ -115,6 +124,8 @@ int SimServices::ChangeServiceStartType(const char* name, int startType) {
                     std::to_string(startType) + ")");
     if (auto f = m_faults.Take("ChangeServiceStartType"))
         return static_cast<int>(*f);
+    if (Refused())
+        return 0;
     auto it = m_services.find(Key(name));
     if (it == m_services.end())
         return 0;

@@ -14,6 +14,7 @@
 namespace plat {
 
 class SimFaults;
+class OsInfo;
 
 struct SimService {
     int state = 1;      // Windows service state; 0 = cannot be opened
@@ -26,7 +27,9 @@ struct SimService {
 // starts with the system and runs.
 class SimServices : public Calvory {
 public:
-    explicit SimServices(SimFaults& faults);
+    // With `token`, starting, stopping and reconfiguring a service need
+    // administrator rights (the service control manager refuses the handle).
+    explicit SimServices(SimFaults& faults, OsInfo* token = nullptr);
 
     // Told of every change of a service's state, with the service's name as
     // set (or as the caller wrote it). Called without the table's lock.
@@ -52,7 +55,9 @@ private:
     int Start(const char* function, const char* name);
     void Announce(const std::string& name, int state);
     static std::string Key(const char* name);
+    bool Refused() const;
     SimFaults& m_faults;
+    OsInfo* m_token;
     mutable std::mutex m_lock;
     std::map<std::string, SimService> m_services;
     std::vector<std::string> m_log;

@@ -2,6 +2,7 @@
 
 #include "SimFaults.h"
 #include "platform/common/RegistryStore.h"
+#include "platform/facility/OsInfo.h"
 
 namespace plat {
 
@@ -41,6 +42,9 @@ void SimSession::KeepAwake(bool on) {
 DWORD SimSession::SetRunAtLogon(const std::string& name, const std::string& command, bool on) {
     if (auto f = m_faults.Take("RegCreateKeyEx"))
         return static_cast<DWORD>(*f);
+    // HKEY_LOCAL_MACHINE opens for writing only to an administrator.
+    if (m_token != nullptr && !m_token->IsElevated())
+        return kErrorAccessDenied;
     m_registry.CreateKey(RegRoot::LocalMachine, kRunKey);
     if (on)
         return static_cast<DWORD>(m_registry.SetValue(RegRoot::LocalMachine, kRunKey, name,
@@ -60,6 +64,8 @@ bool SimSession::AcquireInstanceLock(const std::string& name) {
 HRESULT SimSession::AddFirewallException(const std::wstring& name, const std::wstring& path) {
     if (auto f = m_faults.Take("INetFwPolicy2"))
         return static_cast<HRESULT>(*f);
+    if (m_token != nullptr && !m_token->IsElevated())
+        return kEAccessDenied;
     std::lock_guard<std::mutex> g(m_lock);
     m_rules[name] = path;
     return kSOk;
@@ -97,6 +103,12 @@ bool SimSession::Raise(SessionEvent event) {
         listener = m_listener;
     }
     return listener != nullptr && listener->OnSessionEvent(event);
+}
+
+void SimSession::Wake(bool userPresent) {
+    Raise(SessionEvent::ResumeAutomatic);
+    if (userPresent)
+        Raise(SessionEvent::Resume);
 }
 
 int SimSession::HandOvers() const {

@@ -15,11 +15,14 @@ namespace plat {
 
 class SimFaults;
 class RegistryStore;
+class OsInfo;
 
 class SimSession : public SessionControl {
 public:
-    SimSession(SimFaults& faults, RegistryStore& registry)
-        : m_faults(faults), m_registry(registry) {}
+    // With `token`, the writes that need administrator rights (the
+    // machine-wide Run key, the firewall) are refused without them.
+    SimSession(SimFaults& faults, RegistryStore& registry, OsInfo* token = nullptr)
+        : m_faults(faults), m_registry(registry), m_token(token) {}
 
     int Shutdowns() const;
     bool Awake() const;
@@ -37,6 +40,10 @@ public:
     // Delivers `event` to the watching listener; its answer, false when
     // nobody watches.
     bool Raise(SessionEvent event);
+    // A resume as Windows tells it: "resumed automatically" always, then
+    // "resumed by the user" only when someone uses the PC (not after a wake
+    // by timer or over the network).
+    void Wake(bool userPresent);
     // Hand-overs signalled so far, delivered or not.
     int HandOvers() const;
     // Lets go of an instance lock, as the end of its process would.
@@ -47,6 +54,7 @@ public:
 private:
     SimFaults& m_faults;
     RegistryStore& m_registry;
+    OsInfo* m_token;
     mutable std::mutex m_lock;
     int m_shutdowns = 0;
     bool m_awake = false;

@@ -107,6 +107,8 @@ public:
     HRESULT PutInstance(WbemClassObject& instance, LONG flags) override {
         if (auto f = m_wmi.Faults().Take("PutInstance"))
             return static_cast<HRESULT>(*f);
+        if (!m_wmi.Ics().MayChange())
+            return kWbemEAccessDenied;
         return m_wmi.Write(static_cast<SimWbemObject&>(instance).All(), flags);
     }
 

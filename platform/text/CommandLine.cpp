@@ -27,6 +27,10 @@ std::vector<std::string> CommandLine::Split(const std::string& line) {
     return out;
 }
 
+std::string CommandLine::QuoteProgram(const std::string& path) {
+    return "\"" + path + "\"";
+}
+
 std::string CommandLine::ProgramName(const std::string& program) {
     std::string p = program;
     const auto slash = p.find_last_of("\\/");

@@ -52,10 +52,31 @@ HRESULT PutStrings(::IWbemClassObject* in, const wchar_t* name,
 
 using Parameters = std::vector<std::pair<const wchar_t*, std::vector<std::string>>>;
 
+// COM for one call: the multithreaded apartment, left again at the end when
+// this call entered it. A thread already in an apartment of either kind
+// keeps it (and its count stays balanced).
+class Apartment {
+public:
+    Apartment() : m_hr(::CoInitializeEx(nullptr, COINIT_MULTITHREADED)) {}
+    ~Apartment() {
+        if (SUCCEEDED(m_hr))
+            ::CoUninitialize();
+    }
+    Apartment(const Apartment&) = delete;
+    Apartment& operator=(const Apartment&) = delete;
+
+private:
+    HRESULT m_hr;
+};
+
+// The methods' ReturnValue for a caller without administrator rights.
+constexpr ::ULONG kReturnAccessDenied = 91;
+
 // Calls `method` on the adapter's configuration instance; the method's
-// ReturnValue 0 (done) or 1 (done, restart needed) is success.
-HRESULT Call(const std::string& settingId, const wchar_t* method, const Parameters& parameters) {
-    ::CoInitializeEx(nullptr, COINIT_MULTITHREADED);  // an apartment of either kind serves
+// ReturnValue 0 (done) or 1 (done, restart needed) is success. Every COM
+// object of the call is released before the apartment is left.
+HRESULT CallInApartment(const std::string& settingId, const wchar_t* method,
+                        const Parameters& parameters) {
     ComRef<::IWbemLocator> locator;
     HRESULT hr = ::CoCreateInstance(CLSID_WbemLocator, nullptr, CLSCTX_INPROC_SERVER,
                                     IID_IWbemLocator, reinterpret_cast<void**>(locator.Put()));
@@ -130,11 +151,20 @@ HRESULT Call(const std::string& settingId, const wchar_t* method, const Paramete
     ::VariantInit(&result);
     if (!out || FAILED(out->Get(L"ReturnValue", 0, &result, nullptr, nullptr)))
         return E_FAIL;
-    const HRESULT outcome =
-        SUCCEEDED(::VariantChangeType(&result, &result, 0, VT_UI4)) && V_UI4(&result) <= 1 ? S_OK
-                                                                                           : E_FAIL;
+    HRESULT outcome = E_FAIL;
+    if (SUCCEEDED(::VariantChangeType(&result, &result, 0, VT_UI4))) {
+        if (V_UI4(&result) <= 1)
+            outcome = S_OK;
+        else if (V_UI4(&result) == kReturnAccessDenied)
+            outcome = E_ACCESSDENIED;
+    }
     ::VariantClear(&result);
     return outcome;
+}
+
+HRESULT Call(const std::string& settingId, const wchar_t* method, const Parameters& parameters) {
+    const Apartment apartment;
+    return CallInApartment(settingId, method, parameters);
 }
 
 }  // namespace

@@ -10,6 +10,8 @@
 #include <string>
 #include <vector>
 
+#include "platform/Backend.h"
+#include "platform/Platform.h"
 #include "platform/text/GuidText.h"
 
 namespace plat {
@@ -44,7 +46,18 @@ private:
     bool m_ok = false;
 };
 
+// The class installer refuses a 32-bit process on 64-bit Windows
+// (ERROR_IN_WOW64): such a process asks no further.
+bool RefusedAsWow64() {
+    if (!Platform::Current().Os().IsWow64Process())
+        return false;
+    ::SetLastError(ERROR_IN_WOW64);
+    return true;
+}
+
 bool ChangeState(const char* id, ::DWORD state, int* needRestart) {
+    if (RefusedAsWow64())
+        return false;
     DevInfo dev(id);
     if (!dev.Ok())
         return false;
@@ -171,6 +184,8 @@ int Win32Devices::DisableDevice(const char* id, int* needRestart) {
 }
 
 int Win32Devices::RemoveDevice(const char* id, int* needRestart) {
+    if (RefusedAsWow64())
+        return 0;
     DevInfo dev(id);
     if (!dev.Ok())
         return 0;

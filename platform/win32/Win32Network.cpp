@@ -9,11 +9,13 @@
 
 #include <icmpapi.h>
 
+#include <algorithm>
 #include <cstring>
 #include <vector>
 
 #include "../Backend.h"
 #include "../Platform.h"
+#include "platform/common/GrowingTable.h"
 #include "platform/text/GuidText.h"
 #include "platform/text/TextCodec.h"
 
@@ -50,15 +52,29 @@ DWORD Win32Network::Adapters(std::vector<AdapterInfo>* out) {
     out->clear();
     const ::ULONG flags =
         GAA_FLAG_SKIP_ANYCAST | GAA_FLAG_SKIP_MULTICAST | GAA_FLAG_INCLUDE_GATEWAYS;
-    ::ULONG size = 0;
-    ::ULONG rc = ::GetAdaptersAddresses(AF_INET, flags, nullptr, nullptr, &size);
-    if (rc != ERROR_BUFFER_OVERFLOW && rc != ERROR_SUCCESS)
-        return rc;
-    std::vector<unsigned char> buffer(size == 0 ? 1 : size);
-    auto* list = reinterpret_cast<IP_ADAPTER_ADDRESSES*>(buffer.data());
-    rc = ::GetAdaptersAddresses(AF_INET, flags, nullptr, list, &size);
+    // 15 KB holds the table of most PCs at the first call; an address that
+    // appears meanwhile makes the table larger than the size just asked for.
+    // IP_ADAPTER_ADDRESSES holds 64-bit fields: the buffer is kept aligned.
+    std::vector<unsigned long long> storage;
+    std::vector<unsigned char> buffer;
+    const DWORD rc = GrowingTable<unsigned char>::Fill(
+        [&](std::vector<unsigned char>* bytes, ULONG* capacity) -> DWORD {
+            storage.assign(
+                (bytes->size() + sizeof(unsigned long long) - 1) / sizeof(unsigned long long), 0);
+            ::ULONG size = *capacity;
+            const ::ULONG e = ::GetAdaptersAddresses(
+                AF_INET, flags, nullptr,
+                storage.empty() ? nullptr : reinterpret_cast<IP_ADAPTER_ADDRESSES*>(storage.data()),
+                &size);
+            *capacity = size;
+            return e;
+        },
+        &buffer, 15 * 1024);
     if (rc != ERROR_SUCCESS)
         return rc;
+    if (buffer.empty())  // ERROR_NO_DATA: no adapter at all
+        return ERROR_SUCCESS;
+    auto* list = reinterpret_cast<IP_ADAPTER_ADDRESSES*>(storage.data());
     for (auto* a = list; a != nullptr; a = a->Next) {
         AdapterInfo info;
         info.name = a->AdapterName != nullptr ? a->AdapterName : "";
@@ -93,15 +109,33 @@ DWORD Win32Network::BestInterface(std::uint32_t destination, DWORD* ifIndex) {
 
 DWORD Win32Network::InterfaceCounters(DWORD ifIndex, std::uint64_t* inOctets,
                                       std::uint64_t* outOctets) {
+    // GetIfEntry2 (Windows Vista and later) counts in 64 bits; GetIfEntry's
+    // counters wrap at 4 GiB, which a long run passes.
+    using GetIfEntry2Fn = ::DWORD(WINAPI*)(PMIB_IF_ROW2);
+    static const auto getIfEntry2 = [] {
+        ::HMODULE iphlpapi = ::GetModuleHandleW(L"iphlpapi.dll");
+        return iphlpapi != nullptr ? reinterpret_cast<GetIfEntry2Fn>(reinterpret_cast<void*>(
+                                         ::GetProcAddress(iphlpapi, "GetIfEntry2")))
+                                   : nullptr;
+    }();
+    if (getIfEntry2 != nullptr) {
+        MIB_IF_ROW2 row{};
+        row.InterfaceIndex = ifIndex;
+        const ::DWORD rc = getIfEntry2(&row);
+        if (rc != NO_ERROR)
+            return rc;
+        if (inOctets != nullptr)
+            *inOctets = row.InOctets;
+        if (outOctets != nullptr)
+            *outOctets = row.OutOctets;
+        return NO_ERROR;
+    }
     MIB_IFROW row{};
     row.dwIndex = ifIndex;
     const ::DWORD rc = ::GetIfEntry(&row);
     if (rc != NO_ERROR)
         return rc;
-    if (inOctets != nullptr)
-        *inOctets = row.dwInOctets;
-    if (outOctets != nullptr)
-        *outOctets = row.dwOutOctets;
+    m_wrap.Extend(ifIndex, row.dwInOctets, row.dwOutOctets, inOctets, outOctets);
     return NO_ERROR;
 }
 
@@ -171,39 +205,81 @@ DWORD Win32Network::Neighbours(std::vector<NeighbourRow>* out) {
     if (out == nullptr)
         return ERROR_INVALID_PARAMETER;
     out->clear();
-    ::ULONG size = 0;
-    ::ULONG rc = ::GetIpNetTable(nullptr, &size, TRUE);
-    if (rc != ERROR_INSUFFICIENT_BUFFER && rc != NO_ERROR)
-        return rc;
-    std::vector<unsigned char> buffer(size == 0 ? sizeof(MIB_IPNETTABLE) : size);
-    auto* table = reinterpret_cast<MIB_IPNETTABLE*>(buffer.data());
-    rc = ::GetIpNetTable(table, &size, TRUE);
+    // MIB_IPNETTABLE starts with a 32-bit count: the buffer is kept aligned.
+    std::vector<::DWORD> storage;
+    std::vector<unsigned char> buffer;
+    const DWORD rc = GrowingTable<unsigned char>::Fill(
+        [&](std::vector<unsigned char>* bytes, ULONG* capacity) -> DWORD {
+            storage.assign((bytes->size() + sizeof(::DWORD) - 1) / sizeof(::DWORD), 0);
+            ::ULONG size = *capacity;
+            const ::ULONG e = ::GetIpNetTable(
+                storage.empty() ? nullptr : reinterpret_cast<MIB_IPNETTABLE*>(storage.data()),
+                &size, TRUE);
+            *capacity = size;
+            return e;
+        },
+        &buffer);
     if (rc != NO_ERROR)
         return rc;
+    if (buffer.empty())  // ERROR_NO_DATA: no neighbour at all
+        return NO_ERROR;
+    const auto* table = reinterpret_cast<const MIB_IPNETTABLE*>(storage.data());
     for (::DWORD i = 0; i < table->dwNumEntries; ++i) {
         const MIB_IPNETROW& r = table->table[i];
         NeighbourRow row;
         row.ifIndex = r.dwIndex;
         row.ip = r.dwAddr;
-        row.mac.assign(r.bPhysAddr, r.bPhysAddr + r.dwPhysAddrLen);
+        row.mac.assign(r.bPhysAddr,
+                       r.bPhysAddr + std::min<::DWORD>(r.dwPhysAddrLen, MAXLEN_PHYSADDR));
+        row.type = r.dwType;
         out->push_back(row);
     }
     return NO_ERROR;
 }
 
-bool Win32Network::Ping(std::uint32_t ip, DWORD timeoutMs) {
+DWORD Win32Network::Echo(std::uint32_t ip, DWORD timeoutMs, DWORD* status) {
+    if (status != nullptr)
+        *status = IP_REQ_TIMED_OUT;
     ::HANDLE icmp = ::IcmpCreateFile();
     if (icmp == INVALID_HANDLE_VALUE)
-        return false;
+        return 0;
     char payload[] = "Data Buffer";
-    unsigned char reply[48 + sizeof payload] = {};
+    // One ICMP_ECHO_REPLY, the echoed payload and room for an ICMP error.
+    alignas(ICMP_ECHO_REPLY) unsigned char reply[sizeof(ICMP_ECHO_REPLY) + sizeof payload + 8] = {};
     const ::DWORD n = ::IcmpSendEcho2(icmp, nullptr, nullptr, nullptr, ip, payload, sizeof payload,
                                       nullptr, reply, sizeof reply, timeoutMs);
     ::IcmpCloseHandle(icmp);
-    return n > 0;
+    if (n > 0 && status != nullptr)
+        *status = reinterpret_cast<const ICMP_ECHO_REPLY*>(reply)->Status;
+    return n;
 }
 
+namespace {
+// Winsock for the duration of one call: getnameinfo fails with
+// WSANOTINITIALISED in a process (or after a cleanup) that holds none.
+class WinsockHold {
+public:
+    WinsockHold() {
+        WSADATA data{};
+        m_held = ::WSAStartup(MAKEWORD(2, 2), &data) == 0;
+    }
+    ~WinsockHold() {
+        if (m_held)
+            ::WSACleanup();
+    }
+    WinsockHold(const WinsockHold&) = delete;
+    WinsockHold& operator=(const WinsockHold&) = delete;
+    bool Held() const { return m_held; }
+
+private:
+    bool m_held = false;
+};
+}  // namespace
+
 bool Win32Network::ReverseLookup(std::uint32_t ip, std::string* name) {
+    const WinsockHold winsock;
+    if (!winsock.Held())
+        return false;
     sockaddr_in sa{};
     sa.sin_family = AF_INET;
     sa.sin_port = htons(27015);

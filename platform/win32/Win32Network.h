@@ -2,6 +2,7 @@
 // resolver; addresses are set with netsh on the adapter's connection name.
 #pragma once
 
+#include "platform/common/CounterWrap.h"
 #include "platform/facility/IpHelper.h"
 
 namespace plat {
@@ -17,12 +18,14 @@ public:
                            const char* gateway) override;
     DWORD SetDnsServers(const GUID& adapter, const std::vector<std::string>& servers) override;
     DWORD Neighbours(std::vector<NeighbourRow>* out) override;
-    bool Ping(std::uint32_t ip, DWORD timeoutMs) override;
+    DWORD Echo(std::uint32_t ip, DWORD timeoutMs, DWORD* status) override;
     bool ReverseLookup(std::uint32_t ip, std::string* name) override;
 
 private:
     // The connection name of the adapter, for netsh.
     bool ConnectionName(const GUID& adapter, std::string* name);
+    // Totals of the 32-bit counters, where GetIfEntry2 is missing (XP).
+    CounterWrap m_wrap;
 };
 
 }  // namespace plat

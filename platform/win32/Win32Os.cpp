@@ -110,4 +110,43 @@ int Win32Os::NativeArchitecture() {
     return si.wProcessorArchitecture;
 }
 
+// The token's elevation (Windows Vista and later, where an administrator
+// runs without rights until elevated); before, membership of the
+// Administrators group.
+bool Win32Os::IsElevated() {
+    ::HANDLE token = nullptr;
+    if (::OpenProcessToken(::GetCurrentProcess(), TOKEN_QUERY, &token) == 0)
+        return false;
+    TOKEN_ELEVATION elevation{};
+    ::DWORD size = 0;
+    const bool known =
+        ::GetTokenInformation(token, TokenElevation, &elevation, sizeof elevation, &size) != 0;
+    ::CloseHandle(token);
+    if (known)
+        return elevation.TokenIsElevated != 0;
+    SID_IDENTIFIER_AUTHORITY nt = SECURITY_NT_AUTHORITY;
+    ::PSID administrators = nullptr;
+    if (::AllocateAndInitializeSid(&nt, 2, SECURITY_BUILTIN_DOMAIN_RID, DOMAIN_ALIAS_RID_ADMINS, 0,
+                                   0, 0, 0, 0, 0, &administrators) == 0)
+        return false;
+    ::BOOL member = FALSE;
+    if (::CheckTokenMembership(nullptr, administrators, &member) == 0)
+        member = FALSE;
+    ::FreeSid(administrators);
+    return member != FALSE;
+}
+
+// IsWow64Process exists from Windows XP SP2 on; without it there is no WOW64.
+bool Win32Os::IsWow64Process() {
+    using IsWow64ProcessFn = ::BOOL(WINAPI*)(::HANDLE, ::PBOOL);
+    ::HMODULE kernel = ::GetModuleHandleW(L"kernel32");
+    auto fn = kernel != nullptr ? reinterpret_cast<IsWow64ProcessFn>(reinterpret_cast<void*>(
+                                      ::GetProcAddress(kernel, "IsWow64Process")))
+                                : nullptr;
+    ::BOOL wow64 = FALSE;
+    if (fn == nullptr || fn(::GetCurrentProcess(), &wow64) == 0)
+        return false;
+    return wow64 != FALSE;
+}
+
 }  // namespace plat

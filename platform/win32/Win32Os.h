@@ -18,6 +18,8 @@ public:
     bool WideToAnsi(const std::wstring& in, std::string* out) override;
     int NativeArchitecture() override;
     std::string AppDataFolder() override;
+    bool IsElevated() override;
+    bool IsWow64Process() override;
 };
 
 }  // namespace plat

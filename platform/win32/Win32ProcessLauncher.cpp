@@ -7,6 +7,8 @@
 #include <string>
 #include <vector>
 
+#include "Win32CodePage.h"
+#include "Win32SystemFolder.h"
 #include "platform/text/TextCodec.h"
 
 namespace plat {
@@ -30,6 +32,86 @@ public:
 private:
     ::HANDLE m_h = nullptr;
 };
+
+// A program the system has ("cmd.exe", "netsh.exe") runs from the system
+// folder, with that folder as its current one, so that the programs it
+// starts in turn ("netsh" inside "cmd /c") are found there first too, not in
+// this program's folder. Other command lines stay as they are.
+struct Resolved {
+    std::wstring line;
+    std::wstring folder;  // empty: this program's current folder
+};
+
+Resolved ResolveSystemProgram(const std::wstring& line) {
+    Resolved r{line, std::wstring()};
+    std::size_t start = 0;
+    while (start < line.size() && (line[start] == L' ' || line[start] == L'\t'))
+        ++start;
+    if (start >= line.size() || line[start] == L'"')
+        return r;
+    std::size_t end = line.find_first_of(L" \t", start);
+    if (end == std::wstring::npos)
+        end = line.size();
+    std::wstring program = line.substr(start, end - start);
+    std::wstring path = Win32SystemFolder::File(program);
+    if (path.empty() && program.find(L'.') == std::wstring::npos)
+        path = Win32SystemFolder::File(program + L".exe");
+    if (path.empty())
+        return r;
+    r.line = L"\"" + path + L"\"" + line.substr(end);
+    r.folder = Win32SystemFolder::Path();
+    return r;
+}
+
+// The attribute list that hands a child exactly the given handles: a pipe
+// of one tool is not inherited by another tool started meanwhile, whose
+// life would keep the first tool's output open. Bound at run time: Windows
+// Vista brought these functions; without them every inheritable handle goes.
+class HandleList {
+public:
+    explicit HandleList(::HANDLE handle) : m_handle(handle) {
+        ::HMODULE kernel = ::GetModuleHandleW(L"kernel32.dll");
+        if (kernel == nullptr)
+            return;
+        auto init = reinterpret_cast<InitFn>(
+            reinterpret_cast<void*>(::GetProcAddress(kernel, "InitializeProcThreadAttributeList")));
+        auto update = reinterpret_cast<UpdateFn>(
+            reinterpret_cast<void*>(::GetProcAddress(kernel, "UpdateProcThreadAttribute")));
+        m_delete = reinterpret_cast<DeleteFn>(
+            reinterpret_cast<void*>(::GetProcAddress(kernel, "DeleteProcThreadAttributeList")));
+        if (init == nullptr || update == nullptr || m_delete == nullptr)
+            return;
+        SIZE_T size = 0;
+        init(nullptr, 1, 0, &size);
+        m_storage.resize(size / sizeof(void*) + 1);
+        auto* list = reinterpret_cast<LPPROC_THREAD_ATTRIBUTE_LIST>(m_storage.data());
+        if (init(list, 1, 0, &size) == 0)
+            return;
+        m_list = list;
+        if (update(list, 0, PROC_THREAD_ATTRIBUTE_HANDLE_LIST, &m_handle, sizeof m_handle, nullptr,
+                   nullptr) == 0) {
+            m_delete(list);
+            m_list = nullptr;
+        }
+    }
+    ~HandleList() {
+        if (m_list != nullptr)
+            m_delete(m_list);
+    }
+    HandleList(const HandleList&) = delete;
+    HandleList& operator=(const HandleList&) = delete;
+    LPPROC_THREAD_ATTRIBUTE_LIST Get() const { return m_list; }
+
+private:
+    using InitFn = ::BOOL(WINAPI*)(LPPROC_THREAD_ATTRIBUTE_LIST, ::DWORD, ::DWORD, PSIZE_T);
+    using UpdateFn = ::BOOL(WINAPI*)(LPPROC_THREAD_ATTRIBUTE_LIST, ::DWORD, DWORD_PTR, PVOID,
+                                     SIZE_T, PVOID, PSIZE_T);
+    using DeleteFn = void(WINAPI*)(LPPROC_THREAD_ATTRIBUTE_LIST);
+    ::HANDLE m_handle;
+    std::vector<void*> m_storage;
+    LPPROC_THREAD_ATTRIBUTE_LIST m_list = nullptr;
+    DeleteFn m_delete = nullptr;
+};
 }  // namespace
 
 ProcessResult Win32ProcessLauncher::Run(const std::string& commandLine) {
@@ -43,18 +125,30 @@ ProcessResult Win32ProcessLauncher::Run(const std::string& commandLine) {
         return r;
     }
     ::SetHandleInformation(readEnd.Get(), HANDLE_FLAG_INHERIT, 0);
-    STARTUPINFOA si{};
-    si.cb = sizeof si;
-    si.dwFlags = STARTF_USESTDHANDLES | STARTF_USESHOWWINDOW;
-    si.wShowWindow = SW_HIDE;
-    si.hStdOutput = writeEnd.Get();
-    si.hStdError = writeEnd.Get();
-    si.hStdInput = nullptr;
+    // The command line is in the system's code page, as the tools read it.
+    std::wstring wide;
+    if (!Win32CodePage::ToWide(CP_ACP, commandLine, &wide)) {
+        r.error = ERROR_NO_UNICODE_TRANSLATION;
+        return r;
+    }
+    const Resolved resolved = ResolveSystemProgram(wide);
+    const HandleList handles(writeEnd.Get());
+    STARTUPINFOEXW si{};
+    si.StartupInfo.cb = handles.Get() != nullptr ? sizeof si : sizeof si.StartupInfo;
+    si.StartupInfo.dwFlags = STARTF_USESTDHANDLES | STARTF_USESHOWWINDOW;
+    si.StartupInfo.wShowWindow = SW_HIDE;
+    si.StartupInfo.hStdOutput = writeEnd.Get();
+    si.StartupInfo.hStdError = writeEnd.Get();
+    si.StartupInfo.hStdInput = nullptr;
+    si.lpAttributeList = handles.Get();
     PROCESS_INFORMATION pi{};
-    std::vector<char> line(commandLine.begin(), commandLine.end());
-    line.push_back('\0');
-    if (::CreateProcessA(nullptr, line.data(), nullptr, nullptr, TRUE, CREATE_NO_WINDOW, nullptr,
-                         nullptr, &si, &pi) == 0) {
+    std::vector<wchar_t> line(resolved.line.begin(), resolved.line.end());
+    line.push_back(L'\0');
+    const ::DWORD flags =
+        CREATE_NO_WINDOW | (handles.Get() != nullptr ? EXTENDED_STARTUPINFO_PRESENT : 0);
+    if (::CreateProcessW(nullptr, line.data(), nullptr, nullptr, TRUE, flags, nullptr,
+                         resolved.folder.empty() ? nullptr : resolved.folder.c_str(),
+                         &si.StartupInfo, &pi) == 0) {
         r.error = ::GetLastError();
         return r;
     }

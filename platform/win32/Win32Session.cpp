@@ -16,6 +16,8 @@ namespace plat {
 
 namespace {
 constexpr const char* kRunKey = "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Run";
+// How long the hand-over waits for any one window.
+constexpr ::UINT kHandOverTimeoutMs = 1000;
 
 // A BSTR owned here.
 class Bstr {
@@ -220,9 +222,12 @@ DWORD Win32Session::Shutdown(bool force) {
         }
         ::CloseHandle(token);
     }
-    const UINT flags = EWX_SHUTDOWN | (force ? EWX_FORCE : 0);
-    if (::ExitWindowsEx(flags, SHTDN_REASON_FLAG_PLANNED | SHTDN_REASON_MAJOR_OPERATINGSYSTEM |
-                                   SHTDN_REASON_MINOR_UPGRADE) == 0)
+    // EWX_POWEROFF cuts the power (EWX_SHUTDOWN only stops the system on
+    // current PCs). The reason: a shutdown the user planned (the power-off
+    // countdown or the phone), for no other cause the event log could name.
+    const UINT flags = EWX_POWEROFF | (force ? EWX_FORCE : 0);
+    if (::ExitWindowsEx(flags, SHTDN_REASON_FLAG_PLANNED | SHTDN_REASON_MAJOR_OTHER |
+                                   SHTDN_REASON_MINOR_OTHER) == 0)
         return ::GetLastError();
     return 0;
 }
@@ -313,7 +318,12 @@ bool Win32Session::SignalInstance(const std::string& channel) {
     const UINT id = ::RegisterWindowMessageA(channel.c_str());
     if (id == 0)
         return false;
-    ::SendMessageA(HWND_BROADCAST, id, 0, 0);
+    // Every top-level window of the desktop is asked; one hung window must
+    // not hold this program: a hung one is skipped, and none is waited for
+    // longer than the time-out.
+    DWORD_PTR answer = 0;
+    ::SendMessageTimeoutA(HWND_BROADCAST, id, 0, 0, SMTO_ABORTIFHUNG | SMTO_NORMAL,
+                          kHandOverTimeoutMs, &answer);
     return true;
 }
 
@@ -365,6 +375,10 @@ bool Win32Session::DispatchWindowMessage(void* message, std::intptr_t* result) {
                 case 7:  // PBT_APMRESUMESUSPEND
                 case 8:  // PBT_APMRESUMESTANDBY
                     listener->OnSessionEvent(SessionEvent::Resume);
+                    *result = TRUE;
+                    return true;
+                case 18:  // PBT_APMRESUMEAUTOMATIC, on every resume
+                    listener->OnSessionEvent(SessionEvent::ResumeAutomatic);
                     *result = TRUE;
                     return true;
                 default:

@@ -145,6 +145,27 @@ TEST_F(AdapterExportsTest, NeighbourQueries) {
     EXPECT_EQ(Ping(Ip(192, 168, 23, 5), 100), 0);
 }
 
+// A client that left keeps an invalid row for its former address, and a
+// missing host of the hotspot's own subnet gets a reply from the system
+// itself ("destination host unreachable"): neither is an answer of the client.
+TEST_F(AdapterExportsTest, FormerAddressesAndTheSystemsOwnRepliesAreNoAnswers) {
+    plat::AdapterInfo ap;
+    ap.guid = plat::GuidText::FromName("hotspot");
+    ap.ipv4.push_back({"192.168.137.1", "255.255.255.0"});
+    Pc().network.AddAdapter(ap);
+    plat::NeighbourRow gone{10, Ip(192, 168, 137, 7), {0x02, 0x11, 0x22, 0x33, 0x44, 0x55}};
+    gone.type = plat::kNeighbourInvalid;
+    Pc().network.AddNeighbour(gone);
+    EXPECT_EQ(GetIpByMac("02-11-22-33-44-55"), 0u);
+    plat::NeighbourRow now{10, Ip(192, 168, 137, 9), {0x02, 0x11, 0x22, 0x33, 0x44, 0x55}};
+    Pc().network.AddNeighbour(now);
+    EXPECT_EQ(GetIpByMac("02-11-22-33-44-55"), Ip(192, 168, 137, 9));
+
+    EXPECT_EQ(Ping(Ip(192, 168, 137, 7), 100), 0);
+    Pc().network.SetPingable(Ip(192, 168, 137, 9), true);
+    EXPECT_EQ(Ping(Ip(192, 168, 137, 9), 100), 1);
+}
+
 TEST_F(AdapterExportsTest, HostnameReportsLengthAndCopiesOnlyWhenItFits) {
     Pc().network.SetReverseName(Ip(192, 168, 23, 4), "android-1234");
     char name[32] = "untouched";

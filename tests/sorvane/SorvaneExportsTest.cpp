@@ -258,6 +258,30 @@ TEST_F(SorvaneTest, APrivateSideTheServiceCannotTakeIsReportedWithoutWmi) {
     EXPECT_FALSE(Pc().ics.IsPrivate(kPrivate));
 }
 
+TEST_F(SorvaneTest, WithoutAdministratorRightsIcsSharingFailsInsteadOfPretending) {
+    // Both ways of sharing are refused: the sharing call and the WMI write
+    // behind it. The refusal comes back; nothing is shared.
+    Pc().os.SetElevated(false);
+    int type = 2;
+    ASSERT_EQ(InitShare(&type), plat::kSOk);
+    ASSERT_EQ(SetPublic(&kPublic), plat::kSOk);
+    ASSERT_EQ(SetPrivate(&kPrivate), plat::kSOk);
+    EXPECT_EQ(EnableShare(), plat::kWbemEAccessDenied);
+    EXPECT_TRUE(DebugHas("EnableIcsUsingWMI Public, hr=0x80070005"));
+    EXPECT_TRUE(DebugHas("ERROR: EnableShare()->启用失败public"));
+    EXPECT_FALSE(Pc().ics.IsPublic(kPublic));
+    EXPECT_FALSE(Pc().ics.IsPrivate(kPrivate));
+
+    // With rights, one instance whose write is refused still fails the
+    // fallback, though the others were written.
+    Pc().os.SetElevated(true);
+    Pc().ics.Refuse(kPublic, static_cast<HRESULT>(0x8004020Fu));
+    const HRESULT busy = static_cast<HRESULT>(0x80041001u);
+    Pc().faults.FailNext("PutInstance", busy);
+    EXPECT_EQ(EnableShare(), busy);
+    EXPECT_FALSE(Pc().ics.IsPrivate(kPrivate));
+}
+
 TEST_F(SorvaneTest, IcsWithoutItsSharingManagerIsChosenButDoesNothing) {
     Pc().faults.FailNext("CoCreateInstance(HNetShare)", static_cast<HRESULT>(0x80040154u));
     int type = 2;

@@ -108,6 +108,36 @@ TEST_F(NicDeviceManagerTest, EnableFailureIsLoggedAndTheWalkGoesOn) {
     EXPECT_TRUE(Log().Has("I WirlessAdapter: PCI\\B Enabled succeed."));
 }
 
+// The class installer refuses a 32-bit process on 64-bit Windows whatever
+// its rights, and any process without administrator rights: the devices stay
+// as they were and the log names the cause, which no retry changes.
+TEST_F(NicDeviceManagerTest, ARefusingProcessLeavesDevicesAloneAndSaysWhy) {
+    Pc().devices.Add(Device("PCI\\WIFI", true, false));
+    Pc().os.SetWow64Process(true);
+    EXPECT_TRUE(Manager().EnableAllWirelessAdapter());
+    Manager().RemoveVirtualAdapter();
+    plat::SimDevice now;
+    ASSERT_TRUE(Pc().devices.Find("PCI\\WIFI", &now));
+    EXPECT_FALSE(now.enabled);
+    EXPECT_TRUE(Log().Has("I WirlessAdapter: PCI\\WIFI Enabled failed."));
+    EXPECT_TRUE(Log().HasMessage(
+        "Device change refused (ERROR_IN_WOW64): a 32-bit program cannot enable, disable or "
+        "remove devices on 64-bit Windows; use the 64-bit build."));
+
+    Pc().os.SetWow64Process(false);
+    Pc().os.SetElevated(false);
+    EXPECT_TRUE(Manager().ReEnableWirelessAdapters());
+    ASSERT_TRUE(Pc().devices.Find("PCI\\WIFI", &now));
+    EXPECT_FALSE(now.enabled);
+    EXPECT_TRUE(
+        Log().HasMessage("Device change refused: changing devices needs administrator rights."));
+
+    Pc().os.SetElevated(true);
+    EXPECT_TRUE(Manager().EnableAllWirelessAdapter());
+    ASSERT_TRUE(Pc().devices.Find("PCI\\WIFI", &now));
+    EXPECT_TRUE(now.enabled);
+}
+
 TEST_F(NicDeviceManagerTest, NoDevicesMeansNothingToEnable) {
     EXPECT_FALSE(Manager().EnableAllWirelessAdapter());
     EXPECT_TRUE(Log().Has("E Find no network adapter device"));
