@@ -81,6 +81,10 @@ void OptionWidget::SetBoxes(bool runAtLogon, bool forbidSleep, bool askOnClose) 
     m_ckNotifyOnClose->setChecked(askOnClose);
 }
 
+void OptionWidget::ShowRunAtLogon(bool on) {
+    m_ckRunOnStart->setChecked(on);
+}
+
 bool OptionWidget::ForbidSleepTicked() const {
     return m_ckForbidSleep->isChecked();
 }

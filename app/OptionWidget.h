@@ -24,6 +24,7 @@ public:
     void LoadFromConfig();
     // The three boxes as given (run at logon, forbid sleep, ask on close).
     void SetBoxes(bool runAtLogon, bool forbidSleep, bool askOnClose);
+    void ShowRunAtLogon(bool on);
     // Whether the forbid-sleep box is ticked.
     bool ForbidSleepTicked() const;
 

@@ -48,6 +48,7 @@
 #include "WiFiSignals.h"
 #include "platform/Backend.h"
 #include "platform/Platform.h"
+#include "platform/text/CommandLine.h"
 #include "platform/text/Ipv4Text.h"
 #include "platform/text/TextCodec.h"
 #include "platform/winapi/DebugOutput.h"
@@ -101,6 +102,10 @@ Orvanta::Orvanta(QWidget* parent) : QWidget(parent) {
     m_mode = 0;
     m_core->Init(&m_mode);
     m_osMajor = static_cast<int>(plat::Platform::Current().Os().Version().major & 0xFF);
+    m_power = std::make_unique<PowerEvents>(
+        PowerEvents::Actions{[this] { m_core->Stop(); }, [this] { OnBtnOpenWiFiClicked(); },
+                             [this] { return m_config.ForbidSleep(); }},
+        m_osMajor);
 
     BuildForm();
     if (g_mainWindow == nullptr)
@@ -444,10 +449,22 @@ void Orvanta::SaveSettings() {
 }
 
 void Orvanta::SetRunAtLogon(bool on) {
-    m_config.SetRunAtLogon(on);
     // The entry is written in the system's code page, the one the path came
-    // in (and with the system's separators).
-    Session().SetRunAtLogon("Zentavo", plat::Platform::Current().Os().ModuleFileName(), on);
+    // in (and with the system's separators), quoted: Windows reads an
+    // unquoted path with a blank only up to the blank.
+    const std::string command =
+        plat::CommandLine::QuoteProgram(plat::Platform::Current().Os().ModuleFileName());
+    const plat::DWORD rc = Session().SetRunAtLogon("Zentavo", command, on);
+    if (rc == 0) {
+        m_config.SetRunAtLogon(on);
+        return;
+    }
+    // A write the system refused (the Run key needs administrator rights)
+    // changed nothing: the record and the box show what the system does.
+    const bool entry = Session().IsRunAtLogon("Zentavo");
+    m_config.SetRunAtLogon(entry);
+    if (OptionWidget* options = OptionPanel())
+        options->ShowRunAtLogon(entry);
 }
 
 void Orvanta::KeepAwake() {
@@ -593,13 +610,7 @@ void Orvanta::OnWiFiStopped(int code) {
     m_report->Report(UsageReport::kStop, code);
     Animate(m_lblstate);
     emit StateShown();
-    if (m_awaitingSuspendStop) {
-        m_awaitingSuspendStop = false;
-        if (m_resumePending) {
-            m_resumePending = false;
-            OnBtnOpenWiFiClicked();
-        }
-    }
+    m_power->Stopped();
 }
 
 void Orvanta::OnWiFiError(int) {
@@ -958,8 +969,11 @@ void Orvanta::OnSockCommand(QString qsCmd, QString qsData) {
 }
 
 void Orvanta::OSPoweroff() {
-    // A refused shutdown is not reported; the power-off dialog is ready for
-    // another try.
+    // A forced shutdown ends this program without an end-of-session
+    // message: the settings (the traffic of this run among them) are saved
+    // first. A refused shutdown is not reported; the power-off dialog is
+    // ready for another try.
+    SaveSettings();
     Session().Shutdown(true);
 }
 
@@ -1068,7 +1082,7 @@ void Orvanta::IconActivated(QSystemTrayIcon::ActivationReason reason) {
 
 bool Orvanta::OnSessionEvent(plat::SessionEvent event) {
     if (event == plat::SessionEvent::QuerySuspend)
-        return m_osMajor < 6 && m_config.ForbidSleep();
+        return m_power->QuerySuspend();
     if (QThread::currentThread() != thread()) {
         QMetaObject::invokeMethod(
             this, [this, event] { OnSessionEvent(event); }, Qt::QueuedConnection);
@@ -1082,17 +1096,11 @@ bool Orvanta::OnSessionEvent(plat::SessionEvent event) {
             SaveSettings();
             break;
         case plat::SessionEvent::Suspend:
-            m_awaitingSuspendStop = true;
-            m_resumePending = false;
-            m_core->Stop();
+            m_power->Suspend();
             break;
+        case plat::SessionEvent::ResumeAutomatic:
         case plat::SessionEvent::Resume:
-            // A resume that overtakes the stop of the suspend starts the
-            // hotspot once that stop is through.
-            if (m_awaitingSuspendStop)
-                m_resumePending = true;
-            else
-                OnBtnOpenWiFiClicked();
+            m_power->Resume();
             break;
         default:
             break;

@@ -19,6 +19,7 @@
 
 #include "ClientRowHost.h"
 #include "Common/ClientInfo.h"
+#include "PowerEvents.h"
 #include "TrafficStats.h"
 #include "WiFiConfig.h"
 #include "platform/facility/SessionControl.h"
@@ -197,10 +198,8 @@ private:
     bool m_pwdShown = true;
     unsigned m_clientCount = 0;
     TrafficStats m_stats;
-    // A suspend asked the engine to stop; a resume before that stop is through
-    // waits for it.
-    bool m_awaitingSuspendStop = false;
-    bool m_resumePending = false;
+    // Suspend and resume.
+    std::unique_ptr<PowerEvents> m_power;
     // The network runs (a start succeeded and no stop came since).
     bool m_networkUp = false;
     QPixmap m_background;

@@ -26,6 +26,7 @@
 #include "PageAddressCipher.h"
 #include "PoweroffWidget.h"
 #include "WiFiConfig.h"
+#include "platform/text/CommandLine.h"
 
 using std::chrono::seconds;
 
@@ -163,6 +164,38 @@ private slots:
         QVERIFY(!Child<QCheckBox>(*again.OptionPanel(), "cknotifyonclose")->isChecked());
     }
 
+    // Without administrator rights the Run key refuses the entry: the box
+    // and the record stay off instead of showing an entry nobody wrote. With
+    // rights the entry names the program in quotes, so that a folder with a
+    // blank does not start another program.
+    void ARefusedRunEntryIsNotShownAsDone() {
+        AppSim sim;
+        const std::string folder = sim.Dir().File("Program Files");
+        sim.Pc().os.SetModuleFileName(folder + "/Zentavo.exe");
+        Orvanta w;
+        Settle(w);
+        auto* logon = Child<QCheckBox>(*w.OptionPanel(), "ckrunonstart");
+        QVERIFY(!logon->isChecked());
+        sim.Pc().os.SetElevated(false);
+        logon->click();
+        QVERIFY(!sim.Pc().session.IsRunAtLogon("Zentavo"));
+        QVERIFY(!logon->isChecked());
+        QVERIFY(!w.Config().RunAtLogon());
+
+        sim.Pc().os.SetElevated(true);
+        logon->click();
+        QVERIFY(logon->isChecked());
+        QVERIFY(w.Config().RunAtLogon());
+        plat::RegValue value;
+        QCOMPARE(sim.Pc().registry.QueryValue(plat::RegRoot::LocalMachine,
+                                              plat::SimSession::kRunKey, "Zentavo", &value),
+                 0);
+        const std::string data(value.data.begin(), value.data.end());
+        const auto words = plat::CommandLine::Split(data.c_str());
+        QCOMPARE(words.size(), std::size_t{1});
+        QCOMPARE(words[0], folder + "/Zentavo.exe");
+    }
+
     void HidingWithoutAskingAgainIsRememberedForLaterCloses() {
         AppSim sim;
         Orvanta w;
@@ -297,13 +330,17 @@ private slots:
         QCOMPARE(Tip(*dialog), QStringLiteral("今天 15:10:00"));
         QCOMPARE(w.findChildren<PoweroffWidget*>().size(), 1);
 
-        // Its end asks the system for the power-off.
+        // Its end asks the system for the power-off, with the settings saved
+        // first: a forced shutdown sends the program no end-of-session message.
+        Child<QLineEdit>(w, "txtwifiname")->setText(QStringLiteral("Before-Poweroff"));
         dialog->SetSeconds(3);
         const std::size_t sleepers = sim.Pc().clock.Sleepers();
         dialog->on_btnPoweroffOk_clicked();
         QVERIFY(sim.Pc().clock.WaitForSleepers(sleepers + 1));
         sim.Pc().clock.Advance(seconds(3));
         QTRY_COMPARE(sim.Pc().session.Shutdowns(), 1);
+        QVERIFY(QFile::exists(QString::fromStdString(sim.SettingsFile())));
+        QCOMPARE(Saved(sim).Name(), QStringLiteral("Before-Poweroff"));
     }
 
     void TheDriverIsInstalledAfterFiveSecondsUnlessCancelled() {

@@ -122,8 +122,8 @@ private slots:
         QCOMPARE(sim.Pc().registry.QueryValue(plat::RegRoot::LocalMachine,
                                               plat::SimSession::kRunKey, "Zentavo", &value),
                  0);
-        // A string value: the bytes and their terminating NUL.
-        const std::string expectedBytes = folder + "/Zentavo";
+        // A string value: the quoted path and its terminating NUL.
+        const std::string expectedBytes = "\"" + folder + "/Zentavo\"";
         QCOMPARE(std::string(value.data.begin(), value.data.end()),
                  std::string(expectedBytes.c_str(), expectedBytes.size() + 1));
     }
@@ -623,6 +623,15 @@ private slots:
         sim.Pc().session.Raise(plat::SessionEvent::Resume);
         QTRY_COMPARE(stops.count(), 2);
         QTRY_COMPARE(starts.count(), 2);
+        // A PC woken by a timer or over the network is told only that it
+        // resumed automatically: the hotspot starts again all the same.
+        Settle(w);
+        sim.Pc().session.Raise(plat::SessionEvent::Suspend);
+        QTRY_COMPARE(stops.count(), 3);
+        sim.Pc().session.Wake(false);
+        QTRY_COMPARE(starts.count(), 3);
+        Settle(w);
+        QVERIFY(w.IsRunning());
         // The suspend query is refused only on XP with the forbid-sleep option.
         QVERIFY(!sim.Pc().session.Raise(plat::SessionEvent::QuerySuspend));
         w.Config().SetForbidSleep(true);
