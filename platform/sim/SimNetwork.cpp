@@ -80,7 +80,20 @@ void SimNetwork::SetBestInterface(DWORD ifIndex) {
 
 void SimNetwork::AddNeighbour(const NeighbourRow& row) {
     std::lock_guard<std::mutex> g(m_lock);
+    // One row per address and interface, as in the system's table: a device
+    // that takes an address replaces the one that had it.
+    for (NeighbourRow& existing : m_neighbours)
+        if (existing.ip == row.ip && existing.ifIndex == row.ifIndex) {
+            existing = row;
+            return;
+        }
     m_neighbours.push_back(row);
+}
+
+void SimNetwork::RemoveNeighbour(DWORD ifIndex, std::uint32_t ip) {
+    std::lock_guard<std::mutex> g(m_lock);
+    std::erase_if(m_neighbours,
+                  [&](const NeighbourRow& r) { return r.ip == ip && r.ifIndex == ifIndex; });
 }
 
 void SimNetwork::SetPingable(std::uint32_t ip, bool answers) {

@@ -39,7 +39,9 @@ public:
     // The adapter table as it stands, without going through the faults.
     void Snapshot(std::vector<AdapterInfo>* out) const;
     void SetBestInterface(DWORD ifIndex);  // 0: no route
+    // Adds a row, or replaces the one of the same interface and address.
     void AddNeighbour(const NeighbourRow& row);
+    void RemoveNeighbour(DWORD ifIndex, std::uint32_t ip);
     void SetPingable(std::uint32_t ip, bool answers);
     void SetReverseName(std::uint32_t ip, const std::string& name);
     // Reverse lookups of a held address wait (in real time) until it is
