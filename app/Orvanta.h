@@ -29,6 +29,7 @@ class CLumariCore;
 class ClockTimer;
 class ListWidget;
 class OptionWidget;
+class PhoneRemote;
 class PoweroffWidget;
 class QMenu;
 class QThread;
@@ -107,7 +108,8 @@ public:
     QLabel* FailureCause() const { return m_lblFailCause; }
     OptionWidget* OptionPanel() const;
     QWidget* ClosePrompt() const { return m_closePrompt; }
-    VelWfssClientConnect* PhoneLink() const { return m_link.get(); }
+    VelWfssClientConnect* PhoneLink() const;
+    PhoneRemote* Phone() const { return m_phone.get(); }
     // The customer-service page, once a page was loaded into it (a build
     // without the web engine opens the page in the user's browser instead).
     QWidget* ServicePage() const { return m_csView; }
@@ -182,7 +184,7 @@ private:
     std::unique_ptr<WiFiSignals> m_signals;
     std::unique_ptr<CLumariCore> m_core;
     WiFiConfig m_config;
-    std::unique_ptr<VelWfssClientConnect> m_link;
+    std::unique_ptr<PhoneRemote> m_phone;
     std::unique_ptr<UsageReport> m_report;
     QPointer<AuthWidget> m_authWidget;
     QWidget* m_csView = nullptr;

@@ -7,6 +7,7 @@
 #include <cstring>
 #include <string>
 
+#include "NeighbourCheck.h"
 #include "WfssCommand.h"
 #include "WfssFrameParser.h"
 #include "platform/winapi/DebugOutput.h"
@@ -48,9 +49,10 @@ public:
 
     bool Admit(std::uint32_t type) override {
         QByteArray identity;
-        if (m_link.IsAuthorised(m_peer.ip, &identity))
+        std::string why;
+        if (m_link.IsAuthorised(m_peer.ip, &identity, &why))
             return true;
-        Debug("Unauthorized client: " + identity.toStdString());
+        Debug("Unauthorized client: " + identity.toStdString() + why);
         char reply[8];
         PutLe32(reply, type);
         PutLe32(reply + 4, 1);
@@ -102,31 +104,49 @@ VelWfssClientConnect::VelWfssClientConnect(QObject* parent) : QThread(parent) {
 }
 
 VelWfssClientConnect::~VelWfssClientConnect() {
-    m_stop = true;
-    m_poller.Wake();
-    wait();
+    Close();
 }
 
-bool VelWfssClientConnect::Listen(std::uint16_t port) {
-    if (isRunning() || m_listenSocket.IsOpen())
+bool VelWfssClientConnect::Listen(std::uint32_t address, std::uint16_t port) {
+    // Every address would open the link to the PC's other networks too.
+    if (address == 0 || isRunning() || m_listenSocket.IsOpen())
         return false;
     if (const int e = m_listenSocket.Startup())
         std::printf("WSAStartup return %d, error %d\n", e, plat::LastSocketError());
     m_stop = false;
     if (m_listenSocket.Open() != 0)
         return false;
-    int e = m_listenSocket.Bind(0, port);
+    int e = m_listenSocket.Bind(address, port);
     while (e == plat::kWsaEAddrInUse && port != 0 && port < 0xFFFF) {
         ++port;
-        e = m_listenSocket.Bind(0, port);
+        e = m_listenSocket.Bind(address, port);
     }
-    if (e != 0 || m_listenSocket.Listen(kBacklog) != 0 || m_poller.Open() != 0) {
+    if (!m_pollerOpen && e == 0)
+        m_pollerOpen = m_poller.Open() == 0;
+    if (e != 0 || m_listenSocket.Listen(kBacklog) != 0 || !m_pollerOpen) {
         m_listenSocket.Close();
         return false;
     }
     m_port = m_listenSocket.LocalPort();
+    m_address = address;
+    {
+        // Nothing disowned before concerns the connections to come.
+        QMutexLocker g(&m_lock);
+        m_disowned.clear();
+    }
     start(QThread::InheritPriority);
     return true;
+}
+
+void VelWfssClientConnect::Close() {
+    m_stop = true;
+    m_poller.Wake();
+    wait();
+    // The thread closed the sockets on its way out; a link that never
+    // started holds none.
+    m_listenSocket.Close();
+    m_port = 0;
+    m_address = 0;
 }
 
 void VelWfssClientConnect::RegisterIdentity(std::uint32_t ip, const QByteArray& identity) {
@@ -152,6 +172,23 @@ void VelWfssClientConnect::ForgetIdentities() {
     m_identities.clear();
 }
 
+void VelWfssClientConnect::Disown(const QByteArray& identity) {
+    if (identity.isEmpty())
+        return;
+    {
+        QMutexLocker g(&m_lock);
+        for (auto it = m_identities.begin(); it != m_identities.end();) {
+            if (it->second.compare(identity, Qt::CaseInsensitive) == 0) {
+                m_disowned.push_back(it->first);
+                it = m_identities.erase(it);
+            } else {
+                ++it;
+            }
+        }
+    }
+    m_poller.Wake();
+}
+
 void VelWfssClientConnect::SetAuthorisedId(const QByteArray& id) {
     QMutexLocker g(&m_lock);
     if (!id.isEmpty() && id != m_authorisedId)
@@ -173,13 +210,46 @@ std::size_t VelWfssClientConnect::IdentityCount() const {
     return m_identities.size();
 }
 
-bool VelWfssClientConnect::IsAuthorised(std::uint32_t ip, QByteArray* identity) const {
-    QMutexLocker g(&m_lock);
-    const auto it = m_identities.find(ip);
-    const QByteArray found = it != m_identities.end() ? it->second : QByteArray();
+bool VelWfssClientConnect::IsAuthorised(std::uint32_t ip, QByteArray* identity,
+                                        std::string* why) const {
+    QByteArray found;
+    QByteArray authorised;
+    {
+        QMutexLocker g(&m_lock);
+        const auto it = m_identities.find(ip);
+        if (it != m_identities.end())
+            found = it->second;
+        authorised = m_authorisedId;
+    }
     if (identity != nullptr)
         *identity = found;
-    return !m_authorisedId.isEmpty() && found == m_authorisedId;
+    // The settings file may hold the phone's MAC in either case, as the
+    // client rows read it.
+    if (authorised.isEmpty() || found.compare(authorised, Qt::CaseInsensitive) != 0)
+        return false;
+    // Whoever took the phone's address is still not the phone: the link
+    // layer must say that the phone itself is there.
+    QByteArray seen;
+    if (NeighbourCheck::Matches(m_address, ip, authorised, &seen))
+        return true;
+    if (why != nullptr)
+        *why = " (hardware address " +
+               (seen.isEmpty() ? std::string("unknown") : seen.toStdString()) + ")";
+    return false;
+}
+
+void VelWfssClientConnect::CloseDisowned() {
+    std::vector<std::uint32_t> disowned;
+    {
+        QMutexLocker g(&m_lock);
+        disowned.swap(m_disowned);
+    }
+    if (disowned.empty())
+        return;
+    std::erase_if(m_peers, [&disowned](const std::unique_ptr<Peer>& peer) {
+        return std::find(disowned.begin(), disowned.end(), peer->ip) != disowned.end();
+    });
+    m_peerCount = m_peers.size();
 }
 
 bool VelWfssClientConnect::SendAll(Peer& peer, const void* data, std::size_t size) {
@@ -201,8 +271,10 @@ void VelWfssClientConnect::run() {
         const plat::SocketPoller::Result r = m_poller.Wait(sockets, &readable, -1);
         if (r == plat::SocketPoller::Result::Failed)
             break;
-        if (r != plat::SocketPoller::Result::Ready)
+        if (r != plat::SocketPoller::Result::Ready) {
+            CloseDisowned();
             continue;
+        }
         // Serve the connections that were waited on before taking new ones,
         // whose indices the result does not cover.
         std::vector<bool> done(m_peers.size(), false);
@@ -220,6 +292,8 @@ void VelWfssClientConnect::run() {
     m_peers.clear();
     m_peerCount = 0;
     m_listenSocket.Close();
+    QMutexLocker g(&m_lock);
+    m_disowned.clear();
 }
 
 bool VelWfssClientConnect::Serve(Peer& peer) {

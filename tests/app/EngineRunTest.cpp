@@ -16,6 +16,7 @@
 #include "EngineBed.h"
 #include "ListWidget.h"
 #include "Orvanta.h"
+#include "PhoneRemote.h"
 #include "StartFailure.h"
 #include "VelWfssClientConnect.h"
 #include "WhiteListItem.h"
@@ -180,6 +181,15 @@ private slots:
         QVERIFY(qobject_cast<WhiteListItem*>(again.ClientList()->Find("A4-45-19-00-00-01"))
                     ->IsMarked());
         QCOMPARE(again.PhoneLink()->IdentityCount(), std::size_t(1));
+        // The link was opened on the hotspot's own address, and closes
+        // with the hotspot.
+        QVERIFY(!again.Phone()->HotspotAddress().isEmpty());
+        QCOMPARE(again.Phone()->HotspotAddress(),
+                 QString::fromStdWString(again.Core()->GetHostIp()));
+        again.OnBtnCloseWiFiClicked();
+        QTRY_VERIFY_WITH_TIMEOUT(!again.IsRunning(), 10000);
+        QVERIFY(again.Phone()->HotspotAddress().isEmpty());
+        QVERIFY(!again.PhoneLink()->IsListening());
     }
 
     void SavingWhileRunningCountsTheRunOnce() {

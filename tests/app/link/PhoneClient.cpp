@@ -24,7 +24,7 @@ PhoneClient& PhoneClient::operator=(PhoneClient&& other) noexcept {
     return *this;
 }
 
-bool PhoneClient::Connect(std::uint16_t port, const char* fromIp) {
+bool PhoneClient::Connect(std::uint16_t port, const char* fromIp, const char* toIp) {
     Close();
     m_fd = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
     if (m_fd < 0)
@@ -40,7 +40,7 @@ bool PhoneClient::Connect(std::uint16_t port, const char* fromIp) {
     sockaddr_in link{};
     link.sin_family = AF_INET;
     link.sin_port = htons(port);
-    link.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    inet_pton(AF_INET, toIp, &link.sin_addr);
     if (bind(m_fd, reinterpret_cast<sockaddr*>(&local), sizeof local) != 0 ||
         connect(m_fd, reinterpret_cast<sockaddr*>(&link), sizeof link) != 0) {
         Close();

@@ -17,8 +17,9 @@ public:
     PhoneClient(const PhoneClient&) = delete;
     PhoneClient& operator=(const PhoneClient&) = delete;
 
-    // Connects from `fromIp` to the link on 127.0.0.1:`port`.
-    bool Connect(std::uint16_t port, const char* fromIp = "127.0.0.1");
+    // Connects from `fromIp` to the link on `toIp`:`port`.
+    bool Connect(std::uint16_t port, const char* fromIp = "127.0.0.1",
+                 const char* toIp = "127.0.0.1");
     void Close();
     bool IsOpen() const { return m_fd >= 0; }
 

@@ -1,6 +1,8 @@
 // The phone link over real sockets on loopback, with the test phone speaking
-// the wire format. The authorised phone talks from 127.0.0.2; strangers from
-// other addresses of 127.0.0.0/8.
+// the wire format. The link listens on 127.0.0.1, the address of the
+// simulated PC's hotspot adapter, whose neighbour table says which device
+// each address belongs to. The authorised phone talks from 127.0.0.2;
+// strangers from other addresses of 127.0.0.0/8.
 #include <arpa/inet.h>
 #include <dirent.h>
 #include <gtest/gtest.h>
@@ -19,6 +21,9 @@
 
 #include "PhoneClient.h"
 #include "VelWfssClientConnect.h"
+#include "platform/Platform.h"
+#include "platform/sim/SimPc.h"
+#include "platform/text/MacText.h"
 #include "platform/winapi/DebugOutput.h"
 
 namespace {
@@ -26,9 +31,46 @@ namespace {
 constexpr const char* kPhoneIp = "127.0.0.2";
 constexpr const char* kPhoneMac = "00-11-22-33-44-55";
 
+constexpr const char* kHotspotIp = "127.0.0.1";
+
 std::uint32_t Ip(const char* text) {
     return inet_addr(text);
 }
+
+// A simulated PC whose hotspot adapter carries kHotspotIp.
+class HotspotPc {
+public:
+    HotspotPc() : m_pc(plat::SimPc::Install()) {
+        plat::AdapterInfo ap;
+        ap.name = "ap0";
+        ap.guid.Data1 = 0xAB;
+        ap.ipv4.push_back({kHotspotIp, "255.0.0.0"});
+        m_ap = m_pc.network.AddAdapter(ap);
+        plat::AdapterInfo wan;
+        wan.name = "wan0";
+        wan.guid.Data1 = 0xCD;
+        wan.ipv4.push_back({"10.0.0.5", "255.255.255.0"});
+        m_wan = m_pc.network.AddAdapter(wan);
+    }
+    ~HotspotPc() { plat::Platform::Uninstall(); }
+
+    plat::SimPc& Pc() { return m_pc; }
+    // The neighbour table gives `ip` the hardware address `mac` (on the
+    // hotspot's adapter unless `ifIndex` says another).
+    void Neighbour(const char* ip, const char* mac, plat::DWORD ifIndex = 0) {
+        plat::MacAddress bytes{};
+        ASSERT_TRUE(plat::MacText::Parse(mac, &bytes));
+        m_pc.network.AddNeighbour(
+            {ifIndex != 0 ? ifIndex : m_ap, Ip(ip), {bytes.begin(), bytes.end()}});
+    }
+    void Gone(const char* ip) { m_pc.network.RemoveNeighbour(m_ap, Ip(ip)); }
+    plat::DWORD Wan() const { return m_wan; }
+
+private:
+    plat::SimPc& m_pc;
+    plat::DWORD m_ap = 0;
+    plat::DWORD m_wan = 0;
+};
 
 // Waits in real time for something the link's thread does, processing the
 // queued signals meanwhile.
@@ -69,7 +111,8 @@ protected:
                          [this](QString cmd, QString data) {
                              m_received.push_back({cmd, data});
                          });
-        ASSERT_TRUE(m_link->Listen(0));
+        ASSERT_TRUE(m_link->Listen(Ip(kHotspotIp), 0));
+        m_bed.Neighbour(kPhoneIp, kPhoneMac);
         m_link->RegisterIdentity(Ip(kPhoneIp), kPhoneMac);
         m_link->SetAuthorisedId(kPhoneMac);
     }
@@ -100,6 +143,7 @@ protected:
     }
     bool DebugHas(const std::string& text) { return plat::DebugOutput::Instance().Contains(text); }
 
+    HotspotPc m_bed;
     QObject m_receiver;
     std::vector<Received> m_received;
     std::unique_ptr<VelWfssClientConnect> m_link;
@@ -118,13 +162,38 @@ TEST(PhoneLinkListen, APortHeldByAnotherProgramMovesTheLinkUp) {
     listen(holder, 1);
 
     VelWfssClientConnect link;
-    ASSERT_TRUE(link.Listen(VelWfssClientConnect::kPort));
+    ASSERT_TRUE(link.Listen(Ip(kHotspotIp), VelWfssClientConnect::kPort));
     EXPECT_GT(link.Port(), VelWfssClientConnect::kPort);
     EXPECT_LT(link.Port(), VelWfssClientConnect::kPort + 64);
     PhoneClient phone;
     EXPECT_TRUE(phone.Connect(link.Port()));
-    EXPECT_FALSE(link.Listen(VelWfssClientConnect::kPort));  // once is enough
+    EXPECT_FALSE(link.Listen(Ip(kHotspotIp), VelWfssClientConnect::kPort));  // once is enough
     close(holder);
+}
+
+TEST(PhoneLinkListen, OnlyTheHotspotAddressIsServedAndOnlyWhileOpen) {
+    VelWfssClientConnect link;
+    // The wildcard would serve the PC's other networks too.
+    EXPECT_FALSE(link.Listen(0, 0));
+    ASSERT_TRUE(link.Listen(Ip(kHotspotIp), 0));
+    EXPECT_EQ(link.Address(), Ip(kHotspotIp));
+    const std::uint16_t port = link.Port();
+    PhoneClient phone;
+    EXPECT_TRUE(phone.Connect(port, "127.0.0.2", kHotspotIp));
+    // Another address of the same PC: nobody listens there.
+    PhoneClient elsewhere;
+    EXPECT_FALSE(elsewhere.Connect(port, "127.0.0.2", "127.0.0.3"));
+
+    // The hotspot stops: open connections end and new ones are refused.
+    link.Close();
+    EXPECT_FALSE(link.IsListening());
+    EXPECT_EQ(link.Port(), 0);
+    EXPECT_TRUE(phone.ClosedByLink());
+    EXPECT_FALSE(elsewhere.Connect(port, "127.0.0.2", kHotspotIp));
+    // And it starts again.
+    ASSERT_TRUE(link.Listen(Ip(kHotspotIp), port));
+    EXPECT_TRUE(phone.Connect(link.Port(), "127.0.0.2", kHotspotIp));
+    EXPECT_TRUE(Eventually([&] { return link.PeerCount() == 1; }));
 }
 
 TEST_F(PhoneLinkTest, HelloIsAnsweredWhenItsCheckMatchesInEitherCase) {
@@ -263,6 +332,8 @@ TEST_F(PhoneLinkTest, OnlyTheLatestMarkedPhoneAtItsCurrentAddressIsObeyed) {
     EXPECT_EQ(Ask(old, R"({"command":"cancel"})"), 0u);
 
     // A new phone is marked: the old one is refused from its next message.
+    m_bed.Neighbour("127.0.0.5", "66-77-88-99-AA-BB");
+    m_bed.Neighbour("127.0.0.6", "66-77-88-99-AA-BB");
     m_link->RegisterIdentity(Ip("127.0.0.5"), "66-77-88-99-AA-BB");
     m_link->SetAuthorisedId("66-77-88-99-AA-BB");
     m_link->SetAuthorisedId("");  // an empty identity changes nothing
@@ -288,6 +359,62 @@ TEST_F(PhoneLinkTest, OnlyTheLatestMarkedPhoneAtItsCurrentAddressIsObeyed) {
     m_link->RevokeAuthorisation();
     EXPECT_EQ(Ask(moved, R"({"command":"cancel"})"), 1u);
     EXPECT_TRUE(Eventually([&] { return m_received.size() == 4; }));
+}
+
+TEST_F(PhoneLinkTest, WhoeverTakesThePhonesAddressIsRefusedAtTheLinkLayer) {
+    PhoneClient phone = Connect(kPhoneIp);
+    EXPECT_EQ(Ask(phone, R"({"command":"cancel"})"), 0u);
+
+    // The phone leaves; a guest takes its address before any leave is
+    // reported (a static address, an ARP announcement).
+    m_bed.Neighbour(kPhoneIp, "02-00-00-00-00-66");
+    PhoneClient intruder = Connect(kPhoneIp);
+    EXPECT_EQ(Ask(intruder, R"({"command":"shutdown","data":"1"})"), 1u);
+    EXPECT_EQ(Ask(phone, R"({"command":"cancel"})"), 1u);
+    EXPECT_TRUE(
+        DebugHas("Unauthorized client: 00-11-22-33-44-55 (hardware address 02-00-00-00-00-66)"));
+    // No entry for the address, the phone's MAC only on another adapter, or
+    // a table that cannot be read: nobody is taken for the phone.
+    m_bed.Gone(kPhoneIp);
+    EXPECT_EQ(Ask(intruder, R"({"command":"cancel"})"), 1u);
+    m_bed.Neighbour(kPhoneIp, kPhoneMac, m_bed.Wan());
+    EXPECT_EQ(Ask(intruder, R"({"command":"cancel"})"), 1u);
+    m_bed.Neighbour(kPhoneIp, kPhoneMac);
+    m_bed.Pc().faults.FailNext("GetIpNetTable", 122);
+    EXPECT_EQ(Ask(intruder, R"({"command":"cancel"})"), 1u);
+    // The phone itself again.
+    EXPECT_EQ(Ask(phone, R"({"command":"shutdown","data":"90"})"), 0u);
+    EXPECT_TRUE(Eventually([&] { return m_received.size() == 2; }));
+    EXPECT_EQ(Delivered(), (std::vector<Received>{{"cancel", ""}, {"shutdown", "90"}}));
+
+    // A phone MAC kept in lower case is the same phone.
+    m_bed.Neighbour("127.0.0.5", "66-77-88-99-AA-BB");
+    m_link->RegisterIdentity(Ip("127.0.0.5"), "66-77-88-99-AA-BB");
+    m_link->SetAuthorisedId("66-77-88-99-aa-bb");
+    PhoneClient lower = Connect("127.0.0.5");
+    EXPECT_EQ(Ask(lower, R"({"command":"cancel"})"), 0u);
+}
+
+TEST_F(PhoneLinkTest, ADisownedPhoneLosesItsConnectionsAndItsRights) {
+    PhoneClient first = Connect(kPhoneIp);
+    PhoneClient second = Connect(kPhoneIp);
+    EXPECT_EQ(Ask(first, R"({"command":"cancel"})"), 0u);
+    EXPECT_EQ(Ask(second, R"({"command":"cancel"})"), 0u);
+    m_bed.Neighbour("127.0.0.4", "AA-BB-CC-DD-EE-FF");
+    m_link->RegisterIdentity(Ip("127.0.0.4"), "AA-BB-CC-DD-EE-FF");
+    PhoneClient laptop = Connect("127.0.0.4");
+    EXPECT_EQ(Ask(laptop, R"({"command":"cancel"})"), 1u);
+
+    // Put on the black list (the window passes the MAC in its own case).
+    m_link->Disown("00-11-22-33-44-55");
+    EXPECT_TRUE(first.ClosedByLink());
+    EXPECT_TRUE(second.ClosedByLink());
+    EXPECT_EQ(m_link->IdentityCount(), 1u);
+    PhoneClient again = Connect(kPhoneIp);
+    EXPECT_EQ(Ask(again, R"({"command":"shutdown","data":"60"})"), 1u);
+    // Other clients' connections stay.
+    EXPECT_EQ(Ask(laptop, R"({"command":"cancel"})"), 1u);
+    EXPECT_TRUE(Eventually([&] { return m_link->PeerCount() == 2; }));
 }
 
 TEST_F(PhoneLinkTest, AThousandBadConnectionsLeaveThePhoneServedAndNothingBehind) {
