@@ -54,11 +54,34 @@ ListWidgetItem::ListWidgetItem(const ClientInfo& client, const QString& name, co
     ShowName(name);
 }
 
-QString ListWidgetItem::Shown(const QString& name) {
+bool ListWidgetItem::IsNeutralised(QChar c) {
+    if (c.category() == QChar::Other_Control)
+        return true;
+    // The marks, embeddings, overrides and isolates of bidirectional text:
+    // they would turn the rest of the row round, or make a name read as
+    // another one.
+    const char16_t u = c.unicode();
+    return u == 0x061C || u == 0x200E || u == 0x200F || (u >= 0x202A && u <= 0x202E) ||
+           (u >= 0x2066 && u <= 0x2069);
+}
+
+QString ListWidgetItem::Visible(const QString& name) {
     QString visible;
     visible.reserve(name.size());
     for (QChar c : name)
-        visible += (c.category() == QChar::Other_Control) ? QChar(0xFFFD) : c;
+        visible += IsNeutralised(c) ? QChar(0xFFFD) : c;
+    return visible;
+}
+
+QString ListWidgetItem::ToolTip(const QString& name) {
+    // Tool tips take anything that looks like markup for rich text; the
+    // name goes in escaped, so that it reads as what was sent.
+    return QStringLiteral("<p style='white-space:pre'>") + Visible(name).toHtmlEscaped() +
+           QStringLiteral("</p>");
+}
+
+QString ListWidgetItem::Shown(const QString& name) {
+    const QString visible = Visible(name);
     // Count user-perceived characters, so an emoji or a combined letter is
     // never cut in half.
     QTextBoundaryFinder finder(QTextBoundaryFinder::Grapheme, visible);
@@ -77,7 +100,7 @@ void ListWidgetItem::ShowName(const QString& name) {
     m_fullName = name;
     m_txtusername->setText(Shown(name));
     m_txtusername->setCursorPosition(0);
-    m_txtusername->setToolTip(name);
+    m_txtusername->setToolTip(ToolTip(name));
 }
 
 void ListWidgetItem::StartRename() {

@@ -34,9 +34,15 @@ public:
 
     // Makes the name field editable, focused and selected.
     void StartRename();
-    // What a name looks like in the field: control characters made visible,
-    // cut after kShownChars characters (never inside one) with "...".
+    // What a name looks like in the field: control characters and the
+    // controls of bidirectional text made visible (Visible), cut after
+    // kShownChars characters (never inside one) with "...".
     static QString Shown(const QString& name);
+    static QString Visible(const QString& name);
+    static bool IsNeutralised(QChar c);
+    // The row's tool tip: the whole name as Visible shows it, as plain text
+    // whatever markup it holds.
+    static QString ToolTip(const QString& name);
 
 signals:
     void MouseLeave();

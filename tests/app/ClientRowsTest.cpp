@@ -1,5 +1,6 @@
 // The rows of the client list and the black list, and their container.
 #include <QSignalSpy>
+#include <QTextDocument>
 #include <QtTest/QtTest>
 
 #include "AppSim.h"
@@ -12,6 +13,17 @@
 #include "WhiteListItem.h"
 
 namespace {
+
+// The text a widget's tool tip draws: rich text when it looks like markup,
+// as Qt's tool tip decides.
+QString TipText(const QWidget* w) {
+    QTextDocument doc;
+    if (Qt::mightBeRichText(w->toolTip()))
+        doc.setHtml(w->toolTip());
+    else
+        doc.setPlainText(w->toolTip());
+    return doc.toPlainText();
+}
 
 // The window's side of the rows, with a real engine on the simulated PC.
 class Host : public ClientRowHost {
@@ -101,9 +113,36 @@ private slots:
                           QImage(), host);
         QCOMPARE(row.size(), QSize(ListWidgetItem::kWidth, ListWidgetItem::kHeight));
         QCOMPARE(row.NameField()->text().size(), 23);
-        QCOMPARE(row.NameField()->toolTip(), QString::fromStdWString(huge));
+        QCOMPARE(TipText(row.NameField()), QString::fromStdWString(huge));
         QCOMPARE(row.FullName(), QString::fromStdWString(huge));
         QCOMPARE(row.NameField()->layoutDirection(), Qt::LeftToRight);
+    }
+
+    void NamesThatLookLikeMarkupOrTurnTextRoundShowAsTheySay() {
+        AppSim sim;
+        Host host;
+        // A host name of the client's own choosing: markup, an image, and a
+        // right-to-left override that would show "txt.exe" as "exe.txt".
+        const QString name = QStringLiteral(
+            "<img src=\":/images/AppWindow/iconApple.png\"><font size=7>Big</font>"
+            "\u202Etxt.exe\u2066x\u2069\u200E\u200F");
+        WhiteListItem row(Record(L"00-00-00-00-00-01", name.toStdWString()), name, QImage(), host);
+        const QString neutral = QStringLiteral(
+            "<img src=\":/images/AppWindow/iconApple.png\"><font size=7>Big</font>"
+            "\uFFFDtxt.exe\uFFFDx\uFFFD\uFFFD\uFFFD");
+        QCOMPARE(ListWidgetItem::Visible(name), neutral);
+        QCOMPARE(row.NameField()->text(), ListWidgetItem::Shown(neutral));
+        QVERIFY(!row.NameField()->text().contains(QChar(0x202E)));
+        // The tool tip draws the name's characters, not an image or a font.
+        QCOMPARE(TipText(row.NameField()), neutral);
+        QTextDocument drawn;
+        drawn.setHtml(row.NameField()->toolTip());
+        QVERIFY(!drawn.toHtml().contains(QStringLiteral("<img")));
+        QVERIFY(!drawn.toHtml().contains(QStringLiteral("font-size:xx-large")));
+        // Emoji joined into one keep their joiner; the name itself is kept.
+        const QString family = QString::fromUcs4(U"\U0001F468\u200D\U0001F469");
+        QCOMPARE(ListWidgetItem::Visible(family), family);
+        QCOMPARE(row.FullName(), name);
     }
 
     void RenameShowsTwentyCharactersAndKeepsTheWholeName() {
@@ -119,7 +158,7 @@ private slots:
         emit field->editingFinished();
         QVERIFY(field->isReadOnly());
         QCOMPARE(field->text(), QStringLiteral("abcdefghijklmnopqrst..."));
-        QCOMPARE(field->toolTip(), QStringLiteral("abcdefghijklmnopqrstuvwxy"));
+        QCOMPARE(TipText(field), QStringLiteral("abcdefghijklmnopqrstuvwxy"));
         QCOMPARE(field->cursorPosition(), 0);
         // Emptying the nickname gives the client its own name back.
         row.OnActionModify();
