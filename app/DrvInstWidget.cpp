@@ -13,6 +13,7 @@
 #include "FormParts.h"
 #include "platform/Backend.h"
 #include "platform/Platform.h"
+#include "platform/text/TextCodec.h"
 
 namespace {
 
@@ -96,7 +97,13 @@ bool DrvInstWidget::IsDriverInstalled() {
 
 std::vector<std::string> DrvInstWidget::CommandLines() {
     plat::Backend& pc = plat::Platform::Current();
-    const std::string programDir = Backslashed(GetProgramDirectory());
+    // One encoding from end to end: the program's folder comes in the
+    // system's code page (GBK on a Chinese Windows), the application-data
+    // folder and the command line in UTF-8.
+    std::wstring folder;
+    if (!pc.Os().AnsiToWide(GetProgramDirectory(), &folder))
+        return {};
+    const std::string programDir = Backslashed(plat::TextCodec::WideToUtf8(folder));
     const std::string appData = Backslashed(pc.Os().AppDataFolder());
     if (IsWindowsVersionOrGreater(6, 1, 0)) {
         const bool wide = pc.Os().NativeArchitecture() == 9;  // PROCESSOR_ARCHITECTURE_AMD64

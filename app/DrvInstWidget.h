@@ -31,8 +31,9 @@ public:
     // Whether the driver is there: its service opens. The Linux build
     // carries its NAT driver inside the program.
     static bool IsDriverInstalled();
-    // The configuration tool's command lines that install the driver here,
-    // in the order they run.
+    // The configuration tool's command lines (UTF-8) that install the
+    // driver here, in the order they run; none when the program's folder
+    // cannot be read.
     static std::vector<std::string> CommandLines();
 
     int Count() const { return m_count; }

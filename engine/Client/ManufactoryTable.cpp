@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "platform/text/TextCodec.h"
+#include "platform/winapi/Win32Api.h"
 
 namespace {
 
@@ -54,8 +55,9 @@ struct FileCloser {
 
 bool CManufactoryTable::Load(const std::wstring& path) {
     Clear();
-    std::unique_ptr<std::FILE, FileCloser> file(
-        std::fopen(plat::TextCodec::WideToUtf8(path).c_str(), "rb"));
+    // Opened by its wide path: a folder with characters outside the system's
+    // code page, or one in GBK, stays the same folder.
+    std::unique_ptr<std::FILE, FileCloser> file(plat::_wfopen(path.c_str(), L"rb"));
     if (!file)
         return false;
     std::string bytes;

@@ -38,7 +38,7 @@ public:
     virtual bool WideToAnsi(const std::wstring& in, std::string* out) = 0;
     // Native processor architecture (PROCESSOR_ARCHITECTURE_*): 9 AMD64, 0 x86.
     virtual int NativeArchitecture() = 0;
-    // The user's application-data folder (CSIDL_APPDATA on Windows).
+    // The user's application-data folder (CSIDL_APPDATA on Windows), in UTF-8.
     virtual std::string AppDataFolder() = 0;
     // Whether this process holds administrator rights (an elevated token on
     // Windows). Without them the system refuses the program's writes: the

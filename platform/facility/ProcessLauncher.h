@@ -22,8 +22,10 @@ public:
     // quotes group), hidden, waits for it and returns its exit code and output.
     virtual ProcessResult Run(const std::string& commandLine) = 0;
 
-    // Starts the command line hidden, with nothing to read or write, and
-    // waits up to `waitMs` for it to end (0: not at all). A program still
+    // Starts the command line (UTF-8; one that is not exactly UTF-8 is
+    // refused with ERROR_INVALID_PARAMETER and nothing runs) hidden, with
+    // nothing to read or write, and waits up to `waitMs` for it to end (0:
+    // not at all). A program still
     // running then goes on by itself (`running`). A program named without a
     // folder is looked for beside the running program first, then along the
     // search path, as Windows does.

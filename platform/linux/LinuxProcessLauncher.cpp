@@ -16,6 +16,7 @@
 #include "platform/Backend.h"
 #include "platform/Platform.h"
 #include "platform/text/CommandLine.h"
+#include "platform/text/TextCodec.h"
 
 extern char** environ;
 
@@ -144,7 +145,8 @@ std::string Locate(const std::string& program) {
 ProcessResult LinuxProcessLauncher::Start(const std::string& commandLine, int waitMs) {
     ProcessResult r;
     std::vector<std::string> args = CommandLine::Split(commandLine);
-    if (args.empty()) {
+    std::wstring wide;
+    if (args.empty() || !TextCodec::Utf8ToWide(commandLine, &wide)) {
         r.error = kErrorInvalidParameter;
         return r;
     }

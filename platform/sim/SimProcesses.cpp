@@ -7,6 +7,7 @@
 #include "platform/linux/LinuxProcessLauncher.h"
 #endif
 #include "platform/text/CommandLine.h"
+#include "platform/text/TextCodec.h"
 
 namespace plat {
 
@@ -23,6 +24,11 @@ void SimProcesses::Remove(const std::string& name) {
 std::vector<std::string> SimProcesses::History() const {
     std::lock_guard<std::mutex> g(m_lock);
     return m_history;
+}
+
+std::vector<std::string> SimProcesses::Refused() const {
+    std::lock_guard<std::mutex> g(m_lock);
+    return m_refused;
 }
 
 ProcessResult SimProcesses::Run(const std::string& commandLine) {
@@ -67,6 +73,17 @@ bool SimProcesses::ParentRuns() {
 }
 
 ProcessResult SimProcesses::Start(const std::string& commandLine, int waitMs) {
+    // The command line becomes the wide one of CreateProcessW: bytes that
+    // are not exactly UTF-8 (a path in the system's code page) are refused
+    // before anything runs, as on Windows.
+    std::wstring wide;
+    if (!TextCodec::Utf8ToWide(commandLine, &wide)) {
+        std::lock_guard<std::mutex> g(m_lock);
+        m_refused.push_back(commandLine);
+        ProcessResult r;
+        r.error = kErrorInvalidParameter;
+        return r;
+    }
     const auto args = CommandLine::Split(commandLine);
     std::string host;
     {

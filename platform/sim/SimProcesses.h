@@ -27,6 +27,8 @@ public:
     // Starts the real program at `hostPath` for the simulated one `name`.
     void MapToHost(const std::string& name, const std::string& hostPath);
     std::vector<std::string> History() const;
+    // Command lines Start refused because they were not exactly UTF-8.
+    std::vector<std::string> Refused() const;
     // What ParentRuns answers (true by default: started by the user's shell).
     void SetParentRuns(bool runs);
 
@@ -40,6 +42,7 @@ private:
     std::map<std::string, Program> m_programs;
     std::map<std::string, std::string> m_hostPrograms;
     std::vector<std::string> m_history;
+    std::vector<std::string> m_refused;
     bool m_parentRuns = true;
 };
 

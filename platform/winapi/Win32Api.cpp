@@ -73,4 +73,18 @@ std::string GetComputerNameA() {
     return Platform::Current().Os().ComputerName();
 }
 
+std::FILE* _wfopen(const wchar_t* path, const wchar_t* mode) {
+    if (path == nullptr || mode == nullptr)
+        return nullptr;
+#if defined(_WIN32)
+    return ::_wfopen(path, mode);
+#else
+    std::string narrowPath;
+    std::string narrowMode;
+    if (!TextCodec::WideToUtf8(path, &narrowPath) || !TextCodec::WideToUtf8(mode, &narrowMode))
+        return nullptr;
+    return std::fopen(narrowPath.c_str(), narrowMode.c_str());
+#endif
+}
+
 }  // namespace plat

@@ -2,6 +2,7 @@
 // the installed backend. The code above the seam reads as it would on Windows.
 #pragma once
 
+#include <cstdio>
 #include <string>
 
 #include "platform/records/WinTypes.h"
@@ -24,6 +25,10 @@ void OutputDebugStringW(const wchar_t* text);
 // The full path of the running program.
 std::string GetModuleFileNameA();
 std::string GetComputerNameA();
+
+// _wfopen: opens a file named by a wide path, whatever the system's code
+// page (elsewhere than Windows the path goes to the file system as UTF-8).
+std::FILE* _wfopen(const wchar_t* path, const wchar_t* mode);
 
 // Binds a function pointer of the exact type by name; null when absent.
 template <class F>

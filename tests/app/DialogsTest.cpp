@@ -4,6 +4,7 @@
 // device-authorisation dialog.
 #include <QCheckBox>
 #include <QDateTime>
+#include <QDir>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
@@ -26,6 +27,7 @@
 #include "PageAddressCipher.h"
 #include "PoweroffWidget.h"
 #include "WiFiConfig.h"
+#include "platform/sim/SimCodePage.h"
 #include "platform/text/CommandLine.h"
 
 using std::chrono::seconds;
@@ -385,6 +387,41 @@ private slots:
         }
     }
 
+    void AChineseProgramFolderReachesTheToolAndTheCrashReporterWhole() {
+        AppSim sim;
+        // The program's folder has Chinese characters; the system hands its
+        // path over in GBK, and the user's folder in UTF-8.
+        const std::string folder = sim.Dir().File("热点程序");
+        QVERIFY(QDir().mkpath(QString::fromStdString(folder)));
+        std::string gbk;
+        QVERIFY(plat::SimCodePage::WideToChinese(
+            QString::fromStdString(folder + "/Zentavo").toStdWString(), &gbk));
+        sim.Pc().os.SetCodePage(plat::SimCodePage::kChinese);
+        sim.Pc().os.SetModuleFileName(gbk);
+        sim.Pc().os.SetNativeArchitecture(9);
+        sim.Pc().os.SetAppDataFolder("C:\\Users\\张三\\AppData\\Roaming");
+        std::string dir = folder;
+        std::replace(dir.begin(), dir.end(), '/', '\\');
+        const std::string line =
+            "\"" + dir +
+            "\\snetcfg64.exe\" -m -f solvanewfp -k "
+            "\"C:\\Users\\张三\\AppData\\Roaming\\VelWiFiDriver\\solvanewfp64.sys\"";
+        QCOMPARE(DrvInstWidget::CommandLines(), std::vector<std::string>{line});
+        {
+            DrvInstWidget dialog;
+            dialog.accept();
+        }
+        // The launcher took the line as it is, and ran it.
+        QVERIFY(sim.Pc().processes.Refused().empty());
+        QVERIFY(Ran(sim, line));
+
+        // The crash reporter is asked for by its full path in that folder.
+        const std::wstring reporter = QString::fromStdString(folder + "/Tallis.dll").toStdWString();
+        sim.Pc().modules.Add(reporter, {});
+        Orvanta w;
+        QCOMPARE(sim.Pc().modules.LoadCount(reporter), 1);
+    }
+
     void TheToolsFollowTheSystem() {
         AppSim sim;
         sim.Pc().os.SetAppDataFolder("C:\\AppData");
@@ -441,6 +478,12 @@ private slots:
         QCOMPARE(none.Payload(), QString::fromLatin1(AuthWidget::kDefaultDownloadPage));
         const QPixmap qr = Child<QLabel>(none, "lbl_auth_qr")->pixmap();
         QCOMPARE(qr.size(), QSize(AuthWidget::kQrSide, AuthWidget::kQrSide));
+        // The code shown reads back as the app's address.
+        bool zbar = false;
+        const QString read = AppSim::DecodeQr(qr.toImage(), &zbar);
+        if (!zbar)
+            QSKIP("zbarimg (zbar-tools) is not installed");
+        QCOMPARE(read, QString::fromLatin1(AuthWidget::kDefaultDownloadPage));
 
         AuthWidget marked(QStringLiteral("http://get.example/app"), "A4-45-19-00-00-01");
         QCOMPARE(marked.Payload(), QStringLiteral("http://get.example/app"));

@@ -121,6 +121,16 @@ TEST(SimStart, ProgramsAreSimulatedOrStartedForRealWhenMappedToOne) {
     r = processes.Start("unknown.exe", 0);
     EXPECT_EQ(r.error, plat::kErrorFileNotFound);
 
+    // A command line in another encoding than UTF-8 (a folder's GBK bytes)
+    // cannot become the wide one the system takes: refused, nothing runs.
+    const std::size_t before = pc.processes.History().size();
+    r = processes.Start("\"C:\\\xC8\xC8\xB5\xE3\\snetcfg64.exe\" -m -f solvanewfp", 30000);
+    EXPECT_FALSE(r.started);
+    EXPECT_EQ(r.error, plat::kErrorInvalidParameter);
+    EXPECT_EQ(runs, 1);
+    EXPECT_EQ(pc.processes.History().size(), before);
+    EXPECT_EQ(pc.processes.Refused().size(), 1u);
+
     EXPECT_TRUE(processes.ParentRuns());
     pc.processes.SetParentRuns(false);
     EXPECT_FALSE(processes.ParentRuns());

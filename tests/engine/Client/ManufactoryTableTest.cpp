@@ -1,8 +1,16 @@
 // The manufacturer table: the file the build generates from the IEEE registry,
-// and files that are cut short or damaged.
+// files that are cut short or damaged, and one in a Chinese program folder.
 #include <gtest/gtest.h>
 
+#include <filesystem>
+#include <fstream>
+
 #include "Client/ManufactoryTable.h"
+#include "Common/LumariConfig.h"
+#include "platform/Platform.h"
+#include "platform/sim/SimCodePage.h"
+#include "platform/sim/SimPc.h"
+#include "platform/text/PathText.h"
 #include "platform/text/TextCodec.h"
 #include "support/TempDir.h"
 
@@ -103,3 +111,25 @@ TEST(ManufactoryTableTest, TruncatedDamagedOrMissingFilesGiveAnEmptyTable) {
 }
 
 }  // namespace
+
+TEST(ManufactoryTableTest, ATableInAChineseProgramFolderIsFoundByItsWidePath) {
+    // The program's folder has Chinese characters and the system hands its
+    // path over in GBK: the table's path goes on as wide text to the open.
+    TempDir dir;
+    const std::string folder = dir.File("热点程序");
+    std::filesystem::create_directories(std::filesystem::path(W(folder)));
+    std::ofstream(std::filesystem::path(W(folder + "/mac.dat")), std::ios::binary)
+        << TableFile("A44519|Xiaomi|Xiaomi Communications Co Ltd|phone\r", 1);
+    plat::SimPc& pc = plat::SimPc::Install();
+    std::string gbk;
+    ASSERT_TRUE(plat::SimCodePage::WideToChinese(W(folder + "/Zentavo"), &gbk));
+    pc.os.SetCodePage(plat::SimCodePage::kChinese);
+    pc.os.SetModuleFileName(gbk);
+    const CLumariConfig config;
+    EXPECT_EQ(config.GetMacPath(), W(folder + plat::PathText::Separator() + "mac.dat"));
+    CManufactoryTable table;
+    EXPECT_TRUE(table.Load(config.GetMacPath()));
+    CManufactoryTable::Maker m;
+    EXPECT_TRUE(table.Find(L"A4-45-19-00-00-01", &m));
+    plat::Platform::Uninstall();
+}
