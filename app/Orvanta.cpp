@@ -32,15 +32,18 @@
 #include "CloseNotifyWidget.h"
 #include "Common/LumariCore.h"
 #include "Common/ProgramPath.h"
+#include "CustomerServicePage.h"
 #include "CustomerServiceWorker.h"
 #include "DrvInstWidget.h"
 #include "FormParts.h"
 #include "ListWidget.h"
 #include "OptionWidget.h"
 #include "PageAddressCipher.h"
+#include "PhoneRemote.h"
 #include "PoweroffWidget.h"
 #include "QrCodePanel.h"
 #include "RotateImage.h"
+#include "ServiceSite.h"
 #include "StartFailure.h"
 #include "UsageReport.h"
 #include "VelWfssClientConnect.h"
@@ -95,7 +98,7 @@ Orvanta* Orvanta::MainWindow() {
 Orvanta::Orvanta(QWidget* parent) : QWidget(parent) {
     m_closePrompt = new CloseNotifyWidget(this);
     m_optionPanel = new OptionWidget(this);
-    m_link = std::make_unique<VelWfssClientConnect>();
+    m_phone = std::make_unique<PhoneRemote>([this](bool create) { return PoweroffDialog(create); });
     // The bridge first, then the engine that reports through it.
     m_signals = std::make_unique<WiFiSignals>();
     m_core = std::make_unique<CLumariCore>(m_signals.get());
@@ -128,8 +131,10 @@ Orvanta::Orvanta(QWidget* parent) : QWidget(parent) {
     ConnectSignals();
 
     // The crash reporter: loading it is all; a missing library is ignored.
-    const std::string reporter = GetProgramDirectory() + "/Tallis.dll";
-    plat::LoadLibraryW(plat::TextCodec::Utf8ToWide(reporter).c_str());
+    // The folder comes in the system's code page, and goes on as wide text.
+    std::wstring folder;
+    if (plat::Platform::Current().Os().AnsiToWide(GetProgramDirectory(), &folder))
+        plat::LoadLibraryW((folder + L"/Tallis.dll").c_str());
     AddFirewallException();
 
     // Every launch starts the hotspot, as if the user pressed the button.
@@ -138,8 +143,6 @@ Orvanta::Orvanta(QWidget* parent) : QWidget(parent) {
     m_report = std::make_unique<UsageReport>();
     m_report->Report(UsageReport::kRun, -1);
     Session().WatchSession(kHandOverMessage, this);
-    connect(m_link.get(), &VelWfssClientConnect::OnJsonReceived, this, &Orvanta::OnSockCommand);
-    m_link->Listen(VelWfssClientConnect::kPort);
 }
 
 Orvanta::~Orvanta() {
@@ -148,7 +151,7 @@ Orvanta::~Orvanta() {
         m_timer->stop();
     // The phone link and the customer-service checks end before what they
     // report to.
-    m_link.reset();
+    m_phone.reset();
     for (const QPointer<QThread>& check : m_csChecks)
         if (check) {
             check->quit();
@@ -471,14 +474,18 @@ void Orvanta::KeepAwake() {
     Session().KeepAwake(true);
 }
 
+VelWfssClientConnect* Orvanta::PhoneLink() const {
+    return m_phone->Link();
+}
+
 QByteArray Orvanta::AuthorisedId() const {
-    return m_link->AuthorisedId();
+    return m_phone->AuthorisedId();
 }
 
 void Orvanta::SetAuthorisedId(const QByteArray& id) {
     if (id.isEmpty() || id == AuthorisedId())
         return;
-    m_link->SetAuthorisedId(id);
+    m_phone->SetAuthorisedId(id);
     MarkPhoneRows();
 }
 
@@ -546,6 +553,9 @@ void Orvanta::OnWiFiStarted(int code) {
         m_stats.RunStarted();
         m_networkUp = true;
         m_timer->start(1000);
+        // The phone link is reachable on the hotspot's own address only,
+        // and only while it runs.
+        m_phone->HotspotStarted(QString::fromStdWString(m_core->GetHostIp()));
     } else {
         ShowFailure(code);
         if (m_csView != nullptr)
@@ -594,9 +604,7 @@ void Orvanta::OnWiFiStopped(int code) {
     m_btnclosewifi->hide();
     m_clientList->Clear();
     m_blackList->Clear();
-    // The engine reports no leaves at a stop; the next run may give a
-    // client's address to another device, which must not pass for it.
-    m_link->ForgetIdentities();
+    m_phone->HotspotStopped();
     m_clientCount = 0;
     UpdateCaptions();
     if (code == 1) {
@@ -664,11 +672,8 @@ void Orvanta::AddBlackRow(const ClientInfo& client) {
 void Orvanta::OnWiFiClientJoin(QVariant v) {
     const ClientInfo client = v.value<ClientInfo>();
     const QString mac = QString::fromStdWString(client.mac);
+    m_phone->ClientJoined(client);
     if (client.isBan == 0) {
-        std::uint32_t address = 0;
-        std::string ip;
-        if (plat::TextCodec::WideToUtf8(client.ip, &ip) && plat::Ipv4Text::Parse(ip, &address))
-            m_link->RegisterIdentity(address, mac.toLatin1());
         m_lblnoconnect->hide();
         m_blackList->RemoveItem(mac);
         AddClientRow(client);
@@ -685,10 +690,7 @@ void Orvanta::OnWiFiClientLeave(QVariant v) {
     const QString mac = QString::fromStdWString(client.mac);
     // The row goes from whichever list holds it: the user may have moved the
     // client since the engine's record was taken.
-    std::uint32_t address = 0;
-    std::string ip;
-    if (plat::TextCodec::WideToUtf8(client.ip, &ip) && plat::Ipv4Text::Parse(ip, &address))
-        m_link->ForgetIdentity(address, mac.toLatin1());
+    m_phone->ClientLeft(client);
     if (client.isBan == 0) {
         if (!m_clientList->RemoveItem(mac))
             m_blackList->RemoveItem(mac);
@@ -703,13 +705,7 @@ void Orvanta::OnWiFiClientLeave(QVariant v) {
 
 void Orvanta::OnWiFiClientUpdate(QVariant v) {
     const ClientInfo client = v.value<ClientInfo>();
-    // A client that got another address is that address's now, for the
-    // phone link as for the engine's table.
-    std::uint32_t address = 0;
-    std::string ip;
-    if (client.isBan == 0 && plat::TextCodec::WideToUtf8(client.ip, &ip) &&
-        plat::Ipv4Text::Parse(ip, &address))
-        m_link->RegisterIdentity(address, QString::fromStdWString(client.mac).toLatin1());
+    m_phone->ClientUpdated(client);
     if (auto* row =
             qobject_cast<WhiteListItem*>(m_clientList->Find(QString::fromStdWString(client.mac))))
         row->Update(client);
@@ -731,7 +727,7 @@ void Orvanta::MarkAsPhone(const std::wstring& mac, bool on) {
     } else if (!identity.isEmpty() && identity == AuthorisedId()) {
         // Unmarking the authorised phone takes its rights away: it is what
         // the user sees, and the next start must not bring them back.
-        m_link->RevokeAuthorisation();
+        m_phone->RevokeAuthorisation();
         MarkPhoneRows();
     }
     if (m_authWidget)
@@ -777,8 +773,12 @@ void Orvanta::MoveToBlackList(WhiteListItem* row) {
     UpdateCaptions();
     if (m_clientCount == 0 && m_clientArea->x() >= 0)
         m_lblnoconnect->show();
-    if (m_core->BanClient(mac) || !known)
+    if (m_core->BanClient(mac) || !known) {
+        // A banned phone commands the PC no more, even on a connection it
+        // already has.
+        m_phone->ClientBanned(mac);
         return;
+    }
     // The user is told what the ban could not do, rather than left with a row
     // that seems to act.
     if (m_core->ClientControl() != 0) {
@@ -794,7 +794,9 @@ void Orvanta::MoveToBlackList(WhiteListItem* row) {
         m_lblstate->setToolTip({});
     } else {
         // Sharing without the driver cannot cut a device that has its
-        // address; it is refused one from now on.
+        // address; it is refused one from now on, and the phone link obeys
+        // it no more.
+        m_phone->ClientBanned(mac);
         m_lblstate->setText(tr("已拉黑，但当前共享方式无法立即断开该设备"));
         m_lblstate->setToolTip(tr("该设备已不能再获取地址，但在它重新连接之前仍可上网。"));
     }
@@ -807,6 +809,7 @@ void Orvanta::MoveToClientList(BlackListItem* row) {
     if (m_core->GetClient(mac, client)) {
         client.isBan = 0;
         AddClientRow(client);
+        m_phone->ClientJoined(client);
         if (m_clientArea->x() >= 0)
             m_lblnoconnect->hide();
     }
@@ -933,39 +936,7 @@ void Orvanta::OnActionPoweroff() {
 }
 
 void Orvanta::OnSockCommand(QString qsCmd, QString qsData) {
-    if (qsCmd == QStringLiteral("cancel")) {
-        if (PoweroffWidget* dialog = PoweroffDialog(false))
-            dialog->Cancel();
-        return;
-    }
-    if (qsCmd != QStringLiteral("shutdown"))
-        return;
-    // Seconds as a whole number above zero; anything else would read as 0
-    // and shut the PC down at once, which no phone asks for.
-    static const QRegularExpression digits(QStringLiteral("^[0-9]{1,20}$"));
-    bool ok = digits.match(qsData).hasMatch();
-    const qulonglong seconds = ok ? qsData.toULongLong(&ok) : 0;
-    if (!ok || seconds == 0)
-        return;
-    PoweroffWidget* dialog = PoweroffDialog(false);
-    if (dialog == nullptr) {
-        dialog = PoweroffDialog(true);
-        dialog->show();
-        dialog->SetSeconds(seconds);
-        dialog->on_btnPoweroffOk_clicked();
-        return;
-    }
-    if (dialog->isVisible() && !dialog->IsStopped()) {
-        dialog->hide();  // the countdown goes on
-        return;
-    }
-    dialog->show();
-    dialog->raise();
-    // A countdown that runs goes on; otherwise the phone's one starts.
-    if (dialog->IsStopped()) {
-        dialog->SetSeconds(seconds);
-        dialog->on_btnPoweroffOk_clicked();
-    }
+    m_phone->OnCommand(qsCmd, qsData);
 }
 
 void Orvanta::OSPoweroff() {
@@ -981,9 +952,10 @@ void Orvanta::OSPoweroff() {
 // Customer-service page
 
 void Orvanta::GetCSPagePolicy(int err_code) {
-    // Without a site in the settings there is nobody to ask.
+    // Without a site in the settings there is nobody to ask; a site not
+    // reached over https could have its answer and page changed on the way.
     const QString site = PageAddressCipher::Decipher(m_config.ServiceSite());
-    if (site.isEmpty())
+    if (!ServiceSite::IsSecureSite(QUrl(site)))
         return;
     auto* worker = new CustomerServiceWorker(site, err_code);
     auto* thread = new QThread();
@@ -1007,15 +979,26 @@ int Orvanta::ServiceChecks() const {
 }
 
 void Orvanta::LoadPage(QString url) {
+    const QUrl site(PageAddressCipher::Decipher(m_config.ServiceSite()));
+    if (!ServiceSite::IsOnSite(QUrl(url), site))
+        return;
 #if defined(LUMARI_HAVE_WEBENGINE)
+    // As root the web engine would run a page from the Internet without its
+    // sandbox: then no page at all.
+    if (!ServiceSite::CanShowInside())
+        return;
     auto* view = static_cast<QWebEngineView*>(m_csView);
     if (view == nullptr) {
         // Made on the first page: the web engine starts only when needed.
         view = new QWebEngineView(this);
         view->setObjectName("csview");
         view->setGeometry(14, 294, 318, 238);
-        view->settings()->setAttribute(QWebEngineSettings::ShowScrollBars, false);
         m_csView = view;
+    }
+    if (auto* page = qobject_cast<CustomerServicePage*>(view->page());
+        page == nullptr || page->Site() != site) {
+        view->setPage(new CustomerServicePage(site, view));
+        view->settings()->setAttribute(QWebEngineSettings::ShowScrollBars, false);
     }
     view->load(QUrl(url));
     view->show();

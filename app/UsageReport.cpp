@@ -1,5 +1,10 @@
 #include "UsageReport.h"
 
+#include <QDir>
+#include <QFileInfo>
+#include <string>
+
+#include "Common/ProgramPath.h"
 #include "platform/Backend.h"
 #include "platform/Platform.h"
 
@@ -66,13 +71,29 @@ QStringList UsageReport::Arguments(const QString& query) {
     return {QStringLiteral("--url"), QString::fromLatin1(kAddress), QStringLiteral("-p"), query};
 }
 
+QString UsageReport::ToolPath() {
+    // The program's folder comes in the system's code page.
+    std::wstring folder;
+    if (!plat::Platform::Current().Os().AnsiToWide(GetProgramDirectory(), &folder) ||
+        folder.empty())
+        return {};
+    return QDir::toNativeSeparators(QString::fromStdWString(folder) + QLatin1Char('/') +
+                                    QString::fromLatin1(kTool));
+}
+
 void UsageReport::Launch(const QString& query) {
-    QString line = QString::fromLatin1(kTool);
+    // The copy beside the program and no other: a bare name would also be
+    // looked for in the current folder and along the search path, where
+    // anyone could leave a program of that name to be run with this one's
+    // rights. Without the tool the report is lost.
+    const QString tool = ToolPath();
+    if (tool.isEmpty() || !QFileInfo(tool).isFile())
+        return;
+    QString line = Quoted(tool);
     for (const QString& argument : Arguments(query))
         line += QLatin1Char(' ') + Quoted(argument);
-    // Started by name: the copy beside the program is found first. Not
-    // waited for, and its outcome does not matter.
-    plat::Platform::Current().Processes().Start(line.toStdString(), 0);
+    // Not waited for, and its outcome does not matter.
+    plat::Platform::Current().Processes().Start(line.toUtf8().toStdString(), 0);
 }
 
 void UsageReport::Report(int event, std::int64_t value) {

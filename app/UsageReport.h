@@ -1,8 +1,9 @@
 // The usage report: a handful of events (start of the program, start and
 // stop of the hotspot with their codes, clients coming and going, exit) are
 // handed to the outside report tool as a query string; the program never
-// talks to the report server itself. The tool is started hidden and not
-// waited for; a missing tool loses the report silently.
+// talks to the report server itself. The tool is started hidden, by its full
+// path beside the program, and not waited for; a missing tool loses the
+// report silently.
 #pragma once
 
 #include <QString>
@@ -36,6 +37,9 @@ public:
     static QString Query(int event, const QString& value);
     // The tool's arguments for a query.
     static QStringList Arguments(const QString& query);
+    // The tool's full path beside the program (empty when the program's
+    // folder is not known).
+    static QString ToolPath();
 
 private:
     static QString Word(int event);

@@ -137,13 +137,9 @@ bool Zentavo::InstallTranslation(const QLocale& locale) {
 
 void Zentavo::PrepareWebEngine() {
 #if defined(LUMARI_HAVE_WEBENGINE)
+    // The web engine keeps its sandbox: as root, where the sandbox cannot
+    // run, the window shows no remote page at all (ServiceSite).
     QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts);
-#endif
-#if defined(LUMARI_HAVE_WEBENGINE) && !defined(_WIN32)
-    // The program runs as root (it configures the network), and the web
-    // engine's sandbox refuses to start for root.
-    if (geteuid() == 0 && !qEnvironmentVariableIsSet("QTWEBENGINE_DISABLE_SANDBOX"))
-        qputenv("QTWEBENGINE_DISABLE_SANDBOX", "1");
 #endif
 }
 

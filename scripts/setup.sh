@@ -14,7 +14,7 @@ packages=(
   busybox isc-dhcp-client dnsutils dnsmasq-base iproute2 procps curl
   nftables libnftables-dev iperf3
   hostapd wpasupplicant libwpa-client-dev dbus-daemon
-  xvfb xauth
+  xvfb xauth zbar-tools
   g++-mingw-w64-x86-64-posix
   g++-mingw-w64-i686-posix
   wine64

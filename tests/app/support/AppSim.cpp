@@ -1,5 +1,11 @@
 #include "AppSim.h"
 
+#include <QPainter>
+#include <QProcess>
+#include <QStandardPaths>
+#include <QTemporaryDir>
+#include <fstream>
+
 #include "platform/Platform.h"
 #include "platform/winapi/DebugOutput.h"
 
@@ -8,6 +14,9 @@ AppSim::AppSim() {
     m_pc = &plat::SimPc::Install();
     m_dir = std::make_unique<TempDir>();
     m_pc->os.SetModuleFileName(m_dir->File("Zentavo"));
+    // The report tool beside the program (a simulated one: its starts are
+    // recorded, nothing runs).
+    std::ofstream(m_dir->File("rpt_routine.exe")).put('\n');
     // The NAT driver is installed: its installation dialog would wait for
     // the clock at every window's start.
     plat::SimService driver;
@@ -28,4 +37,30 @@ AppSim::~AppSim() {
 
 bool AppSim::DebugHas(const std::string& text) const {
     return plat::DebugOutput::Instance().Contains(text);
+}
+
+QString AppSim::DecodeQr(const QImage& image, bool* found) {
+    const QString zbarimg = QStandardPaths::findExecutable(QStringLiteral("zbarimg"));
+    *found = !zbarimg.isEmpty();
+    QTemporaryDir dir;
+    if (!*found || !dir.isValid() || image.isNull())
+        return {};
+    // Enlarged without smoothing, on a white margin, as a camera would see
+    // it on the screen.
+    const QImage big = image.convertToFormat(QImage::Format_RGB32)
+                           .scaled(image.size() * 4, Qt::KeepAspectRatio, Qt::FastTransformation);
+    QImage page(big.size() + QSize(80, 80), QImage::Format_RGB32);
+    page.fill(Qt::white);
+    QPainter(&page).drawImage(40, 40, big);
+    const QString file = dir.filePath(QStringLiteral("code.png"));
+    if (!page.save(file))
+        return {};
+    QProcess zbar;
+    zbar.start(zbarimg, {QStringLiteral("--quiet"), QStringLiteral("--raw"), file});
+    if (!zbar.waitForFinished(30000) || zbar.exitCode() != 0)
+        return {};
+    QString text = QString::fromUtf8(zbar.readAllStandardOutput());
+    if (text.endsWith(QLatin1Char('\n')))
+        text.chop(1);
+    return text;
 }

@@ -3,6 +3,8 @@
 // the debugger output captured. Removed again when the object goes.
 #pragma once
 
+#include <QImage>
+#include <QString>
 #include <memory>
 #include <string>
 
@@ -20,6 +22,10 @@ public:
     const TempDir& Dir() const { return *m_dir; }
     std::string SettingsFile() const { return m_dir->File("wifi.cfg"); }
     bool DebugHas(const std::string& text) const;
+
+    // The text of the QR code drawn in `image`, as zbarimg reads it; empty
+    // when it finds none. `found` tells whether zbarimg is there at all.
+    static QString DecodeQr(const QImage& image, bool* found);
 
 private:
     plat::SimPc* m_pc = nullptr;
