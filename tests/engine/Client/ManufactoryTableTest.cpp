@@ -117,8 +117,9 @@ TEST(ManufactoryTableTest, ATableInAChineseProgramFolderIsFoundByItsWidePath) {
     // path over in GBK: the table's path goes on as wide text to the open.
     TempDir dir;
     const std::string folder = dir.File("热点程序");
-    std::filesystem::create_directories(std::filesystem::path(W(folder)));
-    std::ofstream(std::filesystem::path(W(folder + "/mac.dat")), std::ios::binary)
+    std::filesystem::create_directories(std::u8string(folder.begin(), folder.end()));
+    const std::string file = folder + "/mac.dat";
+    std::ofstream(std::filesystem::path(std::u8string(file.begin(), file.end())), std::ios::binary)
         << TableFile("A44519|Xiaomi|Xiaomi Communications Co Ltd|phone\r", 1);
     plat::SimPc& pc = plat::SimPc::Install();
     std::string gbk;
