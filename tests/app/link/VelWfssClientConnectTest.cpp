@@ -152,12 +152,13 @@ protected:
 }  // namespace
 
 TEST(PhoneLinkListen, APortHeldByAnotherProgramMovesTheLinkUp) {
-    // Whoever holds 8089 (this test, or another program), the link must go
-    // on to a port above it and serve there.
+    // Whoever holds 8089 on the hotspot's address (this test, or another
+    // program), the link must go on to a port above it and serve there.
     const int holder = socket(AF_INET, SOCK_STREAM, 0);
     sockaddr_in a{};
     a.sin_family = AF_INET;
     a.sin_port = htons(VelWfssClientConnect::kPort);
+    a.sin_addr.s_addr = Ip(kHotspotIp);
     bind(holder, reinterpret_cast<sockaddr*>(&a), sizeof a);
     listen(holder, 1);
 
