@@ -17,7 +17,8 @@ public:
         Scope& operator=(const Scope&) = delete;
 
     private:
-        std::stop_token m_previous;
+        std::stop_token m_token;
+        const std::stop_token* m_previous;
     };
 
     // Sleeps for `duration` on the platform's clock; false when the current thread was asked to

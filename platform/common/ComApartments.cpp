@@ -2,6 +2,8 @@
 
 #include <cwctype>
 
+#include "ThreadSlot.h"
+
 namespace plat {
 
 namespace {
@@ -12,7 +14,10 @@ struct Apartment {
 };
 
 // The apartments of this thread, by the bookkeeping instance they belong to.
-thread_local std::map<std::uint64_t, Apartment> t_apartments;
+std::map<std::uint64_t, Apartment>& ThisThread() {
+    static ThreadSlot<std::map<std::uint64_t, Apartment>> slot;
+    return slot.Get();
+}
 
 std::atomic<std::uint64_t> g_nextId{1};
 
@@ -33,29 +38,32 @@ void ComApartments::RegisterProgId(const std::wstring& progId, const GUID& clsid
 }
 
 bool ComApartments::InApartment() const {
-    auto it = t_apartments.find(m_id);
-    return it != t_apartments.end() && it->second.entered > 0;
+    auto& apartments = ThisThread();
+    auto it = apartments.find(m_id);
+    return it != apartments.end() && it->second.entered > 0;
 }
 
 HRESULT ComApartments::CoInitializeEx(DWORD coinit) {
     const DWORD model = coinit & kCoinitApartmentThreaded;
-    auto it = t_apartments.find(m_id);
-    if (it != t_apartments.end() && it->second.entered > 0) {
+    auto& apartments = ThisThread();
+    auto it = apartments.find(m_id);
+    if (it != apartments.end() && it->second.entered > 0) {
         if (it->second.model != model)
             return kRpcEChangedMode;
         ++it->second.entered;
         return kSFalse;
     }
-    t_apartments[m_id] = Apartment{model, 1};
+    apartments[m_id] = Apartment{model, 1};
     return kSOk;
 }
 
 void ComApartments::CoUninitialize() {
-    auto it = t_apartments.find(m_id);
-    if (it == t_apartments.end())
+    auto& apartments = ThisThread();
+    auto it = apartments.find(m_id);
+    if (it == apartments.end())
         return;
     if (--it->second.entered <= 0)
-        t_apartments.erase(it);
+        apartments.erase(it);
 }
 
 HRESULT ComApartments::CoInitializeSecurity(DWORD, DWORD, DWORD) {

@@ -6,6 +6,8 @@
 #include <map>
 #include <thread>
 
+#include "platform/common/ThreadSlot.h"
+
 namespace plat {
 
 namespace {
@@ -59,22 +61,27 @@ struct Registration {
             s->Remove(id);
     }
 };
-thread_local Registration t_registration;
+Registration& ThisThread() {
+    static ThreadSlot<Registration> slot;
+    return slot.Get();
+}
 
 std::uint64_t Join(const std::shared_ptr<SimClock::State>& state) {
-    if (t_registration.state.lock() == state)
-        return t_registration.id;
-    if (auto old = t_registration.state.lock())
-        old->Remove(t_registration.id);
+    Registration& registration = ThisThread();
+    if (registration.state.lock() == state)
+        return registration.id;
+    if (auto old = registration.state.lock())
+        old->Remove(registration.id);
     std::lock_guard<std::mutex> g(state->mu);
-    t_registration.state = state;
-    t_registration.id = state->nextId++;
-    state->participants[t_registration.id];
-    return t_registration.id;
+    registration.state = state;
+    registration.id = state->nextId++;
+    state->participants[registration.id];
+    return registration.id;
 }
 
 bool IsCallingThread(const std::shared_ptr<SimClock::State>& state, std::uint64_t id) {
-    return t_registration.state.lock() == state && t_registration.id == id;
+    const Registration& registration = ThisThread();
+    return registration.state.lock() == state && registration.id == id;
 }
 
 // Waits until no participant but the calling thread is running, or the limit.

@@ -10,7 +10,15 @@ public:
     TempDir(const TempDir&) = delete;
     TempDir& operator=(const TempDir&) = delete;
     const std::string& Path() const { return m_path; }
-    std::string File(const std::string& name) const { return m_path + "/" + name; }
+    // A file in the folder, joined with the system's separator (as the
+    // program joins its own paths).
+    std::string File(const std::string& name) const {
+#if defined(_WIN32)
+        return m_path + "\\" + name;
+#else
+        return m_path + "/" + name;
+#endif
+    }
     void Write(const std::string& name, const std::string& bytes) const;
     std::string Read(const std::string& name) const;
 

@@ -11,9 +11,18 @@ int main(int argc, char** argv) {
     // the zone on each stamp and replaces its cached name under a lock of its
     // own that ThreadSanitizer cannot see. A fixed TZ, set before any test
     // thread starts, leaves the cached name only compared.
-    if (std::getenv("TZ") == nullptr)
+    if (std::getenv("TZ") == nullptr) {
+#if defined(_WIN32)
+        _putenv_s("TZ", "UTC");
+#else
         setenv("TZ", "UTC", 0);
+#endif
+    }
+#if defined(_WIN32)
+    _tzset();
+#else
     tzset();
+#endif
     ::testing::InitGoogleTest(&argc, argv);
     google::InitGoogleLogging(argv[0]);
     FLAGS_logtostderr = false;

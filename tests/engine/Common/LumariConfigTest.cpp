@@ -43,7 +43,7 @@ TEST_F(LumariConfigTest, LoadsEveryKeyAndSavesIpAndDns) {
     EXPECT_EQ(c->GetDbPath(), AnsiToWide(Dir().Path() + "\\data\\clients.dat"));
     // ... and names that file where the database is opened.
     EXPECT_EQ(plat::PathText::Native(WideToAnsi(c->GetDbPath())),
-              Dir().Path() + "/data/clients.dat");
+              plat::PathText::Native(Dir().Path() + "/data/clients.dat"));
 
     c->SetIp("10.9.8.1");
     c->SetDns("\xE7\x83\xAD,8.8.4.4");
