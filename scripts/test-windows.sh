@@ -1,0 +1,86 @@
+#!/usr/bin/env bash
+# The Windows part of the test command: the third-party libraries cross-built
+# (cached), the Windows program, its DLLs and test programs for 64-bit Windows,
+# the platform and the two DLLs for 32-bit Windows, the package with its
+# import check, the test programs under Wine (their reports read, since Wine
+# exits 0 when a program crashes) and a smoke run of the packaged program.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+
+echo "== Windows: third-party libraries (cross-built once, then cached)"
+LUMARI_WINDOWS_DEPS=$(bash scripts/windows-deps.sh | tail -1)
+export LUMARI_WINDOWS_DEPS
+
+echo "== Windows: the program and its tests (MinGW-w64, 64-bit), the platform and DLLs (32-bit)"
+cmake --build build/default --target MacTableGen zentavo_svg2png
+cmake --preset mingw >/dev/null
+cmake --build --preset mingw
+cmake --preset mingw32 >/dev/null
+cmake --build --preset mingw32
+
+echo "== Windows: libraries other programs load, and the test programs, carry their runtime"
+for binary in build/mingw/pellion/Pellion.dll build/mingw/sorvane/Sorvane.dll \
+  build/mingw32/pellion/Pellion.dll build/mingw32/sorvane/Sorvane.dll \
+  build/mingw/tests/windows/windows_tests.exe build/mingw/tests/windows/windows_engine_tests.exe; do
+  imports=$(x86_64-w64-mingw32-objdump -p "$binary" | sed -n 's/^\s*DLL Name: //p')
+  if grep -Eiq 'libstdc\+\+|libgcc|libwinpthread' <<<"$imports"; then
+    echo "$binary needs the MinGW runtime beside it:" $imports >&2
+    exit 1
+  fi
+  echo "$binary:" $imports
+done
+
+echo "== Windows: the package and its import check"
+bash scripts/package-windows.sh
+
+export WINEPREFIX="$PWD/build/wineprefix" WINEDEBUG=-all
+wine=/usr/lib/wine/wine64
+/usr/lib/wine/wineserver64 -p </dev/null >/dev/null 2>&1 || true
+$wine wineboot </dev/null >/dev/null 2>&1 || true
+trap '/usr/lib/wine/wineserver64 -k >/dev/null 2>&1 || true' EXIT
+
+# Runs a test program under Wine from its folder; only a report that names no
+# failure counts, and a hang fails within ten minutes. Prints the count.
+run_under_wine() {  # program report [gtest arguments...]
+  local program=$1 report=$2
+  shift 2
+  rm -f "$report"
+  (cd "$(dirname "$program")" && timeout -k 10 600 $wine "./$(basename "$program")" \
+    --gtest_output="xml:$report" "$@" </dev/null) >"$report.log" 2>&1 || true
+  local summary
+  summary=$(grep -o '<testsuites tests="[0-9]*" failures="[0-9]*" disabled="[0-9]*" errors="[0-9]*"' \
+    "$report" 2>/dev/null || true)
+  if [[ -z "$summary" || "$summary" != *'failures="0"'* || "$summary" != *'errors="0"'* ]]; then
+    grep -E '^\[  FAILED|Failure|Unhandled' "$report.log" | head -20 >&2 || true
+    echo "$(basename "$program") did not finish cleanly under Wine (${summary:-no report}); log: $report.log" >&2
+    return 1
+  fi
+  sed 's/.*tests="\([0-9]*\)".*/\1/' <<<"$summary"
+}
+
+echo "== Windows: portable tests under Wine (text forms, records, UDP socket, Native Wi-Fi layer, mobile-hotspot ids, DHCP server and its exports, Winsock server on loopback)"
+portable=$(run_under_wine build/mingw/tests/windows/windows_tests.exe "$PWD/build/windows_tests.xml")
+
+echo "== Windows: the engine's tests on the simulated PC under Wine, one process per suite"
+# The suites in tests/windows/engine-suites-left-out.txt are left out (see
+# there and README.md); they run on Linux.
+engine_program=build/mingw/tests/windows/windows_engine_tests.exe
+left_out=$(grep -v '^#' tests/windows/engine-suites-left-out.txt | sed '/^$/d')
+engine=0
+suites=0
+for suite in $( (cd "$(dirname "$engine_program")" && timeout 120 $wine ./windows_engine_tests.exe \
+  --gtest_list_tests </dev/null 2>/dev/null) | tr -d '\r' | sed -n 's/^\([A-Za-z0-9_/]*\)\.$/\1/p'); do
+  if grep -qx "$suite" <<<"$left_out"; then
+    echo "left out under Wine: $suite"
+    continue
+  fi
+  n=$(run_under_wine "$engine_program" "$PWD/build/windows_engine_tests.xml" --gtest_filter="$suite.*")
+  engine=$((engine + n))
+  suites=$((suites + 1))
+done
+[ "$suites" -gt 0 ] || { echo "no engine test suite ran under Wine" >&2; exit 1; }
+echo "Windows test programs under Wine: $((portable + engine)) tests passed, $engine of them engine tests ($suites suites)"
+
+echo "== Windows: smoke run of the packaged program under Wine and Xvfb"
+/usr/lib/wine/wineserver64 -k >/dev/null 2>&1 || true
+bash scripts/windows-smoke.sh
