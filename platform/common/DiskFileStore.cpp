@@ -72,7 +72,7 @@ DWORD DiskFileStore::WriteTemporary(const std::string& temporary, const void* by
     std::size_t left = size;
     while (left > 0 && error == 0) {
         const DWORD chunk = left > 0x10000000 ? 0x10000000 : static_cast<DWORD>(left);
-        DWORD written = 0;
+        ::DWORD written = 0;  // the system's DWORD, not the records' 32-bit one
         if (!WriteFile(file, at, chunk, &written, nullptr) || written == 0)
             error = GetLastError() != 0 ? GetLastError() : ERROR_WRITE_FAULT;
         at += written;
