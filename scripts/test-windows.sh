@@ -40,13 +40,14 @@ $wine wineboot </dev/null >/dev/null 2>&1 || true
 trap '/usr/lib/wine/wineserver64 -k >/dev/null 2>&1 || true' EXIT
 
 # Runs a test program under Wine from its folder; only a report that names no
-# failure counts, and a hang fails within ten minutes. Prints the count.
+# failure counts, and a hang fails within ten minutes. Prints the count. The
+# report's path is absolute on the drive Wine maps to the root (Z:).
 run_under_wine() {  # program report [gtest arguments...]
   local program=$1 report=$2
   shift 2
   rm -f "$report"
   (cd "$(dirname "$program")" && timeout -k 10 600 $wine "./$(basename "$program")" \
-    --gtest_output="xml:$report" "$@" </dev/null) >"$report.log" 2>&1 || true
+    --gtest_output="xml:Z:$report" "$@" </dev/null) >"$report.log" 2>&1 || true
   local summary
   summary=$(grep -o '<testsuites tests="[0-9]*" failures="[0-9]*" disabled="[0-9]*" errors="[0-9]*"' \
     "$report" 2>/dev/null || true)
