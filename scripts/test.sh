@@ -9,6 +9,15 @@ cd "$(dirname "$0")/.."
 
 bash scripts/setup.sh
 
+# Every build goes through ccache (installed by setup.sh), with paths taken
+# relative to the clone, so a run in a fresh clone finds what an earlier run
+# compiled in the cache outside it.
+if command -v ccache >/dev/null; then
+  export CMAKE_C_COMPILER_LAUNCHER="${CMAKE_C_COMPILER_LAUNCHER:-ccache}"
+  export CMAKE_CXX_COMPILER_LAUNCHER="${CMAKE_CXX_COMPILER_LAUNCHER:-ccache}"
+  export CCACHE_BASEDIR="${CCACHE_BASEDIR:-$PWD}" CCACHE_NOHASHDIR=1
+fi
+
 echo "== tests (normal build)"
 ctest --preset default
 
