@@ -147,9 +147,12 @@ for shared in "$(dirname "$repo")/shared" \
   fi
 done
 if [ -n "$shared_qt" ] && [ ! -f "$qt_prefix/.done" ]; then
+  # A copy, not a link: the cache outlives the clone the shared folder came with.
   log "Qt $qt_ver from $shared_qt"
-  rm -rf "$qt_prefix"
-  ln -s "$shared_qt" "$qt_prefix"
+  rm -rf "$qt_prefix" "$qt_prefix.part"
+  cp -a "$shared_qt" "$qt_prefix.part"
+  touch "$qt_prefix.part/.done"
+  mv "$qt_prefix.part" "$qt_prefix"
 fi
 if [ ! -f "$qt_prefix/lib/cmake/Qt6/Qt6Config.cmake" ]; then
   log "building Qt $qt_ver for $triple (about 1,200 steps; some 45 minutes on 2 cores)"
