@@ -1,5 +1,5 @@
-// The QR code that lets a phone join the hotspot in one scan: the network in
-// the "WIFI:" form that phone cameras understand, drawn with libqrencode.
+// The QR code that lets a phone join the hotspot in one scan, as an image for
+// the window: the text and symbol of WiFiJoinCode drawn with Qt.
 #pragma once
 
 #include <QImage>

@@ -34,6 +34,7 @@ std::string HotspotOptions::Usage() {
            "  lumari-hotspot [--ap-interface IF] [--ssid NAME] [--key PASS] [--address A.B.C.D]\n"
            "                 [--dns-relay | --no-dns-relay] [--state-dir DIR]\n"
            "  lumari-hotspot --doctor [--ap-interface IF] [--state-dir DIR]\n"
+           "  lumari-hotspot --qr [--ssid NAME] [--key PASS] [--state-dir DIR]\n"
            "  lumari-hotspot --help\n"
            "\n"
            "Runs the hotspot in the foreground (as root) until it is told to stop: shares the\n"
@@ -55,6 +56,8 @@ std::string HotspotOptions::Usage() {
            "                     (default: /var/lib/lumari-hotspot as root)\n"
            "  --doctor           check what a start needs, print each finding with its fix,\n"
            "                     and change nothing\n"
+           "  --qr               print the code a phone scans to join (the stored or given\n"
+           "                     name and pass phrase) and start nothing\n"
            "  --help             show this text\n"
            "\n"
            "Events go to standard output, one JSON object per line:\n"
@@ -69,7 +72,8 @@ std::string HotspotOptions::Usage() {
            "  clients             list the clients\n"
            "  stop                stop the hotspot and exit\n"
            "The end of standard input does not stop the hotspot; SIGINT and SIGTERM do.\n"
-           "Diagnostics go to standard error. The exit status is 0 after a clean stop.\n";
+           "Diagnostics go to standard error; when it is a terminal, the code a phone scans\n"
+           "to join is shown there at the start. The exit status is 0 after a clean stop.\n";
 }
 
 std::string HotspotOptions::DefaultStateDir() {
@@ -117,6 +121,7 @@ bool HotspotOptions::Parse(const std::vector<std::string>& arguments, HotspotOpt
     HotspotOptions o;
     bool help = false;
     bool doctor = false;
+    bool qr = false;
     std::optional<std::string> stateDir;
     for (std::size_t i = 0; i < arguments.size(); ++i) {
         std::string name = arguments[i];
@@ -152,6 +157,10 @@ bool HotspotOptions::Parse(const std::vector<std::string>& arguments, HotspotOpt
             if (!flag())
                 return false;
             doctor = true;
+        } else if (name == "--qr") {
+            if (!flag())
+                return false;
+            qr = true;
         } else if (name == "--dns-relay" || name == "--no-dns-relay") {
             if (!flag())
                 return false;
@@ -202,7 +211,13 @@ bool HotspotOptions::Parse(const std::vector<std::string>& arguments, HotspotOpt
     } else if (doctor) {
         if (o.ssid || o.key || o.address || o.dnsRelay)
             return Fail(error, "--doctor takes only --ap-interface and --state-dir");
+        if (qr)
+            return Fail(error, "--doctor and --qr do not go together");
         o.mode = Mode::Doctor;
+    } else if (qr) {
+        if (o.apInterface || o.address || o.dnsRelay)
+            return Fail(error, "--qr takes only --ssid, --key and --state-dir");
+        o.mode = Mode::Qr;
     }
     o.stateDir = stateDir ? *stateDir : DefaultStateDir();
     if (o.stateDir.size() > 1 && o.stateDir.back() == '/')

@@ -4,6 +4,7 @@
 //                  [--address A.B.C.D] [--dns-relay | --no-dns-relay]
 //                  [--state-dir DIR]
 //   lumari-hotspot --doctor [--ap-interface IF] [--state-dir DIR]
+//   lumari-hotspot --qr [--ssid NAME] [--key PASS] [--state-dir DIR]
 //   lumari-hotspot --help
 //
 // Every value is checked here, before anything on the system is changed.
@@ -15,7 +16,7 @@
 #include <vector>
 
 struct HotspotOptions {
-    enum class Mode { Run, Doctor, Help };
+    enum class Mode { Run, Doctor, Qr, Help };
     Mode mode = Mode::Run;
     std::optional<std::string> apInterface;
     std::optional<std::string> ssid;     // UTF-8, 1 to 32 bytes

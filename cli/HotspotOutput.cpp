@@ -1,5 +1,7 @@
 #include "HotspotOutput.h"
 
+#include <unistd.h>
+
 #include "JsonLine.h"
 
 void HotspotOutput::Event(const std::string& json) {
@@ -17,4 +19,12 @@ void HotspotOutput::Say(const std::string& text) {
 
 void HotspotOutput::Error(const std::string& message) {
     Event(JsonLine::Event("Error").Text("message", message).Str());
+}
+
+void HotspotOutput::ShowOnTerminal(const std::string& text) {
+    std::lock_guard<std::mutex> g(m_lock);
+    if (isatty(fileno(m_diagnostics)) == 0)
+        return;
+    std::fputs(text.c_str(), m_diagnostics);
+    std::fflush(m_diagnostics);
 }

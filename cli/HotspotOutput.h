@@ -18,6 +18,8 @@ public:
     void Say(const std::string& text);
     // {"event":"Error","message":...}
     void Error(const std::string& message);
+    // `text` as it is on standard error, only when that is a terminal.
+    void ShowOnTerminal(const std::string& text);
 
 private:
     std::mutex m_lock;

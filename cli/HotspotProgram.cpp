@@ -101,6 +101,26 @@ std::string HotspotProgram::RuntimeDir() {
     return dir != nullptr && dir[0] == '/' ? std::string(dir) : "/run/lumari-hotspot";
 }
 
+int HotspotProgram::PrintJoinCode(const HotspotOptions& options, std::FILE* out, std::FILE* err) {
+    // The settings file the engine's configuration names in the state folder.
+    HotspotSettings settings = HotspotSettings::Load(options.stateDir + "/Lumari.cfg");
+    settings.Apply(options);
+    if (settings.ssid.empty() || settings.key.empty()) {
+        std::fprintf(err,
+                     "lumari-hotspot: no network name and pass phrase stored in %s; give --ssid "
+                     "and --key\n",
+                     options.stateDir.c_str());
+        return 1;
+    }
+    const std::string text = settings.JoinCodeText();
+    if (text.empty()) {
+        std::fputs("lumari-hotspot: the name and pass phrase do not fit in a QR code\n", err);
+        return 1;
+    }
+    std::fputs(text.c_str(), out);
+    return std::fflush(out) == 0 ? 0 : 1;
+}
+
 void HotspotProgram::Wake() {
     const std::uint64_t one = 1;
     if (m_wakeFd >= 0 && write(m_wakeFd, &one, sizeof one) < 0) {
@@ -150,6 +170,7 @@ int HotspotProgram::Run() {
     if (settings.MakeMissing())
         m_output.Say("network name \"" + settings.ssid + "\", pass phrase \"" + settings.key +
                      "\" (kept for the next runs)");
+    m_output.ShowOnTerminal(settings.JoinCodeText());
     if (!settings.Save(config->GetCfgPath()))
         m_output.Say("cannot write the settings to " + config->GetCfgPath());
     config->Load();

@@ -6,6 +6,7 @@
 #pragma once
 
 #include <atomic>
+#include <cstdio>
 #include <string>
 
 #include "HotspotOptions.h"
@@ -28,6 +29,11 @@ public:
     // The folder of the run's own files (hostapd's configuration, records of
     // what a killed run must give back): LUMARI_HOTSPOT_RUNTIME_DIR when set.
     static std::string RuntimeDir();
+
+    // --qr: the join code of the stored name and pass phrase (the options
+    // given replace them) to `out`, nothing started; 0, or 1 with the reason
+    // on `err` when there is no name or pass phrase.
+    static int PrintJoinCode(const HotspotOptions& options, std::FILE* out, std::FILE* err);
 
 private:
     int RunEngine(const HotspotSettings& settings, const std::string& apInterface,

@@ -2,6 +2,7 @@
 
 #include <random>
 
+#include "Common/WiFiJoinCode.h"
 #include "platform/linux/HostapdConfig.h"
 #include "platform/vendor/Osmira.h"
 
@@ -76,4 +77,8 @@ bool HotspotSettings::MakeMissing() {
         made = true;
     }
     return made;
+}
+
+std::string HotspotSettings::JoinCodeText() const {
+    return WiFiJoinCode::HalfBlocks(WiFiJoinCode::Encode(WiFiJoinCode::Payload(ssid, key)));
 }

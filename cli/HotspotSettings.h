@@ -23,4 +23,7 @@ struct HotspotSettings {
     void Apply(const HotspotOptions& options);
     // Fills an empty name or pass phrase; true when it did (to be told).
     bool MakeMissing();
+    // The join text of the name and pass phrase (what the window's QR code
+    // holds) drawn in Unicode half blocks for a terminal.
+    std::string JoinCodeText() const;
 };

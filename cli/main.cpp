@@ -31,6 +31,8 @@ int main(int argc, char* argv[]) {
         std::fputs(Doctor::Format(findings).c_str(), stdout);
         return Doctor::AnyFailure(findings) ? 1 : 0;
     }
+    if (options.mode == HotspotOptions::Mode::Qr)
+        return HotspotProgram::PrintJoinCode(options, stdout, stderr);
     HotspotOutput output(stdout, stderr);
     return HotspotProgram(options, output).Run();
 }

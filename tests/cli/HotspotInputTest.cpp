@@ -40,6 +40,8 @@ TEST(HotspotOptions, ReadsEveryOptionInBothForms) {
 
     ASSERT_TRUE(Parses({"--doctor", "--ap-interface", "eth1"}, &o));
     EXPECT_EQ(o.mode, HotspotOptions::Mode::Doctor);
+    ASSERT_TRUE(Parses({"--qr", "--ssid", "x"}, &o));
+    EXPECT_EQ(o.mode, HotspotOptions::Mode::Qr);
     ASSERT_TRUE(Parses({"--ssid", "x", "--help"}, &o));
     EXPECT_EQ(o.mode, HotspotOptions::Mode::Help);
     EXPECT_NE(HotspotOptions::Usage().find("--state-dir DIR"), std::string::npos);
@@ -68,6 +70,8 @@ TEST(HotspotOptions, RefusesWrongValuesWithTheOptionNamed) {
     refused({"--ap-interface", "a\"b"}, "not an interface name");
     refused({"--dns-relay=yes"}, "takes no value");
     refused({"--doctor", "--ssid", "x"}, "--doctor takes only");
+    refused({"--qr", "--ap-interface", "wlan0"}, "--qr takes only");
+    refused({"--qr", "--doctor"}, "do not go together");
     refused({"--frobnicate"}, "unknown option");
     refused({"wlan0"}, "unknown option");
 }
