@@ -12,7 +12,7 @@ packages=(
   libgoogle-glog-dev libgtest-dev libgmock-dev googletest
   libsqlite3-dev ieee-data
   busybox isc-dhcp-client dnsutils dnsmasq-base iproute2 procps curl
-  nftables libnftables-dev iperf3
+  nftables libnftables-dev iperf3 libc-ares-dev
   hostapd wpasupplicant libwpa-client-dev dbus-daemon
   xvfb xauth zbar-tools
   g++-mingw-w64-x86-64-posix

@@ -1,7 +1,7 @@
 #include "DnsRelay.h"
 
 #include <cstring>
-#include <system_error>
+#include <utility>
 
 #include "platform/Backend.h"
 #include "platform/Platform.h"
@@ -89,7 +89,7 @@ std::size_t EncodeRecord(const plat::DnsRecord& r, std::uint8_t* out, std::size_
 
 }  // namespace
 
-CDnsRelay::CDnsRelay() = default;
+CDnsRelay::CDnsRelay(plat::DnsResolver* resolver) : m_resolver(resolver) {}
 
 CDnsRelay::~CDnsRelay() {
     Stop();
@@ -220,10 +220,13 @@ int CDnsRelay::StartRelay(const std::string& ip, std::uint16_t port) {
         return e;  // the socket closes as it goes
     m_port = socket->LocalPort();
     m_socket = std::move(socket);
+    plat::DnsResolver& resolver =
+        m_resolver != nullptr ? *m_resolver : plat::Platform::Current().Resolver();
+    m_lookups = resolver.OpenLookups();
     {
         std::lock_guard<std::mutex> g(m_lock);
-        m_closing = false;
-        m_idle = 0;
+        m_waiting.clear();
+        m_pending = 0;
     }
     m_queries = 0;
     m_answered = 0;
@@ -241,22 +244,19 @@ void CDnsRelay::Stop() {
         m_socket->Wake();
     if (m_receiver.joinable())
         m_receiver.join();
-    std::list<std::thread> resolvers;
+    // Ends the lookups under way; none answers once this returns.
+    m_lookups.reset();
     {
         std::lock_guard<std::mutex> g(m_lock);
-        m_closing = true;
-        m_pending.clear();
-        m_retired.clear();
-        resolvers.swap(m_resolvers);
+        m_waiting.clear();
+        m_pending = 0;
     }
-    m_wake.notify_all();
-    for (std::thread& t : resolvers)
-        t.join();
     m_socket.reset();
 }
 
 void CDnsRelay::ReceiveLoop() {
     std::vector<std::uint8_t> buffer(kBufferSize);
+    std::string name;
     while (m_running.load()) {
         const plat::UdpSocket::WaitResult w = m_socket->Wait(1000);
         if (w == plat::UdpSocket::WaitResult::Failed)
@@ -270,86 +270,60 @@ void CDnsRelay::ReceiveLoop() {
             if (m_socket->Receive(buffer.data(), buffer.size(), &received, &job.fromIp,
                                   &job.fromPort) != 0)
                 break;
-            if (!ParseQuery(buffer.data(), received, &job.name))
+            if (!ParseQuery(buffer.data(), received, &name))
                 continue;
             job.query.assign(buffer.begin(), buffer.begin() + static_cast<long>(received));
             m_queries.fetch_add(1);
-            Enqueue(std::move(job));
+            Enqueue(std::move(name), std::move(job));
         }
     }
 }
 
-void CDnsRelay::Enqueue(Job job) {
+void CDnsRelay::Enqueue(std::string name, Job job) {
     {
         std::lock_guard<std::mutex> g(m_lock);
-        if (m_closing || m_pending.size() >= kMaxPending) {
+        if (m_pending >= kMaxPending) {
             m_dropped.fetch_add(1);
             return;
         }
-        m_pending.push_back(std::move(job));
-        ReapRetired();
-        if (m_idle < m_pending.size() && m_resolvers.size() < kMaxResolvers) {
-            ++m_idle;  // counted idle until it takes its first query
-            try {
-                m_resolvers.emplace_back(&CDnsRelay::ResolverLoop, this);
-            } catch (const std::system_error&) {
-                --m_idle;  // the resolvers there are take the query
-            }
-        }
+        ++m_pending;
+        auto [it, first] = m_waiting.try_emplace(name);
+        it->second.push_back(std::move(job));
+        if (!first)
+            return;  // the lookup under way answers it too
     }
-    m_wake.notify_one();
+    const bool started = m_lookups->Lookup(
+        name, [this, name](plat::LONG result, std::vector<plat::DnsRecord> records) {
+            Finish(name, result, records);
+        });
+    if (!started)
+        Finish(name, -1, {});
 }
 
-void CDnsRelay::ReapRetired() {
-    for (const std::thread::id id : m_retired) {
-        for (auto it = m_resolvers.begin(); it != m_resolvers.end(); ++it) {
-            if (it->get_id() == id) {
-                it->join();  // it has left the loop and holds no lock
-                m_resolvers.erase(it);
-                break;
-            }
-        }
-    }
-    m_retired.clear();
-}
-
-void CDnsRelay::ResolverLoop() {
-    std::unique_lock<std::mutex> lock(m_lock);
-    for (;;) {
-        const bool work = m_wake.wait_for(lock, kResolverIdle,
-                                          [this] { return m_closing || !m_pending.empty(); });
-        if (m_closing)
+void CDnsRelay::Finish(const std::string& name, plat::LONG result,
+                       const std::vector<plat::DnsRecord>& records) {
+    std::vector<Job> jobs;
+    {
+        std::lock_guard<std::mutex> g(m_lock);
+        auto it = m_waiting.find(name);
+        if (it == m_waiting.end())
             return;
-        if (!work) {
-            // Idle for long: leave, unless the relay would be left without any.
-            if (m_resolvers.size() - m_retired.size() <= 1)
-                continue;
-            --m_idle;
-            m_retired.push_back(std::this_thread::get_id());
-            return;
-        }
-        Job job = std::move(m_pending.front());
-        m_pending.pop_front();
-        --m_idle;
-        lock.unlock();
-        Answer(job);
-        lock.lock();
-        ++m_idle;
+        jobs = std::move(it->second);
+        m_waiting.erase(it);
+        m_pending -= jobs.size();
     }
-}
-
-void CDnsRelay::Answer(const Job& job) {
-    std::vector<plat::DnsRecord> records;
-    if (plat::Platform::Current().Resolver().QueryA(job.name, &records) != 0) {
-        // No answer: the client's resolver times out and may ask its next server.
-        m_unresolved.fetch_add(1);
+    if (result != 0) {
+        // No answer: the clients' resolvers time out and may ask their next server.
+        m_unresolved.fetch_add(jobs.size());
         return;
     }
     std::uint8_t response[kBufferSize];
-    const std::size_t length =
-        BuildResponse(job.query.data(), job.query.size(), records, response, sizeof response);
-    if (length > 0 && m_socket->SendTo(response, length, job.fromIp, job.fromPort) == 0)
-        m_answered.fetch_add(1);
+    for (const Job& job : jobs) {
+        const std::size_t length =
+            BuildResponse(job.query.data(), job.query.size(), records, response, sizeof response);
+        if (length > 0 && m_socket->SendTo(response, length, job.fromIp, job.fromPort) == 0)
+            m_answered.fetch_add(1);
+    }
 }
 
 CDnsRelay::Stats CDnsRelay::GetStats() const {

@@ -3,23 +3,23 @@
 // answered with a response the relay builds itself (RFC 1035 format): the
 // query's header and question followed by the resolver's A and CNAME records.
 //
-// One thread receives; lookups run on a small pool of resolver threads that
-// grows with the load, so one slow upstream lookup does not hold up the
-// other clients. Queries waiting for a resolver are bounded; beyond that new
-// ones are dropped (the client asks again or uses its next server).
+// One thread receives and hands each name to the resolver's lookups, which run
+// many together (an asynchronous resolver, or a pool of threads around a
+// blocking one), so one slow upstream lookup does not hold up the other
+// clients. Clients asking the same name while its lookup is under way share
+// that lookup; each still gets its own response, built from its own query.
+// Queries waiting for an answer are bounded; beyond that new ones are dropped
+// (the client asks again or uses its next server).
 #pragma once
 
 #include <atomic>
-#include <chrono>
-#include <condition_variable>
 #include <cstddef>
 #include <cstdint>
-#include <deque>
-#include <list>
 #include <memory>
 #include <mutex>
 #include <string>
 #include <thread>
+#include <unordered_map>
 #include <vector>
 
 #include "platform/facility/DnsResolver.h"
@@ -35,13 +35,11 @@ public:
     // Room for one answer record and for the query name.
     static constexpr std::size_t kRecordScratch = 1024;
     static constexpr std::size_t kNameBuffer = 1024;
-    // Resolver threads: as many as there are queries waiting for an answer, at
-    // most this many; one idle for kResolverIdle leaves again.
-    static constexpr std::size_t kMaxResolvers = 256;
+    // Queries waiting for an answer, shared lookups counted per query.
     static constexpr std::size_t kMaxPending = 512;
-    static constexpr std::chrono::seconds kResolverIdle{30};
 
-    CDnsRelay();
+    // Resolves through `resolver`, or the platform's resolver when null.
+    explicit CDnsRelay(plat::DnsResolver* resolver = nullptr);
     ~CDnsRelay();
     CDnsRelay(const CDnsRelay&) = delete;
     CDnsRelay& operator=(const CDnsRelay&) = delete;
@@ -60,7 +58,7 @@ public:
         std::uint64_t queries = 0;     // datagrams it accepted as queries
         std::uint64_t answered = 0;    // responses sent
         std::uint64_t unresolved = 0;  // the resolver had no answer
-        std::uint64_t dropped = 0;     // no resolver free and the queue full
+        std::uint64_t dropped = 0;     // too many queries waiting for an answer
     };
     Stats GetStats() const;
 
@@ -78,32 +76,29 @@ public:
 private:
     struct Job {
         std::vector<std::uint8_t> query;
-        std::string name;
         std::uint32_t fromIp = 0;
         std::uint16_t fromPort = 0;
     };
 
     void ReceiveLoop();
-    void ResolverLoop();
-    void Enqueue(Job job);
-    // Joins the resolver threads that left (called with m_lock held).
-    void ReapRetired();
-    void Answer(const Job& job);
+    void Enqueue(std::string name, Job job);
+    // Answers every query waiting for `name`.
+    void Finish(const std::string& name, plat::LONG result,
+                const std::vector<plat::DnsRecord>& records);
 
+    plat::DnsResolver* m_resolver = nullptr;
     std::atomic<bool> m_running{false};
     std::atomic<std::uint64_t> m_queries{0};
     std::atomic<std::uint64_t> m_answered{0};
     std::atomic<std::uint64_t> m_unresolved{0};
     std::atomic<std::uint64_t> m_dropped{0};
     std::unique_ptr<plat::UdpSocket> m_socket;
+    std::unique_ptr<plat::DnsLookups> m_lookups;
     std::uint16_t m_port = 0;
     std::thread m_receiver;
 
     std::mutex m_lock;
-    std::condition_variable m_wake;
-    std::deque<Job> m_pending;
-    std::list<std::thread> m_resolvers;
-    std::vector<std::thread::id> m_retired;  // left after idling; joined on the next query
-    std::size_t m_idle = 0;
-    bool m_closing = false;
+    // The queries waiting for each name's lookup, and how many they are.
+    std::unordered_map<std::string, std::vector<Job>> m_waiting;
+    std::size_t m_pending = 0;
 };

@@ -2,6 +2,8 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -17,11 +19,28 @@ struct DnsRecord {
     std::string target;         // type CNAME
 };
 
+// Lookups that run together: Lookup hands a name over and returns at once, and
+// the result comes to `done` later, on a thread of the lookups. Destroying the
+// object ends the lookups still under way; their `done` is not called, and
+// none is called once the destructor has returned.
+class DnsLookups {
+public:
+    // 0 and the records, or a Windows DNS error, as QueryA gives them.
+    using Done = std::function<void(LONG result, std::vector<DnsRecord> records)>;
+    virtual ~DnsLookups() = default;
+    // False when the lookup could not be started (`done` is then not called).
+    virtual bool Lookup(const std::string& name, Done done) = 0;
+};
+
 class DnsResolver {
 public:
     virtual ~DnsResolver() = default;
     // 0 and the records on success, a Windows DNS error otherwise.
     virtual LONG QueryA(const std::string& name, std::vector<DnsRecord>* out) = 0;
+    // Lookups in flight together. By default a pool of threads that grows with
+    // the load (up to 256) each runs QueryA; a resolver that can keep many
+    // questions in flight on its own answers them itself.
+    virtual std::unique_ptr<DnsLookups> OpenLookups();
 };
 
 }  // namespace plat

@@ -9,6 +9,8 @@
 #include <cstring>
 #include <memory>
 
+#include "CaresLookups.h"
+
 namespace plat {
 
 namespace {
@@ -34,8 +36,13 @@ bool QueryServers(const std::string& name, std::vector<DnsRecord>* out) {
     unsigned char answer[NS_MAXMSG];
     const int length = res_nquery(&resolver.state, name.c_str(), ns_c_in, ns_t_a, answer,
                                   static_cast<int>(sizeof answer));
-    if (length <= 0)
-        return false;
+    return length > 0 && LinuxResolver::ReadAnswer(answer, length, out);
+}
+
+}  // namespace
+
+bool LinuxResolver::ReadAnswer(const unsigned char* answer, int length,
+                               std::vector<DnsRecord>* out) {
     ns_msg msg;
     if (ns_initparse(answer, length, &msg) != 0)
         return false;
@@ -63,6 +70,8 @@ bool QueryServers(const std::string& name, std::vector<DnsRecord>* out) {
     }
     return !out->empty();
 }
+
+namespace {
 
 LONG QueryHosts(const std::string& name, std::vector<DnsRecord>* out) {
     addrinfo hints{};
@@ -108,6 +117,12 @@ LONG LinuxResolver::QueryA(const std::string& name, std::vector<DnsRecord>* out)
         return 0;
     out->clear();
     return QueryHosts(name, out);
+}
+
+std::unique_ptr<DnsLookups> LinuxResolver::OpenLookups() {
+    if (auto lookups = CaresLookups::Open(m_servers, m_timeoutMs))
+        return lookups;
+    return DnsResolver::OpenLookups();
 }
 
 }  // namespace plat

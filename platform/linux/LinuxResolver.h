@@ -4,7 +4,12 @@
 // DnsQuery_A gives them. A name the servers do not know is looked up once
 // more through getaddrinfo, which also reads the hosts file; its records then
 // carry a TTL of 60 seconds and at most one CNAME, to the canonical name.
+// Lookups that run together go through c-ares (CaresLookups), which answers
+// alike from one event loop.
 #pragma once
+
+#include <string>
+#include <utility>
 
 #include "platform/facility/DnsResolver.h"
 
@@ -12,7 +17,21 @@ namespace plat {
 
 class LinuxResolver : public DnsResolver {
 public:
+    // `servers` ("ip:port,...") and `timeoutMs` replace, when given, the
+    // configured name servers and timeout of the lookups that run together.
+    explicit LinuxResolver(std::string servers = {}, int timeoutMs = 0)
+        : m_servers(std::move(servers)), m_timeoutMs(timeoutMs) {}
+
     LONG QueryA(const std::string& name, std::vector<DnsRecord>* out) override;
+    std::unique_ptr<DnsLookups> OpenLookups() override;
+
+    // The A and CNAME records of a server's answer (a whole DNS message), in
+    // its order and with its TTLs; false when it has none or is malformed.
+    static bool ReadAnswer(const unsigned char* answer, int length, std::vector<DnsRecord>* out);
+
+private:
+    std::string m_servers;
+    int m_timeoutMs = 0;
 };
 
 }  // namespace plat

@@ -1,0 +1,235 @@
+#include "CaresLookups.h"
+
+#include <ares.h>
+#include <arpa/nameser.h>
+#include <netinet/in.h>
+#include <poll.h>
+#include <sys/eventfd.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstring>
+#include <mutex>
+#include <set>
+#include <system_error>
+
+#include "LinuxResolver.h"
+
+namespace plat {
+
+namespace {
+
+constexpr LONG kNameError = 9003;  // DNS_ERROR_RCODE_NAME_ERROR
+constexpr LONG kNoRecords = 9501;  // DNS_INFO_NO_RECORDS
+constexpr std::uint32_t kHostsTtl = 60;
+
+bool LibraryReady() {
+    static std::once_flag once;
+    static bool ready = false;
+    std::call_once(once, [] { ready = ares_library_init(ARES_LIB_INIT_ALL) == ARES_SUCCESS; });
+    return ready;
+}
+
+// The records of a host lookup, as LinuxResolver makes them from getaddrinfo:
+// a CNAME to the canonical name when it differs, then the addresses.
+LONG HostRecords(const std::string& name, const ares_addrinfo* result,
+                 std::vector<DnsRecord>* out) {
+    if (result == nullptr)
+        return kNameError;
+    std::string canonical = result->name != nullptr ? result->name : name;
+    if (result->cnames != nullptr) {
+        // The chain's end: the one name no other entry is an alias of.
+        std::set<std::string> aliases;
+        for (const ares_addrinfo_cname* c = result->cnames; c != nullptr; c = c->next)
+            if (c->alias != nullptr)
+                aliases.insert(c->alias);
+        for (const ares_addrinfo_cname* c = result->cnames; c != nullptr; c = c->next) {
+            if (c->name != nullptr && aliases.count(c->name) == 0) {
+                canonical = c->name;
+                break;
+            }
+        }
+    }
+    std::string owner = name;
+    if (canonical != name) {
+        DnsRecord cname;
+        cname.owner = name;
+        cname.type = 5;
+        cname.ttl = kHostsTtl;
+        cname.target = canonical;
+        out->push_back(cname);
+        owner = canonical;
+    }
+    for (const ares_addrinfo_node* p = result->nodes; p != nullptr; p = p->ai_next) {
+        if (p->ai_family != AF_INET || p->ai_addr == nullptr)
+            continue;
+        sockaddr_in sin{};
+        std::memcpy(&sin, p->ai_addr, sizeof sin);
+        DnsRecord a;
+        a.owner = owner;
+        a.type = 1;
+        a.ttl = kHostsTtl;
+        a.address = sin.sin_addr.s_addr;
+        out->push_back(a);
+    }
+    return out->empty() ? kNoRecords : 0;
+}
+
+}  // namespace
+
+std::unique_ptr<CaresLookups> CaresLookups::Open(const std::string& servers, int timeoutMs) {
+    if (!LibraryReady())
+        return nullptr;
+    ares_options options{};
+    int mask = 0;
+    if (timeoutMs > 0) {
+        options.timeout = timeoutMs;
+        mask |= ARES_OPT_TIMEOUTMS;
+    }
+    ares_channel channel = nullptr;
+    if (ares_init_options(&channel, &options, mask) != ARES_SUCCESS)
+        return nullptr;
+    if (!servers.empty() && ares_set_servers_ports_csv(channel, servers.c_str()) != ARES_SUCCESS) {
+        ares_destroy(channel);
+        return nullptr;
+    }
+    const int wake = eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK);
+    if (wake < 0) {
+        ares_destroy(channel);
+        return nullptr;
+    }
+    std::unique_ptr<CaresLookups> lookups(new CaresLookups(channel, wake));
+    try {
+        lookups->m_thread = std::thread(&CaresLookups::Loop, lookups.get());
+    } catch (const std::system_error&) {
+        return nullptr;  // the destructor releases the channel
+    }
+    return lookups;
+}
+
+CaresLookups::CaresLookups(ares_channeldata* channel, int wake)
+    : m_channel(channel), m_wake(wake) {}
+
+CaresLookups::~CaresLookups() {
+    {
+        std::lock_guard<std::mutex> g(m_lock);
+        m_closing = true;
+    }
+    const std::uint64_t one = 1;
+    (void)!write(m_wake.get(), &one, sizeof one);
+    if (m_thread.joinable())
+        m_thread.join();
+    // Lookups under way end here without a call.
+    ares_destroy(m_channel);
+    for (Request* r : m_submitted)
+        delete r;
+}
+
+bool CaresLookups::Lookup(const std::string& name, Done done) {
+    bool wake = false;
+    {
+        std::lock_guard<std::mutex> g(m_lock);
+        if (m_closing)
+            return false;
+        wake = m_submitted.empty();
+        m_submitted.push_back(new Request{this, name, std::move(done)});
+    }
+    if (wake) {
+        const std::uint64_t one = 1;
+        (void)!write(m_wake.get(), &one, sizeof one);
+    }
+    return true;
+}
+
+void CaresLookups::Start(Request* request) {
+    ares_query(m_channel, request->name.c_str(), ns_c_in, ns_t_a, &CaresLookups::OnAnswer, request);
+}
+
+void CaresLookups::OnAnswer(void* arg, int status, int, unsigned char* answer, int length) {
+    auto* request = static_cast<Request*>(arg);
+    if (status == ARES_EDESTRUCTION) {
+        delete request;
+        return;
+    }
+    std::vector<DnsRecord> records;
+    if (status == ARES_SUCCESS && LinuxResolver::ReadAnswer(answer, length, &records)) {
+        request->done(0, std::move(records));
+        delete request;
+        return;
+    }
+    // The servers had no address for it: the host lookup has the last word.
+    ares_addrinfo_hints hints{};
+    hints.ai_family = AF_INET;
+    hints.ai_socktype = SOCK_DGRAM;
+    hints.ai_flags = ARES_AI_CANONNAME;
+    ares_getaddrinfo(request->owner->m_channel, request->name.c_str(), nullptr, &hints,
+                     &CaresLookups::OnHosts, request);
+}
+
+void CaresLookups::OnHosts(void* arg, int status, int, ares_addrinfo* result) {
+    auto* request = static_cast<Request*>(arg);
+    if (status != ARES_EDESTRUCTION) {
+        std::vector<DnsRecord> records;
+        const LONG rc =
+            status == ARES_SUCCESS ? HostRecords(request->name, result, &records) : kNameError;
+        request->done(rc, rc == 0 ? std::move(records) : std::vector<DnsRecord>{});
+    }
+    if (result != nullptr)
+        ares_freeaddrinfo(result);
+    delete request;
+}
+
+void CaresLookups::Loop() {
+    std::vector<Request*> starting;
+    for (;;) {
+        {
+            std::lock_guard<std::mutex> g(m_lock);
+            if (m_closing)
+                return;
+            starting.swap(m_submitted);
+        }
+        for (Request* r : starting)
+            Start(r);
+        starting.clear();
+
+        ares_socket_t sockets[ARES_GETSOCK_MAXNUM];
+        const int bits = ares_getsock(m_channel, sockets, ARES_GETSOCK_MAXNUM);
+        pollfd fds[ARES_GETSOCK_MAXNUM + 1];
+        nfds_t count = 0;
+        fds[count++] = pollfd{m_wake.get(), POLLIN, 0};
+        for (int i = 0; i < ARES_GETSOCK_MAXNUM; ++i) {
+            short events = 0;
+            if (ARES_GETSOCK_READABLE(bits, i))
+                events |= POLLIN;
+            if (ARES_GETSOCK_WRITABLE(bits, i))
+                events |= POLLOUT;
+            if (events != 0)
+                fds[count++] = pollfd{sockets[i], events, 0};
+        }
+        timeval tv{};
+        const timeval* next = ares_timeout(m_channel, nullptr, &tv);
+        const int waitMs =
+            next == nullptr ? -1
+                            : static_cast<int>(next->tv_sec * 1000 + (next->tv_usec + 999) / 1000);
+        if (poll(fds, count, waitMs) < 0 && errno != EINTR)
+            return;
+        if (fds[0].revents != 0) {
+            std::uint64_t value = 0;
+            (void)!read(m_wake.get(), &value, sizeof value);
+        }
+        for (nfds_t i = 1; i < count; ++i) {
+            const short got = fds[i].revents;
+            if (got == 0)
+                continue;
+            const ares_socket_t readable =
+                (got & (POLLIN | POLLERR | POLLHUP)) != 0 ? fds[i].fd : ARES_SOCKET_BAD;
+            const ares_socket_t writable = (got & POLLOUT) != 0 ? fds[i].fd : ARES_SOCKET_BAD;
+            ares_process_fd(m_channel, readable, writable);
+        }
+        // The timeouts that have passed.
+        ares_process_fd(m_channel, ARES_SOCKET_BAD, ARES_SOCKET_BAD);
+    }
+}
+
+}  // namespace plat
