@@ -8,6 +8,15 @@
 #include "support/DnsWire.h"
 #include "support/SimTest.h"
 
+#include <thread>
+
+#if !defined(_WIN32)
+#include <algorithm>
+#include <map>
+
+#include "platform/linux/LinuxResolver.h"
+#endif
+
 namespace {
 
 using Bytes = std::vector<std::uint8_t>;
@@ -240,6 +249,10 @@ TEST_F(DnsRelayTest, AnswersOverUdpAndSendsNothingForWhatItCannotResolve) {
 
     Send(dnstest::Query(1, "nowhere.test"));
     Send(dnstest::Query(2, "WWW.EXAMPLE.TEST"));
+    // The lookups run side by side: the failed one has ended before the
+    // answer is read, so a datagram it sent would come first.
+    while (m_relay.GetStats().unresolved < 1)
+        std::this_thread::yield();
     auto r = Receive();
     ASSERT_TRUE(r);
     EXPECT_EQ(r->id, 2) << "the name that did not resolve got no datagram";
@@ -293,5 +306,168 @@ TEST_F(DnsRelayTest, StopsWhileALookupIsUnderwayAndStartsAgain) {
     ASSERT_TRUE(r);
     EXPECT_EQ(r->id, 12);
 }
+
+#if !defined(_WIN32)
+
+// An upstream name server the test plays on loopback: it records the queries
+// that reach it and answers them when the test says so.
+class FakeUpstream {
+public:
+    struct Asked {
+        Bytes query;
+        std::uint32_t ip = 0;
+        std::uint16_t port = 0;
+    };
+
+    bool Open() {
+        std::uint32_t loopback = 0;
+        plat::Ipv4Text::Parse("127.0.0.1", &loopback);
+        return m_socket.Open() == 0 && m_socket.Bind(loopback, 0) == 0;
+    }
+    std::string Address() const { return "127.0.0.1:" + std::to_string(m_socket.LocalPort()); }
+    // Reads queries until `count` names have been asked (false when none comes
+    // for five seconds); with `count` 0, those that are there.
+    bool WaitForNames(std::size_t count) {
+        while (count == 0 || m_asked.size() < count) {
+            if (m_socket.Wait(count == 0 ? 0 : 5000) != plat::UdpSocket::WaitResult::Readable)
+                return count == 0;
+            Asked a;
+            a.query.resize(600);
+            std::size_t n = 0;
+            if (m_socket.Receive(a.query.data(), a.query.size(), &n, &a.ip, &a.port) != 0)
+                continue;
+            a.query.resize(n);
+            std::string name;
+            if (!CDnsRelay::ParseQuery(a.query.data(), a.query.size(), &name))
+                return false;
+            ++m_times[name];
+            m_asked[name] = a;
+        }
+        return true;
+    }
+    // Answers `name` with one A record: 10.0.<i / 256>.<i % 256>.
+    void Answer(const std::string& name, std::uint32_t i) {
+        const Asked& a = m_asked.at(name);
+        Bytes r = a.query;
+        r[2] = 0x81;
+        r[3] = 0x80;
+        r[7] = 1;  // ANCOUNT
+        const Bytes record = {0xC0,
+                              0x0C,
+                              0,
+                              1,
+                              0,
+                              1,
+                              0,
+                              0,
+                              1,
+                              44,
+                              0,
+                              4,
+                              10,
+                              0,
+                              static_cast<std::uint8_t>(i >> 8),
+                              static_cast<std::uint8_t>(i)};
+        r.insert(r.end(), record.begin(), record.end());
+        m_socket.SendTo(r.data(), r.size(), a.ip, a.port);
+    }
+    std::size_t TimesAsked(const std::string& name) const {
+        auto it = m_times.find(name);
+        return it == m_times.end() ? 0 : it->second;
+    }
+
+private:
+    plat::UdpSocket m_socket;
+    std::map<std::string, Asked> m_asked;
+    std::map<std::string, std::size_t> m_times;
+};
+
+// The relay over the Linux resolver's asynchronous lookups: 500 questions in
+// flight to an upstream that stays silent, two clients' questions for each
+// name sharing one upstream lookup; the queue bound holds (what is beyond it
+// is dropped, not queued), and once the upstream answers every waiting query
+// gets its own answer and new questions are answered again.
+TEST_F(DnsRelayTest, HoldsItsBoundWhileTheUpstreamIsSilentAndAnswersOnceItSpeaks) {
+    m_relay.Stop();
+    FakeUpstream upstream;
+    ASSERT_TRUE(upstream.Open());
+    // A first timeout far beyond the test's run: the upstream's silence ends
+    // when the test answers, never by a retry.
+    plat::LinuxResolver resolver(upstream.Address(), 600000);
+    CDnsRelay relay(&resolver);
+    ASSERT_EQ(relay.StartRelay("127.0.0.1", 0), 0);
+    auto name = [](std::uint32_t i) { return "h" + std::to_string(i) + ".example.test"; };
+    auto sendAndWait = [&](std::uint16_t id, const std::string& n, std::uint64_t seen) {
+        const Bytes q = dnstest::Query(id, n);
+        ASSERT_EQ(m_client.SendTo(q.data(), q.size(), Loopback(), relay.Port()), 0);
+        // Paced by the relay and the upstream, so no datagram is lost in a
+        // socket's buffer.
+        while (relay.GetStats().queries < seen)
+            std::this_thread::yield();
+        ASSERT_TRUE(upstream.WaitForNames(0));
+    };
+
+    // 500 questions for 250 names, then 20 for names of their own: 512 wait,
+    // the last 8 are dropped.
+    constexpr std::uint32_t kNames = 250;
+    std::uint64_t sent = 0;
+    for (std::uint32_t i = 0; i < 2 * kNames; ++i)
+        sendAndWait(static_cast<std::uint16_t>(i), name(i % kNames), ++sent);
+    for (std::uint32_t i = kNames; i < kNames + 20; ++i)
+        sendAndWait(static_cast<std::uint16_t>(1000 + i), name(i), ++sent);
+    const std::size_t waiting = CDnsRelay::kMaxPending - 2 * kNames;  // 12
+    ASSERT_TRUE(upstream.WaitForNames(kNames + waiting));
+    EXPECT_EQ(relay.GetStats().dropped, 20 - waiting);
+    EXPECT_EQ(relay.GetStats().answered, 0u);
+    for (std::uint32_t i = 0; i < kNames + waiting; ++i)
+        EXPECT_EQ(upstream.TimesAsked(name(i)), 1u) << name(i);
+    EXPECT_EQ(upstream.TimesAsked(name(kNames + waiting)), 0u) << "dropped, not queued";
+
+    // The upstream answers, a batch at a time; each query gets the answer of
+    // its own name under its own identifier.
+    std::map<std::uint16_t, std::uint32_t> expected;  // id -> the name's number
+    for (std::uint32_t i = 0; i < 2 * kNames; ++i)
+        expected[static_cast<std::uint16_t>(i)] = i % kNames;
+    for (std::uint32_t i = kNames; i < kNames + waiting; ++i)
+        expected[static_cast<std::uint16_t>(1000 + i)] = i;
+    for (std::uint32_t from = 0; from < kNames + waiting; from += 25) {
+        std::size_t answers = 0;
+        for (std::uint32_t i = from; i < std::min<std::uint32_t>(from + 25, kNames + waiting);
+             ++i) {
+            upstream.Answer(name(i), i);
+            answers += i < kNames ? 2 : 1;
+        }
+        for (; answers > 0; --answers) {
+            auto r = Receive();
+            ASSERT_TRUE(r);
+            auto it = expected.find(r->id);
+            ASSERT_NE(it, expected.end()) << r->id;
+            ASSERT_EQ(r->an, 1);
+            EXPECT_EQ(r->answers[0].owner, name(it->second));
+            EXPECT_EQ(r->answers[0].data, (Bytes{10, 0, static_cast<std::uint8_t>(it->second >> 8),
+                                                 static_cast<std::uint8_t>(it->second)}));
+            expected.erase(it);
+        }
+    }
+    EXPECT_TRUE(expected.empty());
+
+    // Room again: a new question goes upstream and is answered.
+    const std::uint32_t fresh = kNames + 20;
+    sendAndWait(4000, name(fresh), ++sent);
+    ASSERT_TRUE(upstream.WaitForNames(kNames + waiting + 1));
+    ASSERT_EQ(upstream.TimesAsked(name(fresh)), 1u) << "the dropped names never went upstream";
+    upstream.Answer(name(fresh), fresh);
+    auto r = Receive();
+    ASSERT_TRUE(r);
+    EXPECT_EQ(r->id, 4000);
+    relay.Stop();
+    const CDnsRelay::Stats stats = relay.GetStats();
+    EXPECT_EQ(stats.queries, sent);
+    EXPECT_EQ(stats.answered, CDnsRelay::kMaxPending + 1);
+    EXPECT_EQ(stats.dropped, 20 - waiting);
+    EXPECT_EQ(stats.unresolved, 0u);
+}
+
+#endif
 
 }  // namespace
