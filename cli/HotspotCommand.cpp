@@ -81,6 +81,37 @@ bool Rate(const std::string& text, std::int32_t* out) {
 
 }  // namespace
 
+bool HotspotCommand::ParseMac(const std::string& text, std::wstring* out) {
+    return Mac(text, out);
+}
+
+bool HotspotCommand::ParseMacList(const std::string& text, std::vector<std::wstring>* out,
+                                  std::string* why) {
+    std::vector<std::wstring> macs;
+    std::size_t number = 0;
+    std::size_t start = 0;
+    while (start < text.size()) {
+        std::size_t end = text.find('\n', start);
+        if (end == std::string::npos)
+            end = text.size();
+        ++number;
+        std::string line = text.substr(start, end - start);
+        start = end + 1;
+        if (const std::size_t hash = line.find('#'); hash != std::string::npos)
+            line.resize(hash);
+        const std::size_t b = line.find_first_not_of(" \t\r");
+        if (b == std::string::npos)
+            continue;
+        const std::size_t e = line.find_last_not_of(" \t\r");
+        std::wstring mac;
+        if (!Mac(line.substr(b, e - b + 1), &mac))
+            return Fail(why, "line " + std::to_string(number) + " is not a MAC address");
+        macs.push_back(mac);
+    }
+    *out = std::move(macs);
+    return true;
+}
+
 bool HotspotCommand::Parse(const std::string& raw, HotspotCommand* out, std::string* error) {
     if (raw.size() > kMaxLine)
         return Fail(error, "line too long");
@@ -129,10 +160,17 @@ bool HotspotCommand::Parse(const std::string& raw, HotspotCommand* out, std::str
         if (!end())
             return false;
         c.kind = Kind::Limit;
-    } else if (name == "ban" || name == "unban" || name == "block") {
+    } else if (name == "ban" || name == "unban" || name == "block" || name == "deny" ||
+               name == "undeny" || name == "allow" || name == "unallow") {
         if (!mac() || !end())
             return false;
-        c.kind = name == "ban" ? Kind::Ban : name == "unban" ? Kind::Unban : Kind::Block;
+        c.kind = name == "ban"      ? Kind::Ban
+                 : name == "unban"  ? Kind::Unban
+                 : name == "block"  ? Kind::Block
+                 : name == "deny"   ? Kind::Deny
+                 : name == "undeny" ? Kind::Undeny
+                 : name == "allow"  ? Kind::Allow
+                                    : Kind::Unallow;
     } else if (name == "nick") {
         if (!mac())
             return false;

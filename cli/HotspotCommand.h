@@ -1,7 +1,7 @@
 // One command line read from lumari-hotspot's standard input:
 //
 //   limit MAC DOWN UP | ban MAC | unban MAC | block MAC | nick MAC [TEXT]
-//   clients | stop
+//   deny MAC | undeny MAC | allow MAC | unallow MAC | clients | stop
 //
 // Words are separated by blanks or tabs; the command name is read in either
 // case; a MAC is six hexadecimal byte values joined by '-' or ':' and becomes
@@ -14,9 +14,10 @@
 #include <cstddef>
 #include <cstdint>
 #include <string>
+#include <vector>
 
 struct HotspotCommand {
-    enum class Kind { Limit, Ban, Unban, Block, Nick, Clients, Stop };
+    enum class Kind { Limit, Ban, Unban, Block, Nick, Deny, Undeny, Allow, Unallow, Clients, Stop };
     Kind kind = Kind::Clients;
     std::wstring mac;
     std::int32_t down = 0;  // kilobytes per second
@@ -29,4 +30,11 @@ struct HotspotCommand {
     static constexpr std::size_t kMaxNick = 64;
 
     static bool Parse(const std::string& line, HotspotCommand* out, std::string* error);
+    // Six hexadecimal byte values joined by '-' or ':', in the engine's form.
+    static bool ParseMac(const std::string& text, std::wstring* out);
+    // A list of MACs (--allow-file, --deny-file): one a line, '#' starts a
+    // comment, blank lines skipped. False with the number of the first line
+    // that is not a MAC.
+    static bool ParseMacList(const std::string& text, std::vector<std::wstring>* out,
+                             std::string* why);
 };

@@ -4,7 +4,10 @@
 
 #include <cstdlib>
 #include <filesystem>
+#include <fstream>
+#include <sstream>
 
+#include "HotspotCommand.h"
 #include "platform/linux/HostapdConfig.h"
 #include "platform/text/Ipv4Text.h"
 #include "platform/text/TextCodec.h"
@@ -33,6 +36,7 @@ std::string HotspotOptions::Usage() {
     return "Usage:\n"
            "  lumari-hotspot [--ap-interface IF] [--ssid NAME] [--key PASS] [--address A.B.C.D]\n"
            "                 [--dns-relay | --no-dns-relay] [--state-dir DIR]\n"
+           "                 [--allow-file F] [--deny-file F]\n"
            "  lumari-hotspot --doctor [--ap-interface IF] [--state-dir DIR]\n"
            "  lumari-hotspot --qr [--ssid NAME] [--key PASS] [--state-dir DIR]\n"
            "  lumari-hotspot --help\n"
@@ -54,6 +58,10 @@ std::string HotspotOptions::Usage() {
            "  --no-dns-relay     clients use the upstream's DNS servers\n"
            "  --state-dir DIR    where the settings, the client database and Log/ live\n"
            "                     (default: /var/lib/lumari-hotspot as root)\n"
+           "  --allow-file F     put the MACs of F (one a line, # comments) on the allow\n"
+           "                     list: while it holds any device, only those get in\n"
+           "  --deny-file F      put the MACs of F on the deny list: no lease, no traffic\n"
+           "                     (both lists are kept in the client database)\n"
            "  --doctor           check what a start needs, print each finding with its fix,\n"
            "                     and change nothing\n"
            "  --qr               print the code a phone scans to join (the stored or given\n"
@@ -68,6 +76,10 @@ std::string HotspotOptions::Usage() {
            "  ban MAC             cut a client off and remember it\n"
            "  unban MAC           let a banned or blocked client in again\n"
            "  block MAC           cut a client off until it is unbanned or the hotspot stops\n"
+           "  deny MAC            keep a device out (no lease, no traffic), seen or not\n"
+           "  undeny MAC          take a device off the deny list\n"
+           "  allow MAC           put a device on the allow list (lifts its deny)\n"
+           "  unallow MAC         take a device off the allow list\n"
            "  nick MAC TEXT       give a client a nickname (no TEXT: remove it)\n"
            "  clients             list the clients\n"
            "  stop                stop the hotspot and exit\n"
@@ -192,6 +204,24 @@ bool HotspotOptions::Parse(const std::vector<std::string>& arguments, HotspotOpt
             if (!ValidAddress(v, &why))
                 return Fail(error, "--address: " + why);
             o.address = v;
+        } else if (name == "--allow-file" || name == "--deny-file") {
+            if (!value(&v))
+                return false;
+            std::error_code ec;
+            std::ifstream in(v, std::ios::binary);
+            std::stringstream text;
+            if (std::filesystem::is_regular_file(v, ec) && in.is_open())
+                text << in.rdbuf();
+            if (!std::filesystem::is_regular_file(v, ec) || !in.is_open() || in.bad())
+                return Fail(error, name + ": cannot read \"" + v + "\"");
+            std::string why;
+            std::vector<std::wstring> macs;
+            if (text.str().size() > 1024 * 1024 ||
+                !HotspotCommand::ParseMacList(text.str(), &macs, &why))
+                return Fail(error, name + ": " + v + ": " +
+                                       (why.empty() ? std::string("longer than 1 MB") : why));
+            auto& list = name == "--allow-file" ? o.allow : o.deny;
+            list.insert(list.end(), macs.begin(), macs.end());
         } else if (name == "--state-dir") {
             if (!value(&v))
                 return false;
@@ -209,13 +239,13 @@ bool HotspotOptions::Parse(const std::vector<std::string>& arguments, HotspotOpt
     if (help) {
         o.mode = Mode::Help;
     } else if (doctor) {
-        if (o.ssid || o.key || o.address || o.dnsRelay)
+        if (o.ssid || o.key || o.address || o.dnsRelay || !o.allow.empty() || !o.deny.empty())
             return Fail(error, "--doctor takes only --ap-interface and --state-dir");
         if (qr)
             return Fail(error, "--doctor and --qr do not go together");
         o.mode = Mode::Doctor;
     } else if (qr) {
-        if (o.apInterface || o.address || o.dnsRelay)
+        if (o.apInterface || o.address || o.dnsRelay || !o.allow.empty() || !o.deny.empty())
             return Fail(error, "--qr takes only --ssid, --key and --state-dir");
         o.mode = Mode::Qr;
     }

@@ -2,7 +2,7 @@
 //
 //   lumari-hotspot [--ap-interface IF] [--ssid NAME] [--key PASS]
 //                  [--address A.B.C.D] [--dns-relay | --no-dns-relay]
-//                  [--state-dir DIR]
+//                  [--state-dir DIR] [--allow-file F] [--deny-file F]
 //   lumari-hotspot --doctor [--ap-interface IF] [--state-dir DIR]
 //   lumari-hotspot --qr [--ssid NAME] [--key PASS] [--state-dir DIR]
 //   lumari-hotspot --help
@@ -24,6 +24,10 @@ struct HotspotOptions {
     std::optional<std::string> address;  // the hotspot's own address
     std::optional<bool> dnsRelay;
     std::string stateDir;  // absolute; the default when not given
+    // The MACs of --allow-file and --deny-file (engine form), added to the
+    // stored lists.
+    std::vector<std::wstring> allow;
+    std::vector<std::wstring> deny;
 
     // False with the reason for the first argument that is wrong.
     static bool Parse(const std::vector<std::string>& arguments, HotspotOptions* out,

@@ -251,6 +251,11 @@ int HotspotProgram::RunEngine(const HotspotSettings& settings, const std::string
             return StartFailure::ExitStatus(init);
         }
         core.SetOption(L"allowdnsproxy", settings.dnsRelay ? L"true" : L"false");
+        // The lists of the files join the stored ones before anything starts.
+        for (const std::wstring& mac : m_options.deny)
+            core.DenyClient(mac);
+        for (const std::wstring& mac : m_options.allow)
+            core.AllowClient(mac);
         m_output.Say("starting \"" + settings.ssid + "\"" +
                      (apInterface.empty() ? std::string() : " on " + apInterface));
         core.Start(AnsiToWide(settings.ssid), AnsiToWide(settings.key), kSsidEncodingUtf8);
@@ -351,6 +356,19 @@ void HotspotProgram::Obey(CLumariCore& core, const HotspotCommand& command) {
         case HotspotCommand::Kind::Block:
             done = core.BlockClient(command.mac);
             break;
+        case HotspotCommand::Kind::Deny:
+            done = core.DenyClient(command.mac);
+            break;
+        case HotspotCommand::Kind::Undeny:
+            done = core.UnbanClient(command.mac);
+            break;
+        case HotspotCommand::Kind::Allow:
+            done = core.AllowClient(command.mac);
+            break;
+        case HotspotCommand::Kind::Unallow:
+            if (!core.DisallowClient(command.mac))
+                m_output.Error(WideToUtf8(command.mac) + " is not on the allow list");
+            return;
         case HotspotCommand::Kind::Nick:
             done = core.SetClientNickName(command.mac, command.text);
             break;

@@ -285,9 +285,9 @@ DhcpOutcome DhcpMessageHandler::Handle(const std::uint8_t* data, std::size_t siz
 
     if (request.type == kDiscover) {
         outcome.verdict = DhcpVerdict::Offer;
-        const Lease* existing = table.Find(mac);
-        if (existing != nullptr && existing->black) {
-            table.Drop(mac);
+        if (table.Refused(mac)) {
+            if (table.Find(mac) != nullptr)
+                table.Drop(mac);
         } else {
             const std::uint8_t octet = ChooseOctet(table, mac, serverOctet);
             if (octet != 0)
@@ -302,7 +302,7 @@ DhcpOutcome DhcpMessageHandler::Handle(const std::uint8_t* data, std::size_t siz
         const std::uint8_t octet = LastOctet(requested);
         bool refuse =
             !SamePrefix(requested, serverIp) || octet == 0 || octet == 255 || octet == serverOctet;
-        if (const Lease* own = table.Find(mac); own != nullptr && own->black)
+        if (table.Refused(mac))
             refuse = true;
         // Another client's acknowledged lease is never taken; an offer that
         // only waits for its REQUEST gives way to a client that requests.

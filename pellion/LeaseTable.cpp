@@ -312,7 +312,16 @@ void LeaseTable::ClearBlack() {
     Trim();
 }
 
+bool LeaseTable::Refused(const MacAddress& mac) const {
+    const auto it = m_entries.find(mac);
+    if (it != m_entries.end() && it->second.lease.black)
+        return true;
+    return m_allowOnly && m_allowed.count(mac) == 0;
+}
+
 void LeaseTable::Clear() {
+    m_allowOnly = false;
+    m_allowed.clear();
     m_entries.clear();
     m_offers = m_leases = m_idle = List{};
     m_holder.fill(nullptr);

@@ -19,6 +19,7 @@
 #include <cstdint>
 #include <string>
 #include <unordered_map>
+#include <unordered_set>
 #include <vector>
 
 #include "platform/text/MacText.h"
@@ -122,6 +123,14 @@ public:
     void AddBlack(const MacAddress& mac);
     void RemoveBlack(const MacAddress& mac);
     void ClearBlack();
+    // With the allow list on, only the MACs on it are served; the list is
+    // kept beside the entries (it names devices that may never have asked).
+    void SetAllowOnly(bool on) { m_allowOnly = on; }
+    void AddAllowed(const MacAddress& mac) { m_allowed.insert(mac); }
+    void RemoveAllowed(const MacAddress& mac) { m_allowed.erase(mac); }
+    // Whether `mac` is refused: black-listed, or not on an allow list that is on.
+    bool Refused(const MacAddress& mac) const;
+    // Empties the table, the black-list marks and the allow list.
     void Clear();
 
     std::size_t Size() const { return m_entries.size(); }
@@ -174,6 +183,8 @@ private:
     OctetSet m_held;
     OctetSet m_bound;
     SteadyTime m_latest{};
+    bool m_allowOnly = false;
+    std::unordered_set<MacAddress, MacHash> m_allowed;
 };
 
 }  // namespace pellion

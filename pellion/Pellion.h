@@ -43,6 +43,11 @@ PELLION_API int SetDNS(const char* dnsList);
 PELLION_API void AddBlackList(const char* macText);
 PELLION_API void RemoveFromBlackList(const char* macText);
 PELLION_API void ClearBlackList();
+// The allow list: while it is on, a MAC not on it is refused as a black-listed
+// one is. StopDHCP empties it and turns it off.
+PELLION_API void SetAllowListOn(int on);
+PELLION_API void AddAllowList(const char* macText);
+PELLION_API void RemoveFromAllowList(const char* macText);
 PELLION_API int GetAllDhcpClients(void* buffer, int* bufferBytes);
 PELLION_API int GetDhcpClient(const char* macText, _DHCP_CLIENT* out);
 PELLION_API int RemoveClientItem(const char* macText);

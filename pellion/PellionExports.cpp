@@ -78,6 +78,24 @@ PELLION_API void ClearBlackList() {
     DhcpServer::Instance().WithTable([](LeaseTable& t) { t.ClearBlack(); });
 }
 
+PELLION_API void SetAllowListOn(int on) {
+    DhcpServer::Instance().WithTable([&](LeaseTable& t) { t.SetAllowOnly(on != 0); });
+}
+
+PELLION_API void AddAllowList(const char* macText) {
+    MacAddress mac;
+    if (!MacText::Parse(macText, &mac))
+        return;
+    DhcpServer::Instance().WithTable([&](LeaseTable& t) { t.AddAllowed(mac); });
+}
+
+PELLION_API void RemoveFromAllowList(const char* macText) {
+    MacAddress mac;
+    if (!MacText::Parse(macText, &mac))
+        return;
+    DhcpServer::Instance().WithTable([&](LeaseTable& t) { t.RemoveAllowed(mac); });
+}
+
 PELLION_API int GetAllDhcpClients(void* buffer, int* bufferBytes) {
     if (buffer == nullptr || bufferBytes == nullptr)
         return 0;

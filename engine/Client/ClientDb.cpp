@@ -17,6 +17,14 @@ const char kCreateTable[] =
     "integer default 0, isBan integer default 0, upCount integer default 0, downCount integer "
     "default 0);";
 
+// The allow list, beside the clients' rows: a device may be on it before it
+// ever joined. Older files get the table when they are opened.
+const char kCreateAllowTable[] =
+    "create table if not exists allowList( mac varchar(20) PRIMARY KEY collate nocase);";
+const char kSelectAllowed[] = "SELECT mac FROM allowList ORDER BY mac";
+const char kInsertAllowed[] = "insert or ignore into allowList (mac) values(?1)";
+const char kDeleteAllowed[] = "delete from allowList where mac=?1";
+
 const char kFindTable[] = "SELECT * FROM sqlite_master where type='table' and name='clientInfos'";
 
 const char kSelectAll[] =
@@ -128,9 +136,49 @@ bool CClientDb::InitTable(std::wstring* error) {
         return false;
     }
     sqlite3_free_table(table);
-    if (rows > 0)
-        return true;
-    return Exec(kCreateTable, error);
+    if (rows == 0 && !Exec(kCreateTable, error))
+        return false;
+    return Exec(kCreateAllowTable, error);
+}
+
+bool CClientDb::LoadAllowed(std::vector<std::wstring>* out, std::wstring* error) {
+    sqlite3_stmt* raw = nullptr;
+    if (m_db == nullptr ||
+        sqlite3_prepare_v2(m_db, kSelectAllowed, -1, &raw, nullptr) != SQLITE_OK) {
+        if (error != nullptr)
+            *error = LastError();
+        return false;
+    }
+    Statement s(raw);
+    std::vector<std::wstring> macs;
+    int rc;
+    while ((rc = sqlite3_step(s.get())) == SQLITE_ROW)
+        macs.push_back(TextColumn(s.get(), 0));
+    if (rc != SQLITE_DONE) {
+        if (error != nullptr)
+            *error = LastError();
+        return false;
+    }
+    if (out != nullptr)
+        *out = std::move(macs);
+    return true;
+}
+
+bool CClientDb::SetAllowed(const std::wstring& mac, bool allowed, std::wstring* error) {
+    sqlite3_stmt* raw = nullptr;
+    if (m_db == nullptr || sqlite3_prepare_v2(m_db, allowed ? kInsertAllowed : kDeleteAllowed, -1,
+                                              &raw, nullptr) != SQLITE_OK) {
+        if (error != nullptr)
+            *error = LastError();
+        return false;
+    }
+    Statement s(raw);
+    if (!BindText(s.get(), 1, mac) || sqlite3_step(s.get()) != SQLITE_DONE) {
+        if (error != nullptr)
+            *error = LastError();
+        return false;
+    }
+    return true;
 }
 
 bool CClientDb::LoadAll(std::vector<ClientInfo>* out, std::wstring* error) {

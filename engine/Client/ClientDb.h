@@ -23,8 +23,12 @@ public:
     // Opens (or creates) the file; false with the reason, and the connection
     // closed, when that fails.
     bool Open(const std::wstring& path, std::wstring* error);
-    // Creates the table when the file has none.
+    // Creates the tables the file does not have yet.
     bool InitTable(std::wstring* error);
+    // The MACs on the allow list.
+    bool LoadAllowed(std::vector<std::wstring>* out, std::wstring* error);
+    // Puts the MAC on the allow list or takes it off.
+    bool SetAllowed(const std::wstring& mac, bool allowed, std::wstring* error);
     // Every stored row, in row order.
     bool LoadAll(std::vector<ClientInfo>* out, std::wstring* error);
     // A new row for the client; its row id in `uid`.

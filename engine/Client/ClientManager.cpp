@@ -13,6 +13,7 @@
 #include "platform/Backend.h"
 #include "platform/Platform.h"
 #include "platform/text/Ipv4Text.h"
+#include "platform/text/MacText.h"
 #include "platform/text/TextCodec.h"
 #include "platform/winapi/Win32Api.h"
 
@@ -79,7 +80,9 @@ bool CClientManager::Init() {
     // The stored clients are read without the table's lock: the window's
     // calls go on meanwhile.
     std::vector<ClientInfo> rows;
+    std::vector<std::wstring> allowed;
     bool loaded = false;
+    bool allowLoaded = false;
     {
         std::lock_guard<std::mutex> d(m_dbLock);
         CClientDb db;
@@ -89,6 +92,9 @@ bool CClientManager::Init() {
             LOG(ERROR) << "Query data failed: " << Utf8(error);
             loaded = false;
         }
+        allowLoaded = loaded && db.LoadAllowed(&allowed, &error);
+        if (loaded && !allowLoaded)
+            LOG(ERROR) << "Query allow list failed: " << Utf8(error);
     }
 
     std::lock_guard<std::mutex> g(m_lock);
@@ -103,6 +109,11 @@ bool CClientManager::Init() {
         c->info.blocked = 0;
     }
     m_runUp = m_runDown = 0;
+    // The stored allow list joins what was put on it in memory meanwhile.
+    if (allowLoaded)
+        for (const std::wstring& mac : allowed)
+            if (!Key(mac).empty())
+                m_allowed.insert(Key(mac));
     for (ClientInfo& row : rows) {
         const std::wstring key = Key(row.mac);
         if (key.empty() || m_clients.count(key) != 0)
@@ -191,8 +202,27 @@ void CClientManager::Save(const ClientPtr& c) {
         WriteRow(db, c);
 }
 
+bool CClientManager::Allowed(const Client& c) const {
+    return m_allowed.empty() || m_allowed.count(c.info.mac) != 0;
+}
+
+void CClientManager::RefuseLease(const std::wstring& mac) {
+    CDhcpManager::GetInstance()->RemoveClient(mac);
+    AddBlackList(Utf8(mac).c_str());
+}
+
+CClientManager::ClientPtr CClientManager::LookupOrCreate(const std::wstring& mac) {
+    const std::wstring key = Key(mac);
+    plat::MacAddress bytes;
+    if (!plat::MacText::Parse(Utf8(key).c_str(), &bytes) ||
+        plat::MacText::FormatWide(bytes.data()) != key)
+        return nullptr;
+    ClientPtr c = Lookup(key);
+    return c != nullptr ? c : Create(key);
+}
+
 void CClientManager::ApplyToDriver(const Client& c) {
-    if (c.info.isBan != 0 || c.info.blocked != 0)
+    if (c.info.isBan != 0 || c.info.blocked != 0 || !Allowed(c))
         DriverSpeedLimit(c.info.mac, 0, 0, 0);
     else
         DriverSpeedLimit(c.info.mac, 1, c.info.speedLimitedDown, c.info.speedLimitedUp);
@@ -293,6 +323,8 @@ bool CClientManager::Add(const ClientReport& report, ClientInfo* out) {
             return false;
         }
         Join(*c, report);
+        if (!Allowed(*c))
+            ApplyToDriver(*c);  // not on the allow list: cut from its first report
     }
     CompleteHostName(c);
     if (isNew)
@@ -416,17 +448,15 @@ bool CClientManager::BanClient(const std::wstring& mac) {
         c = Lookup(mac);
         if (c == nullptr)
             return false;
-        if (DriverMode()) {
+        // The DHCP server refuses it from now on and its lease ends. Without a
+        // driver to cut it, the address it holds keeps working on the shared
+        // link until it asks for one again: the ban is kept, and the answer
+        // says that the device was not cut.
+        RefuseLease(c->info.mac);
+        if (DriverMode())
             DriverSpeedLimit(c->info.mac, 0, 0, 0);
-        } else {
-            // No driver to cut it: the DHCP server refuses it from now on and
-            // its lease ends, but the address it holds keeps working on the
-            // shared link until it asks for one again. The ban is kept, and
-            // the answer says that the device was not cut.
-            CDhcpManager::GetInstance()->RemoveClient(c->info.mac);
-            AddBlackList(Utf8(c->info.mac).c_str());
+        else
             cut = false;
-        }
         c->info.isBan = 1;
     }
     Save(c);
@@ -450,14 +480,106 @@ bool CClientManager::UnbanClient(const std::wstring& mac) {
         c = Lookup(mac);
         if (c == nullptr)
             return false;
-        DriverSpeedLimit(c->info.mac, 1, c->info.speedLimitedDown, c->info.speedLimitedUp);
-        if (!DriverMode())
-            RemoveFromBlackList(Utf8(c->info.mac).c_str());
+        RemoveFromBlackList(Utf8(c->info.mac).c_str());
         c->info.isBan = 0;
         c->info.blocked = 0;
+        ApplyToDriver(*c);  // still cut when the allow list leaves it out
     }
     Save(c);
     return true;
+}
+
+bool CClientManager::DenyClient(const std::wstring& mac) {
+    ClientPtr c;
+    bool wasAllowed = false;
+    {
+        std::lock_guard<std::mutex> g(m_lock);
+        c = LookupOrCreate(mac);
+        if (c == nullptr)
+            return false;
+        wasAllowed = m_allowed.erase(c->info.mac) != 0;
+        if (wasAllowed) {
+            RemoveFromAllowList(Utf8(c->info.mac).c_str());
+            if (m_allowed.empty()) {
+                // The list is empty now: it no longer keeps anybody out.
+                SetAllowListOn(0);
+                for (const auto& [key, other] : m_clients)
+                    if (other != c)
+                        ApplyToDriver(*other);
+            }
+        }
+        c->info.isBan = 1;
+        RefuseLease(c->info.mac);
+        DriverSpeedLimit(c->info.mac, 0, 0, 0);
+    }
+    if (wasAllowed)
+        StoreAllowed(c->info.mac, false);
+    Save(c);
+    return true;
+}
+
+bool CClientManager::AllowClient(const std::wstring& mac) {
+    ClientPtr c;
+    {
+        std::lock_guard<std::mutex> g(m_lock);
+        c = LookupOrCreate(mac);
+        if (c == nullptr)
+            return false;
+        const bool first = m_allowed.empty();
+        m_allowed.insert(c->info.mac);
+        AddAllowList(Utf8(c->info.mac).c_str());
+        SetAllowListOn(1);
+        if (c->info.isBan != 0) {
+            c->info.isBan = 0;
+            RemoveFromBlackList(Utf8(c->info.mac).c_str());
+        }
+        ApplyToDriver(*c);
+        if (first) {
+            // The list keeps out from now on every device not on it.
+            for (const auto& [key, other] : m_clients) {
+                if (Allowed(*other))
+                    continue;
+                ApplyToDriver(*other);
+                CDhcpManager::GetInstance()->RemoveClient(other->info.mac);
+            }
+        }
+    }
+    StoreAllowed(c->info.mac, true);
+    Save(c);
+    return true;
+}
+
+bool CClientManager::DisallowClient(const std::wstring& mac) {
+    const std::wstring key = Key(mac);
+    {
+        std::lock_guard<std::mutex> g(m_lock);
+        if (m_allowed.erase(key) == 0)
+            return false;
+        RemoveFromAllowList(Utf8(key).c_str());
+        if (m_allowed.empty()) {
+            SetAllowListOn(0);
+            for (const auto& [k, other] : m_clients)
+                ApplyToDriver(*other);
+        } else if (ClientPtr c = Lookup(key)) {
+            ApplyToDriver(*c);
+            CDhcpManager::GetInstance()->RemoveClient(key);
+        }
+    }
+    StoreAllowed(key, false);
+    return true;
+}
+
+std::vector<std::wstring> CClientManager::GetAllowList() {
+    std::lock_guard<std::mutex> g(m_lock);
+    return {m_allowed.begin(), m_allowed.end()};
+}
+
+void CClientManager::StoreAllowed(const std::wstring& key, bool allowed) {
+    std::lock_guard<std::mutex> d(m_dbLock);
+    CClientDb db;
+    std::wstring error;
+    if (OpenDb(db) && !db.SetAllowed(key, allowed, &error))
+        LOG(ERROR) << "allow list write error: " << Utf8(error);
 }
 
 bool CClientManager::SetClientNickName(const std::wstring& mac, const std::wstring& nickName) {
@@ -486,13 +608,14 @@ bool CClientManager::SetClientFacePath(const std::wstring& mac, const std::wstri
     return true;
 }
 
-void CClientManager::ApplyBansToDhcp() {
-    if (DriverMode())
-        return;
+void CClientManager::ApplyListsToDhcp() {
     std::lock_guard<std::mutex> g(m_lock);
     for (const auto& [key, c] : m_clients)
         if (c->info.isBan != 0)
             AddBlackList(Utf8(c->info.mac).c_str());
+    for (const std::wstring& key : m_allowed)
+        AddAllowList(Utf8(key).c_str());
+    SetAllowListOn(m_allowed.empty() ? 0 : 1);
 }
 
 void CClientManager::GetClients(std::vector<ClientInfo>& out) {

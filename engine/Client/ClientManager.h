@@ -17,6 +17,7 @@
 #include <map>
 #include <memory>
 #include <mutex>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -54,9 +55,9 @@ public:
     // Ends every online period and saves every client.
     void UnInit();
 
-    // Puts every banned client on the DHCP server's black list when there is
-    // no driver to cut them (the server starts with an empty list).
-    void ApplyBansToDhcp();
+    // Puts the deny and allow lists on the DHCP server, which starts with
+    // empty ones.
+    void ApplyListsToDhcp();
 
     // A client was seen: true when it joined (was not online before).
     bool Add(const ClientReport& report, ClientInfo* out);
@@ -71,9 +72,22 @@ public:
     // the ban is kept and the DHCP server refuses the device and ends its
     // lease, but the device keeps the address it has: the answer is false, as
     // for an unknown MAC, since the device was not cut.
+    //
+    // The banned clients are the deny list: besides the driver's block, the
+    // DHCP server refuses them in every mode.
     bool BanClient(const std::wstring& mac);
     bool BlockClient(const std::wstring& mac);
     bool UnbanClient(const std::wstring& mac);
+    // Bans a device whether it was seen or not (a new one gets its row); takes
+    // it off the allow list. False only for a MAC that is not well formed.
+    bool DenyClient(const std::wstring& mac);
+    // The allow list, kept in the client database: while it holds any device,
+    // a device not on it gets no lease and is cut like a banned one. Putting a
+    // device on it lifts its ban. False only for a MAC that is not well formed
+    // (Disallow: also for one not on the list).
+    bool AllowClient(const std::wstring& mac);
+    bool DisallowClient(const std::wstring& mac);
+    std::vector<std::wstring> GetAllowList();
     bool SetClientNickName(const std::wstring& mac, const std::wstring& nickName);
     bool SetClientFacePath(const std::wstring& mac, const std::wstring& facePath);
 
@@ -123,6 +137,12 @@ private:
     void SetAddress(Client& c, std::uint32_t ip);
     // Sends the client's ban or limits to the driver.
     void ApplyToDriver(const Client& c);
+    // Whether the allow list lets the client in (an empty list lets all in).
+    bool Allowed(const Client& c) const;
+    // Ends the client's lease and has the DHCP server refuse it.
+    static void RefuseLease(const std::wstring& mac);
+    // The client of a well-formed MAC, made when it is not in the table.
+    ClientPtr LookupOrCreate(const std::wstring& mac);
     static bool NeedsName(const Client& c);
 
     // Without m_lock.
@@ -134,6 +154,7 @@ private:
     // has none yet).
     void Save(const ClientPtr& c);
     void SaveAll();
+    void StoreAllowed(const std::wstring& key, bool allowed);
     // Under m_dbLock.
     bool WriteRow(CClientDb& db, const ClientPtr& c);
     static std::int64_t Now();
@@ -141,6 +162,7 @@ private:
     std::mutex m_dbLock;
     std::mutex m_lock;
     std::map<std::wstring, ClientPtr> m_clients;
+    std::set<std::wstring> m_allowed;  // keys
     std::uint64_t m_runUp = 0;
     std::uint64_t m_runDown = 0;
     CManufactoryTable m_makers;

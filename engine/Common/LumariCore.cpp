@@ -74,6 +74,22 @@ bool CLumariCore::UnbanClient(const std::wstring& mac) {
     return m_manager != nullptr && m_manager->UnbanClient(mac);
 }
 
+bool CLumariCore::DenyClient(const std::wstring& mac) {
+    return m_manager != nullptr && m_manager->DenyClient(mac);
+}
+
+bool CLumariCore::AllowClient(const std::wstring& mac) {
+    return m_manager != nullptr && m_manager->AllowClient(mac);
+}
+
+bool CLumariCore::DisallowClient(const std::wstring& mac) {
+    return m_manager != nullptr && m_manager->DisallowClient(mac);
+}
+
+std::vector<std::wstring> CLumariCore::GetAllowList() {
+    return m_manager != nullptr ? m_manager->GetAllowList() : std::vector<std::wstring>{};
+}
+
 bool CLumariCore::SetClientNickName(const std::wstring& mac, const std::wstring& nickName) {
     return m_manager != nullptr && m_manager->SetClientNickName(mac, nickName);
 }

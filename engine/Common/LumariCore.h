@@ -35,6 +35,13 @@ public:
     bool BanClient(const std::wstring& mac);
     bool BlockClient(const std::wstring& mac);
     bool UnbanClient(const std::wstring& mac);
+    // The deny list is the banned clients; a MAC never seen can be put on it.
+    // While the allow list holds any device, only those on it get a lease or
+    // traffic. Both lists are kept in the client database.
+    bool DenyClient(const std::wstring& mac);
+    bool AllowClient(const std::wstring& mac);
+    bool DisallowClient(const std::wstring& mac);
+    std::vector<std::wstring> GetAllowList();
     bool SetClientNickName(const std::wstring& mac, const std::wstring& nickName);
     bool SetClientFacePath(const std::wstring& mac, const std::wstring& facePath);
     void GetClients(std::vector<ClientInfo>& out);

@@ -352,6 +352,24 @@ bool CLumariManager::UnbanClient(const std::wstring& mac) {
         return false;
     return m_clients.UnbanClient(mac);
 }
+bool CLumariManager::DenyClient(const std::wstring& mac) {
+    if (RefusedInHotspotMode("DenyClient"))
+        return false;
+    return m_clients.DenyClient(mac);
+}
+bool CLumariManager::AllowClient(const std::wstring& mac) {
+    if (RefusedInHotspotMode("AllowClient"))
+        return false;
+    return m_clients.AllowClient(mac);
+}
+bool CLumariManager::DisallowClient(const std::wstring& mac) {
+    if (RefusedInHotspotMode("DisallowClient"))
+        return false;
+    return m_clients.DisallowClient(mac);
+}
+std::vector<std::wstring> CLumariManager::GetAllowList() {
+    return m_clients.GetAllowList();
+}
 bool CLumariManager::SetClientNickName(const std::wstring& mac, const std::wstring& nickName) {
     return m_clients.SetClientNickName(mac, nickName);
 }
@@ -819,8 +837,8 @@ int CLumariManager::_StartDhcp() {
     }
     if (!CDhcpManager::GetInstance()->Start(ip, dns))
         return kLumariDhcpFailed;
-    // Without the driver the DHCP server is what keeps banned devices out.
-    m_clients.ApplyBansToDhcp();
+    // The server refuses denied devices, and with an allow list every other one.
+    m_clients.ApplyListsToDhcp();
     return kLumariOk;
 }
 

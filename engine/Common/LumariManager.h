@@ -78,6 +78,10 @@ public:
     bool BanClient(const std::wstring& mac);
     bool BlockClient(const std::wstring& mac);
     bool UnbanClient(const std::wstring& mac);
+    bool DenyClient(const std::wstring& mac);
+    bool AllowClient(const std::wstring& mac);
+    bool DisallowClient(const std::wstring& mac);
+    std::vector<std::wstring> GetAllowList();
     bool SetClientNickName(const std::wstring& mac, const std::wstring& nickName);
     bool SetClientFacePath(const std::wstring& mac, const std::wstring& facePath);
     void GetClients(std::vector<ClientInfo>& out);

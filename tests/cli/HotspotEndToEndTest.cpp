@@ -284,8 +284,12 @@ protected:
     // A lease from the hotspot for the client namespace; its address or empty.
     std::string Lease(const NetNamespace& client, const std::string& hostName) {
         const std::string file = m_dir->File("lease-" + client.Name());
-        client.Exec("LEASE_FILE=" + file + " busybox udhcpc -i eth0 -n -q -t 5 -T 1 -x hostname:" +
-                    hostName + " -s " + m_dir->File("udhcpc.sh") + " >/dev/null 2>&1");
+        std::filesystem::remove(file);
+        // A refused client is offered 0.0.0.0 and refused again without end:
+        // udhcpc's own tries never run out then.
+        client.Exec("LEASE_FILE=" + file +
+                    " timeout 8 busybox udhcpc -i eth0 -n -q -t 5 -T 1 -x hostname:" + hostName +
+                    " -s " + m_dir->File("udhcpc.sh") + " >/dev/null 2>&1");
         std::string ip = ReadFile(file);
         while (!ip.empty() && (ip.back() == '\n' || ip.back() == ' '))
             ip.pop_back();
@@ -456,6 +460,54 @@ TEST_F(HotspotEndToEndTest, ClientsGetLeasesNamesAndTheUpstreamUnderTheUsersCont
     EXPECT_FALSE(hotspot->WaitLine(Event("NetworkStopped"), 15s).empty());
     EXPECT_EQ(hotspot->Wait(15s), 0) << ReadFile(m_dir->File("hotspot.err"));
     ExpectNothingLeft();
+}
+
+// The deny and allow lists: a denied device gets no lease and moves no packet
+// even with an address of its own; while the allow list holds any device, one
+// not on it gets no lease; both lists hold in the next run without the file.
+TEST_F(HotspotEndToEndTest, DeniedAndUnlistedDevicesStayOutAcrossRestarts) {
+    const auto stop = [&](Hotspot& hotspot) {
+        hotspot.Send("stop\n");
+        EXPECT_EQ(hotspot.Wait(15s), 0) << ReadFile(m_dir->File("hotspot.err"));
+    };
+    m_dir->Write("deny", "# kept out\n  02:4c:e2:00:00:01   # phone\n\n");
+    {
+        auto hotspot = Start({"--deny-file", m_dir->File("deny")});
+        ASSERT_EQ(Field(hotspot->WaitLine(Event("NetworkStarted"), 30s), "code"), 0u)
+            << hotspot->Lines() << ReadFile(m_dir->File("hotspot.err"));
+        EXPECT_EQ(Lease(*m_c1, "phone-one"), "");
+        ASSERT_NE(Lease(*m_c2, "tablet-two"), "");
+        EXPECT_TRUE(Fetch(*m_c2, "", 5));
+        ASSERT_EQ(m_c1->Exec("ip addr add 192.168.77.200/24 dev eth0 && "
+                             "ip route replace default via 192.168.77.1"),
+                  0);
+        EXPECT_FALSE(Fetch(*m_c1, "", 2));
+        EXPECT_NE(m_c1->Exec("busybox ping -c 2 -W 1 198.51.100.1 >/dev/null 2>&1"), 0);
+        hotspot->Send("allow 02:4c:e2:00:00:02\n");
+        hotspot->Send("clients\n");
+        EXPECT_FALSE(hotspot->WaitLine(Event("Clients"), 5s).empty());
+        stop(*hotspot);
+    }
+    ASSERT_EQ(m_c1->Exec("ip addr flush dev eth0"), 0);
+    {
+        auto hotspot = Start();
+        ASSERT_EQ(Field(hotspot->WaitLine(Event("NetworkStarted"), 30s), "code"), 0u)
+            << hotspot->Lines() << ReadFile(m_dir->File("hotspot.err"));
+        EXPECT_EQ(Lease(*m_c1, "phone-one"), "");
+        ASSERT_NE(Lease(*m_c2, "tablet-two"), "");
+        EXPECT_TRUE(Fetch(*m_c2, "", 5));
+        // Off the deny list, but not on the allow list: still no lease.
+        hotspot->Send("undeny 02-4C-E2-00-00-01\n");
+        EXPECT_EQ(Lease(*m_c1, "phone-one"), "");
+        // An empty allow list keeps nobody out.
+        hotspot->Send("unallow 02:4c:e2:00:00:02\n");
+        EXPECT_NE(Lease(*m_c1, "phone-one"), "");
+        EXPECT_TRUE(Fetch(*m_c1, "", 5));
+        EXPECT_EQ(hotspot->Lines().find("\"event\":\"Error\""), std::string::npos)
+            << hotspot->Lines();
+        stop(*hotspot);
+        ExpectNothingLeft();
+    }
 }
 
 // A run killed with SIGKILL leaves its rules and address; the next start

@@ -9,6 +9,7 @@
 #include "HotspotCommand.h"
 #include "HotspotOptions.h"
 #include "JsonLine.h"
+#include "support/TempDir.h"
 
 namespace {
 
@@ -45,6 +46,27 @@ TEST(HotspotOptions, ReadsEveryOptionInBothForms) {
     ASSERT_TRUE(Parses({"--ssid", "x", "--help"}, &o));
     EXPECT_EQ(o.mode, HotspotOptions::Mode::Help);
     EXPECT_NE(HotspotOptions::Usage().find("--state-dir DIR"), std::string::npos);
+}
+
+TEST(HotspotOptions, MacListFilesAreReadWholeAndRefusedAtTheFirstBadLine) {
+    TempDir dir;
+    dir.Write("allow", "# phones\n02:1a:2b:3c:4d:5e\r\n\n  02-1A-2B-3C-4D-5F  # tablet\n#\n");
+    dir.Write("deny", "0a:0b:0c:0d:0e:0f");  // no newline at the end
+    HotspotOptions o;
+    ASSERT_TRUE(Parses({"--allow-file", dir.File("allow"), "--deny-file=" + dir.File("deny"),
+                        "--allow-file", dir.File("deny")},
+                       &o));
+    EXPECT_EQ(o.allow, (std::vector<std::wstring>{L"02-1A-2B-3C-4D-5E", L"02-1A-2B-3C-4D-5F",
+                                                  L"0A-0B-0C-0D-0E-0F"}));
+    EXPECT_EQ(o.deny, std::vector<std::wstring>{L"0A-0B-0C-0D-0E-0F"});
+
+    dir.Write("bad", "02:1a:2b:3c:4d:5e\n02:1a:2b:3c:4d:5e extra\n");
+    std::string error;
+    EXPECT_FALSE(HotspotOptions::Parse({"--deny-file", dir.File("bad")}, &o, &error));
+    EXPECT_NE(error.find("line 2 is not a MAC address"), std::string::npos) << error;
+    EXPECT_FALSE(HotspotOptions::Parse({"--deny-file", dir.File("missing")}, &o, &error));
+    EXPECT_NE(error.find("cannot read"), std::string::npos) << error;
+    EXPECT_FALSE(HotspotOptions::Parse({"--deny-file", dir.Path()}, &o, &error));
 }
 
 TEST(HotspotOptions, RefusesWrongValuesWithTheOptionNamed) {
@@ -106,6 +128,10 @@ TEST(HotspotCommand, ReadsEachCommandWithItsArguments) {
     EXPECT_EQ(c.kind, HotspotCommand::Kind::Nick);
     EXPECT_EQ(c.text, L"Anna's phone ☎");
     EXPECT_EQ(Command("nick 02-1A-2B-3C-4D-5E").text, L"");
+    EXPECT_EQ(Command("deny 02:1a:2b:3c:4d:5e").kind, HotspotCommand::Kind::Deny);
+    EXPECT_EQ(Command("UNDENY 02:1a:2b:3c:4d:5e").kind, HotspotCommand::Kind::Undeny);
+    EXPECT_EQ(Command("allow 02:1a:2b:3c:4d:5e").kind, HotspotCommand::Kind::Allow);
+    EXPECT_EQ(Command("unallow 02:1a:2b:3c:4d:5e").kind, HotspotCommand::Kind::Unallow);
     EXPECT_EQ(Command("clients").kind, HotspotCommand::Kind::Clients);
     EXPECT_EQ(Command("stop").kind, HotspotCommand::Kind::Stop);
 }

@@ -1,9 +1,11 @@
 // A line on lumari-hotspot's standard input: any bytes are obeyed or refused
 // with a reason, and what is obeyed is well formed; the reason written back
-// as JSON stays one line of valid text.
+// as JSON stays one line of valid text. The same bytes as a MAC list file are
+// read whole or refused.
 #include <cstdint>
 #include <cstdlib>
 #include <string>
+#include <vector>
 
 #include "HotspotCommand.h"
 #include "JsonLine.h"
@@ -22,6 +24,15 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
             c.up > HotspotCommand::kMaxRate || c.text.size() > HotspotCommand::kMaxNick)
             std::abort();
     } else if (error.empty()) {
+        std::abort();
+    }
+    std::vector<std::wstring> macs;
+    std::string why;
+    if (HotspotCommand::ParseMacList(line, &macs, &why)) {
+        for (const std::wstring& mac : macs)
+            if (mac.size() != 17)
+                std::abort();
+    } else if (why.empty()) {
         std::abort();
     }
     const std::string json = JsonLine::Event("Error").Text("message", error).Str();

@@ -367,6 +367,26 @@ TEST_F(DhcpMessageHandlerTest, BlackListedClientIsOfferedNothingAndRefused) {
     EXPECT_EQ(Offered(Discover(MacOf(6))), Ip(192, 168, 23, 2));
 }
 
+TEST_F(DhcpMessageHandlerTest, WithTheAllowListOnOnlyListedClientsAreServedUntilTheStop) {
+    table.AddAllowed(MacAddress{0x02, 0x00, 0x5e, 0x10, 0x20, 1});
+    EXPECT_EQ(Offered(Discover(MacOf(2))), Ip(192, 168, 23, 2));  // the list is off
+    table.SetAllowOnly(true);
+    EXPECT_EQ(Offered(Discover(MacOf(2))), 0u);  // its earlier offer is dropped too
+    EXPECT_FALSE(Entry(MacOf(2))->bound);
+    EXPECT_EQ(Request(MacOf(2), Ip(192, 168, 23, 2)).verdict, DhcpVerdict::Nak);
+    EXPECT_EQ(Offered(Discover(MacOf(3))), 0u);
+    EXPECT_EQ(Entry(MacOf(3)), nullptr) << "an unlisted DISCOVER leaves no entry";
+    const std::uint32_t ip = Offered(Discover(MacOf(1)));
+    EXPECT_EQ(ip, Ip(192, 168, 23, 2));
+    EXPECT_EQ(Request(MacOf(1), ip).verdict, DhcpVerdict::Ack);
+    // A black-list mark wins over the allow list.
+    table.AddBlack(MacAddress{0x02, 0x00, 0x5e, 0x10, 0x20, 1});
+    EXPECT_EQ(Request(MacOf(1), ip).verdict, DhcpVerdict::Nak);
+    // The stop empties the table with both lists.
+    table.Clear();
+    EXPECT_EQ(Offered(Discover(MacOf(3))), Ip(192, 168, 23, 2));
+}
+
 TEST_F(DhcpMessageHandlerTest, OwnComputerNameIsRefusedWhateverItsCase) {
     DhcpOutcome o = Send(Packet(kDiscover, MacOf(1)).HostName("hotspot-pc").Bytes());
     EXPECT_EQ(o.verdict, DhcpVerdict::Ignore);
