@@ -9,6 +9,7 @@
 
 #include "FormParts.h"
 #include "Orvanta.h"
+#include "SystemTray.h"
 #include "platform/Backend.h"
 #include "platform/Platform.h"
 
@@ -39,23 +40,25 @@ OptionWidget::OptionWidget(Orvanta* host)
         return b;
     };
     m_ckRunOnStart = box("ckrunonstart", 52, tr("开机自动启动"));
-    m_ckForbidSleep = box("ckforbidsleep", 84, tr("WiFi开启时禁止机器休眠"));
-    m_ckNotifyOnClose = box("cknotifyonclose", 116, tr("关闭时提示"));
+    m_ckForbidSleep = box("ckforbidsleep", 80, tr("WiFi开启时禁止机器休眠"));
+    m_ckNotifyOnClose = box("cknotifyonclose", 108, tr("关闭时提示"));
+    m_ckNewDevice = box("cknewdevice", 136, tr("新设备加入时提醒"));
+    m_ckNewDevice->setChecked(true);
 
     auto* price = new QLabel(tr("单位流量费用:"), this);
     price->setObjectName("lblmoneyperm");
-    price->setGeometry(28, 154, 90, 24);
+    price->setGeometry(28, 166, 90, 24);
     price->setStyleSheet(kLabelStyle);
     m_txtmoneyperm = new QLineEdit(this);
     m_txtmoneyperm->setObjectName("txtmoneyperm");
-    m_txtmoneyperm->setGeometry(120, 154, 64, 24);
+    m_txtmoneyperm->setGeometry(120, 166, 64, 24);
     auto* unit = new QLabel(tr("元/MB"), this);
     unit->setObjectName("lblmoneyunit");
-    unit->setGeometry(190, 154, 50, 24);
+    unit->setGeometry(190, 166, 50, 24);
     unit->setStyleSheet(kLabelStyle);
     m_lblError = new QLabel(tr("输入的数据必须大于0小于2"), this);
     m_lblError->setObjectName("lblmoneyerror");
-    m_lblError->setGeometry(28, 184, width() - 56, 22);
+    m_lblError->setGeometry(28, 196, width() - 56, 22);
     m_lblError->setStyleSheet("color: rgb(255,0,0); font: 12px '微软雅黑';");
     m_lblError->hide();
 
@@ -63,6 +66,7 @@ OptionWidget::OptionWidget(Orvanta* host)
     connect(m_ckRunOnStart, &QCheckBox::clicked, this, &OptionWidget::OnCKRunOnStartClicked);
     connect(m_ckForbidSleep, &QCheckBox::clicked, this, &OptionWidget::OnCkForbidSleepClicked);
     connect(m_ckNotifyOnClose, &QCheckBox::clicked, this, &OptionWidget::OnCKNotifyOnCloseClicked);
+    connect(m_ckNewDevice, &QCheckBox::clicked, this, &OptionWidget::OnCkNewDeviceClicked);
     connect(m_txtmoneyperm, &QLineEdit::editingFinished, this, &OptionWidget::OnTextEdited);
     SetBoxes(false, false, true);
     m_txtmoneyperm->setText(QString::number(kDefaultPrice, 'f', 1));
@@ -71,6 +75,7 @@ OptionWidget::OptionWidget(Orvanta* host)
 void OptionWidget::LoadFromConfig() {
     const WiFiConfig& config = m_host->Config();
     SetBoxes(config.RunAtLogon(), config.ForbidSleep(), config.AskOnClose());
+    m_ckNewDevice->setChecked(config.NewDeviceAlerts());
     m_txtmoneyperm->setText(QString::number(config.Price(), 'f', 1));
     m_lblError->hide();
 }
@@ -115,6 +120,11 @@ void OptionWidget::OnCkForbidSleepClicked() {
 
 void OptionWidget::OnCKNotifyOnCloseClicked() {
     m_host->Config().SetAskOnClose(m_ckNotifyOnClose->isChecked());
+}
+
+void OptionWidget::OnCkNewDeviceClicked() {
+    m_host->Config().SetNewDeviceAlerts(m_ckNewDevice->isChecked());
+    m_host->Tray()->SetNewDeviceAlerts(m_ckNewDevice->isChecked());
 }
 
 void OptionWidget::OnTextEdited() {

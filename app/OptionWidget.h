@@ -20,7 +20,7 @@ public:
 
     explicit OptionWidget(Orvanta* host);
 
-    // The three boxes and the price field from the settings record.
+    // The boxes and the price field from the settings record.
     void LoadFromConfig();
     // The three boxes as given (run at logon, forbid sleep, ask on close).
     void SetBoxes(bool runAtLogon, bool forbidSleep, bool askOnClose);
@@ -34,6 +34,7 @@ public slots:
     void OnCKRunOnStartClicked();
     void OnCkForbidSleepClicked();
     void OnCKNotifyOnCloseClicked();
+    void OnCkNewDeviceClicked();
     void OnTextEdited();
 
 protected:
@@ -45,6 +46,7 @@ private:
     QCheckBox* m_ckRunOnStart = nullptr;
     QCheckBox* m_ckForbidSleep = nullptr;
     QCheckBox* m_ckNotifyOnClose = nullptr;
+    QCheckBox* m_ckNewDevice = nullptr;
     QLineEdit* m_txtmoneyperm = nullptr;
     QLabel* m_lblError = nullptr;
 };

@@ -45,6 +45,7 @@
 #include "RotateImage.h"
 #include "ServiceSite.h"
 #include "StartFailure.h"
+#include "SystemTray.h"
 #include "UsageReport.h"
 #include "VelWfssClientConnect.h"
 #include "WhiteListItem.h"
@@ -268,27 +269,17 @@ void Orvanta::BuildForm() {
 }
 
 void Orvanta::BuildTray() {
-    m_trayMenu = new QMenu(this);
-    m_trayMenu->setObjectName("traymenu");
-    QAction* poweroff = m_trayMenu->addAction(tr("定时关机"));
-    poweroff->setObjectName("actpoweroff");
-    connect(poweroff, &QAction::triggered, this, &Orvanta::OnActionPoweroff);
-    QAction* about = m_trayMenu->addAction(tr("关于我们"));
-    about->setObjectName("actaboutus");
-    connect(about, &QAction::triggered, this, &Orvanta::OnActionAboutUs);
-    QAction* feedback = m_trayMenu->addAction(tr("问题反馈"));
-    feedback->setObjectName("actfeedback");
-    feedback->setEnabled(!PageAddressCipher::Decipher(m_config.FeedbackUrl()).isEmpty());
-    connect(feedback, &QAction::triggered, this, &Orvanta::OnActionFeedback);
-    m_trayMenu->addSeparator();
-    QAction* quit = m_trayMenu->addAction(tr("退出"));
-    quit->setObjectName("actquit");
-    connect(quit, &QAction::triggered, this, &Orvanta::OnActionQuit);
+    m_tray = new SystemTray(QIcon(Image("desktopicon.png")),
+                            !PageAddressCipher::Decipher(m_config.FeedbackUrl()).isEmpty(), this);
+    m_tray->SetNewDeviceAlerts(m_config.NewDeviceAlerts());
+    connect(m_tray, &SystemTray::PoweroffRequested, this, &Orvanta::OnActionPoweroff);
+    connect(m_tray, &SystemTray::AboutRequested, this, &Orvanta::OnActionAboutUs);
+    connect(m_tray, &SystemTray::FeedbackRequested, this, &Orvanta::OnActionFeedback);
+    connect(m_tray, &SystemTray::QuitRequested, this, &Orvanta::OnActionQuit);
+}
 
-    m_tray = new QSystemTrayIcon(QIcon(Image("desktopicon.png")), this);
-    m_tray->setToolTip(QStringLiteral("Orvanta"));
-    m_tray->setContextMenu(m_trayMenu);
-    m_tray->show();
+QSystemTrayIcon* Orvanta::TrayIcon() const {
+    return m_tray->Icon();
 }
 
 void Orvanta::ConnectSignals() {
@@ -317,7 +308,7 @@ void Orvanta::ConnectSignals() {
             queued);
     connect(m_timer, &ClockTimer::timeout, this, &Orvanta::OnTimerGetCurrentData);
     connect(m_txtwifiname, &QLineEdit::textEdited, this, &Orvanta::OnWiFiNameTextEdit);
-    connect(m_tray, &QSystemTrayIcon::activated, this, &Orvanta::IconActivated);
+    connect(m_tray, &SystemTray::Activated, this, &Orvanta::IconActivated);
 }
 
 void Orvanta::AddFirewallException() {
@@ -673,6 +664,7 @@ void Orvanta::OnWiFiClientJoin(QVariant v) {
     const ClientInfo client = v.value<ClientInfo>();
     const QString mac = QString::fromStdWString(client.mac);
     m_phone->ClientJoined(client);
+    m_tray->AlertNewDevice(client);
     if (client.isBan == 0) {
         m_lblnoconnect->hide();
         m_blackList->RemoveItem(mac);
@@ -1141,7 +1133,7 @@ void Orvanta::closeEvent(QCloseEvent* event) {
         // The engine stops first; its stop notification ends the program.
         m_quitting = true;
         hide();
-        m_tray->hide();
+        m_tray->Hide();
         m_core->Stop();
         event->ignore();
         return;

@@ -1,8 +1,9 @@
 // The main window: the whole user interface of the hotspot. Two fields for the
 // network name and password, the open and close buttons, the status line, the
-// statistics, the client list and black list, the tray icon, and the settings
-// record. It drives the engine through its handle and learns about the network
-// only through the queued signals of its WiFiSignals object.
+// statistics, the client list and black list, and the settings record; the
+// tray icon is a SystemTray of its own. It drives the engine through its
+// handle and learns about the network only through the queued signals of its
+// WiFiSignals object.
 #pragma once
 
 #include <QLabel>
@@ -25,6 +26,7 @@
 #include "platform/facility/SessionControl.h"
 
 class AuthWidget;
+class SystemTray;
 class CLumariCore;
 class ClockTimer;
 class ListWidget;
@@ -101,7 +103,8 @@ public:
     ListWidget* ClientList() const { return m_clientList; }
     ListWidget* BlackList() const { return m_blackList; }
     WiFiSignals* Signals() const { return m_signals.get(); }
-    QSystemTrayIcon* TrayIcon() const { return m_tray; }
+    QSystemTrayIcon* TrayIcon() const;
+    SystemTray* Tray() const { return m_tray; }
     ClockTimer* StatisticsTimer() const { return m_timer; }
     RotateImage* BusyIndicator() const { return m_busyIndicator; }
     QrCodePanel* QrPanel() const { return m_qrPanel; }
@@ -231,8 +234,7 @@ private:
     RotateImage* m_busyIndicator = nullptr;
     QrCodePanel* m_qrPanel = nullptr;
     ClockTimer* m_timer = nullptr;
-    QSystemTrayIcon* m_tray = nullptr;
-    QMenu* m_trayMenu = nullptr;
+    SystemTray* m_tray = nullptr;
     // The option panel and the close prompt, when the program has them.
     QPointer<QWidget> m_optionPanel;
     QPointer<QWidget> m_closePrompt;

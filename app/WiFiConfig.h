@@ -32,6 +32,9 @@ public:
         kOffDownloadUrl = 1288,
         kOffServiceSite = 1800,
         kOffAuthHint = 2312,
+        // One byte of the record's tail: 0 (what older files hold) keeps the
+        // message about a device that joins for the first time on.
+        kOffNoNewDeviceAlerts = 2313,
     };
     enum Capacity : int {
         kNameSize = 128,
@@ -92,6 +95,8 @@ public:
     }
     bool ShowAuthHint() const { return m_bytes[kOffAuthHint] != 0; }
     void SetShowAuthHint(bool on) { m_bytes[kOffAuthHint] = on ? 1 : 0; }
+    bool NewDeviceAlerts() const { return m_bytes[kOffNoNewDeviceAlerts] == 0; }
+    void SetNewDeviceAlerts(bool on) { m_bytes[kOffNoNewDeviceAlerts] = on ? 0 : 1; }
 
     // Bytes of `text` in GB18030, the encoding of the name field.
     static QByteArray ToGb18030(const QString& text);

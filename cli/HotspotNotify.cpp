@@ -37,7 +37,10 @@ void HotspotNotify::NetworkError(int code) {
 }
 
 void HotspotNotify::ClientJoin(const ClientInfo& client) {
-    m_output.Event(JsonLine::Event("ClientJoin").Json("client", JsonLine::Client(client)).Str());
+    m_output.Event(JsonLine::Event("ClientJoin")
+                       .Json("client", JsonLine::Client(client))
+                       .Json("new", client.isNew != 0 ? "true" : "false")
+                       .Str());
 }
 
 void HotspotNotify::ClientLeave(const ClientInfo& client) {

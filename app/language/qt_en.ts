@@ -163,6 +163,10 @@ Install or update the driver now?</translation>
         <translation>Ask when closing</translation>
     </message>
     <message>
+        <source>新设备加入时提醒</source>
+        <translation>Tell me when a new device joins</translation>
+    </message>
+    <message>
         <source>单位流量费用:</source>
         <translation>Data price:</translation>
     </message>
@@ -510,6 +514,41 @@ Turns this PC&apos;s Internet connection into a Wi-Fi hotspot for phones, tablet
     <message>
         <source>拉入黑名单</source>
         <translation>Block</translation>
+    </message>
+</context>
+<context>
+    <name>SystemTray</name>
+    <message>
+        <source>定时关机</source>
+        <translation>Scheduled shutdown</translation>
+    </message>
+    <message>
+        <source>关于我们</source>
+        <translation>About</translation>
+    </message>
+    <message>
+        <source>问题反馈</source>
+        <translation>Feedback</translation>
+    </message>
+    <message>
+        <source>退出</source>
+        <translation>Quit</translation>
+    </message>
+    <message>
+        <source>新设备加入</source>
+        <translation>New device</translation>
+    </message>
+    <message>
+        <source>随机MAC地址，不指明厂商</source>
+        <translation>random MAC address, names no maker</translation>
+    </message>
+    <message>
+        <source>厂商未知</source>
+        <translation>maker unknown</translation>
+    </message>
+    <message>
+        <source>%1（%2，%3）第一次连接到热点</source>
+        <translation>%1 (%2, %3) joined the hotspot for the first time</translation>
     </message>
 </context>
 </TS>

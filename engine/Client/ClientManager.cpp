@@ -337,8 +337,10 @@ bool CClientManager::Add(const ClientReport& report, ClientInfo* out) {
                   Utf8(c->info.manufactory).c_str(), Utf8(c->info.company).c_str(),
                   Utf8(c->info.type).c_str());
     plat::OutputDebugStringA(line);
-    if (out != nullptr)
+    if (out != nullptr) {
         *out = c->info;
+        out->isNew = isNew ? 1 : 0;
+    }
     return true;
 }
 

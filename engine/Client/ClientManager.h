@@ -59,7 +59,9 @@ public:
     // empty ones.
     void ApplyListsToDhcp();
 
-    // A client was seen: true when it joined (was not online before).
+    // A client was seen: true when it joined (was not online before); the
+    // copy of a device the table (the client database) did not hold is
+    // marked new.
     bool Add(const ClientReport& report, ClientInfo* out);
     // Refreshes an online client: true when the client is known and online;
     // `changed` tells whether its address, host name or counters changed.

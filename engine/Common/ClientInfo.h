@@ -37,4 +37,7 @@ struct ClientInfo {
     std::int64_t upCount = 0;   // kilobytes, all finished online periods
     std::int64_t downCount = 0;
     std::int32_t blocked = 0;  // 0/1, for this run only; never stored
+    // 0/1: on a join, the client database did not know the device before
+    // (set on the join's copy only; never stored).
+    std::int32_t isNew = 0;
 };

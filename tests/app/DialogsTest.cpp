@@ -26,7 +26,9 @@
 #include "Orvanta.h"
 #include "PageAddressCipher.h"
 #include "PoweroffWidget.h"
+#include "SystemTray.h"
 #include "WiFiConfig.h"
+#include "WiFiSignals.h"
 #include "platform/sim/SimCodePage.h"
 #include "platform/text/CommandLine.h"
 
@@ -164,6 +166,44 @@ private slots:
         Settle(again);
         QVERIFY(Child<QCheckBox>(*again.OptionPanel(), "ckforbidsleep")->isChecked());
         QVERIFY(!Child<QCheckBox>(*again.OptionPanel(), "cknotifyonclose")->isChecked());
+    }
+
+    // A device that joins for the first time is named with its maker in a
+    // tray message, a random address as such; the box turns the message off
+    // and the choice is kept.
+    void NewDeviceMessageNamesTheDeviceAndFollowsItsBox() {
+        AppSim sim;
+        Orvanta w;
+        Settle(w);
+        auto* box = Child<QCheckBox>(*w.OptionPanel(), "cknewdevice");
+        QVERIFY(box->isChecked());
+        ClientInfo fresh;
+        fresh.mac = L"00-1A-2B-3C-4D-5F";
+        fresh.name = L"laptop";
+        fresh.manufactory = L"Maker Inc";
+        fresh.isNew = 1;
+        w.Signals()->ClientJoin(fresh);
+        QTRY_VERIFY(!w.Tray()->LastMessage().isEmpty());
+        QCOMPARE(w.Tray()->LastMessage(),
+                 QStringLiteral("laptop（Maker Inc，00-1A-2B-3C-4D-5F）第一次连接到热点"));
+        ClientInfo known = fresh;
+        known.isNew = 0;
+        QVERIFY(!w.Tray()->AlertNewDevice(known));
+
+        ClientInfo random;
+        random.mac = L"DA-A1-19-00-00-01";
+        random.manufactory = L"Maker Inc";  // a random address names no maker, whatever matched
+        random.isNew = 1;
+        box->click();
+        QVERIFY(!w.Config().NewDeviceAlerts());
+        QVERIFY(!w.Tray()->AlertNewDevice(random));
+        Child<QPushButton>(*w.OptionPanel(), "btnclose")->click();
+        QVERIFY(!Saved(sim).NewDeviceAlerts());
+        box->click();
+        QVERIFY(w.Tray()->AlertNewDevice(random));
+        QCOMPARE(w.Tray()->LastMessage(),
+                 QStringLiteral("DA-A1-19-00-00-01（随机MAC地址，不指明厂商，DA-A1-19-00-00-01）"
+                                "第一次连接到热点"));
     }
 
     // Without administrator rights the Run key refuses the entry: the box

@@ -466,6 +466,9 @@ TEST_F(HotspotEndToEndTest, ClientsGetLeasesNamesAndTheUpstreamUnderTheUsersCont
 // even with an address of its own; while the allow list holds any device, one
 // not on it gets no lease; both lists hold in the next run without the file.
 TEST_F(HotspotEndToEndTest, DeniedAndUnlistedDevicesStayOutAcrossRestarts) {
+    const auto c2Join = [](const std::string& l) {
+        return Event("ClientJoin")(l) && Has(l, std::string("\"mac\":\"") + kMac2 + "\"");
+    };
     const auto stop = [&](Hotspot& hotspot) {
         hotspot.Send("stop\n");
         EXPECT_EQ(hotspot.Wait(15s), 0) << ReadFile(m_dir->File("hotspot.err"));
@@ -478,6 +481,7 @@ TEST_F(HotspotEndToEndTest, DeniedAndUnlistedDevicesStayOutAcrossRestarts) {
         EXPECT_EQ(Lease(*m_c1, "phone-one"), "");
         ASSERT_NE(Lease(*m_c2, "tablet-two"), "");
         EXPECT_TRUE(Fetch(*m_c2, "", 5));
+        EXPECT_TRUE(Has(hotspot->WaitLine(c2Join, 5s), "\"new\":true")) << hotspot->Lines();
         ASSERT_EQ(m_c1->Exec("ip addr add 192.168.77.200/24 dev eth0 && "
                              "ip route replace default via 192.168.77.1"),
                   0);
@@ -496,6 +500,8 @@ TEST_F(HotspotEndToEndTest, DeniedAndUnlistedDevicesStayOutAcrossRestarts) {
         EXPECT_EQ(Lease(*m_c1, "phone-one"), "");
         ASSERT_NE(Lease(*m_c2, "tablet-two"), "");
         EXPECT_TRUE(Fetch(*m_c2, "", 5));
+        // Known from the first run.
+        EXPECT_TRUE(Has(hotspot->WaitLine(c2Join, 5s), "\"new\":false")) << hotspot->Lines();
         // Off the deny list, but not on the allow list: still no lease.
         hotspot->Send("undeny 02-4C-E2-00-00-01\n");
         EXPECT_EQ(Lease(*m_c1, "phone-one"), "");

@@ -160,6 +160,7 @@ TEST(HotspotNotify, NotificationsBecomeJsonLinesAndStopsAreWaitedFor) {
     EXPECT_EQ(lines[2].find("{\"event\":\"ClientJoin\",\"client\":{\"uid\":0,\"name\":\"anna\","),
               0u);
     EXPECT_NE(lines[2].find("\"mac\":\"02-1A-2B-3C-4D-5E\""), std::string::npos);
+    EXPECT_NE(lines[2].find("},\"new\":false}"), std::string::npos) << lines[2];
     EXPECT_EQ(lines[3], "{\"event\":\"NetworkStopped\",\"code\":1}\n");
     EXPECT_EQ(lines[5], "{\"event\":\"Error\",\"message\":\"unknown command \\\"x\\\"\"}\n");
     std::fclose(events);
