@@ -17,7 +17,7 @@ packages=(
   xvfb xauth zbar-tools
   g++-mingw-w64-x86-64-posix
   g++-mingw-w64-i686-posix
-  wine64 tcl xdotool imagemagick x11-utils python3
+  wine64 tcl xdotool imagemagick x11-utils python3 locales
   # The Debian packages and their checks (scripts/package-debian.sh, scripts/test-debian.sh).
   debhelper dpkg-dev fakeroot lintian desktop-file-utils appstream ccache file binutils
 )

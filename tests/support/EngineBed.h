@@ -6,17 +6,40 @@
 #pragma once
 
 #include <algorithm>
+#include <chrono>
 #include <condition_variable>
 #include <mutex>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "Common/LumariNotify.h"
 #include "platform/sim/SimPc.h"
+#include "platform/socket/UdpSocket.h"
 #include "platform/text/GuidText.h"
+#include "platform/text/Ipv4Text.h"
 #include "platform/text/TextCodec.h"
 
 namespace enginebed {
+
+// Waits in real time (at most 20 s) for what other threads do without the
+// simulated clock: a thread reaching a point, a report arriving.
+template <class F>
+bool Eventually(F done) {
+    for (int i = 0; i < 20000 && !done(); ++i)
+        std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    return done();
+}
+
+// Whether this system refuses to bind a UDP socket to an address none of its
+// adapters has (192.0.2.77), as Windows and Linux do. Wine binds it.
+inline bool RefusesForeignAddress() {
+    plat::UdpSocket probe;
+    probe.Startup();
+    std::uint32_t address = 0;
+    plat::Ipv4Text::Parse("192.0.2.77", &address);
+    return probe.Open() == 0 && probe.Bind(address, 0) != 0;
+}
 
 inline plat::GUID GuidOf(const std::string& name) {
     return plat::GuidText::FromName(name);

@@ -6,6 +6,7 @@
 #include "platform/socket/UdpSocket.h"
 #include "platform/text/Ipv4Text.h"
 #include "support/DnsWire.h"
+#include "support/EngineBed.h"
 #include "support/SimTest.h"
 
 #include <thread>
@@ -296,8 +297,10 @@ TEST_F(DnsRelayTest, StopsWhileALookupIsUnderwayAndStartsAgain) {
     release.join();
     EXPECT_FALSE(m_relay.IsRunning());
 
-    EXPECT_EQ(m_relay.StartRelay("192.0.2.77", 0), plat::kWsaEAddrNotAvail)
-        << "an address that is on no adapter";
+    if (enginebed::RefusesForeignAddress()) {
+        EXPECT_EQ(m_relay.StartRelay("192.0.2.77", 0), plat::kWsaEAddrNotAvail)
+            << "an address that is on no adapter";
+    }
     ASSERT_EQ(m_relay.StartRelay("127.0.0.1", 0), 0);
     Send(dnstest::Query(12, "slow.test"));
     auto r = Receive();

@@ -42,8 +42,9 @@ TEST_F(LumariConfigTest, LoadsEveryKeyAndSavesIpAndDns) {
     // The value is relative to the program's directory.
     EXPECT_EQ(c->GetDbPath(), AnsiToWide(Dir().Path() + "\\data\\clients.dat"));
     // ... and names that file where the database is opened.
+    const std::string sep(1, plat::PathText::Separator());
     EXPECT_EQ(plat::PathText::Native(WideToAnsi(c->GetDbPath())),
-              plat::PathText::Native(Dir().Path() + "/data/clients.dat"));
+              Dir().Path() + sep + "data" + sep + "clients.dat");
 
     c->SetIp("10.9.8.1");
     c->SetDns("\xE7\x83\xAD,8.8.4.4");

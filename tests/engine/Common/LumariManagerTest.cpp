@@ -25,17 +25,11 @@
 
 namespace {
 
+using enginebed::Eventually;
+
 using namespace std::chrono_literals;
 using enginebed::GuidOf;
 using enginebed::RecordingNotify;
-
-// Waits in real time (at most 20 s) for what other threads do without the clock.
-template <class F>
-bool Eventually(F done) {
-    for (int i = 0; i < 20000 && !done(); ++i)
-        std::this_thread::sleep_for(1ms);
-    return done();
-}
 
 int ThreadCount() {
     int n = 0;
@@ -515,6 +509,8 @@ TEST_F(LumariManagerTest, BansLimitsAndCountersSurviveARestartAndApplyBeforeAJoi
 }
 
 TEST_F(LumariManagerTest, RelayThatCannotBindIsRetriedOnceAndTheStartGoesOn) {
+    if (!enginebed::RefusesForeignAddress())
+        GTEST_SKIP() << "this system binds an address that is on none of its adapters";
     ASSERT_TRUE(Engine().SetOption(L"allowdnsproxy", L"TRUE"));
     int mode = 0;
     ASSERT_EQ(Engine().Init(&mode), 0);

@@ -14,16 +14,11 @@
 
 namespace {
 
+using enginebed::Eventually;
+
 using namespace std::chrono_literals;
 using enginebed::GuidOf;
 namespace tet = plat::tethering;
-
-template <class F>
-bool Eventually(F done) {
-    for (int i = 0; i < 20000 && !done(); ++i)
-        std::this_thread::sleep_for(1ms);
-    return done();
-}
 
 class MobileHotspotEngineTest : public SimTest {
 protected:

@@ -16,15 +16,10 @@
 
 namespace {
 
+using enginebed::Eventually;
+
 using namespace std::chrono_literals;
 namespace tet = plat::tethering;
-
-template <class F>
-bool Eventually(F done) {
-    for (int i = 0; i < 20000 && !done(); ++i)
-        std::this_thread::sleep_for(1ms);
-    return done();
-}
 
 class MobileHotspotManagerTest : public SimTest {
 protected:
