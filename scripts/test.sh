@@ -7,6 +7,9 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
+# Each stage's header says how long the run has taken so far.
+stage() { echo "== $* (at $((SECONDS / 60)) min $((SECONDS % 60)) s)"; }
+
 bash scripts/setup.sh
 
 # Every build goes through ccache (installed by setup.sh), with paths taken
@@ -18,31 +21,32 @@ if command -v ccache >/dev/null; then
   export CCACHE_BASEDIR="${CCACHE_BASEDIR:-$PWD}" CCACHE_NOHASHDIR=1
 fi
 
-echo "== tests (normal build)"
+stage "tests (normal build)"
 ctest --preset default
 
 # --- Debian packages (kept in scripts/test-debian.sh) ---
-echo "== Debian packages: build, lintian, desktop entry, metadata, unpacked install"
+stage "Debian packages: build, lintian, desktop entry, metadata, unpacked install"
 bash scripts/test-debian.sh
 # --- end of the Debian packages ---
 
-echo "== tests under AddressSanitizer + UBSan"
+stage "tests under AddressSanitizer + UBSan"
 cmake --preset asan >/dev/null
 cmake --build --preset asan
 ctest --preset asan
 
-echo "== tests under ThreadSanitizer"
+stage "tests under ThreadSanitizer"
 cmake --preset tsan >/dev/null
 cmake --build --preset tsan
 ctest --preset tsan
 
 if [ -x scripts/fuzz.sh ] || [ -f scripts/fuzz.sh ]; then
-  echo "== fuzz targets"
+  stage "fuzz targets"
   bash scripts/fuzz.sh
 fi
 
 # --- Windows (kept in scripts/test-windows.sh) ---
+stage "Windows program"
 bash scripts/test-windows.sh
 # --- end of Windows ---
 
-echo "== all suites passed"
+stage "all suites passed"
