@@ -6,13 +6,16 @@
 #include <poll.h>
 #include <sys/eventfd.h>
 #include <sys/socket.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
 #include <mutex>
 #include <set>
 #include <system_error>
+#include <utility>
 
 #include "LinuxResolver.h"
 
@@ -78,28 +81,17 @@ LONG HostRecords(const std::string& name, const ares_addrinfo* result,
 
 }  // namespace
 
-std::unique_ptr<CaresLookups> CaresLookups::Open(const std::string& servers, int timeoutMs) {
+std::unique_ptr<CaresLookups> CaresLookups::Open(const Options& options) {
     if (!LibraryReady())
         return nullptr;
-    ares_options options{};
-    int mask = 0;
-    if (timeoutMs > 0) {
-        options.timeout = timeoutMs;
-        mask |= ARES_OPT_TIMEOUTMS;
-    }
-    ares_channel channel = nullptr;
-    if (ares_init_options(&channel, &options, mask) != ARES_SUCCESS)
-        return nullptr;
-    if (!servers.empty() && ares_set_servers_ports_csv(channel, servers.c_str()) != ARES_SUCCESS) {
-        ares_destroy(channel);
-        return nullptr;
-    }
     const int wake = eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK);
-    if (wake < 0) {
-        ares_destroy(channel);
+    if (wake < 0)
         return nullptr;
-    }
-    std::unique_ptr<CaresLookups> lookups(new CaresLookups(channel, wake));
+    std::unique_ptr<CaresLookups> lookups(new CaresLookups(options, wake));
+    lookups->m_stamp = lookups->Stamp();  // before the file is read
+    lookups->m_channel = lookups->MakeChannel();
+    if (lookups->m_channel == nullptr)
+        return nullptr;
     try {
         lookups->m_thread = std::thread(&CaresLookups::Loop, lookups.get());
     } catch (const std::system_error&) {
@@ -108,8 +100,8 @@ std::unique_ptr<CaresLookups> CaresLookups::Open(const std::string& servers, int
     return lookups;
 }
 
-CaresLookups::CaresLookups(ares_channeldata* channel, int wake)
-    : m_channel(channel), m_wake(wake) {}
+CaresLookups::CaresLookups(Options options, int wake)
+    : m_options(std::move(options)), m_wake(wake) {}
 
 CaresLookups::~CaresLookups() {
     {
@@ -121,9 +113,66 @@ CaresLookups::~CaresLookups() {
     if (m_thread.joinable())
         m_thread.join();
     // Lookups under way end here without a call.
-    ares_destroy(m_channel);
+    for (ares_channeldata* channel : m_retiring)
+        ares_destroy(channel);
+    if (m_channel != nullptr)
+        ares_destroy(m_channel);
     for (Request* r : m_submitted)
         delete r;
+}
+
+ares_channeldata* CaresLookups::MakeChannel() const {
+    ares_options options{};
+    int mask = 0;
+    if (m_options.timeoutMs > 0) {
+        options.timeout = m_options.timeoutMs;
+        mask |= ARES_OPT_TIMEOUTMS;
+    }
+    std::string path = m_options.resolvConf;
+    if (!path.empty()) {
+        options.resolvconf_path = path.data();
+        mask |= ARES_OPT_RESOLVCONF;
+    }
+    ares_channel channel = nullptr;
+    if (ares_init_options(&channel, &options, mask) != ARES_SUCCESS)
+        return nullptr;
+    if (!m_options.servers.empty() &&
+        ares_set_servers_ports_csv(channel, m_options.servers.c_str()) != ARES_SUCCESS) {
+        ares_destroy(channel);
+        return nullptr;
+    }
+    return channel;
+}
+
+CaresLookups::FileStamp CaresLookups::Stamp() const {
+    FileStamp s;
+    struct stat st {};
+    const std::string path =
+        m_options.resolvConf.empty() ? "/etc/resolv.conf" : m_options.resolvConf;
+    if (stat(path.c_str(), &st) != 0)
+        return s;
+    s.present = true;
+    s.device = st.st_dev;
+    s.inode = st.st_ino;
+    s.size = static_cast<unsigned long long>(st.st_size);
+    s.seconds = static_cast<unsigned long long>(st.st_mtim.tv_sec);
+    s.nanoseconds = static_cast<unsigned long long>(st.st_mtim.tv_nsec);
+    return s;
+}
+
+void CaresLookups::ReloadIfChanged() {
+    if (!m_options.servers.empty())
+        return;
+    const FileStamp now = Stamp();
+    // A file that is gone for a moment (being replaced) keeps the servers.
+    if (!now.present || now == m_stamp)
+        return;
+    ares_channeldata* fresh = MakeChannel();
+    if (fresh == nullptr)
+        return;  // tried again with the next lookups
+    m_stamp = now;
+    m_retiring.push_back(m_channel);
+    m_channel = fresh;
 }
 
 bool CaresLookups::Lookup(const std::string& name, Done done) {
@@ -182,6 +231,8 @@ void CaresLookups::OnHosts(void* arg, int status, int, ares_addrinfo* result) {
 
 void CaresLookups::Loop() {
     std::vector<Request*> starting;
+    std::vector<pollfd> fds;
+    std::vector<ares_channeldata*> owners;  // the channel of each socket in `fds`
     for (;;) {
         {
             std::lock_guard<std::mutex> g(m_lock);
@@ -189,46 +240,65 @@ void CaresLookups::Loop() {
                 return;
             starting.swap(m_submitted);
         }
+        if (!starting.empty())
+            ReloadIfChanged();
         for (Request* r : starting)
             Start(r);
         starting.clear();
 
-        ares_socket_t sockets[ARES_GETSOCK_MAXNUM];
-        const int bits = ares_getsock(m_channel, sockets, ARES_GETSOCK_MAXNUM);
-        pollfd fds[ARES_GETSOCK_MAXNUM + 1];
-        nfds_t count = 0;
-        fds[count++] = pollfd{m_wake.get(), POLLIN, 0};
-        for (int i = 0; i < ARES_GETSOCK_MAXNUM; ++i) {
-            short events = 0;
-            if (ARES_GETSOCK_READABLE(bits, i))
-                events |= POLLIN;
-            if (ARES_GETSOCK_WRITABLE(bits, i))
-                events |= POLLOUT;
-            if (events != 0)
-                fds[count++] = pollfd{sockets[i], events, 0};
-        }
-        timeval tv{};
-        const timeval* next = ares_timeout(m_channel, nullptr, &tv);
-        const int waitMs =
-            next == nullptr ? -1
-                            : static_cast<int>(next->tv_sec * 1000 + (next->tv_usec + 999) / 1000);
-        if (poll(fds, count, waitMs) < 0 && errno != EINTR)
+        fds.assign(1, pollfd{m_wake.get(), POLLIN, 0});
+        owners.assign(1, nullptr);
+        int waitMs = -1;
+        auto watch = [&](ares_channeldata* channel) {
+            ares_socket_t sockets[ARES_GETSOCK_MAXNUM];
+            const int bits = ares_getsock(channel, sockets, ARES_GETSOCK_MAXNUM);
+            for (int i = 0; i < ARES_GETSOCK_MAXNUM; ++i) {
+                short events = 0;
+                if (ARES_GETSOCK_READABLE(bits, i))
+                    events |= POLLIN;
+                if (ARES_GETSOCK_WRITABLE(bits, i))
+                    events |= POLLOUT;
+                if (events != 0) {
+                    fds.push_back(pollfd{sockets[i], events, 0});
+                    owners.push_back(channel);
+                }
+            }
+            timeval tv{};
+            if (const timeval* next = ares_timeout(channel, nullptr, &tv)) {
+                const int ms = static_cast<int>(next->tv_sec * 1000 + (next->tv_usec + 999) / 1000);
+                waitMs = waitMs < 0 ? ms : std::min(waitMs, ms);
+            }
+        };
+        watch(m_channel);
+        for (ares_channeldata* channel : m_retiring)
+            watch(channel);
+        if (poll(fds.data(), fds.size(), waitMs) < 0 && errno != EINTR)
             return;
         if (fds[0].revents != 0) {
             std::uint64_t value = 0;
             (void)!read(m_wake.get(), &value, sizeof value);
         }
-        for (nfds_t i = 1; i < count; ++i) {
+        for (std::size_t i = 1; i < fds.size(); ++i) {
             const short got = fds[i].revents;
             if (got == 0)
                 continue;
             const ares_socket_t readable =
                 (got & (POLLIN | POLLERR | POLLHUP)) != 0 ? fds[i].fd : ARES_SOCKET_BAD;
             const ares_socket_t writable = (got & POLLOUT) != 0 ? fds[i].fd : ARES_SOCKET_BAD;
-            ares_process_fd(m_channel, readable, writable);
+            ares_process_fd(owners[i], readable, writable);
         }
-        // The timeouts that have passed.
+        // The timeouts that have passed; an old channel with no lookups left closes.
         ares_process_fd(m_channel, ARES_SOCKET_BAD, ARES_SOCKET_BAD);
+        for (auto it = m_retiring.begin(); it != m_retiring.end();) {
+            ares_process_fd(*it, ARES_SOCKET_BAD, ARES_SOCKET_BAD);
+            timeval tv{};
+            if (ares_timeout(*it, nullptr, &tv) == nullptr) {
+                ares_destroy(*it);
+                it = m_retiring.erase(it);
+            } else {
+                ++it;
+            }
+        }
     }
 }
 

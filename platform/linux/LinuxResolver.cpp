@@ -9,8 +9,6 @@
 #include <cstring>
 #include <memory>
 
-#include "CaresLookups.h"
-
 namespace plat {
 
 namespace {
@@ -120,7 +118,7 @@ LONG LinuxResolver::QueryA(const std::string& name, std::vector<DnsRecord>* out)
 }
 
 std::unique_ptr<DnsLookups> LinuxResolver::OpenLookups() {
-    if (auto lookups = CaresLookups::Open(m_servers, m_timeoutMs))
+    if (auto lookups = CaresLookups::Open(m_options))
         return lookups;
     return DnsResolver::OpenLookups();
 }

@@ -11,16 +11,16 @@
 #include <string>
 #include <utility>
 
+#include "CaresLookups.h"
 #include "platform/facility/DnsResolver.h"
 
 namespace plat {
 
 class LinuxResolver : public DnsResolver {
 public:
-    // `servers` ("ip:port,...") and `timeoutMs` replace, when given, the
-    // configured name servers and timeout of the lookups that run together.
-    explicit LinuxResolver(std::string servers = {}, int timeoutMs = 0)
-        : m_servers(std::move(servers)), m_timeoutMs(timeoutMs) {}
+    LinuxResolver() = default;
+    // The lookups that run together with other than the system's settings.
+    explicit LinuxResolver(CaresLookups::Options options) : m_options(std::move(options)) {}
 
     LONG QueryA(const std::string& name, std::vector<DnsRecord>* out) override;
     std::unique_ptr<DnsLookups> OpenLookups() override;
@@ -30,8 +30,7 @@ public:
     static bool ReadAnswer(const unsigned char* answer, int length, std::vector<DnsRecord>* out);
 
 private:
-    std::string m_servers;
-    int m_timeoutMs = 0;
+    CaresLookups::Options m_options;
 };
 
 }  // namespace plat

@@ -15,7 +15,12 @@
 #include <algorithm>
 #include <map>
 
+#include <cstdio>
+#include <fstream>
+#include <future>
+
 #include "platform/linux/LinuxResolver.h"
+#include "support/TempDir.h"
 #endif
 
 namespace {
@@ -322,10 +327,10 @@ public:
         std::uint16_t port = 0;
     };
 
-    bool Open() {
-        std::uint32_t loopback = 0;
-        plat::Ipv4Text::Parse("127.0.0.1", &loopback);
-        return m_socket.Open() == 0 && m_socket.Bind(loopback, 0) == 0;
+    bool Open(const char* ip = "127.0.0.1", std::uint16_t port = 0) {
+        std::uint32_t address = 0;
+        plat::Ipv4Text::Parse(ip, &address);
+        return m_socket.Open() == 0 && m_socket.Bind(address, port) == 0;
     }
     std::string Address() const { return "127.0.0.1:" + std::to_string(m_socket.LocalPort()); }
     // Reads queries until `count` names have been asked (false when none comes
@@ -396,7 +401,8 @@ TEST_F(DnsRelayTest, HoldsItsBoundWhileTheUpstreamIsSilentAndAnswersOnceItSpeaks
     ASSERT_TRUE(upstream.Open());
     // A first timeout far beyond the test's run: the upstream's silence ends
     // when the test answers, never by a retry.
-    plat::LinuxResolver resolver(upstream.Address(), 600000);
+    plat::LinuxResolver resolver(
+        {.servers = upstream.Address(), .timeoutMs = 600000, .resolvConf = {}});
     CDnsRelay relay(&resolver);
     ASSERT_EQ(relay.StartRelay("127.0.0.1", 0), 0);
     auto name = [](std::uint32_t i) { return "h" + std::to_string(i) + ".example.test"; };
@@ -469,6 +475,50 @@ TEST_F(DnsRelayTest, HoldsItsBoundWhileTheUpstreamIsSilentAndAnswersOnceItSpeaks
     EXPECT_EQ(stats.answered, CDnsRelay::kMaxPending + 1);
     EXPECT_EQ(stats.dropped, 20 - waiting);
     EXPECT_EQ(stats.unresolved, 0u);
+}
+
+// A new resolver configuration (the hotspot's upstream connection changed)
+// takes effect for the next lookups, while the lookups under way still get
+// the old server's answer. Needs port 53 on loopback addresses (root).
+TEST(DnsLookupsTest, ANewResolverConfigurationServesTheNextLookups) {
+    FakeUpstream before, after;
+    if (!before.Open("127.0.0.61", 53) || !after.Open("127.0.0.62", 53))
+        GTEST_SKIP() << "needs port 53 on 127.0.0.61 and 127.0.0.62";
+    TempDir dir;
+    const std::string conf = dir.File("resolv.conf");
+    auto write = [&](const char* server) {
+        std::ofstream(conf + ".new") << "nameserver " << server << "\n";
+        return std::rename((conf + ".new").c_str(), conf.c_str()) == 0;
+    };
+    ASSERT_TRUE(write("127.0.0.61"));
+    plat::LinuxResolver resolver({.servers = {}, .timeoutMs = 600000, .resolvConf = conf});
+    auto lookups = resolver.OpenLookups();
+    auto lookup = [&](const std::string& name) {
+        auto done = std::make_shared<std::promise<std::vector<plat::DnsRecord>>>();
+        EXPECT_TRUE(lookups->Lookup(name, [done](plat::LONG rc, std::vector<plat::DnsRecord> r) {
+            EXPECT_EQ(rc, 0);
+            done->set_value(std::move(r));
+        }));
+        return done->get_future();
+    };
+
+    auto first = lookup("one.example.test");
+    ASSERT_TRUE(before.WaitForNames(1));
+    ASSERT_TRUE(write("127.0.0.62"));
+    auto second = lookup("two.example.test");
+    ASSERT_TRUE(after.WaitForNames(1));
+    after.Answer("two.example.test", 2);
+    before.Answer("one.example.test", 1);
+    for (auto* f : {&first, &second})
+        ASSERT_EQ(f->wait_for(std::chrono::seconds(10)), std::future_status::ready);
+    const auto one = first.get(), two = second.get();
+    ASSERT_EQ(one.size(), 1u);
+    ASSERT_EQ(two.size(), 1u);
+    EXPECT_EQ(one[0].owner, "one.example.test");
+    EXPECT_EQ(two[0].owner, "two.example.test");
+    ASSERT_TRUE(before.WaitForNames(0));
+    EXPECT_EQ(before.TimesAsked("two.example.test"), 0u);
+    lookups.reset();
 }
 
 #endif
