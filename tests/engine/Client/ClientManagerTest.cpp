@@ -332,6 +332,65 @@ TEST_F(ClientManagerTest, BansLimitsNamesAndCountersSurviveARestartAndReachTheDr
     EXPECT_TRUE(banned.empty());
 }
 
+// The deny list takes a MAC never seen; the allow list, once it holds a
+// device, cuts every other one in the driver (a newcomer at its first report)
+// and holds in the next run; emptied, it keeps nobody out. Joins of devices the
+// database did not know are marked new.
+TEST_F(ClientManagerTest, DenyAndAllowListsReachTheDriverAndSurviveARestart) {
+    DriverMode();
+    const auto last = [&](const std::string& mac) {
+        int allowed = -1;
+        for (const SpeedRecord& r : SpeedRecords())
+            if (r.mac == mac)
+                allowed = r.allowed;
+        return allowed;
+    };
+    {
+        CClientManager clients;
+        ASSERT_TRUE(clients.Init());
+        ClientInfo info;
+        ASSERT_TRUE(clients.Add(Report(L"A4-45-19-00-00-01", "192.168.23.2"), &info));
+        EXPECT_EQ(info.isNew, 1);
+        clients.Add(Report(L"A4-45-19-00-00-02", "192.168.23.3"), &info);
+        EXPECT_FALSE(clients.DenyClient(L"A4-45-19-00-00"));
+        ASSERT_TRUE(clients.DenyClient(L"a4-45-19-00-00-09"));
+        EXPECT_EQ(last("A4-45-19-00-00-09"), 0);
+        std::vector<ClientInfo> banned;
+        clients.GetBannedClients(banned);
+        ASSERT_EQ(banned.size(), 1u);
+        EXPECT_EQ(banned[0].mac, L"A4-45-19-00-00-09");
+
+        ASSERT_TRUE(clients.AllowClient(L"A4-45-19-00-00-01"));
+        EXPECT_EQ(last("A4-45-19-00-00-01"), 1);
+        EXPECT_EQ(last("A4-45-19-00-00-02"), 0) << "not on the list";
+        ASSERT_TRUE(clients.Add(Report(L"A4-45-19-00-00-03", "192.168.23.4"), &info));
+        EXPECT_EQ(last("A4-45-19-00-00-03"), 0) << "cut at its first report";
+        clients.UnInit();
+    }
+    CClientManager clients;
+    const std::size_t before = SpeedRecords().size();
+    ASSERT_TRUE(clients.Init());
+    EXPECT_EQ(clients.GetAllowList(), std::vector<std::wstring>{L"A4-45-19-00-00-01"});
+    EXPECT_EQ(SpeedRecords().size(), before + 4);
+    EXPECT_EQ(last("A4-45-19-00-00-01"), 1);
+    EXPECT_EQ(last("A4-45-19-00-00-02"), 0);
+    EXPECT_EQ(last("A4-45-19-00-00-03"), 0);
+    EXPECT_EQ(last("A4-45-19-00-00-09"), 0);
+    ClientInfo info;
+    ASSERT_TRUE(clients.Add(Report(L"A4-45-19-00-00-01", "192.168.23.2"), &info));
+    EXPECT_EQ(info.isNew, 0);
+
+    // Denying a listed device takes it off; the empty list lets the others in.
+    ASSERT_TRUE(clients.DenyClient(L"A4-45-19-00-00-01"));
+    EXPECT_TRUE(clients.GetAllowList().empty());
+    EXPECT_EQ(last("A4-45-19-00-00-01"), 0);
+    EXPECT_EQ(last("A4-45-19-00-00-02"), 1);
+    EXPECT_EQ(last("A4-45-19-00-00-09"), 0) << "still denied";
+    EXPECT_FALSE(clients.DisallowClient(L"A4-45-19-00-00-01"));
+    ASSERT_TRUE(clients.UnbanClient(L"A4-45-19-00-00-01"));
+    EXPECT_EQ(last("A4-45-19-00-00-01"), 1);
+}
+
 TEST_F(ClientManagerTest, MakersUnknownAndPrivateAddressesAndHostNames) {
     Pc().network.SetReverseName(Ip("192.168.23.7"), "laptop.lan");
     CClientManager clients;
