@@ -157,11 +157,42 @@ ProcessResult Win32ProcessLauncher::Run(const std::string& commandLine) {
     *thread.Out() = pi.hThread;
     writeEnd.Reset();
     r.started = true;
-    char buf[4096];
-    ::DWORD n = 0;
-    while (::ReadFile(readEnd.Get(), buf, sizeof buf, &n, nullptr) != 0 && n > 0)
-        r.output.append(buf, n);
-    ::WaitForSingleObject(process.Get(), INFINITE);
+    // The output is read while the program runs and what is left once it has
+    // ended; the end of the pipe is not waited for, since a program it started
+    // may hold the pipe long after. A program that does not end within the
+    // limit is ended; what it prints beyond the size limit is dropped.
+    const ::ULONGLONG deadline = ::GetTickCount64() + kRunLimitMs;
+    bool ended = false;
+    for (;;) {
+        ::DWORD available = 0;
+        if (::PeekNamedPipe(readEnd.Get(), nullptr, 0, nullptr, &available, nullptr) == 0)
+            break;  // every writer has closed it
+        if (available > 0) {
+            char buf[4096];
+            ::DWORD n = 0;
+            if (::ReadFile(readEnd.Get(), buf, available < sizeof buf ? available : sizeof buf, &n,
+                           nullptr) == 0)
+                break;
+            const std::size_t room =
+                r.output.size() < kOutputLimit ? kOutputLimit - r.output.size() : 0;
+            r.output.append(buf, n < room ? n : room);
+            continue;
+        }
+        if (ended)
+            break;  // the program's own output is all read
+        if (::WaitForSingleObject(process.Get(), 10) == WAIT_OBJECT_0) {
+            ended = true;  // one more look for what it wrote just before its end
+            continue;
+        }
+        if (::GetTickCount64() >= deadline)
+            break;  // ended below
+    }
+    const ::ULONGLONG now = ::GetTickCount64();
+    const ::DWORD left = now < deadline ? static_cast<::DWORD>(deadline - now) : 0;
+    if (::WaitForSingleObject(process.Get(), left) != WAIT_OBJECT_0) {
+        ::TerminateProcess(process.Get(), WAIT_TIMEOUT);
+        ::WaitForSingleObject(process.Get(), INFINITE);
+    }
     ::DWORD code = 0;
     ::GetExitCodeProcess(process.Get(), &code);
     r.exitCode = code;

@@ -121,6 +121,35 @@ TEST(Win32Facilities, HiddenProcessesReportTheirOutputExitCodeAndABoundedWait) {
     EXPECT_EQ(r.error, static_cast<plat::DWORD>(ERROR_INVALID_PARAMETER));
 }
 
+// A tool that starts a program of its own and ends: the program it started
+// keeps the tool's output pipe, and would keep any handle the tool inherited.
+TEST(Win32Facilities, ARunEndsWithItsToolAndPassesOnlyItsOwnPipe) {
+    // An inheritable pipe of this process that no child is meant to get.
+    SECURITY_ATTRIBUTES sa{};
+    sa.nLength = sizeof sa;
+    sa.bInheritHandle = TRUE;
+    HANDLE readEnd = nullptr, writeEnd = nullptr;
+    ASSERT_TRUE(::CreatePipe(&readEnd, &writeEnd, &sa, 0));
+
+    plat::Win32ProcessLauncher launcher;
+    const plat::ProcessResult r =
+        launcher.Run("cmd.exe /c start /b ping -n 30 127.0.0.1 & echo lumari-done");
+    ASSERT_TRUE(r.started);
+    EXPECT_EQ(r.exitCode, 0u);
+    EXPECT_NE(r.output.find("lumari-done"), std::string::npos);
+    // The run did not wait for the program the tool started (ping prints its
+    // statistics only at its end, 29 seconds on).
+    EXPECT_EQ(r.output.find("statistics"), std::string::npos) << r.output;
+
+    // That program still runs, and holds no end of this process's pipe: once
+    // this process closes its own write end, the pipe has no writer.
+    ::CloseHandle(writeEnd);
+    DWORD available = 0;
+    EXPECT_FALSE(::PeekNamedPipe(readEnd, nullptr, 0, nullptr, &available, nullptr));
+    EXPECT_EQ(::GetLastError(), static_cast<DWORD>(ERROR_BROKEN_PIPE));
+    ::CloseHandle(readEnd);
+}
+
 TEST(Win32Facilities, TcpOnLoopbackAcceptsAConnectionAndCarriesBytesBothWays) {
     plat::TcpSocket listener;
     ASSERT_EQ(listener.Startup(), 0);
