@@ -560,8 +560,11 @@ void Orvanta::OnWiFiStarted(int code) {
 
 void Orvanta::ShowFailure(int code) {
     m_lblstate->setText(StartFailure::StatusText(code));
-    m_lblstate->setToolTip(StartFailure::Cause(code));
-    ShowCause(StartFailure::Cause(code));
+    // The access point's own words (hostapd's on Linux) follow the code's text.
+    const QString cause = StartFailure::Cause(
+        code, QString::fromStdString(plat::Platform::Current().AccessPointFailure()));
+    m_lblstate->setToolTip(cause);
+    ShowCause(cause);
 }
 
 void Orvanta::ShowCause(const QString& text) {

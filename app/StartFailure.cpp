@@ -79,3 +79,8 @@ QString StartFailure::Cause(int code) {
             return tr("热点没能开启（错误代码 %1）。请重启无线网卡或电脑后再试。").arg(code);
     }
 }
+
+QString StartFailure::Cause(int code, const QString& detail) {
+    const QString cause = Cause(code);
+    return detail.isEmpty() ? cause : cause + "\n" + detail;
+}

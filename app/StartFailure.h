@@ -15,4 +15,7 @@ public:
     static QString StatusText(int code);
     // One or two sentences naming the failed step and the remedy.
     static QString Cause(int code);
+    // The cause followed by the access point's own account of the failure
+    // (empty: the cause alone).
+    static QString Cause(int code, const QString& detail);
 };

@@ -11,12 +11,14 @@
 #include <cstring>
 #include <filesystem>
 
-#include "FirewallHole.h"
-#include "NetworkManagerHandoff.h"
 #include "platform/linux/ChildProcess.h"
+#include "platform/linux/FirewallHole.h"
 #include "platform/linux/Netlink.h"
+#include "platform/linux/NetworkManagerHandoff.h"
 #include "platform/linux/Nl80211.h"
+#include "platform/linux/RadioChooser.h"
 #include "platform/linux/Rfkill.h"
+#include "platform/linux/WifiHolders.h"
 #include "platform/text/Ipv4Text.h"
 
 namespace {
@@ -128,54 +130,19 @@ std::vector<DoctorFinding> Doctor::Check(const Inputs& in) {
         add(Level::Failure, "not running as root: the hotspot changes interfaces and firewall",
             "run it as root (sudo lumari-hotspot ...)");
 
-    // The access point's interface.
-    std::vector<plat::WirelessInterface> wireless;
-    const int nl = plat::Nl80211::Interfaces(&wireless);
-    std::string iface = in.apInterface;
-    bool radio = false;
-    if (!iface.empty()) {
-        const plat::WirelessInterface* w = nullptr;
-        for (const auto& x : wireless)
-            if (x.name == iface)
-                w = &x;
-        const std::filesystem::path net = std::filesystem::path(in.sysfs) / "class/net" / iface;
-        std::error_code ec;
-        if (w != nullptr) {
-            radio = true;
-            if (w->apMode)
-                add(Level::Ok,
-                    iface + " is a Wi-Fi interface whose driver can run an access point");
-            else
-                add(Level::Failure, "the driver of " + iface + " cannot run an access point",
-                    "use a Wi-Fi adapter whose driver supports AP mode (\"iw list\" shows AP "
-                    "under \"Supported interface modes\"), or share to a wired port");
-        } else if (if_nametoindex(iface.c_str()) == 0) {
-            add(Level::Failure, "there is no interface " + iface,
-                "name an existing interface with --ap-interface (\"ip link\" lists them)");
-        } else if (std::filesystem::exists(net / "phy80211", ec) ||
-                   std::filesystem::exists(net / "wireless", ec)) {
-            radio = true;
-            add(Level::Failure,
-                iface + " is a Wi-Fi interface, but the kernel's nl80211 does not answer for it",
-                "load the adapter's driver with nl80211 support (cfg80211)");
-        } else {
-            add(Level::Ok, iface + " is a wired port: clients connect to it by cable");
-        }
-    } else {
-        for (const auto& w : wireless) {
-            if (w.apMode) {
-                iface = w.name;
-                radio = true;
-                add(Level::Ok, w.name + " (" + w.phyName + ") can run an access point");
-                break;
-            }
-        }
-        if (iface.empty())
-            add(Level::Failure,
-                nl == ENOENT ? "this kernel has no Wi-Fi support (nl80211)"
-                             : "no Wi-Fi interface can run an access point",
-                "plug in a Wi-Fi adapter whose driver supports AP mode, or share to a wired "
-                "port with --ap-interface IF");
+    // The access point's interface: the start's own choice.
+    const plat::RadioFacts facts = plat::RadioChooser::Gather(in.apInterface, in.sysfs);
+    const plat::RadioChoice choice = plat::RadioChooser::Choose(in.apInterface, facts);
+    const std::string iface = choice.name;
+    const bool radio = choice.form == plat::RadioChoice::Form::Radio ||
+                       (choice.form == plat::RadioChoice::Form::None && !facts.radios.empty());
+    if (choice.form == plat::RadioChoice::Form::None)
+        add(Level::Failure, choice.why, choice.fix);
+    else
+        add(Level::Ok, choice.why);
+    if (choice.form == plat::RadioChoice::Form::Radio) {
+        for (const plat::WifiHolder& h : plat::WifiHolders::Find(iface, in.proc))
+            add(Level::Failure, h.what, h.fix);
     }
 
     if (radio && !iface.empty()) {
@@ -214,10 +181,10 @@ std::vector<DoctorFinding> Doctor::Check(const Inputs& in) {
             add(Level::Failure, "hostapd is not installed", "apt-get install hostapd");
     }
 
-    FirewallHole nft;
+    plat::FirewallHole nft;
     std::string error;
-    std::vector<FirewallHole::Chain> inputs;
-    std::vector<FirewallHole::Chain> forwards;
+    std::vector<plat::FirewallHole::Chain> inputs;
+    std::vector<plat::FirewallHole::Chain> forwards;
     if (nft.Run("list tables", nullptr, &error) && nft.Chains("input", &inputs, &error) &&
         nft.Chains("forward", &forwards, &error)) {
         add(Level::Ok, "nftables is usable");
@@ -270,7 +237,7 @@ std::vector<DoctorFinding> Doctor::Check(const Inputs& in) {
             "stop it while the hotspot runs, for example: systemctl stop dnsmasq");
 
     // NetworkManager.
-    NetworkManagerHandoff nm("/dev/null", in.busAddress);
+    plat::NetworkManagerHandoff nm("/dev/null", in.busAddress);
     if (!nm.Running()) {
         add(Level::Ok, "NetworkManager does not run");
     } else if (!iface.empty()) {

@@ -1,7 +1,8 @@
 // lumari-hotspot --doctor: checks what a start needs without starting, and
 // says for each finding what to do. The checks are those Linux hotspot users
-// trip over most: an interface that can run an access point, its radio not
-// blocked, hostapd present, nftables usable, an upstream with a default
+// trip over most: an interface that can run an access point (chosen as the
+// start chooses it) and not held by iwd or a wpa_supplicant of its own, its
+// radio not blocked, hostapd present, nftables usable, an upstream with a default
 // route, the hotspot subnet free, the DHCP port free, a regulatory domain set,
 // NetworkManager managing the interface, a firewall that would drop DHCP or
 // DNS or the clients' forwarded traffic. Nothing on the system is changed.
@@ -20,9 +21,10 @@ struct DoctorFinding {
 class Doctor {
 public:
     struct Inputs {
-        std::string apInterface;               // empty: the first Wi-Fi interface that can
+        std::string apInterface;               // empty: the start's own choice
         std::string address = "192.168.23.1";  // the hotspot's own address
         std::string sysfs = "/sys";
+        std::string proc = "/proc";
         std::string busAddress;  // NetworkManager's bus; empty: the system bus
     };
 

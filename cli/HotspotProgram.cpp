@@ -1,7 +1,5 @@
 #include "HotspotProgram.h"
 
-#include <arpa/inet.h>
-#include <ifaddrs.h>
 #include <netinet/in.h>
 #include <poll.h>
 #include <signal.h>
@@ -22,18 +20,14 @@
 #include "Common/LumariCore.h"
 #include "Common/LumariLog.h"
 #include "Common/StringConv.h"
-#include "FirewallHole.h"
 #include "HotspotCommand.h"
 #include "HotspotNotify.h"
 #include "HotspotSettings.h"
 #include "JsonLine.h"
-#include "NetworkManagerHandoff.h"
 #include "StartFailure.h"
 #include "Wlan/WiFiManager.h"
 #include "platform/Platform.h"
-#include "platform/linux/LinuxAddresses.h"
 #include "platform/linux/LinuxBackend.h"
-#include "platform/text/GuidText.h"
 #include "platform/winapi/DebugOutput.h"
 
 #ifndef LUMARI_HOTSPOT_DATADIR
@@ -72,23 +66,6 @@ void ProvideMacTable(const std::string& stateDir) {
         fs::copy_file(from, fs::path(stateDir) / "mac.dat", fs::copy_options::update_existing, ec);
         return;
     }
-}
-
-// Whether `iface` carries the IPv4 address `ip`.
-bool HasAddress(const std::string& iface, const std::string& ip) {
-    ifaddrs* list = nullptr;
-    if (getifaddrs(&list) != 0)
-        return false;
-    bool found = false;
-    for (ifaddrs* a = list; a != nullptr && !found; a = a->ifa_next) {
-        if (a->ifa_addr == nullptr || a->ifa_addr->sa_family != AF_INET || iface != a->ifa_name)
-            continue;
-        char text[INET_ADDRSTRLEN] = {};
-        const auto* in = reinterpret_cast<const sockaddr_in*>(a->ifa_addr);
-        found = inet_ntop(AF_INET, &in->sin_addr, text, sizeof text) != nullptr && ip == text;
-    }
-    freeifaddrs(list);
-    return found;
 }
 
 }  // namespace
@@ -183,19 +160,21 @@ int HotspotProgram::Run() {
     apOptions.apInterface = settings.apInterface;
     apOptions.runtimeDir = runtimeDir;
     backendRef.HostedNetwork().SetOptions(apOptions);
-    std::string apInterface = settings.apInterface;
-    if (apInterface.empty()) {
-        for (const auto& c : backendRef.HostedNetwork().Candidates()) {
-            if (c.form == plat::LinuxHostedNetwork::Form::Radio && c.record.hostedNetworkCapable) {
-                apInterface = c.name;
-                break;
-            }
-        }
-    }
+    // The choice the start makes, said before it starts.
+    const plat::RadioChoice choice = backendRef.HostedNetwork().Choice();
+    const std::string apInterface = choice.name;
+    m_output.Say(choice.form == plat::RadioChoice::Form::None
+                     ? choice.why + (choice.fix.empty() ? "" : "; " + choice.fix)
+                     : choice.why);
+    // What the start and stop do around the access point, told as it happens.
+    backendRef.HostedNetwork().SetNote([this, said = choice.why](const std::string& text) {
+        if (text != said)
+            m_output.Say(text);
+    });
 
     const Fd wake(eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK));
     m_wakeFd = wake.get();
-    const int status = RunEngine(settings, apInterface, runtimeDir, backendRef);
+    const int status = RunEngine(settings, apInterface, backendRef);
     m_wakeFd = -1;
     FlushLog();
     plat::Platform::Uninstall();
@@ -203,39 +182,12 @@ int HotspotProgram::Run() {
 }
 
 int HotspotProgram::RunEngine(const HotspotSettings& settings, const std::string& apInterface,
-                              const std::string& runtimeDir, plat::LinuxBackend& backendRef) {
+                              plat::LinuxBackend& backendRef) {
     sigset_t signals;
     sigemptyset(&signals);
     sigaddset(&signals, SIGINT);
     sigaddset(&signals, SIGTERM);
     const Fd signalFd(signalfd(-1, &signals, SFD_CLOEXEC | SFD_NONBLOCK));
-
-    // What a killed run took is given back before anything else.
-    std::string diagnostic;
-    NetworkManagerHandoff networkManager(runtimeDir + "/networkmanager-taken");
-    networkManager.GiveBackLeftover(&diagnostic);
-    if (!diagnostic.empty())
-        m_output.Say(diagnostic);
-    FirewallHole firewall;
-    if (!apInterface.empty()) {
-        diagnostic.clear();
-        if (networkManager.Take(apInterface, &diagnostic))
-            m_output.Say("NetworkManager leaves " + apInterface + " alone while the hotspot runs");
-        else if (!diagnostic.empty())
-            m_output.Say(diagnostic);
-        std::string error;
-        if (!firewall.Open(apInterface, &error))
-            m_output.Say("DHCP and DNS could not be let in on " + apInterface + ": " + error);
-    }
-    auto giveBack = [&] {
-        std::string error;
-        if (firewall.Close(&error) < 0)
-            m_output.Say("the firewall rules of the hotspot could not be removed: " + error);
-        std::string said;
-        networkManager.GiveBack(&said);
-        if (!said.empty())
-            m_output.Say(said);
-    };
 
     HotspotNotify notify(m_output);
     notify.SetWake([this] { Wake(); });
@@ -247,7 +199,6 @@ int HotspotProgram::RunEngine(const HotspotSettings& settings, const std::string
         if (init != 0) {
             const StartFailure f = StartFailure::Describe(init, std::string(), apInterface);
             m_output.Say("the start failed: " + f.what + "; " + f.fix);
-            giveBack();
             return StartFailure::ExitStatus(init);
         }
         core.SetOption(L"allowdnsproxy", settings.dnsRelay ? L"true" : L"false");
@@ -331,13 +282,8 @@ int HotspotProgram::RunEngine(const HotspotSettings& settings, const std::string
         reader.Stop();
     }  // the engine's threads end here; the access point is stopped
     notify.SetWake({});
-    // The engine gave the interface the hotspot's address, which replaced
-    // what it had; the stop takes it away again (also one a killed run left).
-    const std::string ip = CLumariConfig::GetInstance()->GetIp();
-    if (!apInterface.empty() && HasAddress(apInterface, ip))
-        plat::LinuxAddresses().SetStatic(plat::GuidText::FromName(apInterface), nullptr, nullptr,
-                                         nullptr);
-    giveBack();
+    // The stop gave the interface back (NetworkManager, firewall, address).
+    backendRef.HostedNetwork().SetNote({});
     return status;
 }
 

@@ -1,7 +1,7 @@
 // One run of lumari-hotspot: the Linux backend set up to keep its files in
-// the state folder, the stored settings with the options given, the interface
-// taken from NetworkManager and opened in the host firewall, the engine
-// started; then events out and commands in until `stop`, SIGINT or SIGTERM
+// the state folder, the stored settings with the options given, the choice of
+// interface said, the engine started (the backend hands the interface over
+// and back); then events out and commands in until `stop`, SIGINT or SIGTERM
 // (or the hotspot ends on its own), and everything handed back.
 #pragma once
 
@@ -37,7 +37,7 @@ public:
 
 private:
     int RunEngine(const HotspotSettings& settings, const std::string& apInterface,
-                  const std::string& runtimeDir, plat::LinuxBackend& backendRef);
+                  plat::LinuxBackend& backendRef);
     void Obey(CLumariCore& core, const HotspotCommand& command);
     void Wake();
 

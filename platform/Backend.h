@@ -2,6 +2,8 @@
 // Three exist: the simulated PC (tests), Linux and Windows.
 #pragma once
 
+#include <string>
+
 #include "platform/facility/Clock.h"
 #include "platform/facility/ComRuntime.h"
 #include "platform/facility/ConnectionFolder.h"
@@ -48,6 +50,10 @@ public:
     virtual MobileHotspot& Hotspot() = 0;
     // The program's settings files; every real backend writes to its disk.
     virtual FileStore& Files();
+    // Why the access point's last start failed or why it ended, in the words
+    // of the program that runs it (hostapd's own reason on Linux); empty
+    // where the system gives no more than its error code.
+    virtual std::string AccessPointFailure() { return {}; }
 };
 
 }  // namespace plat

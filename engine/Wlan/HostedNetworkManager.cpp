@@ -9,6 +9,8 @@
 #include "Common/StringConv.h"
 #include "Common/WinVersion.h"
 #include "Environment/NicDeviceManager.h"
+#include "platform/Backend.h"
+#include "platform/Platform.h"
 #include "platform/text/MacText.h"
 #include "platform/text/TextCodec.h"
 #include "platform/winapi/Win32Api.h"
@@ -258,9 +260,12 @@ int CHostedNetworkManager::StartAp() {
         RegisterNotification();
         ret = m_wlanApi.ForceStartHostedNetwork(&reason);
     }
-    if (ret != 0)
+    if (ret != 0) {
         LOG(ERROR) << "StartHN failed return:" << ret << " reason:" << reason;
-    else
+        const std::string why = plat::Platform::Current().AccessPointFailure();
+        if (!why.empty())
+            LOG(ERROR) << "StartHN failed: " << why;
+    } else
         LOG(INFO) << "StartHN succeed reason: " << reason;
     m_bStarted = ret == 0;
     return static_cast<int>(ret);

@@ -4,6 +4,9 @@
 #include <linux/rtnetlink.h>
 #include <netinet/in.h>
 
+#include <net/if.h>
+
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
 
@@ -79,7 +82,47 @@ int ChangeAddress(Netlink& nl, std::uint16_t type, unsigned index, in_addr local
     return nl.Request(m);
 }
 
+std::string Text(const AddressRow& row) {
+    char text[INET_ADDRSTRLEN] = {};
+    inet_ntop(AF_INET, &row.local, text, sizeof text);
+    return std::string(text) + "/" + std::to_string(row.prefix);
+}
+
 }  // namespace
+
+int LinuxAddresses::List(const std::string& iface, std::vector<std::string>* addresses) {
+    addresses->clear();
+    const unsigned index = if_nametoindex(iface.c_str());
+    if (index == 0)
+        return ENODEV;
+    Netlink nl;
+    std::vector<AddressRow> rows;
+    if (const int e = InterfaceAddresses(nl, index, &rows))
+        return e;
+    for (const AddressRow& row : rows)
+        addresses->push_back(Text(row));
+    return 0;
+}
+
+int LinuxAddresses::RemoveAllBut(const std::string& iface, const std::vector<std::string>& keep) {
+    const unsigned index = if_nametoindex(iface.c_str());
+    if (index == 0)
+        return 0;  // gone, and its addresses with it
+    Netlink nl;
+    std::vector<AddressRow> rows;
+    if (InterfaceAddresses(nl, index, &rows) != 0)
+        return -1;
+    int removed = 0;
+    for (const AddressRow& row : rows) {
+        if (std::find(keep.begin(), keep.end(), Text(row)) != keep.end())
+            continue;
+        const int e = ChangeAddress(nl, RTM_DELADDR, index, row.local, row.prefix);
+        if (e != 0 && e != EADDRNOTAVAIL)
+            return -1;
+        ++removed;
+    }
+    return removed;
+}
 
 DWORD LinuxAddresses::SetStatic(const GUID& adapter, const char* ip, const char* mask,
                                 const char* gateway) {

@@ -51,6 +51,7 @@ public:
     Clock& Time() override { return m_clock; }
     // Linux has no mobile hotspot of its own: the access point is hostapd's.
     MobileHotspot& Hotspot() override { return m_hotspot; }
+    std::string AccessPointFailure() override { return m_hostedNetwork.LastFailure(); }
 
     // Where the engine keeps its files instead of beside the program.
     void SetProgramFolder(const std::string& folder) { m_os.SetProgramFolder(folder); }
@@ -62,6 +63,10 @@ private:
     void Setup() {
         DebugOutput::Instance().SetSink(DebugOutput::Sink::StdErr);
         m_wlan.MakeCurrent();
+        m_devices.SetAccessPointLink([this] { return m_hostedNetwork.LastInterface(); });
+        // Notes about handing the interface over go where the debugger output goes.
+        m_hostedNetwork.SetNote(
+            [](const std::string& text) { DebugOutput::Instance().Write(text); });
         m_com.RegisterProgId(L"HNetCfg.HNetShare.1", kClsidNetSharingManager);
         m_com.RegisterProgId(L"HNetCfg.HNetShare", kClsidNetSharingManager);
     }

@@ -182,6 +182,11 @@ int LinuxDevices::EnableDevice(const char* id, int* needRestart) {
 }
 
 int LinuxDevices::DisableDevice(const char* id, int* needRestart) {
+    if (m_accessPointLink && IsWirelessAdapterById(id) != 0 && m_accessPointLink() != id) {
+        if (needRestart != nullptr)
+            *needRestart = 0;
+        return 0;  // refused: not the access point's link
+    }
     return SetUp(id, false, needRestart);
 }
 

@@ -7,6 +7,7 @@
 // the name (GuidText::FromName), as everywhere in the Linux backend.
 #pragma once
 
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -35,6 +36,13 @@ public:
                            unsigned* d) override;
     void GetDeviceProblemCode(const char* id, DWORD* problem, DWORD* status) override;
 
+    // A wireless link other than the one this returns (the access point's)
+    // is never set down: on Windows restarting every wireless adapter is a
+    // recovery step, on Linux it would drop the upstream Wi-Fi connection.
+    void SetAccessPointLink(std::function<std::string()> link) {
+        m_accessPointLink = std::move(link);
+    }
+
     // Windows device-node status bits and the problem code of a disabled device.
     static constexpr DWORD kDnDriverLoaded = 0x00000002;
     static constexpr DWORD kDnStarted = 0x00000008;
@@ -52,6 +60,7 @@ private:
     std::string SysfsText(const std::string& id, const std::string& file) const;
 
     std::string m_sysfsNet;
+    std::function<std::string()> m_accessPointLink;
 };
 
 }  // namespace plat

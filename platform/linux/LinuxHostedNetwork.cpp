@@ -8,9 +8,12 @@
 #include <filesystem>
 #include <fstream>
 
+#include "ChildProcess.h"
+#include "HostHandoff.h"
 #include "HostapdAccessPoint.h"
 #include "Nl80211.h"
 #include "Rfkill.h"
+#include "WifiHolders.h"
 #include "WiredAccessPoint.h"
 #include "platform/text/GuidText.h"
 #include "platform/text/TextCodec.h"
@@ -22,15 +25,6 @@ namespace {
 constexpr std::uint32_t kIftypeMonitor = 6;  // NL80211_IFTYPE_MONITOR
 constexpr unsigned kDefaultPeers = 31;
 constexpr unsigned kMaxPeers = 2007;
-
-bool Capable(const WlanInterfaceRecord& r) {
-    if (r.hostedNetworkCapable != 1 && r.hostedNetworkCapable != -1)
-        return false;
-    for (const WlanPhyRadio& phy : r.phys)
-        if (phy.hardware != kDot11RadioStateOn || phy.software != kDot11RadioStateOn)
-            return false;
-    return true;
-}
 
 WlanInterfaceRecord Record(const std::string& name, const std::wstring& description,
                            std::int32_t capable) {
@@ -46,6 +40,8 @@ std::wstring Wide(const std::string& text) {
 }
 
 }  // namespace
+
+LinuxHostedNetwork::LinuxHostedNetwork() = default;
 
 LinuxHostedNetwork::LinuxHostedNetwork(LinuxHostedNetworkOptions options)
     : m_options(std::move(options)) {}
@@ -63,6 +59,38 @@ void LinuxHostedNetwork::SetOptions(const LinuxHostedNetworkOptions& options) {
 LinuxHostedNetworkOptions LinuxHostedNetwork::Options() const {
     std::lock_guard<std::mutex> g(m_lock);
     return m_options;
+}
+
+RadioChoice LinuxHostedNetwork::Choice() const {
+    const LinuxHostedNetworkOptions options = Options();
+    return RadioChooser::Choose(
+        options.apInterface,
+        RadioChooser::Gather(options.apInterface, options.sysfs, options.rfkillDevice));
+}
+
+std::string LinuxHostedNetwork::RunInterface() const {
+    std::lock_guard<std::mutex> g(m_lock);
+    return m_running ? m_interface : std::string();
+}
+
+std::string LinuxHostedNetwork::LastInterface() const {
+    std::lock_guard<std::mutex> g(m_lock);
+    return m_interface;
+}
+
+void LinuxHostedNetwork::SetNote(std::function<void(const std::string&)> note) {
+    std::lock_guard<std::mutex> g(m_lock);
+    m_note = std::move(note);
+}
+
+void LinuxHostedNetwork::Note(const std::string& text) const {
+    std::function<void(const std::string&)> note;
+    {
+        std::lock_guard<std::mutex> g(m_lock);
+        note = m_note;
+    }
+    if (note)
+        note(text);
 }
 
 std::string LinuxHostedNetwork::LastFailure() const {
@@ -274,21 +302,25 @@ void LinuxHostedNetwork::EndRun() {
         ap = std::move(m_ap);
         m_ap.reset();
         m_apUp = false;
+        m_running = false;
         m_pending.clear();
     }
     // Its events are ignored from here on; Stop waits for the one in progress.
     if (ap)
         ap->Stop();
+    if (m_handoff)
+        m_handoff->GiveBack();
 }
 
 DWORD LinuxHostedNetwork::Start(WLAN_HOSTED_NETWORK_REASON* reason) {
     std::lock_guard<std::mutex> serial(m_startStop);
     *reason = kWlanHostedNetworkReasonSuccess;
-    auto refuse = [&](WLAN_HOSTED_NETWORK_REASON why, const std::string& text) {
+    auto refuse = [&](WLAN_HOSTED_NETWORK_REASON why, const std::string& text,
+                      DWORD code = kErrorInvalidState) {
         std::lock_guard<std::mutex> g(m_lock);
         m_failure = text;
         *reason = why;
-        return kErrorInvalidState;
+        return code;
     };
     AccessPointSettings settings;
     {
@@ -320,34 +352,52 @@ DWORD LinuxHostedNetwork::Start(WLAN_HOSTED_NETWORK_REASON* reason) {
     }
     EndRun();  // a run that ended on its own
 
-    const std::vector<Candidate> candidates = Candidates();
-    const Candidate* chosen = nullptr;
-    for (const Candidate& c : candidates) {
-        if (Capable(c.record)) {
-            chosen = &c;
-            break;
-        }
+    const LinuxHostedNetworkOptions options = Options();
+    if (!m_handoff)
+        m_handoff = std::make_unique<HostHandoff>(options.runtimeDir, options.busAddress,
+                                                  [this](const std::string& t) { Note(t); });
+    if (!m_recovered) {
+        // What a killed run left is given back before anything else.
+        m_recovered = true;
+        const std::string left = m_handoff->RecoverLeftover();
+        if (!left.empty())
+            HostapdAccessPoint::CleanStale(options.runtimeDir, left);
     }
-    if (chosen == nullptr) {
-        if (candidates.empty())
-            return refuse(kWlanHostedNetworkReasonInterfaceUnavailable,
-                          "no interface can carry the access point");
-        for (const Candidate& c : candidates)
-            if (!c.record.phys.empty() && c.record.phys[0].hardware != kDot11RadioStateOn)
-                return refuse(kWlanHostedNetworkReasonInterfaceUnavailable,
-                              "the radio of " + c.name + " is switched off by its hardware switch");
-        for (const Candidate& c : candidates)
-            if (!c.record.phys.empty() && c.record.phys[0].software != kDot11RadioStateOn)
-                return refuse(kWlanHostedNetworkReasonInterfaceUnavailable,
-                              "the radio of " + c.name + " is blocked (rfkill)");
+
+    const RadioChoice choice = Choice();
+    if (choice.form == RadioChoice::Form::None)
         return refuse(kWlanHostedNetworkReasonInterfaceUnavailable,
-                      "the radio of " + candidates[0].name + " cannot run an access point");
-    }
+                      choice.why + (choice.fix.empty() ? "" : "; " + choice.fix));
+    Note(choice.why);
+    Candidate chosenOne;
+    chosenOne.name = choice.name;
+    chosenOne.form = choice.form == RadioChoice::Form::Radio ? Form::Radio
+                     : options.eapUserFile.empty()           ? Form::Wired
+                                                             : Form::Wired8021x;
+    const Candidate* chosen = &chosenOne;
     settings.interface = chosen->name;
     if (settings.ssid.empty())
         return refuse(kWlanHostedNetworkReasonBadParameters, "the network has no name");
     if (chosen->form == Form::Radio && settings.passphrase.empty() && settings.psk.empty())
         return refuse(kWlanHostedNetworkReasonBadParameters, "the network has no key");
+    // Checked before the interface is handed over: nothing is released for a
+    // start that cannot happen.
+    if (chosen->form != Form::Wired && ChildProcess::Find(settings.hostapd).empty())
+        return refuse(kWlanHostedNetworkReasonInterfaceUnavailable,
+                      "hostapd is not installed (install the package hostapd)", kErrorFileNotFound);
+    if (chosen->form == Form::Radio) {
+        for (const WifiHolder& h : WifiHolders::Find(chosen->name, options.procRoot))
+            return refuse(kWlanHostedNetworkReasonInterfaceUnavailable, h.what + "; " + h.fix);
+        if (choice.softBlocked) {
+            const Rfkill rfkill(options.sysfs, options.rfkillDevice);
+            for (const RfkillSwitch& sw : rfkill.Switches(chosen->name))
+                if (sw.soft && rfkill.SetSoftBlock(sw.index, false) != 0)
+                    return refuse(kWlanHostedNetworkReasonInterfaceUnavailable,
+                                  "the radio of " + chosen->name +
+                                      " is blocked (rfkill) and could not be unblocked");
+        }
+    }
+    m_handoff->Take(chosen->name);
 
     std::shared_ptr<AccessPoint> ap;
     if (chosen->form == Form::Wired)
@@ -363,6 +413,7 @@ DWORD LinuxHostedNetwork::Start(WLAN_HOSTED_NETWORK_REASON* reason) {
         m_pending.clear();
         m_interface = chosen->name;
         m_form = chosen->form;
+        m_running = true;
     }
     std::string failure;
     const DWORD e = ap->Start(settings, this, &failure);
@@ -372,8 +423,10 @@ DWORD LinuxHostedNetwork::Start(WLAN_HOSTED_NETWORK_REASON* reason) {
             m_ap.reset();
             m_pending.clear();
             m_failure = failure;
+            m_running = false;
         }
         ap->Stop();
+        m_handoff->GiveBack();
         *reason = kWlanHostedNetworkReasonInterfaceUnavailable;
         return e;
     }
@@ -419,13 +472,9 @@ HostedNetworkStatusRecord LinuxHostedNetwork::Status() const {
         form = m_form;
     }
     if (name.empty()) {
-        for (const Candidate& c : Candidates()) {
-            if (Capable(c.record)) {
-                name = c.name;
-                form = c.form;
-                break;
-            }
-        }
+        const RadioChoice choice = Choice();
+        name = choice.name;
+        form = choice.form == RadioChoice::Form::Radio ? Form::Radio : Form::Wired;
     }
     if (!name.empty())
         status.device = GuidText::FromName(name);

@@ -14,24 +14,33 @@
 // - A wired port with IEEE 802.1X (when an EAP user file is given): hostapd
 //   with its wired driver and its own EAP server.
 //
-// Which interface: the one the options name (wired when nl80211 does not list
-// it), else every wireless interface nl80211 lists, the first that can host
-// the network carrying it. The state machine (unavailable, idle, active),
+// Which interface: RadioChooser's choice (the one the options name, wired when
+// nl80211 does not list it; else a radio that can run an access point and
+// does not carry the upstream connection). Around a run the PC hands the
+// interface over (HostHandoff: NetworkManager, the firewall hole for DHCP and
+// DNS, the hotspot's address removed at the stop) and gets it back, also
+// after a run that was killed. hostapd's presence and the programs that would
+// keep it from the interface (iwd, a wpa_supplicant of its own) are checked
+// before anything is handed over. The state machine (unavailable, idle, active),
 // settings, key and enable flag follow the system's hosted network; station
 // joins and leaves and the access point ending on its own (hostapd dying, the
 // port going away) become the state and peer notifications. Profiles and
 // connections (ad hoc) are not supported (50).
 #pragma once
 
+#include <functional>
 #include <memory>
 #include <mutex>
 #include <string>
 #include <vector>
 
 #include "AccessPoint.h"
+#include "RadioChooser.h"
 #include "platform/wlan/HostedNetworkDriver.h"
 
 namespace plat {
+
+class HostHandoff;
 
 struct LinuxHostedNetworkOptions {
     std::string apInterface;  // empty: the first wireless interface that can host the network
@@ -42,6 +51,8 @@ struct LinuxHostedNetworkOptions {
     std::string eapUserFile;  // set: a wired port authenticates stations with 802.1X
     std::string sysfs = "/sys";
     std::string rfkillDevice = "/dev/rfkill";
+    std::string procRoot = "/proc";  // where the programs holding an interface are looked for
+    std::string busAddress;          // NetworkManager's bus; empty: the system bus
 };
 
 class LinuxHostedNetwork : public HostedNetworkDriver, private AccessPointEvents {
@@ -54,7 +65,7 @@ public:
         Form form = Form::Radio;
     };
 
-    LinuxHostedNetwork() = default;
+    LinuxHostedNetwork();
     explicit LinuxHostedNetwork(LinuxHostedNetworkOptions options);
     ~LinuxHostedNetwork() override;
 
@@ -65,6 +76,15 @@ public:
     std::string LastFailure() const;
     // The interfaces that could carry the access point, as listed.
     std::vector<Candidate> Candidates() const;
+    // The interface the next start would take, and why (or why none).
+    RadioChoice Choice() const;
+    // The interface of the run that is up or starting; empty without one.
+    std::string RunInterface() const;
+    // The interface of the current or last start; empty before the first.
+    std::string LastInterface() const;
+    // Where notes about the hand-over go (what NetworkManager was told, a
+    // firewall hole that could not be made, a killed run given back).
+    void SetNote(std::function<void(const std::string&)> note);
 
     // HostedNetworkDriver.
     void Attach(HostedNetworkEvents* events) override;
@@ -131,6 +151,13 @@ private:
     std::vector<Pending> m_pending;
     std::string m_interface;  // the interface of the last start
     Form m_form = Form::Radio;
+    bool m_running = false;  // a run is up or starting on m_interface
+
+    // Under m_startStop.
+    void Note(const std::string& text) const;
+    std::function<void(const std::string&)> m_note;  // under m_lock
+    std::unique_ptr<HostHandoff> m_handoff;
+    bool m_recovered = false;
 };
 
 }  // namespace plat

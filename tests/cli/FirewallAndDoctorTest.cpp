@@ -12,8 +12,8 @@
 #include <string>
 
 #include "Doctor.h"
-#include "FirewallHole.h"
 #include "NetNamespace.h"
+#include "platform/linux/FirewallHole.h"
 #include "support/TempDir.h"
 
 namespace {
@@ -88,7 +88,7 @@ TEST_F(HotspotHostTest, HoleLetsDhcpAndDnsInPastAHostFirewallUntilClosed) {
             "add rule inet hostfw input udp dport 9 accept comment \"lumari-hotspot\"\n"));
     ASSERT_TRUE(m_hs->RunInside([&] {
         EXPECT_FALSE(Arrives(67));
-        FirewallHole hole;
+        plat::FirewallHole hole;
         std::vector<std::string> firewalls;
         std::string error;
         ASSERT_TRUE(hole.Firewalls(&firewalls, &error)) << error;
@@ -146,7 +146,7 @@ TEST_F(HotspotHostTest, DoctorNamesWhatAStartWouldTripOver) {
 
         // The access point on the upstream's own interface, or on none at all.
         in.apInterface = "wan0";
-        EXPECT_TRUE(has(Doctor::Check(in), Level::Failure, "the access point's own interface"));
+        EXPECT_TRUE(has(Doctor::Check(in), Level::Failure, "wan0 carries this PC's upstream"));
         in.apInterface = "nosuch0";
         EXPECT_TRUE(has(Doctor::Check(in), Level::Failure, "there is no interface nosuch0"));
         in.apInterface.clear();

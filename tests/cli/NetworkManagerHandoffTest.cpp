@@ -1,7 +1,7 @@
 // Handing the access point's interface to and from NetworkManager over D-Bus,
 // against a stand-in NetworkManager on a private bus (NetworkManager itself
 // does not run here): its device's "Managed" property is what changes.
-#include "NetworkManagerHandoff.h"
+#include "platform/linux/NetworkManagerHandoff.h"
 
 #include <gtest/gtest.h>
 #include <systemd/sd-bus.h>
@@ -126,7 +126,7 @@ protected:
 
 TEST_F(NetworkManagerHandoffTest, TakesAManagedInterfaceAndGivesItBack) {
     ASSERT_TRUE(m_nm->Serve("wlan0", true));
-    NetworkManagerHandoff handoff(Record(), m_nm->Address());
+    plat::NetworkManagerHandoff handoff(Record(), m_nm->Address());
     ASSERT_TRUE(handoff.Running());
     std::string diagnostic;
     ASSERT_TRUE(handoff.Take("wlan0", &diagnostic)) << diagnostic;
@@ -143,7 +143,7 @@ TEST_F(NetworkManagerHandoffTest, TakesAManagedInterfaceAndGivesItBack) {
 
 TEST_F(NetworkManagerHandoffTest, LeavesAloneWhatItDoesNotManageOrKnow) {
     ASSERT_TRUE(m_nm->Serve("wlan0", false));
-    NetworkManagerHandoff handoff(Record(), m_nm->Address());
+    plat::NetworkManagerHandoff handoff(Record(), m_nm->Address());
     std::string diagnostic;
     EXPECT_FALSE(handoff.Take("wlan0", &diagnostic));
     EXPECT_FALSE(handoff.Take("eth7", &diagnostic));
@@ -158,7 +158,7 @@ TEST_F(NetworkManagerHandoffTest, GivesBackWhatAKilledRunTook) {
     ASSERT_TRUE(m_nm->Serve("wlan0", false));  // taken by the run that was killed
     std::filesystem::create_directories(m_dir.File("run"));
     std::ofstream(Record()) << "wlan0\n";
-    NetworkManagerHandoff handoff(Record(), m_nm->Address());
+    plat::NetworkManagerHandoff handoff(Record(), m_nm->Address());
     std::string diagnostic;
     handoff.GiveBackLeftover(&diagnostic);
     EXPECT_TRUE(m_nm->Managed());
@@ -166,12 +166,12 @@ TEST_F(NetworkManagerHandoffTest, GivesBackWhatAKilledRunTook) {
 }
 
 TEST_F(NetworkManagerHandoffTest, WithoutNetworkManagerNothingHappens) {
-    NetworkManagerHandoff handoff(Record(), m_nm->Address());  // nobody owns the name
+    plat::NetworkManagerHandoff handoff(Record(), m_nm->Address());  // nobody owns the name
     EXPECT_FALSE(handoff.Running());
     std::string diagnostic;
     EXPECT_FALSE(handoff.Take("wlan0", &diagnostic));
     EXPECT_TRUE(diagnostic.empty());
-    NetworkManagerHandoff noBus(Record(), "unix:path=" + m_dir.File("nobus"));
+    plat::NetworkManagerHandoff noBus(Record(), "unix:path=" + m_dir.File("nobus"));
     EXPECT_FALSE(noBus.Running());
     EXPECT_FALSE(noBus.Take("wlan0", &diagnostic));
 }

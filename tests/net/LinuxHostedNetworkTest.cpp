@@ -132,10 +132,17 @@ TEST_F(LinuxHostedNetworkTest, FailedStartsSayWhatWentWrong) {
         EXPECT_EQ(hn.LastFailure(), "the network has no name");
         hn.SetConnectionSettings(s, &reason);
 
+        // A missing hostapd is found before the interface is handed over.
+        std::vector<std::string> notes;
+        hn.SetNote([&](const std::string& text) { notes.push_back(text); });
         options.hostapd = "/nonexistent/hostapd";
         hn.SetOptions(options);
         EXPECT_EQ(hn.Start(&reason), plat::kErrorFileNotFound);
         EXPECT_NE(hn.LastFailure().find("hostapd is not installed"), std::string::npos);
+        EXPECT_EQ(notes, std::vector<std::string>{
+                             m_link + " is a wired port: clients connect to it by cable"});
+        EXPECT_FALSE(std::filesystem::exists(options.runtimeDir + "/interface-taken"));
+        hn.SetNote({});
 
         // hostapd itself refuses: its own words reach the failure.
         options.hostapd = "hostapd";
@@ -152,7 +159,8 @@ TEST_F(LinuxHostedNetworkTest, FailedStartsSayWhatWentWrong) {
         hn.SetOptions(options);
         EXPECT_TRUE(hn.Interfaces().empty());
         EXPECT_EQ(hn.Start(&reason), plat::kErrorInvalidState);
-        EXPECT_EQ(hn.LastFailure(), "no interface can carry the access point");
+        EXPECT_EQ(hn.LastFailure().rfind("there is no interface nosuchif0", 0), 0u)
+            << hn.LastFailure();
         // Nothing of the failed runs is left in the runtime folder but hostapd's log.
         for (const auto& e : std::filesystem::directory_iterator(options.runtimeDir))
             EXPECT_NE(e.path().extension(), ".conf") << e.path();

@@ -12,6 +12,8 @@
 
 struct nft_ctx;
 
+namespace plat {
+
 class FirewallHole {
 public:
     static constexpr const char* kComment = "lumari-hotspot";
@@ -46,3 +48,5 @@ public:
 private:
     nft_ctx* m_ctx = nullptr;
 };
+
+}  // namespace plat

@@ -9,6 +9,8 @@
 
 #include "platform/linux/HostapdConfig.h"
 
+namespace plat {
+
 namespace {
 
 constexpr const char* kService = "org.freedesktop.NetworkManager";
@@ -174,10 +176,12 @@ void NetworkManagerHandoff::GiveBackLeftover(std::string* diagnostic) {
             return;
         std::getline(record, iface);
     }
-    if (plat::HostapdConfig::ValidInterfaceName(iface)) {
+    if (HostapdConfig::ValidInterfaceName(iface)) {
         m_taken = iface;
         GiveBack(diagnostic);
     }
     std::error_code ec;
     std::filesystem::remove(m_recordFile, ec);
 }
+
+}  // namespace plat

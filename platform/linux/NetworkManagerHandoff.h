@@ -11,6 +11,8 @@
 
 struct sd_bus;
 
+namespace plat {
+
 class NetworkManagerHandoff {
 public:
     // `busAddress` empty: the system bus.
@@ -44,3 +46,5 @@ private:
     bool m_connectFailed = false;
     std::string m_taken;
 };
+
+}  // namespace plat

@@ -8,6 +8,8 @@
 
 #include "platform/linux/HostapdConfig.h"
 
+namespace plat {
+
 namespace {
 
 // The objects of "list ruleset" (table, chain, rule, ...), each with its kind.
@@ -138,7 +140,7 @@ int FirewallHole::Close(std::string* error) {
 }
 
 bool FirewallHole::Open(const std::string& iface, std::string* error) {
-    if (!plat::HostapdConfig::ValidInterfaceName(iface)) {
+    if (!HostapdConfig::ValidInterfaceName(iface)) {
         *error = "invalid interface name";
         return false;
     }
@@ -159,3 +161,5 @@ bool FirewallHole::Open(const std::string& iface, std::string* error) {
     }
     return commands.empty() || Run(commands, nullptr, error);
 }
+
+}  // namespace plat

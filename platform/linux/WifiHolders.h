@@ -1,0 +1,32 @@
+// Programs that hold a Wi-Fi interface beside NetworkManager, so that hostapd
+// cannot take it even when NetworkManager lets go: iwd (which takes every
+// wireless interface unless told otherwise on its command line) and a
+// wpa_supplicant started for the interface itself ("-i IF"; the one
+// NetworkManager drives is started without an interface and is told over
+// D-Bus). Found from the processes' command lines under /proc.
+#pragma once
+
+#include <string>
+#include <vector>
+
+namespace plat {
+
+struct WifiHolder {
+    std::string program;  // "iwd" or "wpa_supplicant"
+    int pid = 0;
+    std::string what;  // in plain words
+    std::string fix;
+};
+
+class WifiHolders {
+public:
+    // The holders of `iface` among the processes under `procRoot`.
+    static std::vector<WifiHolder> Find(const std::string& iface,
+                                        const std::string& procRoot = "/proc");
+    // Whether the command line `arguments` (program name first) of `program`
+    // holds `iface`.
+    static bool Holds(const std::string& program, const std::vector<std::string>& arguments,
+                      const std::string& iface);
+};
+
+}  // namespace plat

@@ -1,0 +1,116 @@
+// Handing the access point's interface over and back on Linux, in a private
+// network namespace: the firewall hole for DHCP and DNS, the hotspot's address
+// removed at the stop, a killed run undone at the next start; and the
+// recovery step between start attempts, which sets only the access point's
+// wireless link down, never the upstream's.
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <memory>
+
+#include "PrivateNetns.h"
+#include "platform/linux/HostHandoff.h"
+#include "platform/linux/LinuxAddresses.h"
+#include "platform/linux/LinuxDevices.h"
+#include "support/TempDir.h"
+
+namespace {
+
+int Sh(const std::string& command) {
+    return std::system(command.c_str());
+}
+
+// How many rules of the hotspot the ruleset holds.
+int HotspotRules() {
+    FILE* p = popen("nft list ruleset | grep -c 'comment \"lumari-hotspot\"'", "r");
+    int n = -1;
+    if (p != nullptr) {
+        if (std::fscanf(p, "%d", &n) != 1)
+            n = -1;
+        pclose(p);
+    }
+    return n;
+}
+
+std::vector<std::string> Addresses(const std::string& iface) {
+    std::vector<std::string> out;
+    plat::LinuxAddresses::List(iface, &out);
+    return out;
+}
+
+TEST(RadioHandoff, StopAndTheStartAfterAKilledRunGiveTheInterfaceBack) {
+    TempDir dir;
+    const std::string runtime = dir.File("run");
+    const std::string noBus = "unix:path=" + dir.File("nobus");  // no NetworkManager
+    std::string why;
+    const bool ran = testnet::RunInPrivateNetns(
+        [&] {
+            ASSERT_EQ(Sh("ip link add wap0 type veth peer name wap0p && ip link set wap0 up && "
+                         "nft add table inet hostfw && nft add chain inet hostfw input "
+                         "'{ type filter hook input priority 0; policy drop; }'"),
+                      0);
+            std::vector<std::string> notes;
+            auto note = [&](const std::string& t) { notes.push_back(t); };
+            {
+                plat::HostHandoff run(runtime, noBus, note);
+                run.Take("wap0");
+                EXPECT_EQ(HotspotRules(), 2);
+                // The engine gives the interface the hotspot's address.
+                ASSERT_EQ(Sh("ip addr add 192.168.23.1/24 dev wap0"), 0);
+                run.GiveBack();
+                EXPECT_TRUE(Addresses("wap0").empty());
+                EXPECT_EQ(HotspotRules(), 0);
+                EXPECT_FALSE(std::filesystem::exists(run.RecordFile()));
+            }
+            EXPECT_TRUE(notes.empty()) << notes.front();
+
+            // A run killed while it ran: its object goes without a stop.
+            ASSERT_EQ(Sh("ip addr add 10.5.0.1/24 dev wap0"), 0);
+            {
+                plat::HostHandoff killed(runtime, noBus, note);
+                killed.Take("wap0");
+                ASSERT_EQ(Sh("ip addr add 192.168.23.1/24 dev wap0"), 0);
+            }
+            EXPECT_EQ(HotspotRules(), 2);
+            plat::HostHandoff next(runtime, noBus, note);
+            EXPECT_EQ(next.RecoverLeftover(), "wap0");
+            EXPECT_EQ(Addresses("wap0"), std::vector<std::string>{"10.5.0.1/24"});
+            EXPECT_EQ(HotspotRules(), 0);
+            EXPECT_EQ(next.RecoverLeftover(), "");  // done once
+            ASSERT_FALSE(notes.empty());
+            EXPECT_EQ(notes.back(),
+                      "giving back wap0, which a run that did not end cleanly left behind");
+        },
+        &why);
+    if (!ran)
+        GTEST_SKIP() << why;
+}
+
+TEST(RadioRecovery, OnlyTheAccessPointsWirelessLinkIsSetDownBetweenStartAttempts) {
+    TempDir sysfs;
+    for (const char* wireless : {"wup0/wireless", "wap0/phy80211", "eth9"})
+        std::filesystem::create_directories(sysfs.File(wireless));
+    std::string why;
+    const bool ran = testnet::RunInPrivateNetns(
+        [&] {
+            ASSERT_EQ(Sh("for l in wup0 wap0 eth9; do ip link add $l type veth peer name ${l}p "
+                         "&& ip link set $l up || exit 1; done"),
+                      0);
+            plat::LinuxDevices devices(sysfs.Path());
+            devices.SetAccessPointLink([] { return std::string("wap0"); });
+            int restart = 0;
+            EXPECT_EQ(devices.DisableDevice("wup0", &restart), 0);  // the upstream's Wi-Fi
+            EXPECT_EQ(devices.IsDeviceEnable("wup0"), 1);
+            EXPECT_EQ(devices.DisableDevice("wap0", &restart), 1);
+            EXPECT_EQ(devices.IsDeviceEnable("wap0"), 0);
+            EXPECT_EQ(devices.EnableDevice("wap0", &restart), 1);
+            EXPECT_EQ(devices.DisableDevice("eth9", &restart), 1);  // not a radio
+        },
+        &why);
+    if (!ran)
+        GTEST_SKIP() << why;
+}
+
+}  // namespace
