@@ -16,6 +16,7 @@
 #include "platform/linux/Netlink.h"
 #include "platform/linux/NetworkManagerHandoff.h"
 #include "platform/linux/Nl80211.h"
+#include "platform/linux/RadioChannels.h"
 #include "platform/linux/RadioChooser.h"
 #include "platform/linux/Rfkill.h"
 #include "platform/linux/WifiHolders.h"
@@ -118,6 +119,55 @@ bool DhcpPortTaken() {
 
 }  // namespace
 
+std::vector<DoctorFinding> Doctor::RadioFindings(const plat::WirelessInterface& radio) {
+    std::vector<DoctorFinding> f;
+    const std::string name = radio.name + (radio.phyName.empty() ? "" : " (" + radio.phyName + ")");
+    if (radio.bands.empty())
+        f.push_back({Level::Warning, name + " reports no bands or channels",
+                     "the access point starts on channel 6 and hostapd judges it"});
+    for (const auto& [kind, band] : radio.bands) {
+        if (kind != plat::RadioBand::k2GHz && kind != plat::RadioBand::k5GHz)
+            continue;
+        const std::string label = kind == plat::RadioBand::k5GHz ? "5 GHz" : "2.4 GHz";
+        std::string list;
+        int noIr = 0;
+        int radar = 0;
+        for (const plat::RadioChannel& c : band.channels) {
+            if (plat::RadioChannels::AllowedForAp(c))
+                list += (list.empty() ? "" : " ") + std::to_string(c.number);
+            else if (!c.disabled && c.radar)
+                ++radar;
+            else if (!c.disabled && c.noIr)
+                ++noIr;
+        }
+        std::string modes = band.vht ? "802.11n/ac" : band.ht ? "802.11n" : "802.11a/b/g";
+        std::string closed;
+        if (noIr != 0)
+            closed += std::to_string(noIr) + " no-IR";
+        if (radar != 0)
+            closed += (closed.empty() ? "" : ", ") + std::to_string(radar) + " radar";
+        if (list.empty())
+            f.push_back({Level::Warning,
+                         name + " " + label + " (" + modes +
+                             "): no channel an access point may use" +
+                             (closed.empty() ? "" : " (" + closed + ")"),
+                         kind == plat::RadioBand::k5GHz
+                             ? "set the country with --country, or use --band 2.4"
+                             : "set the country with --country"});
+        else
+            f.push_back({Level::Ok,
+                         name + " " + label + " (" + modes + "): access point channels " + list +
+                             (closed.empty() ? "" : " (not: " + closed + ")"),
+                         ""});
+    }
+    if (radio.sae)
+        f.push_back(
+            {Level::Ok, name + " offers WPA3 (SAE): the default security is wpa2-wpa3", ""});
+    else
+        f.push_back({Level::Ok, name + " does not offer WPA3 (SAE): the security is wpa2", ""});
+    return f;
+}
+
 std::vector<DoctorFinding> Doctor::Check(const Inputs& in) {
     std::vector<DoctorFinding> f;
     auto add = [&](Level level, const std::string& what, const std::string& fix = "") {
@@ -143,6 +193,8 @@ std::vector<DoctorFinding> Doctor::Check(const Inputs& in) {
     if (choice.form == plat::RadioChoice::Form::Radio) {
         for (const plat::WifiHolder& h : plat::WifiHolders::Find(iface, in.proc))
             add(Level::Failure, h.what, h.fix);
+        for (const DoctorFinding& r : RadioFindings(choice.radio))
+            f.push_back(r);
     }
 
     if (radio && !iface.empty()) {
@@ -166,8 +218,9 @@ std::vector<DoctorFinding> Doctor::Check(const Inputs& in) {
         if (plat::Nl80211::RegulatoryDomain(&alpha2) == 0) {
             if (alpha2 == "00")
                 add(Level::Warning,
-                    "no regulatory domain is set (world domain 00): few channels and low power",
-                    "set your country, for example: iw reg set DE");
+                    "no regulatory domain is set (world domain 00): 5 GHz is unavailable until a "
+                    "country is set, and 2.4 GHz channels 12 and 13 are closed",
+                    "give your country's two letters, for example: lumari-hotspot --country DE");
             else
                 add(Level::Ok, "regulatory domain " + alpha2);
         }

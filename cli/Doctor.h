@@ -11,6 +11,8 @@
 #include <string>
 #include <vector>
 
+#include "platform/linux/Nl80211.h"
+
 struct DoctorFinding {
     enum class Level { Ok, Warning, Failure };
     Level level = Level::Ok;
@@ -32,4 +34,7 @@ public:
     // One finding per line ("[ ok ]", "[warn]", "[FAIL]"), each fix below it.
     static std::string Format(const std::vector<DoctorFinding>& findings);
     static bool AnyFailure(const std::vector<DoctorFinding>& findings);
+    // What a radio offers an access point: its bands with the channels it may
+    // use under the regulatory domain, and WPA3.
+    static std::vector<DoctorFinding> RadioFindings(const plat::WirelessInterface& radio);
 };

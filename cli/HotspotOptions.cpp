@@ -9,6 +9,7 @@
 
 #include "HotspotCommand.h"
 #include "platform/linux/HostapdConfig.h"
+#include "platform/linux/RadioChannels.h"
 #include "platform/text/Ipv4Text.h"
 #include "platform/text/TextCodec.h"
 
@@ -37,6 +38,8 @@ std::string HotspotOptions::Usage() {
            "  lumari-hotspot [--ap-interface IF] [--ssid NAME] [--key PASS] [--address A.B.C.D]\n"
            "                 [--dns-relay | --no-dns-relay] [--state-dir DIR]\n"
            "                 [--allow-file F] [--deny-file F]\n"
+           "                 [--security wpa2|wpa3|wpa2-wpa3] [--band 2.4|5|auto]\n"
+           "                 [--channel N|auto] [--country CC]\n"
            "  lumari-hotspot --doctor [--ap-interface IF] [--state-dir DIR]\n"
            "  lumari-hotspot --qr [--ssid NAME] [--key PASS] [--state-dir DIR]\n"
            "  lumari-hotspot --help\n"
@@ -56,6 +59,14 @@ std::string HotspotOptions::Usage() {
            "                     (default 192.168.23.1)\n"
            "  --dns-relay        clients use the hotspot's own DNS relay\n"
            "  --no-dns-relay     clients use the upstream's DNS servers\n"
+           "  --security MODE    wpa2, wpa3 (SAE, protected management frames required) or\n"
+           "                     wpa2-wpa3 (both kinds of device join); default: wpa2-wpa3\n"
+           "                     where the driver offers SAE, else wpa2\n"
+           "  --band BAND        2.4, 5 or auto (default auto: 2.4 GHz first)\n"
+           "  --channel N        a channel the country allows for an access point, or auto\n"
+           "                     (default): channels marked no-IR or radar are never taken\n"
+           "  --country CC       the country whose radio rules apply (two letters, e.g. DE);\n"
+           "                     without one the world domain leaves 5 GHz closed\n"
            "  --state-dir DIR    where the settings, the client database and Log/ live\n"
            "                     (default: /var/lib/lumari-hotspot as root)\n"
            "  --allow-file F     put the MACs of F (one a line, # comments) on the allow\n"
@@ -113,6 +124,26 @@ bool HotspotOptions::ValidKey(const std::string& key, std::string* why) {
         if (c < 0x20 || c > 0x7E)
             return Fail(why, "the pass phrase must be printable ASCII characters");
     return true;
+}
+
+bool HotspotOptions::ParseChannel(const std::string& text, int* channel) {
+    if (text == "auto") {
+        *channel = 0;
+        return true;
+    }
+    if (text.empty() || text.size() > 3 ||
+        text.find_first_not_of("0123456789") != std::string::npos)
+        return false;
+    const int n = std::stoi(text);
+    if (!((n >= 1 && n <= 14) || (n >= 32 && n <= 177)))
+        return false;
+    *channel = n;
+    return true;
+}
+
+bool HotspotOptions::ValidCountry(const std::string& text) {
+    return text.size() == 2 && text[0] >= 'A' && text[0] <= 'Z' && text[1] >= 'A' &&
+           text[1] <= 'Z' && text != "00";
 }
 
 bool HotspotOptions::ValidAddress(const std::string& address, std::string* why) {
@@ -222,6 +253,34 @@ bool HotspotOptions::Parse(const std::vector<std::string>& arguments, HotspotOpt
                                        (why.empty() ? std::string("longer than 1 MB") : why));
             auto& list = name == "--allow-file" ? o.allow : o.deny;
             list.insert(list.end(), macs.begin(), macs.end());
+        } else if (name == "--security") {
+            if (!value(&v))
+                return false;
+            plat::HostapdSettings::Security unused;
+            if (!plat::HostapdConfig::ParseSecurity(v, &unused))
+                return Fail(error, "--security: \"" + v + "\" is not wpa2, wpa3 or wpa2-wpa3");
+            o.security = v;
+        } else if (name == "--band") {
+            if (!value(&v))
+                return false;
+            if (!plat::RadioChannels::ValidBand(v))
+                return Fail(error, "--band: \"" + v + "\" is not 2.4, 5 or auto");
+            o.band = v;
+        } else if (name == "--channel") {
+            if (!value(&v))
+                return false;
+            int channel = 0;
+            if (!ParseChannel(v, &channel))
+                return Fail(error, "--channel: \"" + v +
+                                       "\" is not a channel number (1-14, "
+                                       "32-177) or auto");
+            o.channel = channel;
+        } else if (name == "--country") {
+            if (!value(&v))
+                return false;
+            if (!ValidCountry(v))
+                return Fail(error, "--country: \"" + v + "\" is not two capital letters (e.g. DE)");
+            o.country = v;
         } else if (name == "--state-dir") {
             if (!value(&v))
                 return false;
@@ -239,14 +298,16 @@ bool HotspotOptions::Parse(const std::vector<std::string>& arguments, HotspotOpt
     if (help) {
         o.mode = Mode::Help;
     } else if (doctor) {
-        if (o.ssid || o.key || o.address || o.dnsRelay || !o.allow.empty() || !o.deny.empty())
+        if (o.ssid || o.key || o.address || o.dnsRelay || !o.allow.empty() || !o.deny.empty() ||
+            o.security || o.band || o.channel || o.country)
             return Fail(error, "--doctor takes only --ap-interface and --state-dir");
         if (qr)
             return Fail(error, "--doctor and --qr do not go together");
         o.mode = Mode::Doctor;
     } else if (qr) {
-        if (o.apInterface || o.address || o.dnsRelay || !o.allow.empty() || !o.deny.empty())
-            return Fail(error, "--qr takes only --ssid, --key and --state-dir");
+        if (o.apInterface || o.address || o.dnsRelay || !o.allow.empty() || !o.deny.empty() ||
+            o.band || o.channel || o.country)
+            return Fail(error, "--qr takes only --ssid, --key, --security and --state-dir");
         o.mode = Mode::Qr;
     }
     o.stateDir = stateDir ? *stateDir : DefaultStateDir();

@@ -3,6 +3,8 @@
 //   lumari-hotspot [--ap-interface IF] [--ssid NAME] [--key PASS]
 //                  [--address A.B.C.D] [--dns-relay | --no-dns-relay]
 //                  [--state-dir DIR] [--allow-file F] [--deny-file F]
+//                  [--security wpa2|wpa3|wpa2-wpa3] [--band 2.4|5|auto]
+//                  [--channel N|auto] [--country CC]
 //   lumari-hotspot --doctor [--ap-interface IF] [--state-dir DIR]
 //   lumari-hotspot --qr [--ssid NAME] [--key PASS] [--state-dir DIR]
 //   lumari-hotspot --help
@@ -28,6 +30,10 @@ struct HotspotOptions {
     // stored lists.
     std::vector<std::wstring> allow;
     std::vector<std::wstring> deny;
+    std::optional<std::string> security;  // "wpa2", "wpa3", "wpa2-wpa3"
+    std::optional<std::string> band;      // "2.4", "5", "auto"
+    std::optional<int> channel;           // 0: auto
+    std::optional<std::string> country;   // two capital letters
 
     // False with the reason for the first argument that is wrong.
     static bool Parse(const std::vector<std::string>& arguments, HotspotOptions* out,
@@ -41,4 +47,7 @@ struct HotspotOptions {
     static bool ValidSsid(const std::string& ssid, std::string* why);
     static bool ValidKey(const std::string& key, std::string* why);
     static bool ValidAddress(const std::string& address, std::string* why);
+    // "auto" (0) or a channel number of 2.4 or 5 GHz.
+    static bool ParseChannel(const std::string& text, int* channel);
+    static bool ValidCountry(const std::string& text);
 };

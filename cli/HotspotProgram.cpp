@@ -159,6 +159,10 @@ int HotspotProgram::Run() {
     plat::LinuxHostedNetworkOptions apOptions = backendRef.HostedNetwork().Options();
     apOptions.apInterface = settings.apInterface;
     apOptions.runtimeDir = runtimeDir;
+    apOptions.security = settings.security;
+    apOptions.band = settings.band;
+    apOptions.channel = settings.channel;
+    apOptions.countryCode = settings.country;
     backendRef.HostedNetwork().SetOptions(apOptions);
     // The choice the start makes, said before it starts.
     const plat::RadioChoice choice = backendRef.HostedNetwork().Choice();

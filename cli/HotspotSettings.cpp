@@ -4,6 +4,7 @@
 
 #include "Common/WiFiJoinCode.h"
 #include "platform/linux/HostapdConfig.h"
+#include "platform/linux/RadioChannels.h"
 #include "platform/vendor/Osmira.h"
 
 namespace {
@@ -43,6 +44,19 @@ HotspotSettings HotspotSettings::Load(const std::string& file) {
     if (plat::HostapdConfig::ValidInterfaceName(iface))
         s.apInterface = iface;
     s.dnsRelay = Read(file, "dnsRelay") == "true";
+    plat::HostapdSettings::Security security;
+    const std::string storedSecurity = Read(file, "security");
+    if (plat::HostapdConfig::ParseSecurity(storedSecurity, &security))
+        s.security = storedSecurity;
+    const std::string band = Read(file, "band");
+    if (plat::RadioChannels::ValidBand(band))
+        s.band = band;
+    int channel = 0;
+    if (HotspotOptions::ParseChannel(Read(file, "channel"), &channel))
+        s.channel = channel;
+    const std::string country = Read(file, "country");
+    if (HotspotOptions::ValidCountry(country))
+        s.country = country;
     return s;
 }
 
@@ -52,7 +66,12 @@ bool HotspotSettings::Save(const std::string& file) const {
            plat::SetCipherStrVal(file.c_str(), "key", section, key.c_str()) == 0 &&
            plat::SetCipherStrVal(file.c_str(), "apInterface", section, apInterface.c_str()) == 0 &&
            plat::SetCipherStrVal(file.c_str(), "dnsRelay", section, dnsRelay ? "true" : "false") ==
-               0;
+               0 &&
+           plat::SetCipherStrVal(file.c_str(), "security", section, security.c_str()) == 0 &&
+           plat::SetCipherStrVal(file.c_str(), "band", section, band.c_str()) == 0 &&
+           plat::SetCipherStrVal(file.c_str(), "channel", section,
+                                 channel == 0 ? "auto" : std::to_string(channel).c_str()) == 0 &&
+           plat::SetCipherStrVal(file.c_str(), "country", section, country.c_str()) == 0;
 }
 
 void HotspotSettings::Apply(const HotspotOptions& options) {
@@ -64,6 +83,14 @@ void HotspotSettings::Apply(const HotspotOptions& options) {
         apInterface = *options.apInterface;
     if (options.dnsRelay)
         dnsRelay = *options.dnsRelay;
+    if (options.security)
+        security = *options.security;
+    if (options.band)
+        band = *options.band;
+    if (options.channel)
+        channel = *options.channel;
+    if (options.country)
+        country = *options.country;
 }
 
 bool HotspotSettings::MakeMissing() {
@@ -80,5 +107,7 @@ bool HotspotSettings::MakeMissing() {
 }
 
 std::string HotspotSettings::JoinCodeText() const {
-    return WiFiJoinCode::HalfBlocks(WiFiJoinCode::Encode(WiFiJoinCode::Payload(ssid, key)));
+    // Phones read T:SAE as WPA3 only; a network that lets WPA2 devices in says WPA.
+    return WiFiJoinCode::HalfBlocks(WiFiJoinCode::Encode(
+        WiFiJoinCode::TypedPayload(ssid, key, security == "wpa3" ? "SAE" : "WPA")));
 }

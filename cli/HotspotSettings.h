@@ -1,8 +1,8 @@
 // lumari-hotspot's own settings kept between runs, beside the engine's in the
 // settings file of the state folder (section "lumari-hotspot", enciphered like
-// the engine's): network name, pass phrase, access-point interface and DNS
-// relay. A value the file holds that does not pass the option checks is left
-// out. A run without a stored name or pass phrase makes new ones.
+// the engine's): network name, pass phrase, access-point interface, DNS
+// relay, security, band, channel and country. A value the file holds that does not pass the option
+// checks is left out. A run without a stored name or pass phrase makes new ones.
 #pragma once
 
 #include <string>
@@ -14,6 +14,10 @@ struct HotspotSettings {
     std::string key;
     std::string apInterface;
     bool dnsRelay = false;
+    std::string security;  // empty: WPA2/WPA3 where the driver offers SAE, else WPA2
+    std::string band = "auto";
+    int channel = 0;  // auto
+    std::string country;
 
     static constexpr const char* kSection = "lumari-hotspot";
 

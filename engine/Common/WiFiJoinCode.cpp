@@ -16,8 +16,12 @@ std::string WiFiJoinCode::Escape(std::string_view text) {
 }
 
 std::string WiFiJoinCode::Payload(std::string_view ssid, std::string_view password, bool wpa) {
-    return std::string("WIFI:T:") + (wpa ? "WPA" : "WEP") + ";S:" + Escape(ssid) +
-           ";P:" + Escape(password) + ";;";
+    return TypedPayload(ssid, password, wpa ? "WPA" : "WEP");
+}
+
+std::string WiFiJoinCode::TypedPayload(std::string_view ssid, std::string_view password,
+                                       std::string_view type) {
+    return "WIFI:T:" + std::string(type) + ";S:" + Escape(ssid) + ";P:" + Escape(password) + ";;";
 }
 
 WiFiJoinCode::Symbol WiFiJoinCode::Encode(std::string_view text) {

@@ -21,6 +21,10 @@ public:
     // ':' and '"' escaped by a backslash. `wpa` false gives WEP (the ten-digit
     // key of an ad-hoc network).
     static std::string Payload(std::string_view ssid, std::string_view password, bool wpa = true);
+    // The same with the type given: "WPA" (WPA2, or WPA2 and WPA3 together),
+    // "SAE" (WPA3 only) or "WEP".
+    static std::string TypedPayload(std::string_view ssid, std::string_view password,
+                                    std::string_view type);
     // Backslash-escapes the characters the form reserves.
     static std::string Escape(std::string_view text);
     // The symbol of `text` (error correction M, smallest version); width 0

@@ -25,6 +25,9 @@ struct AccessPointSettings {
     unsigned maxStations = 31;
     int channel = 6;
     std::string countryCode;
+    bool ht = true;                 // 802.11n
+    bool vht = false;               // 802.11ac
+    std::string security = "wpa2";  // "wpa2", "wpa3" or "wpa2-wpa3"
 
     // hostapd: the program, and for a wired port the EAP users of its 802.1X
     // authenticator.

@@ -174,6 +174,12 @@ DWORD HostapdAccessPoint::Start(const AccessPointSettings& settings, AccessPoint
     h.psk = settings.psk;
     h.channel = settings.channel;
     h.countryCode = settings.countryCode;
+    h.ht = settings.ht;
+    h.vht = settings.vht;
+    if (!HostapdConfig::ParseSecurity(settings.security, &h.security)) {
+        *failure = "unknown security " + settings.security;
+        return kErrorInvalidParameter;
+    }
     h.maxStations = settings.maxStations;
     h.eapUserFile = settings.eapUserFile;
     std::string text;

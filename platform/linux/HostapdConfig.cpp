@@ -51,6 +51,30 @@ bool HostapdConfig::ValidInterfaceName(const std::string& name) {
     return true;
 }
 
+bool HostapdConfig::ParseSecurity(const std::string& text, HostapdSettings::Security* out) {
+    if (text == "wpa2")
+        *out = HostapdSettings::Security::Wpa2;
+    else if (text == "wpa3")
+        *out = HostapdSettings::Security::Wpa3;
+    else if (text == "wpa2-wpa3")
+        *out = HostapdSettings::Security::Wpa2Wpa3;
+    else
+        return false;
+    return true;
+}
+
+std::string HostapdConfig::SecurityName(HostapdSettings::Security security) {
+    switch (security) {
+        case HostapdSettings::Security::Wpa3:
+            return "wpa3";
+        case HostapdSettings::Security::Wpa2Wpa3:
+            return "wpa2-wpa3";
+        case HostapdSettings::Security::Wpa2:
+            break;
+    }
+    return "wpa2";
+}
+
 bool HostapdConfig::Write(const HostapdSettings& s, std::string* text, std::string* error) {
     if (!ValidInterfaceName(s.interface))
         return Fail(error, "invalid interface name");
@@ -92,7 +116,11 @@ bool HostapdConfig::Write(const HostapdSettings& s, std::string* text, std::stri
             return Fail(error, "the pass phrase must have 8 to 63 printable ASCII characters");
     } else if (s.psk.size() != 32 || !s.passphrase.empty()) {
         return Fail(error, "invalid pre-shared key");
+    } else if (s.security != HostapdSettings::Security::Wpa2) {
+        return Fail(error, "WPA3 (SAE) needs a pass phrase, not a raw key");
     }
+    if (s.vht && !fiveGhz)
+        return Fail(error, "802.11ac runs on 5 GHz only");
 
     out += "driver=nl80211\n";
     out += "ssid2=" + Hex(s.ssid) + "\n";
@@ -102,13 +130,32 @@ bool HostapdConfig::Write(const HostapdSettings& s, std::string* text, std::stri
     }
     out += std::string("hw_mode=") + (fiveGhz ? "a" : "g") + "\n";
     out += "channel=" + std::to_string(s.channel) + "\n";
-    out += "ieee80211n=1\n";
+    if (s.ht)
+        out += "ieee80211n=1\n";
+    if (s.vht)
+        out += "ieee80211ac=1\n";
     out += "wmm_enabled=1\n";
     out += "max_num_sta=" + std::to_string(s.maxStations) + "\n";
     out += "auth_algs=1\n";
     out += "ignore_broadcast_ssid=0\n";
     out += "wpa=2\n";
-    out += "wpa_key_mgmt=WPA-PSK\n";
+    // SAE takes its password from wpa_passphrase: sae_password would read '|'
+    // in a pass phrase as the start of its own parameters.
+    switch (s.security) {
+        case HostapdSettings::Security::Wpa2:
+            out += "wpa_key_mgmt=WPA-PSK\n";
+            break;
+        case HostapdSettings::Security::Wpa3:
+            out += "wpa_key_mgmt=SAE\n";
+            out += "ieee80211w=2\n";
+            out += "sae_require_mfp=1\n";
+            break;
+        case HostapdSettings::Security::Wpa2Wpa3:
+            out += "wpa_key_mgmt=WPA-PSK SAE\n";
+            out += "ieee80211w=1\n";
+            out += "sae_require_mfp=1\n";
+            break;
+    }
     out += "rsn_pairwise=CCMP\n";
     if (s.psk.empty())
         out += "wpa_passphrase=" + s.passphrase + "\n";

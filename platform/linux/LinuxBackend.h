@@ -54,7 +54,13 @@ public:
     std::string AccessPointFailure() override { return m_hostedNetwork.LastFailure(); }
 
     // Where the engine keeps its files instead of beside the program.
-    void SetProgramFolder(const std::string& folder) { m_os.SetProgramFolder(folder); }
+    void SetProgramFolder(const std::string& folder) {
+        m_os.SetProgramFolder(folder);
+        // The access point's radio settings are read from the settings file there.
+        LinuxHostedNetworkOptions options = m_hostedNetwork.Options();
+        options.settingsFile = folder + "/Lumari.cfg";
+        m_hostedNetwork.SetOptions(options);
+    }
     // The hosted network (hostapd or a wired port) behind wlanapi.dll.
     LinuxHostedNetwork& HostedNetwork() { return m_hostedNetwork; }
     WlanLibrary& Wlan() { return m_wlan; }

@@ -1,6 +1,7 @@
 #include "LinuxHostedNetwork.h"
 
 #include <net/if.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <cerrno>
@@ -12,11 +13,13 @@
 #include "HostHandoff.h"
 #include "HostapdAccessPoint.h"
 #include "Nl80211.h"
+#include "RadioChannels.h"
 #include "Rfkill.h"
 #include "WifiHolders.h"
 #include "WiredAccessPoint.h"
 #include "platform/text/GuidText.h"
 #include "platform/text/TextCodec.h"
+#include "platform/vendor/Osmira.h"
 
 namespace plat {
 
@@ -312,6 +315,111 @@ void LinuxHostedNetwork::EndRun() {
         m_handoff->GiveBack();
 }
 
+bool LinuxHostedNetwork::RadioSettings(RadioChoice choice, const LinuxHostedNetworkOptions& options,
+                                       AccessPointSettings* settings, std::string* why) {
+    std::string domain;
+    Nl80211::RegulatoryDomain(&domain);
+    if (!options.countryCode.empty() && options.countryCode != domain) {
+        // The wireless core applies the country's rules a moment after it was asked.
+        if (Nl80211::SetRegulatoryDomain(options.countryCode) == 0) {
+            for (int i = 0; i < 20 && domain != options.countryCode; ++i) {
+                usleep(100000);
+                Nl80211::RegulatoryDomain(&domain);
+            }
+            Note(domain == options.countryCode
+                     ? "the regulatory domain is now " + domain
+                     : "the regulatory domain " + options.countryCode + " was asked for; " +
+                           (domain.empty() ? std::string("none") : domain) + " is in force");
+            const RadioChoice fresh = Choice();
+            if (fresh.name == choice.name)
+                choice = fresh;
+        } else {
+            Note("the regulatory domain " + options.countryCode + " could not be asked for");
+        }
+    }
+    if (!Plan(choice.name, choice.radio, domain, options, settings, why))
+        return false;
+    Note(choice.name + ": channel " + std::to_string(settings->channel) + " (" +
+         (settings->channel > 14 ? "5 GHz" : "2.4 GHz") + "), " + settings->security +
+         (settings->countryCode.empty() ? std::string() : ", country " + settings->countryCode));
+    return true;
+}
+
+LinuxHostedNetworkOptions LinuxHostedNetwork::WithStoredRadio(LinuxHostedNetworkOptions options,
+                                                              const std::string& file) {
+    if (file.empty())
+        return options;
+    auto read = [&](const char* key) {
+        char buffer[64] = {};
+        DWORD size = sizeof buffer;
+        if (GetCipherStrVal(file.c_str(), key, "lumari-hotspot", buffer, &size) != 0)
+            return std::string();
+        buffer[sizeof buffer - 1] = 0;
+        return std::string(buffer);
+    };
+    HostapdSettings::Security security;
+    const std::string stored = read("security");
+    if (stored.empty() || HostapdConfig::ParseSecurity(stored, &security))
+        options.security = stored;
+    const std::string band = read("band");
+    if (RadioChannels::ValidBand(band))
+        options.band = band;
+    const std::string channel = read("channel");
+    if (channel == "auto") {
+        options.channel = 0;
+    } else if (!channel.empty() && channel.size() <= 3 &&
+               channel.find_first_not_of("0123456789") == std::string::npos) {
+        const int n = std::stoi(channel);
+        if ((n >= 1 && n <= 14) || (n >= 32 && n <= 177))
+            options.channel = n;
+    }
+    const std::string country = read("country");
+    if (country.empty() || (country.size() == 2 && country[0] >= 'A' && country[0] <= 'Z' &&
+                            country[1] >= 'A' && country[1] <= 'Z' && country != "00"))
+        options.countryCode = country;
+    return options;
+}
+
+bool LinuxHostedNetwork::Plan(const std::string& name, const WirelessInterface& radio,
+                              const std::string& domain, const LinuxHostedNetworkOptions& options,
+                              AccessPointSettings* settings, std::string* why) {
+    ChannelRequest request;
+    request.band = options.band;
+    request.channel = options.channel;
+    request.regulatoryDomain = domain;
+    const ChannelChoice channel = RadioChannels::Choose(radio.bands, request);
+    if (!channel.ok) {
+        *why = name + ": " + channel.why;
+        return false;
+    }
+    settings->channel = channel.channel;
+    settings->ht = channel.ht;
+    settings->vht = channel.vht;
+    settings->countryCode =
+        options.countryCode.empty() && domain != "00" ? domain : options.countryCode;
+    if (settings->countryCode.size() != 2 || settings->countryCode[0] < 'A' ||
+        settings->countryCode[0] > 'Z' || settings->countryCode[1] < 'A' ||
+        settings->countryCode[1] > 'Z')
+        settings->countryCode.clear();
+    const bool passphrase = !settings->passphrase.empty();
+    if (options.security.empty()) {
+        settings->security = radio.sae && passphrase ? "wpa2-wpa3" : "wpa2";
+    } else {
+        settings->security = options.security;
+        if (options.security != "wpa2" && !radio.sae) {
+            *why = "the driver of " + name +
+                   " does not offer WPA3 (SAE with protected management frames); use "
+                   "--security wpa2";
+            return false;
+        }
+        if (options.security != "wpa2" && !passphrase) {
+            *why = "WPA3 needs a pass phrase, not a raw key";
+            return false;
+        }
+    }
+    return true;
+}
+
 DWORD LinuxHostedNetwork::Start(WLAN_HOSTED_NETWORK_REASON* reason) {
     std::lock_guard<std::mutex> serial(m_startStop);
     *reason = kWlanHostedNetworkReasonSuccess;
@@ -352,7 +460,7 @@ DWORD LinuxHostedNetwork::Start(WLAN_HOSTED_NETWORK_REASON* reason) {
     }
     EndRun();  // a run that ended on its own
 
-    const LinuxHostedNetworkOptions options = Options();
+    const LinuxHostedNetworkOptions options = WithStoredRadio(Options(), Options().settingsFile);
     if (!m_handoff)
         m_handoff = std::make_unique<HostHandoff>(options.runtimeDir, options.busAddress,
                                                   [this](const std::string& t) { Note(t); });
@@ -396,6 +504,11 @@ DWORD LinuxHostedNetwork::Start(WLAN_HOSTED_NETWORK_REASON* reason) {
                                   "the radio of " + chosen->name +
                                       " is blocked (rfkill) and could not be unblocked");
         }
+    }
+    if (chosen->form == Form::Radio) {
+        std::string why;
+        if (!RadioSettings(choice, options, &settings, &why))
+            return refuse(kWlanHostedNetworkReasonBadParameters, why);
     }
     m_handoff->Take(chosen->name);
 

@@ -45,14 +45,20 @@ class HostHandoff;
 struct LinuxHostedNetworkOptions {
     std::string apInterface;  // empty: the first wireless interface that can host the network
     std::string runtimeDir = "/run/lumari-hotspot";
-    int channel = 6;
-    std::string countryCode;
+    int channel = 0;            // 0: auto, from what the radio allows
+    std::string band = "auto";  // "2.4", "5" or "auto"
+    std::string countryCode;    // set: the regulatory domain is asked for it at the start
+    std::string security;  // "wpa2", "wpa3", "wpa2-wpa3"; empty: WPA2/WPA3 where SAE is offered
     std::string hostapd = "hostapd";
     std::string eapUserFile;  // set: a wired port authenticates stations with 802.1X
     std::string sysfs = "/sys";
     std::string rfkillDevice = "/dev/rfkill";
     std::string procRoot = "/proc";  // where the programs holding an interface are looked for
     std::string busAddress;          // NetworkManager's bus; empty: the system bus
+    // The program's settings file: its section "lumari-hotspot" (what
+    // lumari-hotspot stores) gives security, band, channel and country at
+    // every start, so the window on Linux uses them too. Empty: the options.
+    std::string settingsFile;
 };
 
 class LinuxHostedNetwork : public HostedNetworkDriver, private AccessPointEvents {
@@ -74,6 +80,16 @@ public:
     // What went wrong at the last start, or why the access point ended, in
     // plain words; empty when nothing did.
     std::string LastFailure() const;
+    // The channel, country and security of a start on `radio` (what nl80211
+    // reports for it) under the regulatory domain `domain`; false with the
+    // reason when the options cannot be met there. `settings` holds the key.
+    // The radio settings stored in `file` over those of `options`.
+    static LinuxHostedNetworkOptions WithStoredRadio(LinuxHostedNetworkOptions options,
+                                                     const std::string& file);
+    static bool Plan(const std::string& name, const WirelessInterface& radio,
+                     const std::string& domain, const LinuxHostedNetworkOptions& options,
+                     AccessPointSettings* settings, std::string* why);
+
     // The interfaces that could carry the access point, as listed.
     std::vector<Candidate> Candidates() const;
     // The interface the next start would take, and why (or why none).
@@ -128,6 +144,10 @@ private:
     void Ended(AccessPoint* from, const std::string& why) override;
 
     bool Find(const GUID& guid, Candidate* out) const;
+    // The radio's channel, country and security for a start on `choice`;
+    // false with the reason when none can be.
+    bool RadioSettings(RadioChoice choice, const LinuxHostedNetworkOptions& options,
+                       AccessPointSettings* settings, std::string* why);
     // Takes the current run down without changing the state (m_startStop held).
     void EndRun();
     // Under m_lock.

@@ -35,16 +35,17 @@ public:
     static constexpr int kReceiveTimeoutSeconds = 5;
 
     explicit Netlink(int protocol = NETLINK_ROUTE);
-    ~Netlink();
+    virtual ~Netlink();
     Netlink(const Netlink&) = delete;
     Netlink& operator=(const Netlink&) = delete;
 
     // 0 or an errno value.
     int Open();
     // Sends the request with NLM_F_ACK and waits for the kernel's answer.
-    int Request(NetlinkMessage& message);
+    // (Virtual: a test stands in for the kernel.)
+    virtual int Request(NetlinkMessage& message);
     // Sends the dump request and hands every answered message to `each`.
-    int Dump(NetlinkMessage& message, const std::function<void(const nlmsghdr&)>& each);
+    virtual int Dump(NetlinkMessage& message, const std::function<void(const nlmsghdr&)>& each);
 
     // Walks the attributes that follow a family record of `familySize` bytes.
     static void Attributes(

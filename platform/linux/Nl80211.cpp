@@ -89,30 +89,131 @@ bool Nl80211::ParseInterface(const nlmsghdr& message, WirelessInterface* out) {
     return index && wiphy && !out->name.empty();
 }
 
+int Nl80211::ChannelOf(std::uint32_t mhz) {
+    if (mhz == 2484)
+        return 14;
+    if (mhz >= 2412 && mhz < 2484)
+        return static_cast<int>((mhz - 2407) / 5);
+    if (mhz >= 5955 && mhz <= 7115)  // 6 GHz
+        return static_cast<int>((mhz - 5950) / 5);
+    if (mhz >= 5000 && mhz <= 5925)
+        return static_cast<int>((mhz - 5000) / 5);
+    if (mhz >= 4910 && mhz <= 4980)
+        return static_cast<int>((mhz - 4000) / 5);
+    return 0;
+}
+
+namespace {
+
+constexpr std::uint32_t kCipherBipCmac128 = 0x000FAC06;
+
+// One band's attributes; its channels are added to what earlier messages of a
+// split dump brought.
+void ParseBand(int kind, const std::uint8_t* data, std::size_t size, RadioBand* band) {
+    band->kind = kind;
+    Nested(data, size, [&](std::uint16_t type, const std::uint8_t* value, std::size_t n) {
+        if (type == NL80211_BAND_ATTR_HT_CAPA) {
+            band->ht = true;
+        } else if (type == NL80211_BAND_ATTR_VHT_CAPA) {
+            band->vht = true;
+        } else if (type == NL80211_BAND_ATTR_FREQS) {
+            Nested(value, n, [&](std::uint16_t, const std::uint8_t* freq, std::size_t m) {
+                RadioChannel c;
+                bool haveFreq = false;
+                Nested(freq, m, [&](std::uint16_t attr, const std::uint8_t* v, std::size_t k) {
+                    switch (attr) {
+                        case NL80211_FREQUENCY_ATTR_FREQ:
+                            haveFreq = U32(v, k, &c.mhz);
+                            break;
+                        case NL80211_FREQUENCY_ATTR_DISABLED:
+                            c.disabled = true;
+                            break;
+                        case NL80211_FREQUENCY_ATTR_NO_IR:
+                            c.noIr = true;
+                            break;
+                        case NL80211_FREQUENCY_ATTR_RADAR:
+                            c.radar = true;
+                            break;
+                        default:
+                            break;
+                    }
+                });
+                if (!haveFreq)
+                    return;
+                c.number = Nl80211::ChannelOf(c.mhz);
+                for (RadioChannel& known : band->channels) {
+                    if (known.mhz == c.mhz) {
+                        known = c;
+                        return;
+                    }
+                }
+                if (band->channels.size() < 512)
+                    band->channels.push_back(c);
+            });
+        }
+    });
+}
+
+}  // namespace
+
 void Nl80211::ParseWiphy(const nlmsghdr& message, std::map<std::uint32_t, WiphyInfo>* wiphys) {
     std::uint32_t index = 0;
     bool haveIndex = false;
-    std::string name;
-    bool ap = false;
+    WiphyInfo part;
+    std::uint32_t features = 0;
     Attributes(message, [&](std::uint16_t type, const std::uint8_t* data, std::size_t size) {
         if (type == NL80211_ATTR_WIPHY) {
             haveIndex = U32(data, size, &index);
         } else if (type == NL80211_ATTR_WIPHY_NAME) {
-            name = Text(data, size);
+            part.name = Text(data, size);
         } else if (type == NL80211_ATTR_SUPPORTED_IFTYPES) {
             // A nested set of flags, one attribute per supported interface type.
             Nested(data, size, [&](std::uint16_t iftype, const std::uint8_t*, std::size_t) {
                 if (iftype == NL80211_IFTYPE_AP)
-                    ap = true;
+                    part.apMode = true;
+            });
+        } else if (type == NL80211_ATTR_FEATURE_FLAGS) {
+            if (U32(data, size, &features) && (features & NL80211_FEATURE_SAE) != 0)
+                part.saeFeature = true;
+        } else if (type == NL80211_ATTR_CIPHER_SUITES) {
+            for (std::size_t at = 0; at + 4 <= size; at += 4) {
+                std::uint32_t suite = 0;
+                std::memcpy(&suite, data + at, 4);
+                if (suite == kCipherBipCmac128)
+                    part.managementCipher = true;
+            }
+        } else if (type == NL80211_ATTR_WIPHY_BANDS) {
+            Nested(data, size, [&](std::uint16_t kind, const std::uint8_t* band, std::size_t n) {
+                if (kind > RadioBand::k6GHz)
+                    return;
+                ParseBand(kind, band, n, &part.bands[kind]);
             });
         }
     });
     if (!haveIndex)
         return;
     WiphyInfo& info = (*wiphys)[index];
-    if (!name.empty())
-        info.name = name;
-    info.apMode = info.apMode || ap;
+    if (!part.name.empty())
+        info.name = part.name;
+    info.apMode = info.apMode || part.apMode;
+    info.saeFeature = info.saeFeature || part.saeFeature;
+    info.managementCipher = info.managementCipher || part.managementCipher;
+    for (auto& [kind, band] : part.bands) {
+        RadioBand& into = info.bands[kind];
+        into.kind = kind;
+        into.ht = into.ht || band.ht;
+        into.vht = into.vht || band.vht;
+        for (const RadioChannel& c : band.channels) {
+            bool replaced = false;
+            for (RadioChannel& known : into.channels)
+                if (known.mhz == c.mhz) {
+                    known = c;
+                    replaced = true;
+                }
+            if (!replaced && into.channels.size() < 512)
+                into.channels.push_back(c);
+        }
+    }
 }
 
 bool Nl80211::ParseRegulatoryDomain(const nlmsghdr& message, std::string* alpha2) {
@@ -148,6 +249,10 @@ int FamilyId(Netlink& genl, std::uint16_t* id) {
 
 int Nl80211::RegulatoryDomain(std::string* alpha2) {
     Netlink genl(NETLINK_GENERIC);
+    return RegulatoryDomain(genl, alpha2);
+}
+
+int Nl80211::RegulatoryDomain(Netlink& genl, std::string* alpha2) {
     std::uint16_t id = 0;
     if (const int e = FamilyId(genl, &id))
         return e;
@@ -162,9 +267,33 @@ int Nl80211::RegulatoryDomain(std::string* alpha2) {
     return found ? 0 : ENOENT;
 }
 
-int Nl80211::Interfaces(std::vector<WirelessInterface>* interfaces) {
-    interfaces->clear();
+int Nl80211::SetRegulatoryDomain(const std::string& alpha2) {
     Netlink genl(NETLINK_GENERIC);
+    return SetRegulatoryDomain(genl, alpha2);
+}
+
+int Nl80211::SetRegulatoryDomain(Netlink& genl, const std::string& alpha2) {
+    if (alpha2.size() != 2 || alpha2[0] < 'A' || alpha2[0] > 'Z' || alpha2[1] < 'A' ||
+        alpha2[1] > 'Z')
+        return EINVAL;
+    std::uint16_t id = 0;
+    if (const int e = FamilyId(genl, &id))
+        return e;
+    genlmsghdr header{};
+    header.cmd = NL80211_CMD_REQ_SET_REG;
+    NetlinkMessage request(id, 0, &header, sizeof header);
+    const char text[3] = {alpha2[0], alpha2[1], 0};
+    request.AddAttribute(NL80211_ATTR_REG_ALPHA2, text, sizeof text);
+    return genl.Request(request);
+}
+
+int Nl80211::Interfaces(std::vector<WirelessInterface>* interfaces) {
+    Netlink genl(NETLINK_GENERIC);
+    return Interfaces(genl, interfaces);
+}
+
+int Nl80211::Interfaces(Netlink& genl, std::vector<WirelessInterface>* interfaces) {
+    interfaces->clear();
     std::uint16_t id = 0;
     if (const int e = FamilyId(genl, &id))
         return e;
@@ -193,6 +322,8 @@ int Nl80211::Interfaces(std::vector<WirelessInterface>* interfaces) {
         if (it != wiphys.end()) {
             w.phyName = it->second.name;
             w.apMode = it->second.apMode;
+            w.sae = it->second.saeFeature && it->second.managementCipher;
+            w.bands = it->second.bands;
         }
         interfaces->push_back(w);
     }

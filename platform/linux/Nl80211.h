@@ -1,6 +1,9 @@
 // The kernel's wireless configuration interface nl80211 over generic netlink:
 // the wireless network interfaces, their radios (wiphys) and whether a radio
-// can run an access point (AP among its supported interface types).
+// can run an access point (AP among its supported interface types), offers
+// WPA3's SAE with protected management frames, and on which channels of
+// which bands it may send (disabled, no-IR and radar flags as the regulatory
+// domain sets them); the regulatory domain, and asking for another one.
 #pragma once
 
 #include <linux/netlink.h>
@@ -12,6 +15,24 @@
 
 namespace plat {
 
+class Netlink;
+
+struct RadioChannel {
+    std::uint32_t mhz = 0;
+    int number = 0;         // the IEEE channel number
+    bool disabled = false;  // not allowed at all here
+    bool noIr = false;      // no transmission of its own (no beacons): not for an access point
+    bool radar = false;     // radar detection required: hostapd would wait or fail
+};
+
+struct RadioBand {
+    enum Kind { k2GHz = 0, k5GHz = 1, k60GHz = 2, k6GHz = 3 };  // nl80211's band numbers
+    int kind = k2GHz;
+    bool ht = false;   // 802.11n
+    bool vht = false;  // 802.11ac
+    std::vector<RadioChannel> channels;
+};
+
 struct WirelessInterface {
     std::string name;
     std::uint32_t ifindex = 0;
@@ -19,11 +40,16 @@ struct WirelessInterface {
     std::uint32_t iftype = 0;
     std::string phyName;  // "phy0"
     bool apMode = false;  // the radio supports interface type AP
+    bool sae = false;     // SAE (WPA3-Personal) with protected management frames
+    std::map<int, RadioBand> bands;
 };
 
 struct WiphyInfo {
     std::string name;
     bool apMode = false;
+    bool saeFeature = false;
+    bool managementCipher = false;  // BIP (AES-CMAC), which protected frames need
+    std::map<int, RadioBand> bands;
 };
 
 class Nl80211 {
@@ -31,10 +57,19 @@ public:
     // The wireless interfaces of the calling thread's network namespace. 0, or
     // an errno value: ENOENT when the kernel has no nl80211 at all.
     static int Interfaces(std::vector<WirelessInterface>* interfaces);
+    static int Interfaces(Netlink& genl, std::vector<WirelessInterface>* interfaces);
 
     // The regulatory domain in force: two letters, "00" for the world domain.
     // 0, or an errno value (ENOENT: no nl80211).
     static int RegulatoryDomain(std::string* alpha2);
+    static int RegulatoryDomain(Netlink& genl, std::string* alpha2);
+    // Asks the wireless core for the regulatory domain of a country (two
+    // capital letters); it applies it a moment later. 0 or an errno value.
+    static int SetRegulatoryDomain(const std::string& alpha2);
+    static int SetRegulatoryDomain(Netlink& genl, const std::string& alpha2);
+
+    // The channel number of a frequency; 0 for none known.
+    static int ChannelOf(std::uint32_t mhz);
 
     // Parsers of the kernel's answers (the attributes after the generic header).
     static bool ParseFamilyId(const nlmsghdr& message, std::uint16_t* id);

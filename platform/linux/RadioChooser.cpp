@@ -35,6 +35,7 @@ RadioChoice Take(const RadioFacts::Radio& r, const std::string& why) {
     c.phyName = r.interface.phyName;
     c.wiphy = r.interface.wiphy;
     c.softBlocked = r.softBlocked;
+    c.radio = r.interface;
     c.why = why;
     return c;
 }

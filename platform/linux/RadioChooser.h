@@ -43,6 +43,7 @@ struct RadioChoice {
     std::string phyName;
     std::uint32_t wiphy = 0;
     bool softBlocked = false;  // the start has to lift the block
+    WirelessInterface radio;   // what nl80211 reports for it (form Radio)
     // What was chosen and why, or (form None) why nothing could be.
     std::string why;
     // For no choice: what would work.

@@ -13,9 +13,7 @@
 namespace {
 
 TEST(RadioServiceUnit, RestartsAreBoundedAndConfigurationFailuresAreNotRestarted) {
-    const std::filesystem::path unit =
-        std::filesystem::path(__FILE__).parent_path().parent_path().parent_path() / "cli" /
-        "lumari-hotspot.service.in";
+    const std::filesystem::path unit = LUMARI_SERVICE_UNIT;
     std::ifstream in(unit);
     ASSERT_TRUE(in) << unit;
     std::string section;

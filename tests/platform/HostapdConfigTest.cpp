@@ -8,6 +8,7 @@
 
 #include <cstdlib>
 #include <fstream>
+#include <map>
 #include <string>
 
 #include "platform/linux/LinuxProcessLauncher.h"
@@ -175,6 +176,71 @@ TEST(HostapdConfig, HostapdItselfAcceptsTheRadioConfiguration) {
     bad.replace(bad.find("wpa_passphrase=secret 123#"), 26, "wpa_passphrase=short");
     const std::string refused = HostapdReads(dir, bad);
     EXPECT_NE(refused.find("errors found in configuration file"), std::string::npos) << refused;
+}
+
+}  // namespace
+
+namespace {
+
+// The three kinds of security, each as the file ends after the station limit;
+// hostapd's own parser accepts each.
+TEST(RadioSecurity, ThreeModesAreWrittenExactlyAndHostapdReadsThem) {
+    const std::string head =
+        "# hostapd configuration of the hotspot; rewritten at every start\n"
+        "interface=lumtest0\n"
+        "ctrl_interface=/run/lumari-hotspot/hostapd\n"
+        "ctrl_interface_group=0\n"
+        "driver=nl80211\n"
+        "ssid2=436166c3a9204c756d617269\n"
+        "hw_mode=a\n"
+        "channel=36\n"
+        "ieee80211n=1\n"
+        "ieee80211ac=1\n"
+        "wmm_enabled=1\n"
+        "max_num_sta=31\n"
+        "auth_algs=1\n"
+        "ignore_broadcast_ssid=0\n"
+        "wpa=2\n";
+    HostapdSettings s = Radio();
+    s.interface = "lumtest0";
+    s.channel = 36;
+    s.vht = true;
+    s.passphrase = "a|b secret";  // '|' separates sae_password's parameters
+    const std::map<HostapdSettings::Security, std::string> tails = {
+        {HostapdSettings::Security::Wpa2, "wpa_key_mgmt=WPA-PSK\n"},
+        {HostapdSettings::Security::Wpa3, "wpa_key_mgmt=SAE\nieee80211w=2\nsae_require_mfp=1\n"},
+        {HostapdSettings::Security::Wpa2Wpa3,
+         "wpa_key_mgmt=WPA-PSK SAE\nieee80211w=1\nsae_require_mfp=1\n"},
+    };
+    const bool haveHostapd = std::system("command -v hostapd >/dev/null 2>&1") == 0;
+    TempDir dir;
+    for (const auto& [security, tail] : tails) {
+        s.security = security;
+        const std::string text = Written(s);
+        EXPECT_EQ(text, head + tail + "rsn_pairwise=CCMP\nwpa_passphrase=a|b secret\n");
+        HostapdSettings::Security back;
+        ASSERT_TRUE(HostapdConfig::ParseSecurity(HostapdConfig::SecurityName(security), &back));
+        EXPECT_EQ(back, security);
+        if (haveHostapd) {
+            std::string local = text;
+            local.replace(local.find("/run/lumari-hotspot/hostapd"), 27, dir.File("ctrl"));
+            const std::string read = HostapdReads(dir, local);
+            EXPECT_EQ(read.find("errors found in configuration file"), std::string::npos) << read;
+        }
+    }
+    HostapdSettings::Security unused;
+    EXPECT_FALSE(HostapdConfig::ParseSecurity("wpa3-only", &unused));
+
+    // SAE has no raw key; 802.11ac has no 2.4 GHz.
+    std::string text;
+    std::string error;
+    s.passphrase.clear();
+    s.psk.assign(32, 1);
+    EXPECT_FALSE(HostapdConfig::Write(s, &text, &error));
+    s.security = HostapdSettings::Security::Wpa2;
+    EXPECT_TRUE(HostapdConfig::Write(s, &text, &error)) << error;
+    s.channel = 6;
+    EXPECT_FALSE(HostapdConfig::Write(s, &text, &error));
 }
 
 }  // namespace

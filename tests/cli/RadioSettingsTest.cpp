@@ -1,0 +1,93 @@
+// lumari-hotspot's radio options (security, band, channel, country): read,
+// stored between runs, the join code's type; and the doctor's account of each
+// fixture radio (RadioFixture.h).
+#include <gtest/gtest.h>
+
+#include "Common/WiFiJoinCode.h"
+#include "Doctor.h"
+#include "HotspotOptions.h"
+#include "HotspotSettings.h"
+#include "platform/linux/LinuxHostedNetwork.h"
+#include "support/RadioFixture.h"
+#include "support/TempDir.h"
+
+namespace {
+
+TEST(RadioOptions, AreCheckedStoredAndShapeTheJoinCode) {
+    HotspotOptions o;
+    std::string error;
+    ASSERT_TRUE(HotspotOptions::Parse(
+        {"--security", "wpa3", "--band", "5", "--channel=36", "--country", "DE"}, &o, &error))
+        << error;
+    EXPECT_EQ(*o.security, "wpa3");
+    EXPECT_EQ(*o.channel, 36);
+    ASSERT_TRUE(HotspotOptions::Parse({"--channel", "auto"}, &o, &error));
+    EXPECT_EQ(*o.channel, 0);
+    for (const auto& bad : std::vector<std::vector<std::string>>{{"--security", "wep"},
+                                                                 {"--band", "6"},
+                                                                 {"--channel", "15"},
+                                                                 {"--channel", "-1"},
+                                                                 {"--country", "de"},
+                                                                 {"--country", "00"},
+                                                                 {"--doctor", "--band", "5"}})
+        EXPECT_FALSE(HotspotOptions::Parse(bad, &o, &error)) << bad[0] << " " << bad[1];
+
+    TempDir dir;
+    HotspotSettings s;
+    s.ssid = "Net";
+    s.key = "secret123";
+    ASSERT_TRUE(HotspotOptions::Parse(
+        {"--security", "wpa3", "--band", "5", "--channel", "36", "--country", "DE"}, &o, &error));
+    s.Apply(o);
+    ASSERT_TRUE(s.Save(dir.File("cfg")));
+    HotspotSettings back = HotspotSettings::Load(dir.File("cfg"));
+    EXPECT_EQ(back.security, "wpa3");
+    EXPECT_EQ(back.band, "5");
+    EXPECT_EQ(back.channel, 36);
+    EXPECT_EQ(back.country, "DE");
+    // Only a WPA3-only network says SAE: WPA2 devices could not join it.
+    EXPECT_EQ(back.JoinCodeText(),
+              WiFiJoinCode::HalfBlocks(WiFiJoinCode::Encode("WIFI:T:SAE;S:Net;P:secret123;;")));
+    back.security = "wpa2-wpa3";
+    EXPECT_EQ(back.JoinCodeText(),
+              WiFiJoinCode::HalfBlocks(WiFiJoinCode::Encode("WIFI:T:WPA;S:Net;P:secret123;;")));
+    // The window's Linux backend reads the same stored values at its start.
+    const plat::LinuxHostedNetworkOptions stored =
+        plat::LinuxHostedNetwork::WithStoredRadio({}, dir.File("cfg"));
+    EXPECT_EQ(stored.security, "wpa3");
+    EXPECT_EQ(stored.band, "5");
+    EXPECT_EQ(stored.channel, 36);
+    EXPECT_EQ(stored.countryCode, "DE");
+
+    back.channel = 0;
+    back.security.clear();
+    ASSERT_TRUE(back.Save(dir.File("cfg")));
+    EXPECT_EQ(HotspotSettings::Load(dir.File("cfg")).channel, 0);
+    EXPECT_EQ(HotspotSettings::Load(dir.File("cfg")).security, "");
+}
+
+std::string Findings(const plat::WirelessInterface& radio) {
+    return Doctor::Format(Doctor::RadioFindings(radio));
+}
+
+TEST(RadioDoctor, NamesEachFixtureRadiosChannelsAndSecurity) {
+    radiofixture::FakeGenl world(true);
+    auto w = radiofixture::Radios(world);
+    EXPECT_EQ(Findings(w["wlan0"]),
+              "[ ok ] wlan0 (phy0) 2.4 GHz (802.11n): access point channels 1 2 3 4 5 6 7 8 9 10 "
+              "11 (not: 2 no-IR)\n"
+              "[ ok ] wlan0 (phy0) offers WPA3 (SAE): the default security is wpa2-wpa3\n");
+    EXPECT_EQ(Findings(w["wlan1"]),
+              "[warn] wlan1 (phy1) 5 GHz (802.11n/ac): no channel an access point may use (3 "
+              "no-IR, 2 radar)\n"
+              "       fix: set the country with --country, or use --band 2.4\n"
+              "[ ok ] wlan1 (phy1) does not offer WPA3 (SAE): the security is wpa2\n");
+    radiofixture::FakeGenl germany(false);
+    auto g = radiofixture::Radios(germany);
+    const std::string german = Findings(g["wlan1"]);
+    EXPECT_EQ(german.substr(0, german.find('\n')),
+              "[ ok ] wlan1 (phy1) 5 GHz (802.11n/ac): access point channels 36 40 149 (not: 2 "
+              "radar)");
+}
+
+}  // namespace
