@@ -160,6 +160,21 @@ std::vector<DoctorFinding> Doctor::RadioFindings(const plat::WirelessInterface& 
                              (closed.empty() ? "" : " (not: " + closed + ")"),
                          ""});
     }
+    std::uint32_t channels = 0;
+    if (plat::Nl80211::ApBesideStation(radio.combinations, &channels))
+        f.push_back({Level::Ok,
+                     name + " could run an access point beside its station (on " +
+                         (channels == 1 ? std::string("the station's channel")
+                                        : std::to_string(channels) + " channels") +
+                         "); the hotspot does not use this yet: while this card carries the "
+                         "upstream, a second card or a wired upstream is needed",
+                     ""});
+    else
+        f.push_back({Level::Ok,
+                     name + " cannot run an access point beside a station (no interface "
+                            "combination allows it): while this card carries the upstream, a "
+                            "second card or a wired upstream is needed",
+                     ""});
     if (radio.sae)
         f.push_back(
             {Level::Ok, name + " offers WPA3 (SAE): the default security is wpa2-wpa3", ""});

@@ -156,6 +156,32 @@ void ParseBand(int kind, const std::uint8_t* data, std::size_t size, RadioBand* 
 
 }  // namespace
 
+bool Nl80211::ApBesideStation(const std::vector<InterfaceCombination>& combinations,
+                              std::uint32_t* channels) {
+    constexpr std::uint32_t kStation = 1u << NL80211_IFTYPE_STATION;
+    constexpr std::uint32_t kAp = 1u << NL80211_IFTYPE_AP;
+    bool found = false;
+    for (const InterfaceCombination& c : combinations) {
+        if (c.maxInterfaces < 2 || c.channels < 1)
+            continue;
+        bool fits = false;
+        for (std::size_t s = 0; s < c.limits.size() && !fits; ++s) {
+            if ((c.limits[s].types & kStation) == 0 || c.limits[s].max < 1)
+                continue;
+            for (std::size_t a = 0; a < c.limits.size() && !fits; ++a) {
+                if ((c.limits[a].types & kAp) == 0 || c.limits[a].max < 1)
+                    continue;
+                fits = a != s || c.limits[a].max >= 2;
+            }
+        }
+        if (fits && (!found || c.channels < *channels)) {
+            *channels = c.channels;
+            found = true;
+        }
+    }
+    return found;
+}
+
 void Nl80211::ParseWiphy(const nlmsghdr& message, std::map<std::uint32_t, WiphyInfo>* wiphys) {
     std::uint32_t index = 0;
     bool haveIndex = false;
@@ -182,6 +208,37 @@ void Nl80211::ParseWiphy(const nlmsghdr& message, std::map<std::uint32_t, WiphyI
                 if (suite == kCipherBipCmac128)
                     part.managementCipher = true;
             }
+        } else if (type == NL80211_ATTR_INTERFACE_COMBINATIONS) {
+            Nested(data, size, [&](std::uint16_t, const std::uint8_t* comb, std::size_t n) {
+                InterfaceCombination c;
+                Nested(comb, n, [&](std::uint16_t attr, const std::uint8_t* v, std::size_t k) {
+                    if (attr == NL80211_IFACE_COMB_MAXNUM) {
+                        U32(v, k, &c.maxInterfaces);
+                    } else if (attr == NL80211_IFACE_COMB_NUM_CHANNELS) {
+                        U32(v, k, &c.channels);
+                    } else if (attr == NL80211_IFACE_COMB_LIMITS) {
+                        Nested(v, k, [&](std::uint16_t, const std::uint8_t* lim, std::size_t ln) {
+                            InterfaceCombination::Limit l;
+                            Nested(lim, ln,
+                                   [&](std::uint16_t la, const std::uint8_t* lv, std::size_t lk) {
+                                       if (la == NL80211_IFACE_LIMIT_MAX)
+                                           U32(lv, lk, &l.max);
+                                       else if (la == NL80211_IFACE_LIMIT_TYPES)
+                                           Nested(lv, lk,
+                                                  [&](std::uint16_t t, const std::uint8_t*,
+                                                      std::size_t) {
+                                                      if (t < 32)
+                                                          l.types |= 1u << t;
+                                                  });
+                                   });
+                            if (c.limits.size() < 16)
+                                c.limits.push_back(l);
+                        });
+                    }
+                });
+                if (part.combinations.size() < 16)
+                    part.combinations.push_back(c);
+            });
         } else if (type == NL80211_ATTR_WIPHY_BANDS) {
             Nested(data, size, [&](std::uint16_t kind, const std::uint8_t* band, std::size_t n) {
                 if (kind > RadioBand::k6GHz)
@@ -198,6 +255,8 @@ void Nl80211::ParseWiphy(const nlmsghdr& message, std::map<std::uint32_t, WiphyI
     info.apMode = info.apMode || part.apMode;
     info.saeFeature = info.saeFeature || part.saeFeature;
     info.managementCipher = info.managementCipher || part.managementCipher;
+    if (!part.combinations.empty())
+        info.combinations = part.combinations;
     for (auto& [kind, band] : part.bands) {
         RadioBand& into = info.bands[kind];
         into.kind = kind;
@@ -324,6 +383,7 @@ int Nl80211::Interfaces(Netlink& genl, std::vector<WirelessInterface>* interface
             w.apMode = it->second.apMode;
             w.sae = it->second.saeFeature && it->second.managementCipher;
             w.bands = it->second.bands;
+            w.combinations = it->second.combinations;
         }
         interfaces->push_back(w);
     }

@@ -33,6 +33,19 @@ struct RadioBand {
     std::vector<RadioChannel> channels;
 };
 
+// One way a radio can run several interfaces at once: at most `maxInterfaces`
+// in all, each limit at most `max` of its types (a bit per nl80211 interface
+// type), on at most `channels` channels.
+struct InterfaceCombination {
+    struct Limit {
+        std::uint32_t max = 0;
+        std::uint32_t types = 0;
+    };
+    std::vector<Limit> limits;
+    std::uint32_t maxInterfaces = 0;
+    std::uint32_t channels = 0;
+};
+
 struct WirelessInterface {
     std::string name;
     std::uint32_t ifindex = 0;
@@ -42,6 +55,7 @@ struct WirelessInterface {
     bool apMode = false;  // the radio supports interface type AP
     bool sae = false;     // SAE (WPA3-Personal) with protected management frames
     std::map<int, RadioBand> bands;
+    std::vector<InterfaceCombination> combinations;
 };
 
 struct WiphyInfo {
@@ -50,6 +64,7 @@ struct WiphyInfo {
     bool saeFeature = false;
     bool managementCipher = false;  // BIP (AES-CMAC), which protected frames need
     std::map<int, RadioBand> bands;
+    std::vector<InterfaceCombination> combinations;
 };
 
 class Nl80211 {
@@ -67,6 +82,12 @@ public:
     // capital letters); it applies it a moment later. 0 or an errno value.
     static int SetRegulatoryDomain(const std::string& alpha2);
     static int SetRegulatoryDomain(Netlink& genl, const std::string& alpha2);
+
+    // Whether a combination lets an access point run beside a station; the
+    // fewest channels such a combination allows (1: the AP must use the
+    // station's channel) in `channels`.
+    static bool ApBesideStation(const std::vector<InterfaceCombination>& combinations,
+                                std::uint32_t* channels);
 
     // The channel number of a frequency; 0 for none known.
     static int ChannelOf(std::uint32_t mhz);

@@ -45,7 +45,23 @@ TEST(RadioNl80211, BandsChannelsFlagsAndSaeAreReadFromASplitDump) {
     EXPECT_EQ(plat::RadioChannels::Allowed(w0.bands, RadioBand::k2GHz),
               (std::vector<int>{1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11}));
 
+    std::uint32_t channels = 0;
+    EXPECT_TRUE(plat::Nl80211::ApBesideStation(w0.combinations, &channels));
+    EXPECT_EQ(channels, 1u);
+    ASSERT_EQ(w0.combinations.size(), 1u);
+    EXPECT_EQ(w0.combinations[0].limits.size(), 2u);
+    // One limit for both types needs room for two; a lone station limit is not enough.
+    plat::InterfaceCombination shared;
+    shared.maxInterfaces = 2;
+    shared.channels = 2;
+    shared.limits = {{1, (1u << NL80211_IFTYPE_STATION) | (1u << NL80211_IFTYPE_AP)}};
+    EXPECT_FALSE(plat::Nl80211::ApBesideStation({shared}, &channels));
+    shared.limits[0].max = 2;
+    EXPECT_TRUE(plat::Nl80211::ApBesideStation({shared}, &channels));
+    EXPECT_EQ(channels, 2u);
+
     const WirelessInterface& w1 = radios["wlan1"];
+    EXPECT_FALSE(plat::Nl80211::ApBesideStation(w1.combinations, &channels));
     EXPECT_FALSE(w1.sae);  // no SAE feature, no BIP
     const RadioBand& high = w1.bands.at(RadioBand::k5GHz);
     EXPECT_TRUE(high.vht);

@@ -1,10 +1,12 @@
 // nl80211 answers as real message bytes, built with the kernel's own
 // attribute numbers (linux/nl80211.h), and a stand-in for the kernel's generic
 // netlink side that answers them and checks every request it gets:
-//   phy0/wlan0: 2.4 GHz, station and AP, SAE with BIP, its channels sent in
+//   phy0/wlan0: 2.4 GHz, station and AP (also both at once on one channel),
+//               SAE with BIP, its channels sent in
 //               two messages of a split dump; 12 and 13 no-IR and 14
 //               disabled in the world domain;
-//   phy1/wlan1: 5 GHz only (802.11n/ac), no SAE; 52 and 100 radar, the rest
+//   phy1/wlan1: 5 GHz only (802.11n/ac), no SAE, no interface combinations;
+//               52 and 100 radar, the rest
 //               no-IR in the world domain.
 // The regulatory domain is "00" (world) or "DE".
 #pragma once
@@ -124,6 +126,14 @@ public:
         const std::uint32_t ciphers[] = {0x000FAC04, 0x000FAC06};
         a.Raw(NL80211_ATTR_CIPHER_SUITES, ciphers, sizeof ciphers);
         a.U32(NL80211_ATTR_FEATURE_FLAGS, NL80211_FEATURE_SAE | NL80211_FEATURE_HT_IBSS);
+        // One station and one AP, on one channel.
+        a.Begin(NL80211_ATTR_INTERFACE_COMBINATIONS).Begin(1).Begin(NL80211_IFACE_COMB_LIMITS);
+        a.Begin(1).U32(NL80211_IFACE_LIMIT_MAX, 1);
+        a.Begin(NL80211_IFACE_LIMIT_TYPES).Flag(NL80211_IFTYPE_STATION).End().End();
+        a.Begin(2).U32(NL80211_IFACE_LIMIT_MAX, 1);
+        a.Begin(NL80211_IFACE_LIMIT_TYPES).Flag(NL80211_IFTYPE_AP).Flag(NL80211_IFTYPE_P2P_GO);
+        a.End().End().End();
+        a.U32(NL80211_IFACE_COMB_MAXNUM, 2).U32(NL80211_IFACE_COMB_NUM_CHANNELS, 1).End().End();
         std::vector<Freq> low;
         for (std::uint32_t mhz = 2412; mhz <= 2442; mhz += 5)
             low.push_back({mhz});
