@@ -1,5 +1,10 @@
 #include "HostHandoff.h"
 
+#include <signal.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 
@@ -19,21 +24,55 @@ void HostHandoff::Say(const std::string& text) {
         m_note(text);
 }
 
+namespace {
+
+// A process that still runs (a zombie does not count).
+bool Alive(int pid) {
+    if (pid <= 1 || (kill(pid, 0) != 0 && errno == ESRCH))
+        return false;
+    std::ifstream stat("/proc/" + std::to_string(pid) + "/stat");
+    std::string text;
+    std::getline(stat, text);
+    const std::size_t close = text.rfind(')');
+    return close == std::string::npos || close + 2 >= text.size() || text[close + 2] != 'Z';
+}
+
+}  // namespace
+
 std::string HostHandoff::RecoverLeftover() {
+    std::string iface;
+    std::vector<std::string> keep;
+    int owner = 0;
+    bool record = false;
+    {
+        std::ifstream in(m_record);
+        if (in) {
+            record = true;
+            std::string first;
+            std::getline(in, first);
+            if (first.rfind("pid ", 0) == 0) {
+                owner = std::atoi(first.c_str() + 4);
+                std::getline(in, iface);
+            } else {
+                iface = first;
+            }
+            for (std::string line; std::getline(in, line);)
+                if (!line.empty())
+                    keep.push_back(line);
+        }
+    }
+    // The record of a run that still goes on (the window and lumari-hotspot
+    // share the folder) is that run's own: nothing of it is touched.
+    if (record && owner != getpid() && Alive(owner)) {
+        Say(iface + " is held by another run of the hotspot (process " + std::to_string(owner) +
+            "); it is left alone");
+        return {};
+    }
     std::string said;
     m_networkManager.GiveBackLeftover(&said);
     Say(said);
-    std::string iface;
-    std::vector<std::string> keep;
-    {
-        std::ifstream in(m_record);
-        if (!in)
-            return {};
-        std::getline(in, iface);
-        for (std::string line; std::getline(in, line);)
-            if (!line.empty())
-                keep.push_back(line);
-    }
+    if (!record)
+        return {};
     if (!HostapdConfig::ValidInterfaceName(iface)) {
         std::error_code ec;
         std::filesystem::remove(m_record, ec);
@@ -52,7 +91,7 @@ void HostHandoff::Take(const std::string& iface) {
         std::error_code ec;
         std::filesystem::create_directories(std::filesystem::path(m_record).parent_path(), ec);
         std::ofstream out(m_record, std::ios::trunc);
-        out << iface << "\n";
+        out << "pid " << getpid() << "\n" << iface << "\n";
         for (const std::string& a : m_keep)
             out << a << "\n";
         if (!out.flush())

@@ -3,7 +3,9 @@
 // DNS in on it, and the addresses the hotspot gives it are removed again at
 // the stop. A record in the runtime folder names the interface and the
 // addresses it had before, so a run that was killed is undone at the next
-// start (`RecoverLeftover`).
+// start (`RecoverLeftover`); the record names the process of the run, so the
+// record of a run that still goes on (the window's beside lumari-hotspot's)
+// is left alone.
 #pragma once
 
 #include <functional>

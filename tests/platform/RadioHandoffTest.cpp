@@ -5,9 +5,14 @@
 // wireless link down, never the upstream's.
 #include <gtest/gtest.h>
 
+#include <signal.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
+#include <fstream>
 #include <memory>
 
 #include "PrivateNetns.h"
@@ -82,6 +87,36 @@ TEST(RadioHandoff, StopAndTheStartAfterAKilledRunGiveTheInterfaceBack) {
             ASSERT_FALSE(notes.empty());
             EXPECT_EQ(notes.back(),
                       "giving back wap0, which a run that did not end cleanly left behind");
+
+            // The record of a run that still goes on in another process (the
+            // window beside lumari-hotspot) is that run's: left alone.
+            const pid_t other = fork();
+            if (other == 0) {
+                pause();
+                _exit(0);
+            }
+            ASSERT_GT(other, 0);
+            {
+                plat::HostHandoff running(runtime, noBus, note);
+                running.Take("wap0");
+            }
+            {
+                std::ifstream in(runtime + "/interface-taken");
+                std::string first, rest;
+                std::getline(in, first);
+                std::getline(in, rest);
+                std::ofstream out(runtime + "/interface-taken", std::ios::trunc);
+                out << "pid " << other << "\n" << rest << "\n";
+            }
+            ASSERT_EQ(Sh("ip addr add 192.168.23.1/24 dev wap0"), 0);
+            plat::HostHandoff beside(runtime, noBus, note);
+            EXPECT_EQ(beside.RecoverLeftover(), "");
+            EXPECT_EQ(HotspotRules(), 2);
+            EXPECT_EQ(Addresses("wap0").size(), 2u);
+            kill(other, SIGKILL);
+            waitpid(other, nullptr, 0);
+            EXPECT_EQ(beside.RecoverLeftover(), "wap0");  // its process is gone now
+            EXPECT_EQ(HotspotRules(), 0);
         },
         &why);
     if (!ran)
