@@ -90,19 +90,27 @@ need_host_tools() {
 }
 need_host_tools dpkg-dev tcl g++-mingw-w64-x86-64-posix cmake ninja-build qt6-base-dev-tools
 
+# Builds a CMake project from Debian's source package as a static library
+# into its prefix, once.
+cmake_static() {  # name prefix package [cmake arguments...]
+  local name=$1 dest=$2 pkg=$3
+  shift 3
+  [ -f "$dest/.done" ] && return 0
+  log "building $name for $triple"
+  local src
+  src=$(apt_source "$pkg")
+  rm -rf "$cache/build/$pkg" "$dest"
+  cmake -S "$src" -B "$cache/build/$pkg" -G Ninja -DCMAKE_TOOLCHAIN_FILE="$toolchain" \
+    -DCMAKE_BUILD_TYPE=Release -DCMAKE_INSTALL_PREFIX="$dest" -DBUILD_SHARED_LIBS=OFF "$@" >&2
+  cmake --build "$cache/build/$pkg" -j "$jobs" >&2
+  cmake --install "$cache/build/$pkg" >&2
+  touch "$dest/.done"
+}
+
 # glog, static. Its Windows build needs no gflags or unwinder.
 glog_prefix=$prefix_root/glog-$glog_ver
-if [ ! -f "$glog_prefix/.done" ]; then
-  log "building glog $glog_ver for $triple"
-  src=$(apt_source $glog_pkg)
-  rm -rf "$cache/build/glog" "$glog_prefix"
-  cmake -S "$src" -B "$cache/build/glog" -G Ninja -DCMAKE_TOOLCHAIN_FILE="$toolchain" \
-    -DCMAKE_BUILD_TYPE=Release -DCMAKE_INSTALL_PREFIX="$glog_prefix" -DBUILD_SHARED_LIBS=OFF \
-    -DWITH_GFLAGS=OFF -DWITH_GTEST=OFF -DWITH_UNWIND=OFF -DBUILD_TESTING=OFF >&2
-  cmake --build "$cache/build/glog" -j "$jobs" >&2
-  cmake --install "$cache/build/glog" >&2
-  touch "$glog_prefix/.done"
-fi
+cmake_static "glog $glog_ver" "$glog_prefix" $glog_pkg \
+  -DWITH_GFLAGS=OFF -DWITH_GTEST=OFF -DWITH_UNWIND=OFF -DBUILD_TESTING=OFF
 
 # SQLite, static: the amalgamation made on this machine from Debian's full
 # source tree (its generators need tclsh), compiled with the cross compiler.
@@ -123,17 +131,8 @@ fi
 
 # libqrencode, static, without its command-line tool.
 qrencode_prefix=$prefix_root/qrencode-$qrencode_ver
-if [ ! -f "$qrencode_prefix/.done" ]; then
-  log "building libqrencode $qrencode_ver for $triple"
-  src=$(apt_source $qrencode_pkg)
-  rm -rf "$cache/build/qrencode" "$qrencode_prefix"
-  cmake -S "$src" -B "$cache/build/qrencode" -G Ninja -DCMAKE_TOOLCHAIN_FILE="$toolchain" \
-    -DCMAKE_BUILD_TYPE=Release -DCMAKE_INSTALL_PREFIX="$qrencode_prefix" -DBUILD_SHARED_LIBS=OFF \
-    -DWITH_TOOLS=NO -DWITH_TESTS=NO -DCMAKE_POLICY_DEFAULT_CMP0077=NEW >&2
-  cmake --build "$cache/build/qrencode" -j "$jobs" >&2
-  cmake --install "$cache/build/qrencode" >&2
-  touch "$qrencode_prefix/.done"
-fi
+cmake_static "libqrencode $qrencode_ver" "$qrencode_prefix" $qrencode_pkg \
+  -DWITH_TOOLS=NO -DWITH_TESTS=NO -DCMAKE_POLICY_DEFAULT_CMP0077=NEW
 
 # Qt 6 qtbase as DLLs, with Debian's own Qt 6.4.2 as the host tools.
 qt_prefix=$prefix_root/qt-$qt_ver

@@ -218,6 +218,9 @@ protected:
     void SetUp() override {
         SimTest::SetUp();
         ASSERT_EQ(m_relay.StartRelay("127.0.0.1", 0), 0);
+        // Winsock of its own: on Windows the relay's stop ends the relay's
+        // hold, and the last hold's end closes every socket of the process.
+        ASSERT_EQ(m_client.Startup(), 0);
         ASSERT_EQ(m_client.Open(), 0);
         ASSERT_EQ(m_client.Bind(Loopback(), 0), 0);
     }
