@@ -1,6 +1,8 @@
 #include "QrCodePanel.h"
 
 #include "WiFiQrCode.h"
+#include "platform/Backend.h"
+#include "platform/Platform.h"
 
 QrCodePanel::QrCodePanel(QWidget* parent)
     : QWidget(parent),
@@ -29,7 +31,12 @@ QrCodePanel::QrCodePanel(QWidget* parent)
 }
 
 void QrCodePanel::SetNetwork(const QString& ssid, const QString& password, bool wpa) {
-    const QString payload = WiFiQrCode::Payload(ssid, password, wpa);
+    // A WPA3-only network says SAE: phones then join it with WPA3.
+    const QString type = !wpa ? QStringLiteral("WEP")
+                         : plat::Platform::Current().AccessPointSecurity() == "wpa3"
+                             ? QStringLiteral("SAE")
+                             : QStringLiteral("WPA");
+    const QString payload = WiFiQrCode::TypedPayload(ssid, password, type);
     if (payload == m_payload)
         return;
     m_payload = payload;

@@ -11,6 +11,12 @@ QString WiFiQrCode::Payload(const QString& ssid, const QString& password, bool w
         WiFiJoinCode::Payload(ssid.toStdString(), password.toStdString(), wpa));
 }
 
+QString WiFiQrCode::TypedPayload(const QString& ssid, const QString& password,
+                                 const QString& type) {
+    return QString::fromStdString(
+        WiFiJoinCode::TypedPayload(ssid.toStdString(), password.toStdString(), type.toStdString()));
+}
+
 QImage WiFiQrCode::Encode(const QString& text) {
     const WiFiJoinCode::Symbol symbol = WiFiJoinCode::Encode(text.toStdString());
     if (symbol.width <= 0)

@@ -11,6 +11,8 @@ public:
     // '"' escaped by a backslash. `wpa` false gives WEP (the ten-digit key of
     // an ad-hoc network).
     static QString Payload(const QString& ssid, const QString& password, bool wpa = true);
+    // The same with the type given: "WPA", "SAE" (WPA3 only) or "WEP".
+    static QString TypedPayload(const QString& ssid, const QString& password, const QString& type);
     // Backslash-escapes the characters the form reserves.
     static QString Escape(const QString& text);
     // The symbol of `text` (UTF-8, error correction M, smallest version), one

@@ -54,6 +54,9 @@ public:
     // of the program that runs it (hostapd's own reason on Linux); empty
     // where the system gives no more than its error code.
     virtual std::string AccessPointFailure() { return {}; }
+    // The security the access point runs with ("wpa2", "wpa3", "wpa2-wpa3")
+    // where the program chooses it; empty where the system does (WPA2).
+    virtual std::string AccessPointSecurity() { return {}; }
 };
 
 }  // namespace plat

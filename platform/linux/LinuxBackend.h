@@ -52,6 +52,7 @@ public:
     // Linux has no mobile hotspot of its own: the access point is hostapd's.
     MobileHotspot& Hotspot() override { return m_hotspot; }
     std::string AccessPointFailure() override { return m_hostedNetwork.LastFailure(); }
+    std::string AccessPointSecurity() override { return m_hostedNetwork.Security(); }
 
     // Where the engine keeps its files instead of beside the program.
     void SetProgramFolder(const std::string& folder) {

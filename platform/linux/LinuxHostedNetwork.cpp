@@ -76,6 +76,11 @@ std::string LinuxHostedNetwork::RunInterface() const {
     return m_running ? m_interface : std::string();
 }
 
+std::string LinuxHostedNetwork::Security() const {
+    std::lock_guard<std::mutex> g(m_lock);
+    return m_running && m_apUp ? m_security : std::string();
+}
+
 std::string LinuxHostedNetwork::LastInterface() const {
     std::lock_guard<std::mutex> g(m_lock);
     return m_interface;
@@ -527,6 +532,7 @@ DWORD LinuxHostedNetwork::Start(WLAN_HOSTED_NETWORK_REASON* reason) {
         m_interface = chosen->name;
         m_form = chosen->form;
         m_running = true;
+        m_security = chosen->form == Form::Radio ? settings.security : std::string();
     }
     std::string failure;
     const DWORD e = ap->Start(settings, this, &failure);

@@ -96,6 +96,9 @@ public:
     RadioChoice Choice() const;
     // The interface of the run that is up or starting; empty without one.
     std::string RunInterface() const;
+    // The security of the radio's run that is up ("wpa2", "wpa3",
+    // "wpa2-wpa3"); empty without one or for a wired port.
+    std::string Security() const;
     // The interface of the current or last start; empty before the first.
     std::string LastInterface() const;
     // Where notes about the hand-over go (what NetworkManager was told, a
@@ -172,6 +175,7 @@ private:
     std::string m_interface;  // the interface of the last start
     Form m_form = Form::Radio;
     bool m_running = false;  // a run is up or starting on m_interface
+    std::string m_security;  // of the radio's run that is up
 
     // Under m_startStop.
     void Note(const std::string& text) const;

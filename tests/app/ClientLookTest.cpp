@@ -91,6 +91,8 @@ private slots:
                  QStringLiteral("WIFI:T:WPA;S:a\\;b\\,c\\:d\\\\e\\\"f;P:p\\;w;;"));
         QCOMPARE(WiFiQrCode::Payload("Net", "5820417396", false),
                  QStringLiteral("WIFI:T:WEP;S:Net;P:5820417396;;"));
+        QCOMPARE(WiFiQrCode::TypedPayload("Net;3", "secret12", "SAE"),
+                 QStringLiteral("WIFI:T:SAE;S:Net\\;3;P:secret12;;"));
     }
 
     void QrSymbolHasTheSizeOfItsVersion() {
