@@ -60,6 +60,7 @@ bool CNetworkConnectivity::Init(Callback callback) {
         std::lock_guard<std::mutex> g(m_stopLock);
         m_stopRequested = false;
     }
+    m_sink = std::make_shared<CNetworkEventSink>(this);
     m_thread = std::thread(&CNetworkConnectivity::_ListenProc, this);
     return true;
 }
@@ -117,7 +118,7 @@ void CNetworkConnectivity::_ListenProc() {
     const plat::GUID interfaces[3] = {plat::kIidNetworkListManagerEvents, plat::kIidNetworkEvents,
                                       plat::kIidNetworkConnectionEvents};
     {
-        auto sink = std::make_shared<CNetworkEventSink>(this);
+        const std::shared_ptr<CNetworkEventSink> sink = m_sink;
         std::unique_ptr<plat::ConnectionPointContainer> container;
         const auto nlm = Manager();
         if (nlm && nlm->QueryConnectionPointContainer(&container) >= 0 && container) {
@@ -156,6 +157,13 @@ void CNetworkConnectivity::Stop() {
     }
     if (m_thread.joinable())
         m_thread.join();
+    // The subscriptions are gone, but the system may still be inside the sink
+    // (or enter it late with a reference of its own): cut the sink off and
+    // wait for the events that already reached this object.
+    if (m_sink) {
+        m_sink->Detach();
+        m_sink.reset();
+    }
     {
         std::lock_guard<std::mutex> g(m_lock);
         m_nlm.reset();

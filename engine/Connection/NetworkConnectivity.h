@@ -3,8 +3,9 @@
 // connections and listens to its events on a thread of its own, which
 // subscribes a CNetworkEventSink to the three event interfaces until Stop.
 // Events arrive on the system's threads; the callback runs there and must
-// hand its work to the engine or lock the engine's state itself. Stop must not
-// be called from the callback (it joins the listening thread).
+// hand its work to the engine or lock the engine's state itself. Stop waits
+// for the callbacks already running, so it must not be called from the
+// callback, nor while holding anything the callback waits for.
 #pragma once
 
 #include <atomic>
@@ -16,6 +17,8 @@
 #include <vector>
 
 #include "platform/facility/NetworkListManager.h"
+
+class CNetworkEventSink;
 
 class CNetworkConnectivity {
 public:
@@ -69,6 +72,9 @@ private:
     std::vector<Connection> m_connections;
     Callback m_callback;
     std::atomic<bool> m_eventsAdvised{false};
+    // The sink the system holds; detached at Stop, so that an event it
+    // delivers late finds no owner.
+    std::shared_ptr<CNetworkEventSink> m_sink;
 
     std::mutex m_stopLock;
     std::condition_variable m_stopSignal;

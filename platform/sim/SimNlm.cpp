@@ -244,11 +244,35 @@ void SimNlm::Raise(const GUID& iid, const std::function<void(NetworkEventSink&)>
     }
     // COM calls the sinks on a thread of its own, and does not wait for an
     // Unadvise that comes meanwhile.
-    std::thread delivery([&sinks, &event] {
+    std::thread delivery([this, &sinks, &event] {
+        {
+            std::unique_lock<std::mutex> lock(m_lock);
+            ++m_heldDeliveries;
+            m_released.wait(lock, [this] { return !m_holdDeliveries; });
+            --m_heldDeliveries;
+        }
         for (auto& sink : sinks)
             event(*sink);
     });
     delivery.join();
+}
+
+void SimNlm::HoldDeliveries() {
+    std::lock_guard<std::mutex> g(m_lock);
+    m_holdDeliveries = true;
+}
+
+void SimNlm::ReleaseDeliveries() {
+    {
+        std::lock_guard<std::mutex> g(m_lock);
+        m_holdDeliveries = false;
+    }
+    m_released.notify_all();
+}
+
+int SimNlm::HeldDeliveries() const {
+    std::lock_guard<std::mutex> g(m_lock);
+    return m_heldDeliveries;
 }
 
 void SimNlm::RaiseConnectionConnectivityChanged(const GUID& connectionId, DWORD connectivity) {

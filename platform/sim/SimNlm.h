@@ -8,6 +8,7 @@
 // Network List Manager.
 #pragma once
 
+#include <condition_variable>
 #include <functional>
 #include <map>
 #include <mutex>
@@ -43,6 +44,12 @@ public:
     void RaiseConnectionConnectivityChanged(const GUID& connectionId, DWORD connectivity);
     // Delivers any event to the sinks advised on the interface `iid`.
     void Raise(const GUID& iid, const std::function<void(NetworkEventSink&)>& event);
+    // While held, an event raised picks the sinks advised at that moment (as
+    // COM has them in hand) and waits, before calling any, until released.
+    void HoldDeliveries();
+    void ReleaseDeliveries();
+    // Events waiting so.
+    int HeldDeliveries() const;
     // Sinks advised now on the interface `iid`.
     int Subscriptions(const GUID& iid) const;
 
@@ -67,6 +74,9 @@ private:
     std::set<GUID> m_forgotten;
     std::map<GUID, std::map<DWORD, std::shared_ptr<NetworkEventSink>>> m_sinks;
     DWORD m_nextCookie = 1;
+    std::condition_variable m_released;
+    bool m_holdDeliveries = false;
+    int m_heldDeliveries = 0;
 };
 
 }  // namespace plat

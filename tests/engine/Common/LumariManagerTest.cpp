@@ -357,6 +357,37 @@ TEST_F(LumariManagerTest, InternetMovingToAnotherConnectionMovesTheSharing) {
     StopAndWait();
 }
 
+// The access point is stopped from outside while the system is delivering a
+// connectivity event that would move the sharing: the run ends (the stop waits
+// for the event, which gives way to the stop), and nothing is shared again.
+TEST_F(LumariManagerTest, AccessPointStoppedFromOutsideDuringAConnectivityEventEndsTheRun) {
+    Pc().network.AddAdapter(enginebed::Adapter("LTE", {"10.9.0.2"}, "10.9.0.1", {"10.9.0.1"}));
+    Run();
+    ASSERT_TRUE(Eventually([&] { return Log().HasMessage("Start connectivity ListenProc 1"); }));
+    Pc().nlm.SetConnectivity(GuidOf("LTE"), enginebed::kIpv4Internet);
+    Pc().nlm.SetConnectivity(GuidOf("WAN"), 0);
+    Pc().nlm.HoldDeliveries();
+    std::thread system([&] {
+        Pc().nlm.RaiseConnectionConnectivityChanged(plat::SimNlm::ConnectionIdOf(GuidOf("WAN")), 0);
+    });
+    ASSERT_TRUE(Eventually([&] { return Pc().nlm.HeldDeliveries() == 1; }));
+
+    Pc().wlan.ChangeHostedNetworkState(plat::kWlanHostedNetworkIdle,
+                                       plat::kWlanHostedNetworkReasonUserAction);
+    ASSERT_TRUE(Eventually([&] { return Log().HasMessage("CLumariManager::_DoStopBegin "); }));
+    Pc().nlm.ReleaseDeliveries();
+    const bool ended = Eventually([&] { return Engine().State() == kStateStopped; });
+    if (!ended)
+        Pc().nlm.ReleaseDeliveries();
+    system.join();
+
+    ASSERT_TRUE(ended);
+    EXPECT_FALSE(Log().Has("I Begin Reshare."));
+    EXPECT_FALSE(Peers().Sharing());
+    Run();
+    StopAndWait();
+}
+
 TEST_F(LumariManagerTest, ReshareThatFailsReportsNoInternetAndIsTriedAgain) {
     Pc().network.AddAdapter(enginebed::Adapter("LTE", {"10.9.0.2"}, "10.9.0.1", {"10.9.0.1"}));
     Run();

@@ -2,7 +2,9 @@
 
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <chrono>
+#include <condition_variable>
 #include <mutex>
 #include <thread>
 
@@ -245,6 +247,70 @@ TEST_F(NetworkConnectivityTest, TheSinkForwardsEveryEventToItsSlotAndAnswersOk) 
                                         "NetworkConnectionPropertyChanged"}));
     EXPECT_EQ(answers, std::vector<plat::HRESULT>(7, plat::kSOk));
     EXPECT_EQ(reports, 1);
+}
+
+// The system holds the sink itself and may be on its way into it when the
+// monitor stops and is freed: the event must find nobody home.
+TEST_F(NetworkConnectivityTest, AnEventTheSystemDeliversAfterTheMonitorIsGoneReachesNothing) {
+    auto gone = std::make_unique<CNetworkConnectivity>();
+    std::atomic<int> reports{0};
+    ASSERT_TRUE(gone->Init([&](const plat::GUID&, plat::DWORD) { ++reports; }));
+    ASSERT_TRUE(Eventually([&] { return Log().HasMessage("Start connectivity ListenProc 1"); }));
+    Pc().nlm.HoldDeliveries();
+    std::thread system([&] { Raise("WAN", plat::kNlmConnectivityIpv4Internet); });
+    ASSERT_TRUE(Eventually([&] { return Pc().nlm.HeldDeliveries() == 1; }));
+
+    gone.reset();
+    Pc().nlm.ReleaseDeliveries();
+    system.join();
+
+    EXPECT_EQ(reports.load(), 0);
+    EXPECT_FALSE(Log().Has("I Connectivity changed adpater:<" +
+                           plat::GuidText::ToString(GuidOf("WAN")) + "> 64, internet? 64"));
+}
+
+// A callback already running keeps its monitor: the stop returns only after it.
+TEST_F(NetworkConnectivityTest, StopWaitsForTheCallbackThatIsRunning) {
+    std::mutex m;
+    std::condition_variable cv;
+    bool entered = false, released = false;
+    std::atomic<bool> stopped{false};
+    bool stoppedUnderIt = true;
+    ASSERT_TRUE(monitor.Init([&](const plat::GUID&, plat::DWORD) {
+        std::unique_lock<std::mutex> lock(m);
+        entered = true;
+        cv.notify_all();
+        cv.wait(lock, [&] { return released; });
+        lock.unlock();
+        // A stop that does not wait has everything it needs to return now;
+        // give it the time to show it.
+        for (int i = 0; i < 200 && !stopped.load(); ++i)
+            std::this_thread::sleep_for(std::chrono::milliseconds(1));
+        stoppedUnderIt = stopped.load();
+    }));
+    ASSERT_TRUE(Eventually([&] { return Log().HasMessage("Start connectivity ListenProc 1"); }));
+    std::thread system([&] { Raise("WAN", plat::kNlmConnectivityIpv4Internet); });
+    {
+        std::unique_lock<std::mutex> lock(m);
+        cv.wait(lock, [&] { return entered; });
+    }
+    std::thread stopper([&] {
+        monitor.Stop();
+        stopped = true;
+    });
+    // The listening thread has let the subscriptions go: the stop is past it.
+    ASSERT_TRUE(
+        Eventually([&] { return Pc().nlm.Subscriptions(plat::kIidNetworkConnectionEvents) == 0; }));
+    {
+        std::lock_guard<std::mutex> g(m);
+        released = true;
+    }
+    cv.notify_all();
+    stopper.join();
+    system.join();
+
+    EXPECT_FALSE(stoppedUnderIt);
+    EXPECT_EQ(Pc().com.LiveObjects(), 0);
 }
 
 }  // namespace
