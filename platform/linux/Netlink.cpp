@@ -44,6 +44,18 @@ void NetlinkMessage::EndNested(std::size_t offset) {
 
 Netlink::Netlink(int protocol) : m_protocol(protocol) {}
 
+Netlink::Netlink(int protocol, int fd) : m_protocol(protocol), m_fd(fd) {
+    BoundReceive(m_fd);
+}
+
+void Netlink::BoundReceive(int fd) {
+    // A reply that never completes (a dump cut short) ends the wait instead
+    // of holding the caller, and with it the share manager's lock, for ever.
+    timeval wait{};
+    wait.tv_sec = kReceiveTimeoutSeconds;
+    setsockopt(fd, SOL_SOCKET, SO_RCVTIMEO, &wait, sizeof wait);
+}
+
 Netlink::~Netlink() {
     if (m_fd >= 0)
         ::close(m_fd);
@@ -55,11 +67,7 @@ int Netlink::Open() {
     m_fd = socket(AF_NETLINK, SOCK_RAW | SOCK_CLOEXEC, m_protocol);
     if (m_fd < 0)
         return errno;
-    // A reply that never completes (a dump cut short) ends the wait instead
-    // of holding the caller, and with it the share manager's lock, for ever.
-    timeval wait{};
-    wait.tv_sec = kReceiveTimeoutSeconds;
-    setsockopt(m_fd, SOL_SOCKET, SO_RCVTIMEO, &wait, sizeof wait);
+    BoundReceive(m_fd);
     sockaddr_nl local{};
     local.nl_family = AF_NETLINK;
     if (bind(m_fd, reinterpret_cast<sockaddr*>(&local), sizeof local) != 0) {

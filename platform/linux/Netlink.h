@@ -35,6 +35,10 @@ public:
     static constexpr int kReceiveTimeoutSeconds = 5;
 
     explicit Netlink(int protocol = NETLINK_ROUTE);
+    // Takes over `fd`, an open socket already joined to what answers it (one
+    // end of a SOCK_SEQPACKET pair standing in for the kernel); it gets the
+    // same receive bound as a socket of its own.
+    Netlink(int protocol, int fd);
     virtual ~Netlink();
     Netlink(const Netlink&) = delete;
     Netlink& operator=(const Netlink&) = delete;
@@ -58,6 +62,7 @@ public:
         const std::function<void(std::uint16_t type, const void* data, std::size_t size)>& each);
 
 private:
+    static void BoundReceive(int fd);
     int Send(NetlinkMessage& message);
     int m_protocol;
     int m_fd = -1;
