@@ -57,6 +57,9 @@ public:
     // The security the access point runs with ("wpa2", "wpa3", "wpa2-wpa3")
     // where the program chooses it; empty where the system does (WPA2).
     virtual std::string AccessPointSecurity() { return {}; }
+    // The hotspot's own IPv6 address toward its clients while it gives them
+    // IPv6 (the DNS relay answers there too); empty where it gives none.
+    virtual std::string ClientIpv6Address() { return {}; }
 };
 
 }  // namespace plat

@@ -53,6 +53,12 @@ public:
     MobileHotspot& Hotspot() override { return m_hotspot; }
     std::string AccessPointFailure() override { return m_hostedNetwork.LastFailure(); }
     std::string AccessPointSecurity() override { return m_hostedNetwork.Security(); }
+    std::string ClientIpv6Address() override { return m_nat.Engine().Ipv6Address(); }
+    // IPv6 for the clients (on by default once a program folder keeps its prefix).
+    void SetIpv6(bool on) {
+        m_ipv6 = on;
+        m_nat.Engine().SetIpv6(m_ipv6, m_prefixFile);
+    }
 
     // Where the engine keeps its files instead of beside the program.
     void SetProgramFolder(const std::string& folder) {
@@ -61,6 +67,9 @@ public:
         LinuxHostedNetworkOptions options = m_hostedNetwork.Options();
         options.settingsFile = folder + "/Lumari.cfg";
         m_hostedNetwork.SetOptions(options);
+        // The clients' IPv6 prefix is kept there, so it stays the same across runs.
+        m_prefixFile = folder + "/ipv6-prefix";
+        m_nat.Engine().SetIpv6(m_ipv6, m_prefixFile);
     }
     // The hosted network (hostapd or a wired port) behind wlanapi.dll.
     LinuxHostedNetwork& HostedNetwork() { return m_hostedNetwork; }
@@ -98,6 +107,8 @@ private:
     NoMobileHotspot m_hotspot;
     LinuxHostedNetwork m_hostedNetwork;
     WlanLibrary m_wlan{m_modules.Registered(), m_hostedNetwork};  // after what it uses
+    bool m_ipv6 = true;
+    std::string m_prefixFile;
 };
 
 }  // namespace plat

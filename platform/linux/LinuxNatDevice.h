@@ -20,7 +20,7 @@ namespace plat {
 
 class LinuxNatDevice : public NatDevice {
 public:
-    LinuxNatDevice() : m_driver(m_engine, m_clock) {}
+    LinuxNatDevice() : m_engine(&m_clock), m_driver(m_engine, m_clock) {}
 
     HANDLE Open(const std::string& deviceName) override;
     void Close(HANDLE device) override;
@@ -28,6 +28,7 @@ public:
                  DWORD* returned) override;
 
     NatDriver& Driver() { return m_driver; }
+    LinuxPacketEngine& Engine() { return m_engine; }
 
 private:
     SystemClock m_clock;

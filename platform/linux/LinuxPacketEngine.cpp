@@ -1,5 +1,6 @@
 #include "LinuxPacketEngine.h"
 
+#include <arpa/inet.h>
 #include <net/if.h>
 #include <sys/socket.h>
 #include <sys/un.h>
@@ -16,6 +17,7 @@
 #include "platform/records/NatRecords.h"
 #include "platform/text/GuidText.h"
 #include "platform/text/Ipv4Text.h"
+#include "platform/winapi/DebugOutput.h"
 
 namespace plat {
 
@@ -119,6 +121,9 @@ void Replace(std::string* text, const std::string& from, const std::string& to) 
 
 }  // namespace
 
+LinuxPacketEngine::LinuxPacketEngine(Clock* clock)
+    : m_ipv6(clock != nullptr ? *clock : m_ownClock) {}
+
 LinuxPacketEngine::~LinuxPacketEngine() {
     if (m_sharing)
         Unshare();
@@ -178,6 +183,18 @@ DWORD LinuxPacketEngine::Start() {
         if (output.find("comment \"ip_forward 0\"") != std::string::npos)
             RestoreForwarding(0);
         if (!m_nft.Run(std::string("delete table inet ") + kTable, nullptr, &error))
+            return ErrorOf(error);
+    }
+    // The IPv6 table's comment says what that run changed on the host for IPv6.
+    if (m_nft.Run(std::string("list table netdev ") + kTable6, &output, &error)) {
+        const std::size_t at = output.find("comment \"");
+        if (at != std::string::npos) {
+            const std::size_t from = at + 9;
+            const std::size_t to = output.find('"', from);
+            if (to != std::string::npos)
+                ClientIpv6::Recover(output.substr(from, to - from));
+        }
+        if (!m_nft.Run(std::string("delete table netdev ") + kTable6, nullptr, &error))
             return ErrorOf(error);
     }
     const int removed = m_tc.RemoveAll();
@@ -276,10 +293,80 @@ DWORD LinuxPacketEngine::Share(const GUID& publicIf, const GUID& privateIf, std:
     m_private = priv;
     m_publicIndex = pubIndex;
     m_privateIndex = privIndex;
+    StartIpv6();
     return 0;
 }
 
+void LinuxPacketEngine::SetIpv6(bool on, const std::string& prefixFile) {
+    m_ipv6On = on;
+    m_prefixFile = prefixFile;
+}
+
+std::string LinuxPacketEngine::Ipv6Address() const {
+    std::lock_guard<std::mutex> g(m_ipv6Lock);
+    return m_ipv6Address;
+}
+
+void LinuxPacketEngine::StartIpv6() {
+    if (!m_ipv6On || m_prefixFile.empty())
+        return;
+    std::string why;
+    const int e = m_ipv6.Start(m_public, m_private, m_prefixFile, &why);
+    if (!m_ipv6.Active()) {
+        DebugOutput::Instance().Write("no IPv6 for the clients: " + why +
+                                      (e != 0 ? " (" + std::string(std::strerror(e)) + ")" : ""));
+        return;
+    }
+    const std::string address = m_ipv6.Address();
+    std::string ruleset =
+        "add table netdev @TABLE@\n"
+        "delete table netdev @TABLE@\n"
+        "table netdev @TABLE@ {\n"
+        "  comment \"@RECORD@\"\n"
+        "  set blocked { type ether_addr; }\n"
+        "  set down { type ether_addr; size 1024; flags dynamic; counter; }\n"
+        "  map down_class { type ether_addr : classid; }\n"
+        "  chain egress {\n"
+        "    type filter hook egress device \"@PRIV@\" priority filter; policy accept;\n"
+        "    meta protocol != ip6 accept\n"
+        "    ether daddr @blocked drop\n"
+        "    ip6 saddr { @PREFIX@, fe80::/10 } accept\n"
+        "    update @down { ether daddr }\n"
+        "    meta priority set ether daddr map @down_class\n"
+        "  }\n"
+        "}\n";
+    RouterAdvert::Ipv6 prefix{};
+    inet_pton(AF_INET6, address.c_str(), prefix.data());
+    Replace(&ruleset, "@TABLE@", kTable6);
+    Replace(&ruleset, "@RECORD@", m_ipv6.Record());
+    Replace(&ruleset, "@PRIV@", m_private);
+    Replace(&ruleset, "@PREFIX@", ClientIpv6::FormatPrefix(prefix));
+    std::string error;
+    if (!m_nft.Run(ruleset, nullptr, &error)) {
+        DebugOutput::Instance().Write("no IPv6 for the clients: nftables refused the IPv6 table: " +
+                                      error);
+        m_ipv6.Stop();
+        return;
+    }
+    m_ipv6Table = true;
+    std::lock_guard<std::mutex> g(m_ipv6Lock);
+    m_ipv6Address = address;
+}
+
+void LinuxPacketEngine::StopIpv6() {
+    {
+        std::lock_guard<std::mutex> g(m_ipv6Lock);
+        m_ipv6Address.clear();
+    }
+    m_ipv6.Stop();
+    std::string output, error;
+    if (m_nft.Run(std::string("list table netdev ") + kTable6, &output, &error))
+        m_nft.Run(std::string("delete table netdev ") + kTable6, nullptr, &error);
+    m_ipv6Table = false;
+}
+
 DWORD LinuxPacketEngine::Unshare() {
+    StopIpv6();
     std::string output, error;
     DWORD result = 0;
     if (m_nft.Run(std::string("list table inet ") + kTable, &output, &error) &&
@@ -426,10 +513,17 @@ DWORD LinuxPacketEngine::SetPolicy(const MacAddress& mac, bool allowed, std::uin
     const bool hadDown = c.downKBps != 0;
     std::string cmd;
     const std::string set = std::string("element inet ") + kTable;
-    if (!allowed && c.allowed)
+    const std::string set6 = std::string("element netdev ") + kTable6;
+    if (!allowed && c.allowed) {
         cmd += "add " + set + Element("blocked", MacNft(mac));
-    if (allowed && !c.allowed)
+        if (m_ipv6Table)
+            cmd += "add " + set6 + Element("blocked", MacNft(mac));
+    }
+    if (allowed && !c.allowed) {
         cmd += "delete " + set + Element("blocked", MacNft(mac));
+        if (m_ipv6Table)
+            cmd += "delete " + set6 + Element("blocked", MacNft(mac));
+    }
     c.allowed = allowed;
     c.upKBps = upKBps;
     c.downKBps = downKBps;
@@ -439,6 +533,12 @@ DWORD LinuxPacketEngine::SetPolicy(const MacAddress& mac, bool allowed, std::uin
     if (!upClass && c.upClassed)
         cmd += "delete " + set + Element("up_class", MacNft(mac));
     c.upClassed = upClass;
+    const bool down6Class = m_ipv6Table && c.downKBps != 0 && c.minor != 0;
+    if (down6Class && !c.down6Classed)
+        cmd += "add " + set6 + Element("down_class", MacNft(mac) + " : " + ClassNft(c.minor));
+    if (!down6Class && c.down6Classed)
+        cmd += "delete " + set6 + Element("down_class", MacNft(mac));
+    c.down6Classed = down6Class;
     AddressView addresses;
     cmd += AddressCommands(Holders(s), clients, &addresses);
     if (const DWORD e = Run(cmd))
@@ -529,6 +629,18 @@ DWORD LinuxPacketEngine::Peers(std::vector<NatPeerTraffic>* out) {
         if (d != s.down.end() && d->second >= owner.offset)
             down[owner.mac] += d->second - owner.offset;
     }
+    // IPv6 download is counted by MAC on the private interface's egress.
+    if (m_ipv6Table) {
+        std::vector<NftSetReader::Element> elements;
+        if (m_reader.Read(kTable6, "down", &elements, NftSetReader::kNetdev) == 0)
+            for (const auto& e : elements) {
+                MacAddress mac{};
+                if (e.key.size() < 6)
+                    continue;
+                std::memcpy(mac.data(), e.key.data(), 6);
+                down[mac] += e.bytes;
+            }
+    }
     out->reserve(peers.size());
     for (const auto& [mac, seen] : peers) {
         NatPeerTraffic t;
@@ -556,6 +668,14 @@ DWORD LinuxPacketEngine::Forget(const MacAddress& mac) {
             cmd += del + Element("clients", MacNft(mac) + " . " + Ipv4Text::Format(p.ip));
     if (s.up.count(mac) != 0)
         cmd += del + Element("up", MacNft(mac));
+    if (m_ipv6Table) {
+        std::vector<NftSetReader::Element> elements;
+        if (m_reader.Read(kTable6, "down", &elements, NftSetReader::kNetdev) == 0)
+            for (const auto& e : elements)
+                if (e.key.size() >= 6 && std::memcmp(e.key.data(), mac.data(), 6) == 0)
+                    cmd += std::string("delete element netdev ") + kTable6 +
+                           Element("down", MacNft(mac));
+    }
     std::map<std::uint32_t, Owner> owners = m_owners;
     for (auto it = owners.begin(); it != owners.end();) {
         if (it->second.mac == mac) {

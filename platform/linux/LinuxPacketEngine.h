@@ -32,6 +32,15 @@
 //   except DHCP, DNS, ICMP, replies to its own connections and the listed
 //   ports.
 // IPv4 forwarding is switched on while sharing and put back as it was.
+// IPv6 (when on and the public interface has a default IPv6 route, see
+// ClientIpv6): the clients get a unique local /64 by router advertisement; the
+// same masquerade, upload rules and counters apply to their IPv6 packets (the
+// table is inet). What is sent to them is handled on PRIV's egress, in the
+// table "netdev lumari6", by destination MAC since the router knows it there:
+// a stopped MAC receives no IPv6 (`blocked`), download is counted per MAC
+// (`down`, forwarded packets only: not those of the host's own addresses) and
+// classed by MAC (`down_class`). The table's comment records what was changed
+// on the host for IPv6, so that a start after a killed run undoes it.
 // One driver per network namespace: the first to start binds the abstract
 // socket name "lumari-nat" (abstract names belong to the namespace and vanish
 // with the process) for as long as it lives, and another process's driver
@@ -39,24 +48,29 @@
 #pragma once
 
 #include <map>
+#include <mutex>
 #include <set>
 #include <string>
 #include <vector>
 
+#include "ClientIpv6.h"
 #include "NftSetReader.h"
 #include "Nftables.h"
 #include "TcShaper.h"
 #include "platform/common/NatPacketEngine.h"
+#include "platform/common/SystemClock.h"
 
 namespace plat {
 
 class LinuxPacketEngine : public NatPacketEngine {
 public:
     static constexpr char kTable[] = "lumari";
+    static constexpr char kTable6[] = "lumari6";
     // How long a client stays a peer after its last packet.
     static constexpr int kPeerTimeoutSeconds = 300;
 
-    LinuxPacketEngine() = default;
+    // Router advertisements wait on `clock` (the system clock when null).
+    explicit LinuxPacketEngine(Clock* clock = nullptr);
     ~LinuxPacketEngine() override;
     LinuxPacketEngine(const LinuxPacketEngine&) = delete;
     LinuxPacketEngine& operator=(const LinuxPacketEngine&) = delete;
@@ -69,6 +83,12 @@ public:
                     std::uint32_t downKBps) override;
     DWORD Forget(const MacAddress& mac) override;
     DWORD SetHostPorts(bool restricted, const std::vector<std::uint16_t>& ports) override;
+
+    // IPv6 for the clients at the next Share: on or off, and the file that
+    // keeps the prefix (no IPv6 without one).
+    void SetIpv6(bool on, const std::string& prefixFile);
+    // The hotspot's IPv6 address toward the clients while they have IPv6, or empty.
+    std::string Ipv6Address() const;
 
 private:
     // What one reading of the counting sets shows.
@@ -86,8 +106,9 @@ private:
         bool allowed = true;
         std::uint32_t upKBps = 0;
         std::uint32_t downKBps = 0;
-        std::uint16_t minor = 0;  // HTB class minor, 0 until limited
-        bool upClassed = false;   // in up_class
+        std::uint16_t minor = 0;    // HTB class minor, 0 until limited
+        bool upClassed = false;     // in up_class
+        bool down6Classed = false;  // in the IPv6 table's down_class
     };
     // What the kernel holds in the per-address sets: `blocked_addr` and
     // `down_class` (address : class minor).
@@ -115,7 +136,16 @@ private:
     DWORD Run(const std::string& commands);
     void ResetState();
     void RestoreForwarding(int before);
+    void StartIpv6();
+    void StopIpv6();
 
+    SystemClock m_ownClock;
+    ClientIpv6 m_ipv6;
+    bool m_ipv6On = true;
+    std::string m_prefixFile;
+    bool m_ipv6Table = false;  // the IPv6 table is in place
+    mutable std::mutex m_ipv6Lock;
+    std::string m_ipv6Address;
     Nftables m_nft;
     NftSetReader m_reader;
     TcShaper m_tc;

@@ -95,11 +95,11 @@ void NftSetReader::ParseMessage(const nlmsghdr& message, std::vector<Element>* o
         });
 }
 
-int NftSetReader::Read(const std::string& table, const std::string& set,
-                       std::vector<Element>* out) {
+int NftSetReader::Read(const std::string& table, const std::string& set, std::vector<Element>* out,
+                       std::uint8_t family) {
     out->clear();
     nfgenmsg g{};
-    g.nfgen_family = NFPROTO_INET;
+    g.nfgen_family = family;
     g.version = NFNETLINK_V0;
     NetlinkMessage m(kNewSetElem - NFT_MSG_NEWSETELEM + NFT_MSG_GETSETELEM, NLM_F_DUMP, &g,
                      sizeof g);

@@ -26,8 +26,12 @@ public:
     };
 
     NftSetReader() : m_netlink(NETLINK_NETFILTER) {}
-    // The elements of `set` in the inet table `table`; 0 or an errno value.
-    int Read(const std::string& table, const std::string& set, std::vector<Element>* out);
+    // The elements of `set` in the table `table` of `family` (NFPROTO_INET,
+    // NFPROTO_NETDEV, ...); 0 or an errno value.
+    static constexpr std::uint8_t kInet = 1;
+    static constexpr std::uint8_t kNetdev = 5;
+    int Read(const std::string& table, const std::string& set, std::vector<Element>* out,
+             std::uint8_t family = kInet);
     // The elements one dump message carries, appended to `out`.
     static void ParseMessage(const nlmsghdr& message, std::vector<Element>* out);
 
