@@ -163,11 +163,12 @@ std::vector<DoctorFinding> Doctor::RadioFindings(const plat::WirelessInterface& 
     std::uint32_t channels = 0;
     if (plat::Nl80211::ApBesideStation(radio.combinations, &channels))
         f.push_back({Level::Ok,
-                     name + " could run an access point beside its station (on " +
+                     name + " can run an access point beside its station (on " +
                          (channels == 1 ? std::string("the station's channel")
                                         : std::to_string(channels) + " channels") +
-                         "); the hotspot does not use this yet: while this card carries the "
-                         "upstream, a second card or a wired upstream is needed",
+                         "): while this card carries the upstream over Wi-Fi and no other card "
+                         "can, the hotspot runs its access point beside the station (one card "
+                         "for both)",
                      ""});
     else
         f.push_back({Level::Ok,

@@ -24,10 +24,7 @@ void HostHandoff::Say(const std::string& text) {
         m_note(text);
 }
 
-namespace {
-
-// A process that still runs (a zombie does not count).
-bool Alive(int pid) {
+bool HostHandoff::ProcessAlive(int pid) {
     if (pid <= 1 || (kill(pid, 0) != 0 && errno == ESRCH))
         return false;
     std::ifstream stat("/proc/" + std::to_string(pid) + "/stat");
@@ -36,8 +33,6 @@ bool Alive(int pid) {
     const std::size_t close = text.rfind(')');
     return close == std::string::npos || close + 2 >= text.size() || text[close + 2] != 'Z';
 }
-
-}  // namespace
 
 std::string HostHandoff::RecoverLeftover() {
     std::string iface;
@@ -63,7 +58,7 @@ std::string HostHandoff::RecoverLeftover() {
     }
     // The record of a run that still goes on (the window and lumari-hotspot
     // share the folder) is that run's own: nothing of it is touched.
-    if (record && owner != getpid() && Alive(owner)) {
+    if (record && owner != getpid() && ProcessAlive(owner)) {
         Say(iface + " is held by another run of the hotspot (process " + std::to_string(owner) +
             "); it is left alone");
         return {};
@@ -83,7 +78,7 @@ std::string HostHandoff::RecoverLeftover() {
     return iface;
 }
 
-void HostHandoff::Take(const std::string& iface) {
+void HostHandoff::Take(const std::string& iface, bool fresh) {
     m_taken = iface;
     LinuxAddresses::List(iface, &m_keep);
     {
@@ -96,6 +91,11 @@ void HostHandoff::Take(const std::string& iface) {
             out << a << "\n";
         if (!out.flush())
             Say("cannot write " + m_record + ": a killed run could not be undone");
+    }
+    if (fresh) {
+        bool managed = false;
+        for (int i = 0; i < 20 && m_networkManager.Managed(iface, &managed) == ENODEV; ++i)
+            usleep(100000);
     }
     std::string said;
     m_networkManager.Take(iface, &said);

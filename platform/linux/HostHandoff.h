@@ -26,12 +26,17 @@ public:
     // Undoes what a run that did not end cleanly left; the interface it named,
     // or empty.
     std::string RecoverLeftover();
-    // Before the access point starts on `iface`.
-    void Take(const std::string& iface);
+    // Before the access point starts on `iface`; `fresh`: the interface was
+    // just made, and NetworkManager is given a moment to see it first (else
+    // it would take the new interface over once it does).
+    void Take(const std::string& iface, bool fresh = false);
     // At the stop: everything Take did is undone.
     void GiveBack();
 
     std::string RecordFile() const { return m_record; }
+
+    // A process that still runs (a zombie does not count).
+    static bool ProcessAlive(int pid);
 
 private:
     void Undo(const std::string& iface, const std::vector<std::string>& keep);

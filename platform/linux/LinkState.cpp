@@ -43,6 +43,16 @@ int LinkState::SetUp(int ifindex, bool up) {
     return netlink.Request(message);
 }
 
+int LinkState::SetAddress(int ifindex, const MacAddress& mac) {
+    ifinfomsg link{};
+    link.ifi_family = AF_UNSPEC;
+    link.ifi_index = ifindex;
+    NetlinkMessage message(RTM_NEWLINK, 0, &link, sizeof link);
+    message.AddAttribute(IFLA_ADDRESS, mac.data(), mac.size());
+    Netlink netlink;
+    return netlink.Request(message);
+}
+
 int LinkState::EnsureUp(const std::string& name, const std::string& record, bool* broughtUp) {
     *broughtUp = false;
     bool up = false;

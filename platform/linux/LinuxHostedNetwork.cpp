@@ -12,9 +12,11 @@
 #include "ChildProcess.h"
 #include "HostHandoff.h"
 #include "HostapdAccessPoint.h"
+#include "Netlink.h"
 #include "Nl80211.h"
 #include "RadioChannels.h"
 #include "Rfkill.h"
+#include "VirtualAp.h"
 #include "WifiHolders.h"
 #include "WiredAccessPoint.h"
 #include "platform/text/GuidText.h"
@@ -64,11 +66,22 @@ LinuxHostedNetworkOptions LinuxHostedNetwork::Options() const {
     return m_options;
 }
 
-RadioChoice LinuxHostedNetwork::Choice() const {
+std::unique_ptr<Netlink> LinuxHostedNetwork::Genl() const {
     const LinuxHostedNetworkOptions options = Options();
+    if (options.genl)
+        return options.genl();
+    return std::make_unique<Netlink>(NETLINK_GENERIC);
+}
+
+RadioChoice LinuxHostedNetwork::Choice() const {
+    const LinuxHostedNetworkOptions options = WithStoredRadio(Options(), Options().settingsFile);
+    OneCardMode mode = OneCardMode::Auto;
+    RadioChooser::ParseOneCard(options.oneCard, &mode);
+    const std::unique_ptr<Netlink> genl = Genl();
     return RadioChooser::Choose(
         options.apInterface,
-        RadioChooser::Gather(options.apInterface, options.sysfs, options.rfkillDevice));
+        RadioChooser::Gather(options.apInterface, options.sysfs, options.rfkillDevice, genl.get()),
+        mode);
 }
 
 std::string LinuxHostedNetwork::RunInterface() const {
@@ -318,32 +331,47 @@ void LinuxHostedNetwork::EndRun() {
         ap->Stop();
     if (m_handoff)
         m_handoff->GiveBack();
+    if (m_virtual) {
+        m_virtual->Remove();
+        m_virtual.reset();
+    }
 }
 
 bool LinuxHostedNetwork::RadioSettings(RadioChoice choice, const LinuxHostedNetworkOptions& options,
                                        AccessPointSettings* settings, std::string* why) {
+    const std::unique_ptr<Netlink> genl = Genl();
     std::string domain;
-    Nl80211::RegulatoryDomain(&domain);
+    Nl80211::RegulatoryDomain(*genl, &domain);
     if (!options.countryCode.empty() && options.countryCode != domain) {
         // The wireless core applies the country's rules a moment after it was asked.
-        if (Nl80211::SetRegulatoryDomain(options.countryCode) == 0) {
+        if (Nl80211::SetRegulatoryDomain(*genl, options.countryCode) == 0) {
             for (int i = 0; i < 20 && domain != options.countryCode; ++i) {
                 usleep(100000);
-                Nl80211::RegulatoryDomain(&domain);
+                Nl80211::RegulatoryDomain(*genl, &domain);
             }
             Note(domain == options.countryCode
                      ? "the regulatory domain is now " + domain
                      : "the regulatory domain " + options.countryCode + " was asked for; " +
                            (domain.empty() ? std::string("none") : domain) + " is in force");
             const RadioChoice fresh = Choice();
-            if (fresh.name == choice.name)
+            if (fresh.name == choice.name && fresh.station == choice.station)
                 choice = fresh;
         } else {
             Note("the regulatory domain " + options.countryCode + " could not be asked for");
         }
     }
-    if (!Plan(choice.name, choice.radio, domain, options, settings, why))
+    if (choice.oneCard) {
+        // The station's channel as it is now.
+        WirelessInterface now;
+        if (Nl80211::Interface(*genl, choice.radio.ifindex, &now) == 0)
+            choice.radio.frequency = now.frequency;
+    }
+    std::string note;
+    if (!Plan(choice.oneCard ? choice.station : choice.name, choice.radio, domain, options,
+              settings, why, choice.oneCard ? choice.sharedChannels : 0, &note))
         return false;
+    if (!note.empty())
+        Note(note);
     Note(choice.name + ": channel " + std::to_string(settings->channel) + " (" +
          (settings->channel > 14 ? "5 GHz" : "2.4 GHz") + "), " + settings->security +
          (settings->countryCode.empty() ? std::string() : ", country " + settings->countryCode));
@@ -387,16 +415,23 @@ LinuxHostedNetworkOptions LinuxHostedNetwork::WithStoredRadio(LinuxHostedNetwork
 
 bool LinuxHostedNetwork::Plan(const std::string& name, const WirelessInterface& radio,
                               const std::string& domain, const LinuxHostedNetworkOptions& options,
-                              AccessPointSettings* settings, std::string* why) {
+                              AccessPointSettings* settings, std::string* why,
+                              std::uint32_t sharedChannels, std::string* note) {
     ChannelRequest request;
     request.band = options.band;
     request.channel = options.channel;
     request.regulatoryDomain = domain;
+    if (sharedChannels != 0) {
+        request.stationChannel = Nl80211::ChannelOf(radio.frequency);
+        request.stationChannelOnly = sharedChannels == 1;
+    }
     const ChannelChoice channel = RadioChannels::Choose(radio.bands, request);
     if (!channel.ok) {
         *why = name + ": " + channel.why;
         return false;
     }
+    if (note != nullptr)
+        *note = channel.note.empty() ? std::string() : name + ": " + channel.note;
     settings->channel = channel.channel;
     settings->ht = channel.ht;
     settings->vht = channel.vht;
@@ -475,6 +510,11 @@ DWORD LinuxHostedNetwork::Start(WLAN_HOSTED_NETWORK_REASON* reason) {
         const std::string left = m_handoff->RecoverLeftover();
         if (!left.empty())
             HostapdAccessPoint::CleanStale(options.runtimeDir, left);
+        const std::unique_ptr<Netlink> genl = Genl();
+        const std::string made = VirtualAp(options.runtimeDir, *genl).RemoveLeftover();
+        if (!made.empty())
+            Note("deleted " + made +
+                 ", the access point interface a run that did not end cleanly left behind");
     }
 
     const RadioChoice choice = Choice();
@@ -498,7 +538,7 @@ DWORD LinuxHostedNetwork::Start(WLAN_HOSTED_NETWORK_REASON* reason) {
     if (chosen->form != Form::Wired && ChildProcess::Find(settings.hostapd).empty())
         return refuse(kWlanHostedNetworkReasonInterfaceUnavailable,
                       "hostapd is not installed (install the package hostapd)", kErrorFileNotFound);
-    if (chosen->form == Form::Radio) {
+    if (chosen->form == Form::Radio && !choice.oneCard) {
         for (const WifiHolder& h : WifiHolders::Find(chosen->name, options.procRoot))
             return refuse(kWlanHostedNetworkReasonInterfaceUnavailable, h.what + "; " + h.fix);
         if (choice.softBlocked) {
@@ -515,7 +555,18 @@ DWORD LinuxHostedNetwork::Start(WLAN_HOSTED_NETWORK_REASON* reason) {
         if (!RadioSettings(choice, options, &settings, &why))
             return refuse(kWlanHostedNetworkReasonBadParameters, why);
     }
-    m_handoff->Take(chosen->name);
+    if (choice.oneCard) {
+        // The access point's own interface on the station's card; the
+        // station's interface itself is left as it is.
+        m_virtualGenl = Genl();
+        m_virtual = std::make_unique<VirtualAp>(options.runtimeDir, *m_virtualGenl);
+        std::string why;
+        if (m_virtual->Create(choice.radio, &why) != 0) {
+            m_virtual.reset();
+            return refuse(kWlanHostedNetworkReasonInterfaceUnavailable, why);
+        }
+    }
+    m_handoff->Take(chosen->name, choice.oneCard);
 
     std::shared_ptr<AccessPoint> ap;
     if (chosen->form == Form::Wired)
@@ -546,6 +597,10 @@ DWORD LinuxHostedNetwork::Start(WLAN_HOSTED_NETWORK_REASON* reason) {
         }
         ap->Stop();
         m_handoff->GiveBack();
+        if (m_virtual) {
+            m_virtual->Remove();
+            m_virtual.reset();
+        }
         *reason = kWlanHostedNetworkReasonInterfaceUnavailable;
         return e;
     }

@@ -41,6 +41,8 @@
 namespace plat {
 
 class HostHandoff;
+class Netlink;
+class VirtualAp;
 
 struct LinuxHostedNetworkOptions {
     std::string apInterface;  // empty: the first wireless interface that can host the network
@@ -55,6 +57,11 @@ struct LinuxHostedNetworkOptions {
     std::string rfkillDevice = "/dev/rfkill";
     std::string procRoot = "/proc";  // where the programs holding an interface are looked for
     std::string busAddress;          // NetworkManager's bus; empty: the system bus
+    // One card for both (an access point interface beside the upstream's
+    // station): "auto" (when no other radio can), "on" or "off".
+    std::string oneCard = "auto";
+    // Opens a generic netlink socket for nl80211; empty: the kernel's.
+    std::function<std::unique_ptr<Netlink>()> genl;
     // The program's settings file: its section "lumari-hotspot" (what
     // lumari-hotspot stores) gives security, band, channel and country at
     // every start, so the window on Linux uses them too. Empty: the options.
@@ -86,9 +93,13 @@ public:
     // The radio settings stored in `file` over those of `options`.
     static LinuxHostedNetworkOptions WithStoredRadio(LinuxHostedNetworkOptions options,
                                                      const std::string& file);
+    // `sharedChannels` set: one card for both, the access point beside the
+    // station `radio` (1: on its channel only); `note` gets what of the
+    // options could not be followed, and why.
     static bool Plan(const std::string& name, const WirelessInterface& radio,
                      const std::string& domain, const LinuxHostedNetworkOptions& options,
-                     AccessPointSettings* settings, std::string* why);
+                     AccessPointSettings* settings, std::string* why,
+                     std::uint32_t sharedChannels = 0, std::string* note = nullptr);
 
     // The interfaces that could carry the access point, as listed.
     std::vector<Candidate> Candidates() const;
@@ -147,6 +158,7 @@ private:
     void Ended(AccessPoint* from, const std::string& why) override;
 
     bool Find(const GUID& guid, Candidate* out) const;
+    std::unique_ptr<Netlink> Genl() const;
     // The radio's channel, country and security for a start on `choice`;
     // false with the reason when none can be.
     bool RadioSettings(RadioChoice choice, const LinuxHostedNetworkOptions& options,
@@ -182,6 +194,9 @@ private:
     std::function<void(const std::string&)> m_note;  // under m_lock
     std::unique_ptr<HostHandoff> m_handoff;
     bool m_recovered = false;
+    // One card for both: the access point interface of the run, and its socket.
+    std::unique_ptr<Netlink> m_virtualGenl;
+    std::unique_ptr<VirtualAp> m_virtual;
 };
 
 }  // namespace plat

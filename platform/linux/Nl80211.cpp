@@ -82,6 +82,13 @@ bool Nl80211::ParseInterface(const nlmsghdr& message, WirelessInterface* out) {
             case NL80211_ATTR_IFTYPE:
                 U32(data, size, &out->iftype);
                 break;
+            case NL80211_ATTR_WIPHY_FREQ:
+                U32(data, size, &out->frequency);
+                break;
+            case NL80211_ATTR_MAC:
+                if (size >= out->mac.size())
+                    std::memcpy(out->mac.data(), data, out->mac.size());
+                break;
             default:
                 break;
         }
@@ -199,8 +206,10 @@ void Nl80211::ParseWiphy(const nlmsghdr& message, std::map<std::uint32_t, WiphyI
                     part.apMode = true;
             });
         } else if (type == NL80211_ATTR_FEATURE_FLAGS) {
-            if (U32(data, size, &features) && (features & NL80211_FEATURE_SAE) != 0)
-                part.saeFeature = true;
+            if (U32(data, size, &features)) {
+                part.saeFeature = (features & NL80211_FEATURE_SAE) != 0;
+                part.macOnCreate = (features & NL80211_FEATURE_MAC_ON_CREATE) != 0;
+            }
         } else if (type == NL80211_ATTR_CIPHER_SUITES) {
             for (std::size_t at = 0; at + 4 <= size; at += 4) {
                 std::uint32_t suite = 0;
@@ -255,6 +264,7 @@ void Nl80211::ParseWiphy(const nlmsghdr& message, std::map<std::uint32_t, WiphyI
     info.apMode = info.apMode || part.apMode;
     info.saeFeature = info.saeFeature || part.saeFeature;
     info.managementCipher = info.managementCipher || part.managementCipher;
+    info.macOnCreate = info.macOnCreate || part.macOnCreate;
     if (!part.combinations.empty())
         info.combinations = part.combinations;
     for (auto& [kind, band] : part.bands) {
@@ -382,12 +392,64 @@ int Nl80211::Interfaces(Netlink& genl, std::vector<WirelessInterface>* interface
             w.phyName = it->second.name;
             w.apMode = it->second.apMode;
             w.sae = it->second.saeFeature && it->second.managementCipher;
+            w.macOnCreate = it->second.macOnCreate;
             w.bands = it->second.bands;
             w.combinations = it->second.combinations;
         }
         interfaces->push_back(w);
     }
     return 0;
+}
+
+int Nl80211::Interface(Netlink& genl, std::uint32_t ifindex, WirelessInterface* out) {
+    std::uint16_t id = 0;
+    if (const int e = FamilyId(genl, &id))
+        return e;
+    genlmsghdr header{};
+    header.cmd = NL80211_CMD_GET_INTERFACE;
+    NetlinkMessage request(id, 0, &header, sizeof header);
+    request.AddAttribute(NL80211_ATTR_IFINDEX, &ifindex, sizeof ifindex);
+    bool found = false;
+    const int e = genl.Dump(request, [&](const nlmsghdr& m) {
+        found = ParseInterface(m, out) && out->ifindex == ifindex;
+    });
+    if (e != 0)
+        return e;
+    return found ? 0 : ENODEV;
+}
+
+int Nl80211::NewApInterface(Netlink& genl, std::uint32_t wiphy, const std::string& name,
+                            const std::array<std::uint8_t, 6>& mac, WirelessInterface* created) {
+    std::uint16_t id = 0;
+    if (const int e = FamilyId(genl, &id))
+        return e;
+    genlmsghdr header{};
+    header.cmd = NL80211_CMD_NEW_INTERFACE;
+    NetlinkMessage request(id, 0, &header, sizeof header);
+    request.AddAttribute(NL80211_ATTR_WIPHY, &wiphy, sizeof wiphy);
+    request.AddAttribute(NL80211_ATTR_IFNAME, name.c_str(), name.size() + 1);
+    const std::uint32_t type = NL80211_IFTYPE_AP;
+    request.AddAttribute(NL80211_ATTR_IFTYPE, &type, sizeof type);
+    if (mac != std::array<std::uint8_t, 6>{})
+        request.AddAttribute(NL80211_ATTR_MAC, mac.data(), mac.size());
+    // The kernel answers with the new interface's description (or an error).
+    bool found = false;
+    const int e =
+        genl.Dump(request, [&](const nlmsghdr& m) { found = ParseInterface(m, created); });
+    if (e != 0)
+        return e;
+    return found ? 0 : EPROTO;
+}
+
+int Nl80211::DeleteInterface(Netlink& genl, std::uint32_t ifindex) {
+    std::uint16_t id = 0;
+    if (const int e = FamilyId(genl, &id))
+        return e;
+    genlmsghdr header{};
+    header.cmd = NL80211_CMD_DEL_INTERFACE;
+    NetlinkMessage request(id, 0, &header, sizeof header);
+    request.AddAttribute(NL80211_ATTR_IFINDEX, &ifindex, sizeof ifindex);
+    return genl.Request(request);
 }
 
 }  // namespace plat

@@ -8,6 +8,7 @@
 
 #include <linux/netlink.h>
 
+#include <array>
 #include <cstdint>
 #include <map>
 #include <string>
@@ -51,9 +52,12 @@ struct WirelessInterface {
     std::uint32_t ifindex = 0;
     std::uint32_t wiphy = 0;
     std::uint32_t iftype = 0;
-    std::string phyName;  // "phy0"
-    bool apMode = false;  // the radio supports interface type AP
-    bool sae = false;     // SAE (WPA3-Personal) with protected management frames
+    std::uint32_t frequency = 0;  // MHz of the channel it uses now (a connected station); 0: none
+    std::array<std::uint8_t, 6> mac{};
+    std::string phyName;       // "phy0"
+    bool apMode = false;       // the radio supports interface type AP
+    bool sae = false;          // SAE (WPA3-Personal) with protected management frames
+    bool macOnCreate = false;  // a new interface takes the address given with it
     std::map<int, RadioBand> bands;
     std::vector<InterfaceCombination> combinations;
 };
@@ -63,6 +67,7 @@ struct WiphyInfo {
     bool apMode = false;
     bool saeFeature = false;
     bool managementCipher = false;  // BIP (AES-CMAC), which protected frames need
+    bool macOnCreate = false;
     std::map<int, RadioBand> bands;
     std::vector<InterfaceCombination> combinations;
 };
@@ -82,6 +87,17 @@ public:
     // capital letters); it applies it a moment later. 0 or an errno value.
     static int SetRegulatoryDomain(const std::string& alpha2);
     static int SetRegulatoryDomain(Netlink& genl, const std::string& alpha2);
+
+    // One interface by its index (its channel now, in `frequency`). 0 or an
+    // errno value (ENODEV: no such interface).
+    static int Interface(Netlink& genl, std::uint32_t ifindex, WirelessInterface* out);
+    // A new interface of type access point named `name` on radio `wiphy`;
+    // `mac` is handed to the driver when it takes one at creation (all zero:
+    // none). What the kernel reports for it (index, address) in `created`.
+    // 0 or an errno value.
+    static int NewApInterface(Netlink& genl, std::uint32_t wiphy, const std::string& name,
+                              const std::array<std::uint8_t, 6>& mac, WirelessInterface* created);
+    static int DeleteInterface(Netlink& genl, std::uint32_t ifindex);
 
     // Whether a combination lets an access point run beside a station; the
     // fewest channels such a combination allows (1: the AP must use the

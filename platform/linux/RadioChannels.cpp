@@ -32,6 +32,51 @@ ChannelChoice Refused(const std::string& why) {
     return c;
 }
 
+// One card for the upstream and the access point, on one channel: the station's.
+ChannelChoice StationChannel(const std::map<int, RadioBand>& bands, const ChannelRequest& r,
+                             const std::string& domain) {
+    const std::string shared =
+        "this card runs an access point beside its upstream connection only on the "
+        "connection's channel";
+    if (r.stationChannel == 0)
+        return Refused("the upstream connection has no channel now, and " + shared);
+    const std::string n = "channel " + std::to_string(r.stationChannel);
+    ChannelChoice c;
+    bool found = false;
+    for (const auto& [kind, band] : bands) {
+        for (const RadioChannel& ch : band.channels) {
+            if (ch.number != r.stationChannel)
+                continue;
+            const char* closed = ch.disabled ? "is disabled"
+                                 : ch.radar  ? "needs radar detection (DFS)"
+                                 : ch.noIr   ? "may not start a network (no-IR)"
+                                             : nullptr;
+            if (closed != nullptr)
+                return Refused("the upstream connection uses " + n + ", which " + closed +
+                               " for an access point in " + domain + ", and " + shared +
+                               ": connect the upstream on another channel (2.4 GHz), or use a "
+                               "second Wi-Fi adapter for the access point");
+            c = Chosen(band, r.stationChannel);
+            found = true;
+        }
+    }
+    if (!found) {
+        // A radio that reports no bands: hostapd is left to judge the channel.
+        RadioBand unknown;
+        unknown.kind = r.stationChannel > 14 ? RadioBand::k5GHz : RadioBand::k2GHz;
+        unknown.ht = true;
+        c = Chosen(unknown, r.stationChannel);
+    }
+    std::string asked;
+    if (r.channel != 0 && r.channel != r.stationChannel)
+        asked = "channel " + std::to_string(r.channel);
+    else if ((r.band == "5" && !c.fiveGhz) || (r.band == "2.4" && c.fiveGhz))
+        asked = "the " + std::string(r.band == "5" ? "5 GHz" : "2.4 GHz") + " band";
+    if (!asked.empty())
+        c.note = asked + " was asked for, but " + shared + ": the access point uses " + n;
+    return c;
+}
+
 }  // namespace
 
 bool RadioChannels::ValidBand(const std::string& band) {
@@ -63,6 +108,9 @@ ChannelChoice RadioChannels::Choose(const std::map<int, RadioBand>& bands,
     const std::string fiveClosed =
         "5 GHz is unavailable until a country is set (the regulatory domain is the world "
         "domain 00): give --country with your country's two letters";
+
+    if (r.stationChannelOnly)
+        return StationChannel(bands, r, domain);
 
     if (bands.empty()) {
         // A radio that reports no bands: hostapd is left to judge the channel.

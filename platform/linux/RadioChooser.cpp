@@ -5,12 +5,15 @@
 #include <filesystem>
 
 #include "LinuxRoutes.h"
+#include "Netlink.h"
 #include "Rfkill.h"
+#include "VirtualAp.h"
 
 namespace plat {
 
 namespace {
 
+constexpr std::uint32_t kIftypeStation = 2;  // NL80211_IFTYPE_STATION
 constexpr std::uint32_t kIftypeMonitor = 6;  // NL80211_IFTYPE_MONITOR
 
 constexpr const char* kOtherWays =
@@ -40,9 +43,56 @@ RadioChoice Take(const RadioFacts::Radio& r, const std::string& why) {
     return c;
 }
 
+// The card of the upstream's Wi-Fi station, when it can run an access point
+// beside the station; the channels its combination allows in `channels`.
+const RadioFacts::Radio* BesideStation(const RadioFacts& facts, const std::string& named,
+                                       std::uint32_t* channels) {
+    for (const RadioFacts::Radio& r : facts.radios) {
+        if (facts.upstreams.count(r.interface.name) == 0 || r.interface.iftype != kIftypeStation ||
+            (!named.empty() && r.interface.name != named))
+            continue;
+        if (r.interface.apMode && !r.hardBlocked &&
+            Nl80211::ApBesideStation(r.interface.combinations, channels))
+            return &r;
+    }
+    return nullptr;
+}
+
+RadioChoice OneCard(const RadioFacts::Radio& station, std::uint32_t channels,
+                    const std::string& reason) {
+    RadioChoice c = Take(station, "");
+    c.oneCard = true;
+    c.station = station.interface.name;
+    c.name = VirtualAp::NameFor(station.interface.wiphy);
+    c.sharedChannels = channels;
+    const std::string& s = station.interface.name;
+    c.why = "one card for both: " + s + " keeps the upstream connection and its card" +
+            (station.interface.phyName.empty() ? "" : " (" + station.interface.phyName + ")") +
+            " runs the access point beside it on a new interface, " + c.name + ", " +
+            (channels == 1 ? "on " + s +
+                                 "'s channel (the card allows an access point beside a "
+                                 "station on one channel only)"
+                           : "(the card allows an access point beside a station)") +
+            "; " + reason;
+    return c;
+}
+
 }  // namespace
 
-RadioChoice RadioChooser::Choose(const std::string& named, const RadioFacts& facts) {
+bool RadioChooser::ParseOneCard(const std::string& text, OneCardMode* mode) {
+    if (text == "auto")
+        *mode = OneCardMode::Auto;
+    else if (text == "on")
+        *mode = OneCardMode::Always;
+    else if (text == "off")
+        *mode = OneCardMode::Never;
+    else
+        return false;
+    return true;
+}
+
+RadioChoice RadioChooser::Choose(const std::string& named, const RadioFacts& facts,
+                                 OneCardMode oneCard) {
     // The radios (wiphys) that carry the upstream through one of their interfaces.
     std::set<std::uint32_t> upstreamRadios;
     std::string upstreamWifi;
@@ -57,7 +107,28 @@ RadioChoice RadioChooser::Choose(const std::string& named, const RadioFacts& fac
         " carries this PC's upstream connection (the default route); taking it for the access "
         "point would cut the PC off the Internet";
 
+    std::uint32_t channels = 0;
+    const RadioFacts::Radio* beside =
+        oneCard == OneCardMode::Never ? nullptr : BesideStation(facts, named, &channels);
+    const std::string noCombination =
+        "; its card cannot run an access point beside its connection (no interface "
+        "combination of its driver allows it)";
+    if (oneCard == OneCardMode::Always) {
+        if (beside != nullptr)
+            return OneCard(*beside, channels, "one card for both was asked for (--one-card)");
+        return None(upstreamWifi.empty()
+                        ? "one card for both was asked for (--one-card), but no Wi-Fi station "
+                          "carries the upstream connection"
+                        : "one card for both was asked for (--one-card), but the card of " +
+                              upstreamWifi +
+                              " cannot run an access point beside its connection (no interface "
+                              "combination of its driver allows it)",
+                    kOtherWays);
+    }
+
     if (!named.empty()) {
+        if (beside != nullptr)
+            return OneCard(*beside, channels, named + " was named, and it carries the upstream");
         if (facts.upstreams.count(named) != 0)
             return None(named + carriesUpstream, "name another interface with --ap-interface; or " +
                                                      std::string(kOtherWays));
@@ -125,14 +196,20 @@ RadioChoice RadioChooser::Choose(const std::string& named, const RadioFacts& fac
             why += " (its radio is blocked by software; the start lifts the block)";
         return Take(*chosen, why);
     }
+    if (beside != nullptr)
+        return OneCard(*beside, channels, "no other Wi-Fi card can run an access point");
     if (switchedOff != nullptr)
         return None("the radio of " + switchedOff->interface.name +
                         " is switched off by its hardware switch",
                     "switch the radio on (a key, a slider or the firmware setup)");
-    if (upstreamOnly != nullptr)
+    if (upstreamOnly != nullptr) {
+        std::uint32_t n = 0;
+        const bool couldShare = BesideStation(facts, "", &n) != nullptr;
         return None("the only Wi-Fi card that can run an access point, " +
-                        Label(upstreamOnly->interface) + "," + carriesUpstream,
+                        Label(upstreamOnly->interface) + "," + carriesUpstream +
+                        (couldShare ? "; one card for both is off (--no-one-card)" : noCombination),
                     kOtherWays);
+    }
     if (!anyRadio)
         return None("no Wi-Fi interface is there to carry the access point",
                     "plug in a Wi-Fi adapter whose driver supports AP mode, or share to a wired "
@@ -143,10 +220,13 @@ RadioChoice RadioChooser::Choose(const std::string& named, const RadioFacts& fac
 }
 
 RadioFacts RadioChooser::Gather(const std::string& named, const std::string& sysfs,
-                                const std::string& rfkillDevice) {
+                                const std::string& rfkillDevice, Netlink* genl) {
     RadioFacts facts;
     std::vector<WirelessInterface> wireless;
-    Nl80211::Interfaces(&wireless);  // none when the kernel has no nl80211
+    if (genl != nullptr)
+        Nl80211::Interfaces(*genl, &wireless);
+    else
+        Nl80211::Interfaces(&wireless);  // none when the kernel has no nl80211
     const Rfkill rfkill(sysfs, rfkillDevice);
     for (const WirelessInterface& w : wireless) {
         RadioFacts::Radio r;

@@ -76,9 +76,10 @@ TEST(RadioDoctor, NamesEachFixtureRadiosChannelsAndSecurity) {
     EXPECT_EQ(Findings(w["wlan0"]),
               "[ ok ] wlan0 (phy0) 2.4 GHz (802.11n): access point channels 1 2 3 4 5 6 7 8 9 10 "
               "11 (not: 2 no-IR)\n"
-              "[ ok ] wlan0 (phy0) could run an access point beside its station (on the "
-              "station's channel); the hotspot does not use this yet: while this card carries "
-              "the upstream, a second card or a wired upstream is needed\n"
+              "[ ok ] wlan0 (phy0) can run an access point beside its station (on the "
+              "station's channel): while this card carries the upstream over Wi-Fi and no "
+              "other card can, the hotspot runs its access point beside the station (one card "
+              "for both)\n"
               "[ ok ] wlan0 (phy0) offers WPA3 (SAE): the default security is wpa2-wpa3\n");
     EXPECT_EQ(Findings(w["wlan1"]),
               "[warn] wlan1 (phy1) 5 GHz (802.11n/ac): no channel an access point may use (3 "

@@ -9,6 +9,7 @@
 
 #include "platform/linux/RadioChooser.h"
 #include "platform/linux/WifiHolders.h"
+#include "support/RadioFixture.h"
 #include "support/TempDir.h"
 
 namespace {
@@ -52,7 +53,8 @@ TEST(RadioChoice, AutomaticChoiceLeavesTheUpstreamCardAloneAndPrefersAnotherRadi
     EXPECT_EQ(none.why,
               "the only Wi-Fi card that can run an access point, wlan0 (phy0), carries this PC's "
               "upstream connection (the default route); taking it for the access point would "
-              "cut the PC off the Internet");
+              "cut the PC off the Internet; its card cannot run an access point beside its "
+              "connection (no interface combination of its driver allows it)");
     EXPECT_NE(none.fix.find("second Wi-Fi adapter"), std::string::npos);
     EXPECT_NE(none.fix.find("by cable"), std::string::npos);
 
@@ -63,6 +65,50 @@ TEST(RadioChoice, AutomaticChoiceLeavesTheUpstreamCardAloneAndPrefersAnotherRadi
     EXPECT_EQ(free.why,
               "wlan0 (phy0) carries the access point: the first Wi-Fi interface that "
               "can run one");
+}
+
+// The upstream's card can run an access point beside its station (the
+// fixture's phy0, from real nl80211 bytes): used when no second radio can,
+// or when asked for; never when ruled out.
+TEST(RadioChoice, OneCardForBothWhenNoOtherRadioCanAndTheCardAllowsIt) {
+    radiofixture::FakeGenl genl(false);
+    auto radios = radiofixture::Radios(genl);
+    RadioFacts facts;
+    facts.radios = {{radios["wlan0"]}, {radios["wlan1"]}};
+    facts.upstreams = {"wlan0"};
+    EXPECT_EQ(RadioChooser::Choose("", facts).name, "wlan1");  // a second radio first
+
+    const RadioChoice always = RadioChooser::Choose("", facts, plat::OneCardMode::Always);
+    EXPECT_TRUE(always.oneCard);
+    EXPECT_EQ(always.why.substr(always.why.rfind("; ")),
+              "; one card for both was asked for (--one-card)");
+
+    facts.radios.pop_back();
+    const RadioChoice one = RadioChooser::Choose("", facts);
+    ASSERT_EQ(one.form, RadioChoice::Form::Radio) << one.why;
+    EXPECT_TRUE(one.oneCard);
+    EXPECT_EQ(one.name, "lumari-ap0");
+    EXPECT_EQ(one.station, "wlan0");
+    EXPECT_EQ(one.sharedChannels, 1u);
+    EXPECT_EQ(one.why,
+              "one card for both: wlan0 keeps the upstream connection and its card (phy0) runs "
+              "the access point beside it on a new interface, lumari-ap0, on wlan0's channel "
+              "(the card allows an access point beside a station on one channel only); no other "
+              "Wi-Fi card can run an access point");
+    EXPECT_TRUE(RadioChooser::Choose("wlan0", facts).oneCard);  // named: the same rule
+
+    const RadioChoice never = RadioChooser::Choose("", facts, plat::OneCardMode::Never);
+    EXPECT_EQ(never.form, RadioChoice::Form::None);
+    EXPECT_NE(never.why.find("one card for both is off (--no-one-card)"), std::string::npos);
+    EXPECT_EQ(RadioChooser::Choose("wlan0", facts, plat::OneCardMode::Never).form,
+              RadioChoice::Form::None);
+
+    // The card's own switch, or an interface that is not the station, rules it out.
+    facts.radios[0].hardBlocked = true;
+    EXPECT_FALSE(RadioChooser::Choose("", facts).oneCard);
+    facts.radios[0].hardBlocked = false;
+    facts.radios[0].interface.iftype = 3;  // NL80211_IFTYPE_AP
+    EXPECT_FALSE(RadioChooser::Choose("", facts).oneCard);
 }
 
 TEST(RadioChoice, KillSwitchesOrderTheRadios) {

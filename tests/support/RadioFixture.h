@@ -8,7 +8,10 @@
 //   phy1/wlan1: 5 GHz only (802.11n/ac), no SAE, no interface combinations;
 //               52 and 100 radar, the rest
 //               no-IR in the world domain.
-// The regulatory domain is "00" (world) or "DE".
+// The regulatory domain is "00" (world) or "DE". wlan0 is connected on
+// channel 6 (`interfaces` can be changed); access point interfaces made with
+// NEW_INTERFACE are added to them and DEL_INTERFACE removes them, as the
+// kernel would.
 #pragma once
 
 #include <linux/genetlink.h>
@@ -16,6 +19,7 @@
 
 #include <gtest/gtest.h>
 
+#include <array>
 #include <cerrno>
 #include <cstring>
 #include <functional>
@@ -114,7 +118,18 @@ inline void Band(Message& m, int kind, const std::vector<Freq>& freqs, bool ht, 
 // The kernel's side: the family, split wiphy dumps, interfaces, the domain.
 class FakeGenl : public plat::Netlink {
 public:
-    explicit FakeGenl(bool world) : Netlink(NETLINK_GENERIC), m_world(world) {
+    struct Iface {
+        std::uint32_t ifindex;
+        std::string name;
+        std::uint32_t wiphy;
+        std::uint32_t iftype;
+        std::uint32_t mhz;
+        std::array<std::uint8_t, 6> mac;
+    };
+
+    // `macOnCreate`: phy0's driver takes an address given with NEW_INTERFACE.
+    explicit FakeGenl(bool world, bool macOnCreate = true)
+        : Netlink(NETLINK_GENERIC), m_world(world), m_macOnCreate(macOnCreate) {
         // phy0: 2.4 GHz, station and AP in one channel, SAE and BIP; the
         // band's channels come in two messages, as a split dump sends them.
         Message a(kFamily, NL80211_CMD_NEW_WIPHY);
@@ -125,7 +140,8 @@ public:
             .End();
         const std::uint32_t ciphers[] = {0x000FAC04, 0x000FAC06};
         a.Raw(NL80211_ATTR_CIPHER_SUITES, ciphers, sizeof ciphers);
-        a.U32(NL80211_ATTR_FEATURE_FLAGS, NL80211_FEATURE_SAE | NL80211_FEATURE_HT_IBSS);
+        a.U32(NL80211_ATTR_FEATURE_FLAGS, NL80211_FEATURE_SAE | NL80211_FEATURE_HT_IBSS |
+                                              (macOnCreate ? NL80211_FEATURE_MAC_ON_CREATE : 0u));
         // One station and one AP, on one channel.
         a.Begin(NL80211_ATTR_INTERFACE_COMBINATIONS).Begin(1).Begin(NL80211_IFACE_COMB_LIMITS);
         a.Begin(1).U32(NL80211_IFACE_LIMIT_MAX, 1);
@@ -163,18 +179,21 @@ public:
              true, true);
         m_wiphys.push_back(c);
 
-        Message w0(kFamily, NL80211_CMD_NEW_INTERFACE);
-        w0.U32(NL80211_ATTR_IFINDEX, 3)
-            .Str(NL80211_ATTR_IFNAME, "wlan0")
-            .U32(NL80211_ATTR_WIPHY, 0);
-        w0.U32(NL80211_ATTR_IFTYPE, NL80211_IFTYPE_STATION);
-        m_interfaces.push_back(w0);
-        Message w1(kFamily, NL80211_CMD_NEW_INTERFACE);
-        w1.U32(NL80211_ATTR_IFINDEX, 4)
-            .Str(NL80211_ATTR_IFNAME, "wlan1")
-            .U32(NL80211_ATTR_WIPHY, 1);
-        w1.U32(NL80211_ATTR_IFTYPE, NL80211_IFTYPE_STATION);
-        m_interfaces.push_back(w1);
+        interfaces.push_back({3, "wlan0", 0, NL80211_IFTYPE_STATION, 2437, kCard0});
+        interfaces.push_back({4, "wlan1", 1, NL80211_IFTYPE_STATION, 0, kCard1});
+    }
+
+    static constexpr std::array<std::uint8_t, 6> kCard0 = {0x00, 0x1b, 0x21, 0x3a, 0x4c, 0x5e};
+    static constexpr std::array<std::uint8_t, 6> kCard1 = {0x00, 0xc0, 0xca, 0x01, 0x02, 0x03};
+
+    static Message Describe(const Iface& i) {
+        Message m(kFamily, NL80211_CMD_NEW_INTERFACE);
+        m.U32(NL80211_ATTR_IFINDEX, i.ifindex).Str(NL80211_ATTR_IFNAME, i.name);
+        m.U32(NL80211_ATTR_WIPHY, i.wiphy).U32(NL80211_ATTR_IFTYPE, i.iftype);
+        m.Raw(NL80211_ATTR_MAC, i.mac.data(), 6);
+        if (i.mhz != 0)
+            m.U32(NL80211_ATTR_WIPHY_FREQ, i.mhz);
+        return m;
     }
 
     int Dump(plat::NetlinkMessage& request,
@@ -202,10 +221,46 @@ public:
             EXPECT_EQ(attrs.count(NL80211_ATTR_SPLIT_WIPHY_DUMP), 1u);
             for (Message& m : m_wiphys)
                 each(m.Header());
-        } else if (g.cmd == NL80211_CMD_GET_INTERFACE) {
-            EXPECT_NE(h.nlmsg_flags & NLM_F_DUMP, 0);
-            for (Message& m : m_interfaces)
+        } else if (g.cmd == NL80211_CMD_GET_INTERFACE && (h.nlmsg_flags & NLM_F_DUMP) != 0) {
+            for (const Iface& i : interfaces) {
+                Message m = Describe(i);
                 each(m.Header());
+            }
+        } else if (g.cmd == NL80211_CMD_GET_INTERFACE) {
+            const std::uint32_t ifindex = U32Of(attrs, NL80211_ATTR_IFINDEX);
+            for (const Iface& i : interfaces) {
+                if (i.ifindex == ifindex) {
+                    Message m = Describe(i);
+                    each(m.Header());
+                    return 0;
+                }
+            }
+            return ENODEV;
+        } else if (g.cmd == NL80211_CMD_NEW_INTERFACE) {
+            // What a driver checks; the answer describes the new interface.
+            EXPECT_EQ(h.nlmsg_flags & NLM_F_DUMP, 0);
+            const std::uint32_t wiphy = U32Of(attrs, NL80211_ATTR_WIPHY);
+            EXPECT_EQ(U32Of(attrs, NL80211_ATTR_IFTYPE), std::uint32_t{NL80211_IFTYPE_AP});
+            const std::string name = attrs[NL80211_ATTR_IFNAME];
+            EXPECT_TRUE(!name.empty() && name.back() == 0);
+            newRequests.push_back(attrs);
+            for (const Iface& i : interfaces)
+                if (i.name + std::string(1, '\0') == name)
+                    return ENFILE;
+            if (wiphy != 0)
+                return EOPNOTSUPP;
+            Iface made{createdIfindex != 0 ? createdIfindex : nextIfindex++,
+                       name.substr(0, name.size() - 1),
+                       wiphy,
+                       NL80211_IFTYPE_AP,
+                       0,
+                       kCard0};
+            const std::string mac = attrs[NL80211_ATTR_MAC];
+            if (m_macOnCreate && mac.size() == 6)
+                std::memcpy(made.mac.data(), mac.data(), 6);
+            interfaces.push_back(made);
+            Message m = Describe(made);
+            each(m.Header());
         } else if (g.cmd == NL80211_CMD_GET_REG) {
             Message reg(kFamily, NL80211_CMD_GET_REG);
             reg.Str(NL80211_ATTR_REG_ALPHA2, m_world ? "00" : "DE");
@@ -222,6 +277,23 @@ public:
         genlmsghdr g{};
         std::memcpy(&g, NLMSG_DATA(&h), sizeof g);
         EXPECT_EQ(h.nlmsg_type, kFamily);
+        if (g.cmd == NL80211_CMD_DEL_INTERFACE) {
+            std::map<std::uint16_t, std::string> attrs;
+            plat::Netlink::Attributes(
+                h, GENL_HDRLEN, [&](std::uint16_t type, const void* data, std::size_t n) {
+                    attrs[type] = std::string(static_cast<const char*>(data), n);
+                });
+            EXPECT_EQ(attrs.size(), 1u);
+            const std::uint32_t ifindex = U32Of(attrs, NL80211_ATTR_IFINDEX);
+            deleted.push_back(ifindex);
+            for (auto it = interfaces.begin(); it != interfaces.end(); ++it) {
+                if (it->ifindex == ifindex) {
+                    interfaces.erase(it);
+                    return 0;
+                }
+            }
+            return ENODEV;
+        }
         EXPECT_EQ(g.cmd, NL80211_CMD_REQ_SET_REG);
         plat::Netlink::Attributes(h, GENL_HDRLEN,
                                   [&](std::uint16_t type, const void* data, std::size_t n) {
@@ -233,13 +305,41 @@ public:
         return 0;
     }
 
+    static std::uint32_t U32Of(std::map<std::uint16_t, std::string>& attrs, std::uint16_t type) {
+        std::uint32_t v = 0;
+        const std::string& bytes = attrs[type];
+        EXPECT_EQ(bytes.size(), 4u) << "attribute " << type;
+        if (bytes.size() == 4)
+            std::memcpy(&v, bytes.data(), 4);
+        return v;
+    }
+
     std::vector<int> seen;
     std::string askedFor;
+    std::vector<Iface> interfaces;
+    std::vector<std::map<std::uint16_t, std::string>> newRequests;  // their attributes
+    std::vector<std::uint32_t> deleted;
+    std::uint32_t nextIfindex = 10;
+    std::uint32_t createdIfindex = 0;  // set: the index the next new interface gets
 
 private:
     bool m_world;
+    bool m_macOnCreate;
     std::vector<Message> m_wiphys;
-    std::vector<Message> m_interfaces;
+};
+
+// A socket of its own that the fixture's kernel answers (each user of
+// nl80211 opens its own).
+class GenlProxy : public plat::Netlink {
+public:
+    explicit GenlProxy(FakeGenl& to) : Netlink(NETLINK_GENERIC), m_to(to) {}
+    int Dump(plat::NetlinkMessage& m, const std::function<void(const nlmsghdr&)>& each) override {
+        return m_to.Dump(m, each);
+    }
+    int Request(plat::NetlinkMessage& m) override { return m_to.Request(m); }
+
+private:
+    FakeGenl& m_to;
 };
 
 inline std::map<std::string, WirelessInterface> Radios(FakeGenl& genl) {

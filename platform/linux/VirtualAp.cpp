@@ -1,0 +1,129 @@
+#include "VirtualAp.h"
+
+#include <linux/nl80211.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdlib>
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <vector>
+
+#include "HostHandoff.h"
+#include "HostapdConfig.h"
+#include "LinkState.h"
+#include "Netlink.h"
+
+namespace plat {
+
+VirtualAp::VirtualAp(const std::string& runtimeDir, Netlink& genl)
+    : m_record(runtimeDir + "/virtual-interface"), m_genl(genl) {}
+
+std::string VirtualAp::NameFor(std::uint32_t wiphy) {
+    return "lumari-ap" + std::to_string(wiphy % 100000);
+}
+
+MacAddress VirtualAp::DerivedAddress(const MacAddress& card) {
+    MacAddress mac = card;
+    mac[0] = static_cast<std::uint8_t>((mac[0] | 0x02) & ~0x01);
+    if (mac == card)  // the card's own address is locally administered already
+        mac[0] ^= 0x04;
+    return mac;
+}
+
+bool VirtualAp::FindAp(const std::string& name, std::uint32_t wiphy, std::uint32_t* ifindex) {
+    std::vector<WirelessInterface> all;
+    if (Nl80211::Interfaces(m_genl, &all) != 0)
+        return false;
+    for (const WirelessInterface& w : all) {
+        if (w.name == name && w.wiphy == wiphy && w.iftype == NL80211_IFTYPE_AP) {
+            *ifindex = w.ifindex;
+            return true;
+        }
+    }
+    return false;
+}
+
+int VirtualAp::Create(const WirelessInterface& station, std::string* why) {
+    const std::string name = NameFor(station.wiphy);
+    const std::string card = station.phyName.empty() ? station.name : station.phyName;
+    std::vector<WirelessInterface> all;
+    if (const int e = Nl80211::Interfaces(m_genl, &all)) {
+        *why = "the interfaces of " + card + " cannot be read (" + std::strerror(e) + ")";
+        return e;
+    }
+    for (const WirelessInterface& w : all) {
+        if (w.name != name)
+            continue;
+        // One of the hotspot's own, which a run that was killed left behind.
+        if (w.wiphy == station.wiphy && w.iftype == NL80211_IFTYPE_AP &&
+            Nl80211::DeleteInterface(m_genl, w.ifindex) == 0)
+            continue;
+        *why = "an interface named " + name + " is there already";
+        return EEXIST;
+    }
+    {
+        // The record first: a run killed right after the creation is still undone.
+        std::error_code ec;
+        std::filesystem::create_directories(std::filesystem::path(m_record).parent_path(), ec);
+        std::ofstream out(m_record, std::ios::trunc);
+        out << "pid " << getpid() << "\n" << name << "\n" << station.wiphy << "\n";
+    }
+    m_address = DerivedAddress(station.mac);
+    WirelessInterface created;
+    const MacAddress none{};
+    if (const int e = Nl80211::NewApInterface(m_genl, station.wiphy, name,
+                                              station.macOnCreate ? m_address : none, &created)) {
+        std::error_code ec;
+        std::filesystem::remove(m_record, ec);
+        *why = "the driver of " + card + " did not make an access point interface beside " +
+               station.name + " (" + std::strerror(e) + ")";
+        return e;
+    }
+    m_name = name;
+    m_ifindex = created.ifindex;
+    if (created.mac != m_address) {
+        if (const int e = LinkState::SetAddress(static_cast<int>(created.ifindex), m_address)) {
+            *why = "the access point interface " + name +
+                   " could not be given an address of its own (" + std::strerror(e) + ")";
+            Remove();
+            return e;
+        }
+    }
+    return 0;
+}
+
+void VirtualAp::Remove() {
+    if (m_ifindex != 0)
+        Nl80211::DeleteInterface(m_genl, m_ifindex);  // ENODEV: gone already
+    m_ifindex = 0;
+    m_name.clear();
+    std::error_code ec;
+    std::filesystem::remove(m_record, ec);
+}
+
+std::string VirtualAp::RemoveLeftover() {
+    std::ifstream in(m_record);
+    if (!in)
+        return {};
+    std::string first;
+    std::string name;
+    std::uint32_t wiphy = 0;
+    std::getline(in, first);
+    std::getline(in, name);
+    in >> wiphy;
+    const int owner = first.rfind("pid ", 0) == 0 ? std::atoi(first.c_str() + 4) : 0;
+    if (owner != getpid() && HostHandoff::ProcessAlive(owner))
+        return {};  // a run that still goes on
+    in.close();
+    std::uint32_t ifindex = 0;
+    const bool there = HostapdConfig::ValidInterfaceName(name) && FindAp(name, wiphy, &ifindex);
+    if (there && Nl80211::DeleteInterface(m_genl, ifindex) != 0)
+        return {};  // kept, to be tried again at the next start
+    std::error_code ec;
+    std::filesystem::remove(m_record, ec);
+    return there ? name : std::string();
+}
+
+}  // namespace plat
