@@ -1,8 +1,9 @@
 // What a client row needs from the window that lists it: the engine handle,
-// the authorised phone, and the moves between the two lists (which change the
-// window's counts and captions).
+// the authorised phone, the moves between the two lists (which change the
+// window's counts and captions), and the status line.
 #pragma once
 
+#include <QString>
 #include <string>
 
 class CLumariCore;
@@ -20,4 +21,6 @@ public:
     virtual void MoveToBlackList(WhiteListItem* row) = 0;
     // The user took the client of `row` off the black list.
     virtual void MoveToClientList(BlackListItem* row) = 0;
+    // Tells the user in the status line what a row's action could not do.
+    virtual void ShowNotice(const QString& text, const QString& tip) = 0;
 };

@@ -27,6 +27,7 @@
 
 #include "AuthWidget.h"
 #include "BlackListItem.h"
+#include "ClientControl.h"
 #include "ClientLook.h"
 #include "ClockTimer.h"
 #include "CloseNotifyWidget.h"
@@ -759,6 +760,13 @@ void Orvanta::MoveToBlackList(WhiteListItem* row) {
     const std::wstring mac = row->Mac();
     ClientInfo client;
     const bool known = m_core->GetClient(mac, client);
+    const ClientControl::Outcome outcome = ClientControl(*m_core).Ban(mac);
+    if (outcome == ClientControl::Outcome::Refused) {
+        // The system's hotspot bans nobody: the device stays in the client
+        // list, and the user is told so rather than shown a row that does nothing.
+        ShowNotice(ClientControl::BanText(outcome), {});
+        return;
+    }
     if (!known) {
         client.mac = mac;
         client.nickName = row->FullName().toStdWString();
@@ -768,33 +776,20 @@ void Orvanta::MoveToBlackList(WhiteListItem* row) {
     UpdateCaptions();
     if (m_clientCount == 0 && m_clientArea->x() >= 0)
         m_lblnoconnect->show();
-    if (m_core->BanClient(mac) || !known) {
-        // A banned phone commands the PC no more, even on a connection it
-        // already has.
-        m_phone->ClientBanned(mac);
+    // A banned phone commands the PC no more, even on a connection it
+    // already has.
+    m_phone->ClientBanned(mac);
+    // Sharing without the driver cannot cut a device that has its address:
+    // it is refused one from now on, and the user hears what the ban did not do.
+    if (outcome == ClientControl::Outcome::NotCut)
+        ShowNotice(ClientControl::BanText(outcome), ClientControl::BanTip(outcome));
+}
+
+void Orvanta::ShowNotice(const QString& text, const QString& tip) {
+    if (text.isEmpty())
         return;
-    }
-    // The user is told what the ban could not do, rather than left with a row
-    // that seems to act.
-    if (m_core->ClientControl() != 0) {
-        // The system's hotspot bans nobody: the device stays a client.
-        const QString macText = QString::fromStdWString(mac);
-        m_blackList->RemoveItem(macText);
-        client.isBan = 0;
-        AddClientRow(client);
-        if (m_clientArea->x() >= 0)
-            m_lblnoconnect->hide();
-        UpdateCaptions();
-        m_lblstate->setText(tr("当前热点方式无法拉黑设备"));
-        m_lblstate->setToolTip({});
-    } else {
-        // Sharing without the driver cannot cut a device that has its
-        // address; it is refused one from now on, and the phone link obeys
-        // it no more.
-        m_phone->ClientBanned(mac);
-        m_lblstate->setText(tr("已拉黑，但当前共享方式无法立即断开该设备"));
-        m_lblstate->setToolTip(tr("该设备已不能再获取地址，但在它重新连接之前仍可上网。"));
-    }
+    m_lblstate->setText(text);
+    m_lblstate->setToolTip(tip);
     Animate(m_lblstate);
 }
 

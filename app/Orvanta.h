@@ -87,6 +87,7 @@ public:
     void MarkAsPhone(const std::wstring& mac, bool on) override;
     void MoveToBlackList(WhiteListItem* row) override;
     void MoveToClientList(BlackListItem* row) override;
+    void ShowNotice(const QString& text, const QString& tip) override;
 
     // plat::SessionListener: hand-over, power and session events.
     bool OnSessionEvent(plat::SessionEvent event) override;

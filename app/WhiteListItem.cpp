@@ -2,6 +2,7 @@
 
 #include <QPropertyAnimation>
 
+#include "ClientControl.h"
 #include "ClientRowHost.h"
 #include "Common/LumariCore.h"
 
@@ -82,14 +83,9 @@ WhiteListItem::WhiteListItem(const ClientInfo& client, const QString& name, cons
     connect(m_slider, &QSlider::valueChanged, this, &WhiteListItem::OnSliderChange);
     connect(this, &ListWidgetItem::MouseLeave, this, &WhiteListItem::OnMouseLeave);
 
-    ClientInfo stored;
-    if (CLumariCore* core = m_host.Core();
-        core != nullptr && core->GetClient(m_mac, stored) && stored.speedLimitedDown != 0) {
-        const int limitKb = stored.speedLimitedDown;
-        const QSignalBlocker block(m_slider);
-        m_slider->setValue(static_cast<int>(limitKb / 1024.0 * 100));
-        m_lblSpeed->setText(SpeedText(limitKb));
-    }
+    if (CLumariCore* core = m_host.Core())
+        if (const int held = ClientControl(*core).HeldLimit(m_mac); held != 0)
+            ShowLimit(held);
     Update(client);
 }
 
@@ -150,12 +146,26 @@ void WhiteListItem::OnMouseLeave() {
     m_pending = false;
     const int value = m_slider->value();
     if (CLumariCore* core = m_host.Core()) {
-        if (value >= 100)
-            core->SetSpeedLimit(m_mac, 0, 0);
-        else
-            core->SetSpeedLimit(m_mac, KbOf(value), KbOf(value));
+        ClientControl control(*core);
+        const ClientControl::Outcome outcome = control.Limit(m_mac, value >= 100 ? 0 : KbOf(value));
+        if (outcome != ClientControl::Outcome::Done) {
+            // The row shows what holds, not what was asked for.
+            ShowLimit(control.HeldLimit(m_mac));
+            m_host.ShowNotice(ClientControl::LimitText(outcome), {});
+        }
     }
     SwitchLayout(false);
+}
+
+void WhiteListItem::ShowLimit(int kb) {
+    const QSignalBlocker block(m_slider);
+    if (kb <= 0) {
+        m_slider->setValue(100);
+        m_lblSpeed->setText(tr("不限速"));
+    } else {
+        m_slider->setValue(static_cast<int>(kb / 1024.0 * 100));
+        m_lblSpeed->setText(SpeedText(kb));
+    }
 }
 
 void WhiteListItem::SwitchLayout(bool limit) {

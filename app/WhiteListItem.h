@@ -49,6 +49,8 @@ public slots:
 
 private:
     void SwitchLayout(bool limit);
+    // Shows the limit `kb` (KB/s, 0 for none) on the slider and its label.
+    void ShowLimit(int kb);
 
     QLabel* m_lblSpeed;
     QLabel* m_lblTraffic;

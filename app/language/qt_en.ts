@@ -32,6 +32,29 @@
     </message>
 </context>
 <context>
+    <name>ClientControl</name>
+    <message>
+        <source>当前热点方式无法拉黑设备</source>
+        <translation>This hotspot cannot block devices</translation>
+    </message>
+    <message>
+        <source>已拉黑，但当前共享方式无法立即断开该设备</source>
+        <translation>Blocked, but not cut off until it reconnects</translation>
+    </message>
+    <message>
+        <source>该设备已不能再获取地址，但在它重新连接之前仍可上网。</source>
+        <translation>The device can no longer get an address, but it keeps its connection until it reconnects.</translation>
+    </message>
+    <message>
+        <source>当前热点方式无法限速</source>
+        <translation>This hotspot cannot limit a device&apos;s speed</translation>
+    </message>
+    <message>
+        <source>限速未生效：该设备已断开</source>
+        <translation>Speed limit not applied: the device has left</translation>
+    </message>
+</context>
+<context>
     <name>ClientLook</name>
     <message>
         <source>诺基亚</source>
@@ -248,18 +271,6 @@ Install or update the driver now?</translation>
     <message>
         <source>WiFi名称太长（最多32字节，一个汉字占3字节）</source>
         <translation>Name too long (32 bytes; 3 per Chinese character)</translation>
-    </message>
-    <message>
-        <source>当前热点方式无法拉黑设备</source>
-        <translation>This hotspot cannot block devices</translation>
-    </message>
-    <message>
-        <source>已拉黑，但当前共享方式无法立即断开该设备</source>
-        <translation>Blocked, but not cut off until it reconnects</translation>
-    </message>
-    <message>
-        <source>该设备已不能再获取地址，但在它重新连接之前仍可上网。</source>
-        <translation>The device can no longer get an address, but it keeps its connection until it reconnects.</translation>
     </message>
     <message>
         <source>无效的WiFi名称</source>

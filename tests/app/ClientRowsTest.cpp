@@ -36,6 +36,8 @@ public:
     void MarkAsPhone(const std::wstring& mac, bool on) override { marks.emplace_back(mac, on); }
     void MoveToBlackList(WhiteListItem* row) override { toBlack.push_back(row->Mac()); }
     void MoveToClientList(BlackListItem* row) override { toClients.push_back(row->Mac()); }
+    void ShowNotice(const QString& text, const QString&) override { notices.push_back(text); }
+    std::vector<QString> notices;
     std::wstring phone;
 };
 

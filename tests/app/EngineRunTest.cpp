@@ -22,6 +22,8 @@
 #include "WhiteListItem.h"
 #include "WiFiConfig.h"
 #include "WiFiSignals.h"
+#include "pellion/DhcpPacket.h"
+#include "pellion/DhcpServer.h"
 
 using namespace std::chrono_literals;
 
@@ -43,6 +45,20 @@ void Second(AppSim& sim) {
 void WaitRunning(Orvanta& w) {
     QTRY_VERIFY_WITH_TIMEOUT(!w.IsBusy(), 10000);
     QCOMPARE(State(w), QStringLiteral("WiFi开启成功"));
+}
+
+// Seconds of the PC's clock, each once `sleepers` threads wait on it, until
+// the window lists a client; then its row of kMac.
+WhiteListItem* JoinedRow(AppSim& sim, Orvanta& w, int sleepers) {
+    for (int i = 0; i < 4 && w.ClientList()->Count() == 0; ++i) {
+        if (!sim.Pc().clock.WaitForSleepers(sleepers))
+            break;
+        sim.Pc().clock.Advance(1s);
+        QTest::qWait(20);
+    }
+    for (int i = 0; i < 250 && w.ClientList()->Count() == 0; ++i)
+        QTest::qWait(20);
+    return qobject_cast<WhiteListItem*>(w.ClientList()->Find(QString::fromStdWString(kMac)));
 }
 
 ClientInfo Stored(Orvanta& w) {
@@ -260,6 +276,73 @@ private slots:
         QTRY_COMPARE(w.TotalKB(), std::int64_t(4608));
         QCOMPARE(saved(), std::int64_t(4608));
         QCOMPARE(w.findChild<QLabel*>("lblallflow")->text(), QStringLiteral("4.50M"));
+    }
+
+    // The system's own mobile hotspot (Windows 10 with a Wi-Fi driver that has
+    // no hosted network) limits and bans nobody: the window says so, and the
+    // row shows what really holds.
+    void InTheSystemsHotspotARefusedLimitOrBanIsSaidAndTheRowStays() {
+        AppSim sim;
+        enginebed::Prepare(sim.Pc());
+        sim.Pc().os.SetWindows(plat::SimWindows::Ten);
+        plat::SimWlanInterface card;
+        QVERIFY(sim.Pc().wlan.Network().GetInterface(enginebed::GuidOf("Wi-Fi"), &card));
+        card.hostedNetworkCapable = 0;
+        QVERIFY(sim.Pc().wlan.Network().UpdateInterface(card.guid, card));
+        Orvanta w;
+        w.show();
+        WaitRunning(w);
+        QCOMPARE(w.Core()->ClientControl(), 1011);
+        QVERIFY(sim.Pc().hotspot.AddClient(L"a4:45:19:00:00:01", {L"192.168.137.20"}));
+        WhiteListItem* row = JoinedRow(sim, w, 2);
+        QVERIFY(row != nullptr);
+
+        row->OnActionLimitSpeed();
+        row->Slider()->setValue(50);
+        QCOMPARE(row->SpeedLabel()->text(), QStringLiteral("限速: 512 KB/S"));
+        emit row->MouseLeave();
+        QCOMPARE(State(w), QStringLiteral("当前热点方式无法限速"));
+        QCOMPARE(row->Slider()->value(), 100);
+        QCOMPARE(row->SpeedLabel()->text(), QStringLiteral("不限速"));
+        QCOMPARE(Stored(w).speedLimitedDown, 0);
+
+        row->OnActionBlack();
+        QCOMPARE(State(w), QStringLiteral("当前热点方式无法拉黑设备"));
+        QCOMPARE(w.ClientList()->Find(QString::fromStdWString(kMac)), row);
+        QCOMPARE(w.BlackList()->Count(), 0);
+        QCOMPARE(w.ClientCount(), 1u);
+        QCOMPARE(Stored(w).isBan, 0);
+    }
+
+    // Sharing through ICS cannot cut a device that has its address: the ban
+    // is kept (the device gets no address any more), the row moves, and the
+    // window says the device was not cut.
+    void AnIcsBanIsKeptAndSaysTheDeviceWasNotCut() {
+        AppSim sim;
+        enginebed::Prepare(sim.Pc(), false);
+        Orvanta w;
+        w.show();
+        WaitRunning(w);
+        auto& server = pellion::DhcpServer::Instance();
+        const dhcptest::Mac mac = {0xA4, 0x45, 0x19, 0, 0, 1};
+        const auto discover = dhcptest::Packet(1, mac).Bytes();
+        const auto offer = dhcptest::Parse(server.Process(discover.data(), discover.size()));
+        QVERIFY(offer && offer->yiaddr != 0);
+        const auto request = dhcptest::Packet(3, mac).Requested(offer->yiaddr).Bytes();
+        QVERIFY(dhcptest::Parse(server.Process(request.data(), request.size())));
+        WhiteListItem* row = JoinedRow(sim, w, 1);
+        QVERIFY(row != nullptr);
+
+        row->OnActionBlack();
+        QCOMPARE(State(w), QStringLiteral("已拉黑，但当前共享方式无法立即断开该设备"));
+        QCOMPARE(w.findChild<QLabel*>("lblstate")->toolTip(),
+                 QStringLiteral("该设备已不能再获取地址，但在它重新连接之前仍可上网。"));
+        QCOMPARE(w.ClientList()->Count(), 0);
+        QCOMPARE(w.BlackList()->Count(), 1);
+        QCOMPARE(Stored(w).isBan, 1);
+        const auto again = dhcptest::Packet(1, mac).Bytes();
+        const auto refused = dhcptest::Parse(server.Process(again.data(), again.size()));
+        QVERIFY(!refused || refused->yiaddr == 0);
     }
 
     void AFailedStartOfTheEngineShowsItsCode() {
