@@ -198,7 +198,9 @@ std::vector<DoctorFinding> Doctor::Check(const Inputs& in) {
 
     // The access point's interface: the start's own choice.
     const plat::RadioFacts facts = plat::RadioChooser::Gather(in.apInterface, in.sysfs);
-    const plat::RadioChoice choice = plat::RadioChooser::Choose(in.apInterface, facts);
+    plat::OneCardMode oneCard = plat::OneCardMode::Auto;
+    plat::RadioChooser::ParseOneCard(in.oneCard, &oneCard);
+    const plat::RadioChoice choice = plat::RadioChooser::Choose(in.apInterface, facts, oneCard);
     const std::string iface = choice.name;
     const bool radio = choice.form == plat::RadioChoice::Form::Radio ||
                        (choice.form == plat::RadioChoice::Form::None && !facts.radios.empty());

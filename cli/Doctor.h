@@ -27,7 +27,8 @@ public:
         std::string address = "192.168.23.1";  // the hotspot's own address
         std::string sysfs = "/sys";
         std::string proc = "/proc";
-        std::string busAddress;  // NetworkManager's bus; empty: the system bus
+        std::string busAddress;        // NetworkManager's bus; empty: the system bus
+        std::string oneCard = "auto";  // one card for both: "auto", "on", "off"
     };
 
     static std::vector<DoctorFinding> Check(const Inputs& inputs);

@@ -10,6 +10,7 @@
 #include "HotspotCommand.h"
 #include "platform/linux/HostapdConfig.h"
 #include "platform/linux/RadioChannels.h"
+#include "platform/linux/RadioChooser.h"
 #include "platform/text/Ipv4Text.h"
 #include "platform/text/TextCodec.h"
 
@@ -40,7 +41,9 @@ std::string HotspotOptions::Usage() {
            "                 [--allow-file F] [--deny-file F]\n"
            "                 [--security wpa2|wpa3|wpa2-wpa3] [--band 2.4|5|auto]\n"
            "                 [--channel N|auto] [--country CC]\n"
-           "  lumari-hotspot --doctor [--ap-interface IF] [--state-dir DIR]\n"
+           "                 [--one-card[=auto|on|off] | --no-one-card]\n"
+           "  lumari-hotspot --doctor [--ap-interface IF] [--one-card | --no-one-card]\n"
+           "                          [--state-dir DIR]\n"
            "  lumari-hotspot --qr [--ssid NAME] [--key PASS] [--state-dir DIR]\n"
            "  lumari-hotspot --help\n"
            "\n"
@@ -67,6 +70,12 @@ std::string HotspotOptions::Usage() {
            "                     (default): channels marked no-IR or radar are never taken\n"
            "  --country CC       the country whose radio rules apply (two letters, e.g. DE);\n"
            "                     without one the world domain leaves 5 GHz closed\n"
+           "  --one-card         run the access point on the same Wi-Fi card as the upstream\n"
+           "                     connection (a second interface beside its station, on the\n"
+           "                     station's channel), even when another card could; by default\n"
+           "                     (--one-card=auto) only when no other card can and the card\n"
+           "                     allows it\n"
+           "  --no-one-card      never run the access point on the upstream's card\n"
            "  --state-dir DIR    where the settings, the client database and Log/ live\n"
            "                     (default: /var/lib/lumari-hotspot as root)\n"
            "  --allow-file F     put the MACs of F (one a line, # comments) on the allow\n"
@@ -260,6 +269,17 @@ bool HotspotOptions::Parse(const std::vector<std::string>& arguments, HotspotOpt
             if (!plat::HostapdConfig::ParseSecurity(v, &unused))
                 return Fail(error, "--security: \"" + v + "\" is not wpa2, wpa3 or wpa2-wpa3");
             o.security = v;
+        } else if (name == "--one-card" || name == "--no-one-card") {
+            plat::OneCardMode unused;
+            if (name == "--no-one-card" || !inlineValue) {
+                if (!flag())
+                    return false;
+                o.oneCard = name == "--one-card" ? "on" : "off";
+            } else if (!plat::RadioChooser::ParseOneCard(*inlineValue, &unused)) {
+                return Fail(error, "--one-card: \"" + *inlineValue + "\" is not auto, on or off");
+            } else {
+                o.oneCard = *inlineValue;
+            }
         } else if (name == "--band") {
             if (!value(&v))
                 return false;
@@ -300,13 +320,15 @@ bool HotspotOptions::Parse(const std::vector<std::string>& arguments, HotspotOpt
     } else if (doctor) {
         if (o.ssid || o.key || o.address || o.dnsRelay || !o.allow.empty() || !o.deny.empty() ||
             o.security || o.band || o.channel || o.country)
-            return Fail(error, "--doctor takes only --ap-interface and --state-dir");
+            return Fail(error,
+                        "--doctor takes only --ap-interface, --one-card, --no-one-card and "
+                        "--state-dir");
         if (qr)
             return Fail(error, "--doctor and --qr do not go together");
         o.mode = Mode::Doctor;
     } else if (qr) {
         if (o.apInterface || o.address || o.dnsRelay || !o.allow.empty() || !o.deny.empty() ||
-            o.band || o.channel || o.country)
+            o.band || o.channel || o.country || o.oneCard)
             return Fail(error, "--qr takes only --ssid, --key, --security and --state-dir");
         o.mode = Mode::Qr;
     }

@@ -5,7 +5,9 @@
 //                  [--state-dir DIR] [--allow-file F] [--deny-file F]
 //                  [--security wpa2|wpa3|wpa2-wpa3] [--band 2.4|5|auto]
 //                  [--channel N|auto] [--country CC]
-//   lumari-hotspot --doctor [--ap-interface IF] [--state-dir DIR]
+//                  [--one-card[=auto|on|off] | --no-one-card]
+//   lumari-hotspot --doctor [--ap-interface IF] [--one-card | --no-one-card]
+//                           [--state-dir DIR]
 //   lumari-hotspot --qr [--ssid NAME] [--key PASS] [--state-dir DIR]
 //   lumari-hotspot --help
 //
@@ -34,6 +36,7 @@ struct HotspotOptions {
     std::optional<std::string> band;      // "2.4", "5", "auto"
     std::optional<int> channel;           // 0: auto
     std::optional<std::string> country;   // two capital letters
+    std::optional<std::string> oneCard;   // "auto", "on", "off"
 
     // False with the reason for the first argument that is wrong.
     static bool Parse(const std::vector<std::string>& arguments, HotspotOptions* out,

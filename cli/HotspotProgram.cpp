@@ -163,6 +163,7 @@ int HotspotProgram::Run() {
     apOptions.band = settings.band;
     apOptions.channel = settings.channel;
     apOptions.countryCode = settings.country;
+    apOptions.oneCard = settings.oneCard;
     backendRef.HostedNetwork().SetOptions(apOptions);
     // The choice the start makes, said before it starts.
     const plat::RadioChoice choice = backendRef.HostedNetwork().Choice();

@@ -5,6 +5,7 @@
 #include "Common/WiFiJoinCode.h"
 #include "platform/linux/HostapdConfig.h"
 #include "platform/linux/RadioChannels.h"
+#include "platform/linux/RadioChooser.h"
 #include "platform/vendor/Osmira.h"
 
 namespace {
@@ -57,6 +58,10 @@ HotspotSettings HotspotSettings::Load(const std::string& file) {
     const std::string country = Read(file, "country");
     if (HotspotOptions::ValidCountry(country))
         s.country = country;
+    plat::OneCardMode mode;
+    const std::string oneCard = Read(file, "oneCard");
+    if (plat::RadioChooser::ParseOneCard(oneCard, &mode))
+        s.oneCard = oneCard;
     return s;
 }
 
@@ -71,7 +76,8 @@ bool HotspotSettings::Save(const std::string& file) const {
            plat::SetCipherStrVal(file.c_str(), "band", section, band.c_str()) == 0 &&
            plat::SetCipherStrVal(file.c_str(), "channel", section,
                                  channel == 0 ? "auto" : std::to_string(channel).c_str()) == 0 &&
-           plat::SetCipherStrVal(file.c_str(), "country", section, country.c_str()) == 0;
+           plat::SetCipherStrVal(file.c_str(), "country", section, country.c_str()) == 0 &&
+           plat::SetCipherStrVal(file.c_str(), "oneCard", section, oneCard.c_str()) == 0;
 }
 
 void HotspotSettings::Apply(const HotspotOptions& options) {
@@ -91,6 +97,8 @@ void HotspotSettings::Apply(const HotspotOptions& options) {
         channel = *options.channel;
     if (options.country)
         country = *options.country;
+    if (options.oneCard)
+        oneCard = *options.oneCard;
 }
 
 bool HotspotSettings::MakeMissing() {

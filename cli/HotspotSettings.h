@@ -18,6 +18,7 @@ struct HotspotSettings {
     std::string band = "auto";
     int channel = 0;  // auto
     std::string country;
+    std::string oneCard = "auto";  // one card for both: "auto", "on", "off"
 
     static constexpr const char* kSection = "lumari-hotspot";
 

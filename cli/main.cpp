@@ -27,6 +27,8 @@ int main(int argc, char* argv[]) {
             inputs.apInterface = *options.apInterface;
         if (options.address)
             inputs.address = *options.address;
+        if (options.oneCard)
+            inputs.oneCard = *options.oneCard;
         const std::vector<DoctorFinding> findings = Doctor::Check(inputs);
         std::fputs(Doctor::Format(findings).c_str(), stdout);
         return Doctor::AnyFailure(findings) ? 1 : 0;

@@ -406,6 +406,10 @@ LinuxHostedNetworkOptions LinuxHostedNetwork::WithStoredRadio(LinuxHostedNetwork
         if ((n >= 1 && n <= 14) || (n >= 32 && n <= 177))
             options.channel = n;
     }
+    OneCardMode mode;
+    const std::string oneCard = read("oneCard");
+    if (RadioChooser::ParseOneCard(oneCard, &mode))
+        options.oneCard = oneCard;
     const std::string country = read("country");
     if (country.empty() || (country.size() == 2 && country[0] >= 'A' && country[0] <= 'Z' &&
                             country[1] >= 'A' && country[1] <= 'Z' && country != "00"))

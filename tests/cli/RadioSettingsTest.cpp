@@ -29,15 +29,23 @@ TEST(RadioOptions, AreCheckedStoredAndShapeTheJoinCode) {
                                                                  {"--channel", "-1"},
                                                                  {"--country", "de"},
                                                                  {"--country", "00"},
-                                                                 {"--doctor", "--band", "5"}})
+                                                                 {"--doctor", "--band", "5"},
+                                                                 {"--one-card=maybe", ""},
+                                                                 {"--no-one-card=on", ""}})
         EXPECT_FALSE(HotspotOptions::Parse(bad, &o, &error)) << bad[0] << " " << bad[1];
 
     TempDir dir;
     HotspotSettings s;
     s.ssid = "Net";
     s.key = "secret123";
+    // One card for both: on, off, or back to auto; the doctor takes it too.
+    ASSERT_TRUE(HotspotOptions::Parse({"--doctor", "--no-one-card"}, &o, &error)) << error;
+    EXPECT_EQ(*o.oneCard, "off");
+    ASSERT_TRUE(HotspotOptions::Parse({"--one-card=auto"}, &o, &error)) << error;
+    EXPECT_EQ(*o.oneCard, "auto");
     ASSERT_TRUE(HotspotOptions::Parse(
-        {"--security", "wpa3", "--band", "5", "--channel", "36", "--country", "DE"}, &o, &error));
+        {"--security", "wpa3", "--band", "5", "--channel", "36", "--country", "DE", "--one-card"},
+        &o, &error));
     s.Apply(o);
     ASSERT_TRUE(s.Save(dir.File("cfg")));
     HotspotSettings back = HotspotSettings::Load(dir.File("cfg"));
@@ -45,6 +53,7 @@ TEST(RadioOptions, AreCheckedStoredAndShapeTheJoinCode) {
     EXPECT_EQ(back.band, "5");
     EXPECT_EQ(back.channel, 36);
     EXPECT_EQ(back.country, "DE");
+    EXPECT_EQ(back.oneCard, "on");
     // Only a WPA3-only network says SAE: WPA2 devices could not join it.
     EXPECT_EQ(back.JoinCodeText(),
               WiFiJoinCode::HalfBlocks(WiFiJoinCode::Encode("WIFI:T:SAE;S:Net;P:secret123;;")));
@@ -58,6 +67,7 @@ TEST(RadioOptions, AreCheckedStoredAndShapeTheJoinCode) {
     EXPECT_EQ(stored.band, "5");
     EXPECT_EQ(stored.channel, 36);
     EXPECT_EQ(stored.countryCode, "DE");
+    EXPECT_EQ(stored.oneCard, "on");
 
     back.channel = 0;
     back.security.clear();
