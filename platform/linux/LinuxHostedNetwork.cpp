@@ -317,6 +317,13 @@ void LinuxHostedNetwork::Ended(AccessPoint* from, const std::string& why) {
 }
 
 void LinuxHostedNetwork::EndRun() {
+    if (m_follow.joinable()) {
+        // The watch only ever tries m_startStop, so it cannot hold this up.
+        m_follow.request_stop();
+        m_follow.join();
+    }
+    m_paused = false;
+    m_missed = 0;
     std::shared_ptr<AccessPoint> ap;
     {
         std::lock_guard<std::mutex> g(m_lock);
@@ -334,6 +341,132 @@ void LinuxHostedNetwork::EndRun() {
     if (m_virtual) {
         m_virtual->Remove();
         m_virtual.reset();
+    }
+}
+
+namespace {
+
+// How often the station's channel is read, and after how many reads without
+// one the access point makes way for the station.
+constexpr auto kFollowPeriod = std::chrono::seconds(3);
+constexpr int kMissedBeforeMakingWay = 3;
+
+}  // namespace
+
+// The access point is restarted on the station's new channel rather than moved
+// with hostapd's CHAN_SWITCH: a channel switch announcement needs the driver's
+// support for it beside a station, and with one channel for both the station
+// cannot even join the new channel while the access point still holds the old
+// one. A restart works on every driver; devices join again by themselves.
+void LinuxHostedNetwork::Follow(std::stop_token stop) {
+    Clock* given = Options().clock;
+    Clock& clock = given != nullptr ? *given : m_systemClock;
+    const std::unique_ptr<Netlink> genl = Genl();
+    const std::uint32_t station = m_oneCard.radio.ifindex;
+    while (clock.SleepFor(kFollowPeriod, stop)) {
+        WirelessInterface now;
+        const int channel =
+            Nl80211::Interface(*genl, station, &now) == 0 ? Nl80211::ChannelOf(now.frequency) : 0;
+        // A start or stop under way (which ends this watch) goes first.
+        std::unique_lock<std::mutex> serial(m_startStop, std::try_to_lock);
+        if (!serial.owns_lock() || stop.stop_requested())
+            continue;
+        FollowStation(channel);
+    }
+}
+
+void LinuxHostedNetwork::TakeDown() {
+    std::shared_ptr<AccessPoint> ap;
+    {
+        std::lock_guard<std::mutex> g(m_lock);
+        ap = std::move(m_ap);
+        m_ap.reset();
+        m_apUp = false;
+        m_pending.clear();
+    }
+    if (!ap)
+        return;
+    const std::vector<MacAddress> stations = ap->Stations();
+    ap->Stop();
+    std::lock_guard<std::mutex> g(m_lock);
+    if (m_state == kWlanHostedNetworkActive)
+        for (const MacAddress& mac : stations)
+            Peer(mac, false);
+}
+
+void LinuxHostedNetwork::FollowStation(int channel) {
+    {
+        std::lock_guard<std::mutex> g(m_lock);
+        if (!m_running || m_state != kWlanHostedNetworkActive)
+            return;
+    }
+    const std::string& station = m_oneCard.station;
+    if (channel == 0) {
+        if (m_paused || ++m_missed < kMissedBeforeMakingWay)
+            return;
+        Note(station +
+             " has no connection: the access point is taken down so that the card "
+             "can connect on any channel, and comes back on the connection's channel");
+        TakeDown();
+        m_paused = true;
+        return;
+    }
+    m_missed = 0;
+    if (!m_paused && channel == m_runSettings.channel)
+        return;
+    ChannelRequest request;
+    request.stationChannel = channel;
+    request.stationChannelOnly = true;
+    request.regulatoryDomain = m_domain;
+    const ChannelChoice choice = RadioChannels::Choose(m_oneCard.radio.bands, request);
+    if (!choice.ok) {
+        TakeDown();
+        m_paused = false;
+        std::lock_guard<std::mutex> g(m_lock);
+        m_failure = station + ": " + choice.why;
+        MoveTo(kWlanHostedNetworkIdle, kWlanHostedNetworkReasonInterfaceUnavailable);
+        return;
+    }
+    Note(station + (m_paused ? " is connected again, on channel " : " moved to channel ") +
+         std::to_string(channel) + ": the access point follows it (restarted on channel " +
+         std::to_string(channel) + "; devices join again by themselves)");
+    TakeDown();
+    m_paused = false;
+    m_runSettings.channel = choice.channel;
+    m_runSettings.ht = choice.ht;
+    m_runSettings.vht = choice.vht;
+    const LinuxHostedNetworkOptions options = Options();
+    std::shared_ptr<AccessPoint> ap =
+        options.radioAccessPoint
+            ? options.radioAccessPoint()
+            : std::make_shared<HostapdAccessPoint>(HostapdSettings::Driver::Nl80211);
+    {
+        std::lock_guard<std::mutex> g(m_lock);
+        m_ap = ap;
+    }
+    std::string failure;
+    if (ap->Start(m_runSettings, this, &failure) != 0) {
+        {
+            std::lock_guard<std::mutex> g(m_lock);
+            m_ap.reset();
+            m_pending.clear();
+            m_failure = failure;
+            MoveTo(kWlanHostedNetworkIdle, kWlanHostedNetworkReasonInterfaceUnavailable);
+        }
+        ap->Stop();
+        return;
+    }
+    std::lock_guard<std::mutex> g(m_lock);
+    m_apUp = true;
+    std::vector<Pending> pending;
+    pending.swap(m_pending);
+    for (const Pending& p : pending) {
+        if (m_state != kWlanHostedNetworkActive)
+            break;
+        if (p.kind == Pending::Kind::End)
+            MoveTo(kWlanHostedNetworkIdle, kWlanHostedNetworkReasonInterfaceUnavailable);
+        else
+            Peer(p.mac, p.kind == Pending::Kind::Join);
     }
 }
 
@@ -370,6 +503,8 @@ bool LinuxHostedNetwork::RadioSettings(RadioChoice choice, const LinuxHostedNetw
     if (!Plan(choice.oneCard ? choice.station : choice.name, choice.radio, domain, options,
               settings, why, choice.oneCard ? choice.sharedChannels : 0, &note))
         return false;
+    m_domain = domain;
+    m_oneCard = choice;
     if (!note.empty())
         Note(note);
     Note(choice.name + ": channel " + std::to_string(settings->channel) + " (" +
@@ -575,6 +710,8 @@ DWORD LinuxHostedNetwork::Start(WLAN_HOSTED_NETWORK_REASON* reason) {
     std::shared_ptr<AccessPoint> ap;
     if (chosen->form == Form::Wired)
         ap = std::make_shared<WiredAccessPoint>();
+    else if (chosen->form == Form::Radio && options.radioAccessPoint)
+        ap = options.radioAccessPoint();
     else
         ap = std::make_shared<HostapdAccessPoint>(chosen->form == Form::Radio
                                                       ? HostapdSettings::Driver::Nl80211
@@ -607,6 +744,10 @@ DWORD LinuxHostedNetwork::Start(WLAN_HOSTED_NETWORK_REASON* reason) {
         }
         *reason = kWlanHostedNetworkReasonInterfaceUnavailable;
         return e;
+    }
+    if (choice.oneCard && choice.sharedChannels == 1) {
+        m_runSettings = settings;
+        m_follow = std::jthread([this](std::stop_token stop) { Follow(stop); });
     }
     std::lock_guard<std::mutex> g(m_lock);
     m_failure.clear();

@@ -26,16 +26,28 @@
 // joins and leaves and the access point ending on its own (hostapd dying, the
 // port going away) become the state and peer notifications. Profiles and
 // connections (ad hoc) are not supported (50).
+//
+// One card for both (RadioChooser): the access point runs on an interface the
+// start makes beside the upstream's station (VirtualAp), deleted at the stop.
+// On a card that allows one channel only, the run follows the station: a
+// thread reads the station's channel every few seconds; when the station is on
+// another channel the access point is restarted there; when the station has
+// had no channel for a while the access point is taken down, so that the card
+// can connect on any channel (while the access point holds one, the wireless
+// stack refuses the station any other), and it comes back on the station's
+// new channel. A channel closed to an access point ends the run with the reason.
 #pragma once
 
 #include <functional>
 #include <memory>
 #include <mutex>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "AccessPoint.h"
 #include "RadioChooser.h"
+#include "platform/common/SystemClock.h"
 #include "platform/wlan/HostedNetworkDriver.h"
 
 namespace plat {
@@ -62,6 +74,10 @@ struct LinuxHostedNetworkOptions {
     std::string oneCard = "auto";
     // Opens a generic netlink socket for nl80211; empty: the kernel's.
     std::function<std::unique_ptr<Netlink>()> genl;
+    // Makes the access point of a radio's run; empty: hostapd.
+    std::function<std::shared_ptr<AccessPoint>()> radioAccessPoint;
+    // The clock the run's watch of the station sleeps on; none: the system's.
+    Clock* clock = nullptr;
     // The program's settings file: its section "lumari-hotspot" (what
     // lumari-hotspot stores) gives security, band, channel and country at
     // every start, so the window on Linux uses them too. Empty: the options.
@@ -165,6 +181,14 @@ private:
                        AccessPointSettings* settings, std::string* why);
     // Takes the current run down without changing the state (m_startStop held).
     void EndRun();
+    // One card on one channel: the watch of the station's channel.
+    void Follow(std::stop_token stop);
+    // What the watch does when the station is on `channel` (0: none);
+    // m_startStop held.
+    void FollowStation(int channel);
+    // Takes the access point down, its stations told to have left; the run
+    // goes on (m_startStop held).
+    void TakeDown();
     // Under m_lock.
     void MoveTo(WLAN_HOSTED_NETWORK_STATE next, WLAN_HOSTED_NETWORK_REASON reason);
     void Peer(const MacAddress& mac, bool joined);
@@ -197,6 +221,16 @@ private:
     // One card for both: the access point interface of the run, and its socket.
     std::unique_ptr<Netlink> m_virtualGenl;
     std::unique_ptr<VirtualAp> m_virtual;
+    // The watch of the station (one card on one channel), and what it keeps
+    // (under m_startStop): the run's settings, the station, the domain, how
+    // many watches found no channel in a row, whether the access point is down.
+    std::jthread m_follow;
+    AccessPointSettings m_runSettings;
+    RadioChoice m_oneCard;
+    std::string m_domain;
+    int m_missed = 0;
+    bool m_paused = false;
+    SystemClock m_systemClock;
 };
 
 }  // namespace plat

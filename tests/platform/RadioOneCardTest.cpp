@@ -21,6 +21,7 @@
 #include "platform/linux/LinuxHostedNetwork.h"
 #include "platform/linux/RadioChannels.h"
 #include "platform/linux/VirtualAp.h"
+#include "platform/sim/SimClock.h"
 #include "support/RadioFixture.h"
 #include "support/TempDir.h"
 
@@ -298,6 +299,111 @@ TEST(RadioOneCard, StartMakesTheInterfaceOnTheStationsChannelAndEveryEndDeletesI
             EXPECT_NE(refused.find("its card cannot run an access point beside its connection"),
                       std::string::npos)
                 << refused;
+        },
+        &why);
+    if (!ran)
+        GTEST_SKIP() << why;
+}
+
+// An access point that comes up at once and keeps what each start was given.
+class RecordingAp : public plat::AccessPoint {
+public:
+    explicit RecordingAp(std::vector<std::string>* log) : m_log(log) {}
+    plat::DWORD Start(const plat::AccessPointSettings& s, plat::AccessPointEvents*,
+                      std::string*) override {
+        m_log->push_back("start " + s.interface + " " + std::to_string(s.channel));
+        return 0;
+    }
+    void Stop() override { m_log->push_back("stop"); }
+    std::vector<plat::MacAddress> Stations() override { return {}; }
+    plat::AccessPointInfo Info() override { return {}; }
+
+private:
+    std::vector<std::string>* m_log;
+};
+
+// A card that allows one channel for both: the access point follows the
+// station to its new channel, makes way while the station has none, and the
+// run ends with the reason when the station's channel is closed to it.
+TEST(RadioOneCard, AccessPointFollowsTheStationsChannel) {
+    TempDir dir;
+    std::filesystem::create_directories(dir.File("sys"));
+    std::string why;
+    const bool ran = testnet::RunInPrivateNetns(
+        [&] {
+            ASSERT_EQ(std::system("ip link add wlan0 type veth peer name wlan0p && ip link set "
+                                  "wlan0 up && ip link set wlan0p up && ip addr add 10.9.0.2/24 "
+                                  "dev wlan0 && ip route add default via 10.9.0.1"),
+                      0);
+            FakeGenl genl(true);
+            std::vector<FakeGenl::Iface>& ifaces = genl.interfaces;
+            ifaces.pop_back();  // wlan1: no second radio
+            plat::SimClock clock;
+            std::vector<std::string> runs;
+            std::vector<std::string> notes;
+            plat::LinuxHostedNetworkOptions options;
+            options.runtimeDir = dir.File("run");
+            options.hostapd = "/bin/true";
+            options.sysfs = dir.File("sys");
+            options.rfkillDevice = dir.File("no-rfkill");
+            options.procRoot = dir.File("sys");
+            options.busAddress = "unix:path=" + dir.File("nobus");
+            options.genl = [&] { return std::make_unique<radiofixture::GenlProxy>(genl); };
+            options.radioAccessPoint = [&] { return std::make_shared<RecordingAp>(&runs); };
+            options.clock = &clock;
+            plat::LinuxHostedNetwork hn(options);
+            plat::WLAN_HOSTED_NETWORK_REASON reason = 0;
+            plat::WLAN_HOSTED_NETWORK_CONNECTION_SETTINGS s{};
+            s.hostedNetworkSSID.uSSIDLength = 1;
+            s.hostedNetworkSSID.ucSSID[0] = 'L';
+            hn.SetConnectionSettings(s, &reason);
+            plat::HostedNetworkKey key;
+            key.bytes = {'s', 'e', 'c', 'r', 'e', 't', '1', '2', '3'};
+            hn.SetSecondaryKey(key, &reason);
+            hn.SetNote([&](const std::string& t) { notes.push_back(t); });
+            ASSERT_EQ(hn.Start(&reason), 0u) << hn.LastFailure();
+            ASSERT_TRUE(clock.WaitForSleepers(1));
+            EXPECT_EQ(runs, std::vector<std::string>{"start lumari-ap0 6"});
+
+            clock.Advance(std::chrono::seconds(3));  // nothing changed
+            ifaces[0].mhz = 2462;                    // the station moved to 11
+            clock.Advance(std::chrono::seconds(3));
+            EXPECT_EQ(runs, (std::vector<std::string>{"start lumari-ap0 6", "stop",
+                                                      "start lumari-ap0 11"}));
+            EXPECT_EQ(notes.back(),
+                      "wlan0 moved to channel 11: the access point follows it (restarted on "
+                      "channel 11; devices join again by themselves)");
+
+            // The station loses its connection: after a few reads the access
+            // point makes way, and comes back on the station's next channel.
+            ifaces[0].mhz = 0;
+            clock.Advance(std::chrono::seconds(6));
+            EXPECT_EQ(runs.size(), 3u);
+            clock.Advance(std::chrono::seconds(3));
+            EXPECT_EQ(runs.back(), "stop");
+            clock.Advance(std::chrono::seconds(3));
+            EXPECT_EQ(runs.size(), 4u);  // down while the station has no channel
+            EXPECT_EQ(hn.Status().state, plat::kWlanHostedNetworkActive);
+            ifaces[0].mhz = 2412;
+            clock.Advance(std::chrono::seconds(3));
+            EXPECT_EQ(runs.back(), "start lumari-ap0 1");
+            EXPECT_EQ(notes.back().rfind("wlan0 is connected again, on channel 1", 0), 0u);
+
+            // Channel 13 may not start a network in the world domain: the run ends.
+            ifaces[0].mhz = 2472;
+            clock.Advance(std::chrono::seconds(3));
+            EXPECT_EQ(runs.back(), "stop");
+            EXPECT_EQ(hn.Status().state, plat::kWlanHostedNetworkIdle);
+            EXPECT_EQ(hn.LastFailure().rfind("wlan0: the upstream connection uses channel 13", 0),
+                      0u)
+                << hn.LastFailure();
+
+            // The stop deletes the interface; the station was never touched.
+            EXPECT_EQ(hn.Stop(&reason), 0u);
+            EXPECT_EQ(genl.deleted, std::vector<std::uint32_t>{10});
+            ASSERT_EQ(ifaces.size(), 1u);
+            EXPECT_EQ(ifaces[0].name, "wlan0");
+            EXPECT_EQ(clock.Sleepers(), 0u);
         },
         &why);
     if (!ran)
