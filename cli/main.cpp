@@ -7,6 +7,7 @@
 #include "HotspotOptions.h"
 #include "HotspotOutput.h"
 #include "HotspotProgram.h"
+#include "HotspotSettings.h"
 
 int main(int argc, char* argv[]) {
     const std::vector<std::string> arguments(argv + 1, argv + argc);
@@ -22,13 +23,15 @@ int main(int argc, char* argv[]) {
         return 0;
     }
     if (options.mode == HotspotOptions::Mode::Doctor) {
+        // The start's own choice: the stored interface and one-card mode
+        // under those given now.
+        HotspotSettings stored = HotspotSettings::Load(options.stateDir + "/Lumari.cfg");
+        stored.Apply(options);
         Doctor::Inputs inputs;
-        if (options.apInterface)
-            inputs.apInterface = *options.apInterface;
+        inputs.apInterface = stored.apInterface;
+        inputs.oneCard = stored.oneCard;
         if (options.address)
             inputs.address = *options.address;
-        if (options.oneCard)
-            inputs.oneCard = *options.oneCard;
         const std::vector<DoctorFinding> findings = Doctor::Check(inputs);
         std::fputs(Doctor::Format(findings).c_str(), stdout);
         return Doctor::AnyFailure(findings) ? 1 : 0;
