@@ -184,6 +184,28 @@ std::vector<DoctorFinding> Doctor::RadioFindings(const plat::WirelessInterface& 
     return f;
 }
 
+DoctorFinding Doctor::OneCardFinding(const plat::RadioChoice& choice, const std::string& domain) {
+    const std::string& station = choice.station;
+    if (choice.sharedChannels != 1)
+        return {Level::Ok,
+                "the access point may use another channel than " + station +
+                    "'s (its card "
+                    "allows " +
+                    std::to_string(choice.sharedChannels) + " channels)",
+                ""};
+    plat::ChannelRequest request;
+    request.stationChannel = plat::Nl80211::ChannelOf(choice.radio.frequency);
+    request.stationChannelOnly = true;
+    request.regulatoryDomain = domain;
+    const plat::ChannelChoice c = plat::RadioChannels::Choose(choice.radio.bands, request);
+    if (!c.ok)
+        return {Level::Failure, station + ": " + c.why, ""};
+    return {Level::Ok,
+            "the access point will use channel " + std::to_string(c.channel) + ", that of " +
+                station + "'s connection, and follows the connection to another channel",
+            ""};
+}
+
 std::vector<DoctorFinding> Doctor::Check(const Inputs& in) {
     std::vector<DoctorFinding> f;
     auto add = [&](Level level, const std::string& what, const std::string& fix = "") {
@@ -209,28 +231,32 @@ std::vector<DoctorFinding> Doctor::Check(const Inputs& in) {
     else
         add(Level::Ok, choice.why);
     if (choice.form == plat::RadioChoice::Form::Radio) {
-        for (const plat::WifiHolder& h : plat::WifiHolders::Find(iface, in.proc))
-            add(Level::Failure, h.what, h.fix);
+        // One card for both: the station is not handed over, and the
+        // interface of the access point does not exist before the start.
+        if (!choice.oneCard)
+            for (const plat::WifiHolder& h : plat::WifiHolders::Find(iface, in.proc))
+                add(Level::Failure, h.what, h.fix);
         for (const DoctorFinding& r : RadioFindings(choice.radio))
             f.push_back(r);
     }
 
     if (radio && !iface.empty()) {
+        const std::string card = choice.oneCard ? choice.station : iface;
         const plat::Rfkill rfkill(in.sysfs);
         bool hard = false;
         bool soft = false;
-        for (const auto& s : rfkill.Switches(iface)) {
+        for (const auto& s : rfkill.Switches(card)) {
             hard = hard || s.hard;
             soft = soft || s.soft;
         }
         if (hard)
-            add(Level::Failure, "the radio of " + iface + " is switched off by its hardware switch",
+            add(Level::Failure, "the radio of " + card + " is switched off by its hardware switch",
                 "switch the radio on (a key, a slider or the firmware setup)");
         else if (soft)
-            add(Level::Warning, "the radio of " + iface + " is blocked (rfkill)",
+            add(Level::Warning, "the radio of " + card + " is blocked (rfkill)",
                 "the start lifts the block; or now: rfkill unblock wifi");
         else
-            add(Level::Ok, "the radio of " + iface + " is on");
+            add(Level::Ok, "the radio of " + card + " is on");
 
         std::string alpha2;
         if (plat::Nl80211::RegulatoryDomain(&alpha2) == 0) {
@@ -242,6 +268,8 @@ std::vector<DoctorFinding> Doctor::Check(const Inputs& in) {
             else
                 add(Level::Ok, "regulatory domain " + alpha2);
         }
+        if (choice.oneCard)
+            f.push_back(OneCardFinding(choice, alpha2));
     }
 
     if (radio || iface.empty()) {

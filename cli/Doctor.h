@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "platform/linux/Nl80211.h"
+#include "platform/linux/RadioChooser.h"
 
 struct DoctorFinding {
     enum class Level { Ok, Warning, Failure };
@@ -38,4 +39,7 @@ public:
     // What a radio offers an access point: its bands with the channels it may
     // use under the regulatory domain, and WPA3.
     static std::vector<DoctorFinding> RadioFindings(const plat::WirelessInterface& radio);
+    // One card for both: the channel the access point will share with the
+    // station under the regulatory domain `domain`, or why it cannot.
+    static DoctorFinding OneCardFinding(const plat::RadioChoice& choice, const std::string& domain);
 };

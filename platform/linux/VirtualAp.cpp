@@ -48,6 +48,8 @@ bool VirtualAp::FindAp(const std::string& name, std::uint32_t wiphy, std::uint32
 int VirtualAp::Create(const WirelessInterface& station, std::string* why) {
     const std::string name = NameFor(station.wiphy);
     const std::string card = station.phyName.empty() ? station.name : station.phyName;
+    // What a killed run left goes first; a run still going on keeps its own.
+    RemoveLeftover();
     std::vector<WirelessInterface> all;
     if (const int e = Nl80211::Interfaces(m_genl, &all)) {
         *why = "the interfaces of " + card + " cannot be read (" + std::strerror(e) + ")";
@@ -56,11 +58,10 @@ int VirtualAp::Create(const WirelessInterface& station, std::string* why) {
     for (const WirelessInterface& w : all) {
         if (w.name != name)
             continue;
-        // One of the hotspot's own, which a run that was killed left behind.
-        if (w.wiphy == station.wiphy && w.iftype == NL80211_IFTYPE_AP &&
-            Nl80211::DeleteInterface(m_genl, w.ifindex) == 0)
-            continue;
-        *why = "an interface named " + name + " is there already";
+        const int owner = Owner();
+        *why = owner != 0 ? name + " is used by another run of the hotspot (process " +
+                                std::to_string(owner) + ")"
+                          : "an interface named " + name + " is there already";
         return EEXIST;
     }
     {
@@ -103,19 +104,24 @@ void VirtualAp::Remove() {
     std::filesystem::remove(m_record, ec);
 }
 
+int VirtualAp::Owner() const {
+    std::ifstream in(m_record);
+    std::string first;
+    std::getline(in, first);
+    const int owner = first.rfind("pid ", 0) == 0 ? std::atoi(first.c_str() + 4) : 0;
+    return owner != getpid() && HostHandoff::ProcessAlive(owner) ? owner : 0;
+}
+
 std::string VirtualAp::RemoveLeftover() {
     std::ifstream in(m_record);
-    if (!in)
-        return {};
+    if (!in || Owner() != 0)
+        return {};  // none, or that of a run that still goes on
     std::string first;
     std::string name;
     std::uint32_t wiphy = 0;
     std::getline(in, first);
     std::getline(in, name);
     in >> wiphy;
-    const int owner = first.rfind("pid ", 0) == 0 ? std::atoi(first.c_str() + 4) : 0;
-    if (owner != getpid() && HostHandoff::ProcessAlive(owner))
-        return {};  // a run that still goes on
     in.close();
     std::uint32_t ifindex = 0;
     const bool there = HostapdConfig::ValidInterfaceName(name) && FindAp(name, wiphy, &ifindex);

@@ -52,6 +52,8 @@ public:
     std::string RecordFile() const { return m_record; }
 
 private:
+    // The process of another run that the record names and that still goes on; 0: none.
+    int Owner() const;
     // The interface named `name` on `wiphy` with type access point, if any.
     bool FindAp(const std::string& name, std::uint32_t wiphy, std::uint32_t* ifindex);
 

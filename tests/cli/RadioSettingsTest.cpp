@@ -99,6 +99,24 @@ TEST(RadioDoctor, NamesEachFixtureRadiosChannelsAndSecurity) {
               "combination allows it): while this card carries the upstream, a second card or a "
               "wired upstream is needed\n"
               "[ ok ] wlan1 (phy1) does not offer WPA3 (SAE): the security is wpa2\n");
+    // One card for both: the station's channel, or why it cannot be shared.
+    plat::RadioFacts facts;
+    facts.radios = {{w["wlan0"]}};
+    facts.upstreams = {"wlan0"};
+    plat::RadioChoice one = plat::RadioChooser::Choose("", facts);
+    ASSERT_TRUE(one.oneCard) << one.why;
+    EXPECT_EQ(Doctor::Format({Doctor::OneCardFinding(one, "00")}),
+              "[ ok ] the access point will use channel 6, that of wlan0's connection, and "
+              "follows the connection to another channel\n");
+    one.radio.frequency = 2467;  // 12: no-IR in the world domain
+    const DoctorFinding closed = Doctor::OneCardFinding(one, "00");
+    EXPECT_EQ(closed.level, DoctorFinding::Level::Failure);
+    EXPECT_EQ(closed.what.rfind("wlan0: the upstream connection uses channel 12, which may not "
+                                "start a network (no-IR)",
+                                0),
+              0u)
+        << closed.what;
+
     radiofixture::FakeGenl germany(false);
     auto g = radiofixture::Radios(germany);
     const std::string german = Findings(g["wlan1"]);

@@ -91,6 +91,10 @@ TEST(RadioOneCard, AccessPointInterfaceMadeBesideTheStationAndDeletedAtTheStopAn
     }
     VirtualAp next(dir.Path(), genl);
     EXPECT_EQ(next.RemoveLeftover(), "");
+    std::string busy;
+    EXPECT_EQ(next.Create(station, &busy), EEXIST);
+    EXPECT_EQ(busy, "lumari-ap0 is used by another run of the hotspot (process " +
+                        std::to_string(other) + ")");
     EXPECT_TRUE(genl.deleted.empty());
     kill(other, SIGKILL);
     waitpid(other, nullptr, 0);
