@@ -37,7 +37,7 @@ bool CleanUtf8(const std::string& text) {
 std::string HotspotOptions::Usage() {
     return "Usage:\n"
            "  lumari-hotspot [--ap-interface IF] [--ssid NAME] [--key PASS] [--address A.B.C.D]\n"
-           "                 [--dns-relay | --no-dns-relay] [--state-dir DIR]\n"
+           "                 [--dns-relay | --no-dns-relay] [--no-ipv6] [--state-dir DIR]\n"
            "                 [--allow-file F] [--deny-file F]\n"
            "                 [--security wpa2|wpa3|wpa2-wpa3] [--band 2.4|5|auto]\n"
            "                 [--channel N|auto] [--country CC]\n"
@@ -63,6 +63,10 @@ std::string HotspotOptions::Usage() {
            "                     (default 192.168.23.1)\n"
            "  --dns-relay        clients use the hotspot's own DNS relay\n"
            "  --no-dns-relay     clients use the upstream's DNS servers\n"
+           "  --no-ipv6          no IPv6 for the clients (by default, when the upstream has\n"
+           "                     an IPv6 default route, they get addresses of the hotspot's\n"
+           "                     own unique local /64 by router advertisement, and its\n"
+           "                     IPv6 traffic is masqueraded)\n"
            "  --security MODE    wpa2, wpa3 (SAE, protected management frames required) or\n"
            "                     wpa2-wpa3 (both kinds of device join); default: wpa2-wpa3\n"
            "                     where the driver offers SAE, else wpa2\n"
@@ -214,6 +218,10 @@ bool HotspotOptions::Parse(const std::vector<std::string>& arguments, HotspotOpt
             if (!flag())
                 return false;
             qr = true;
+        } else if (name == "--no-ipv6") {
+            if (!flag())
+                return false;
+            o.noIpv6 = true;
         } else if (name == "--dns-relay" || name == "--no-dns-relay") {
             if (!flag())
                 return false;

@@ -27,6 +27,7 @@ struct HotspotOptions {
     std::optional<std::string> key;      // 8 to 63 printable ASCII characters
     std::optional<std::string> address;  // the hotspot's own address
     std::optional<bool> dnsRelay;
+    bool noIpv6 = false;   // no IPv6 for the clients in this run
     std::string stateDir;  // absolute; the default when not given
     // The MACs of --allow-file and --deny-file (engine form), added to the
     // stored lists.

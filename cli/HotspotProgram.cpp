@@ -132,6 +132,7 @@ int HotspotProgram::Run() {
 
     auto backend = std::make_unique<plat::LinuxBackend>(m_options.stateDir + "/registry");
     backend->SetProgramFolder(m_options.stateDir);
+    backend->SetIpv6(!m_options.noIpv6);
     plat::LinuxBackend& backendRef = *backend;
     plat::Platform::Install(std::move(backend));
     // The engine's debugger lines (several a second) stay out of standard

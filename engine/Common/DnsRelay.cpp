@@ -7,12 +7,14 @@
 #include "platform/Platform.h"
 #include "platform/socket/UdpSocket.h"
 #include "platform/text/Ipv4Text.h"
+#include "platform/text/Ipv6Text.h"
 
 namespace {
 
 constexpr std::size_t kHeader = 12;
 constexpr std::uint16_t kTypeA = 1;
 constexpr std::uint16_t kTypeCname = 5;
+constexpr std::uint16_t kTypeAaaa = 28;
 
 void Put16(std::uint8_t* p, std::uint16_t v) {
     p[0] = static_cast<std::uint8_t>(v >> 8);
@@ -63,7 +65,7 @@ std::size_t EncodeName(const std::string& name, std::uint8_t* out, std::size_t c
 // One answer record in `out`; its length, or 0 when the relay has no
 // encoding for it or it does not fit.
 std::size_t EncodeRecord(const plat::DnsRecord& r, std::uint8_t* out, std::size_t capacity) {
-    if (r.type != kTypeA && r.type != kTypeCname)
+    if (r.type != kTypeA && r.type != kTypeCname && r.type != kTypeAaaa)
         return 0;
     const std::size_t owner = EncodeName(r.owner, out, capacity);
     if (owner == 0 || owner + 10 > capacity)
@@ -78,6 +80,11 @@ std::size_t EncodeRecord(const plat::DnsRecord& r, std::uint8_t* out, std::size_
             return 0;
         std::memcpy(p + 10, &r.address, 4);  // network byte order, as the resolver gives it
         data = 4;
+    } else if (r.type == kTypeAaaa) {
+        if (owner + 26 > capacity)
+            return 0;
+        std::memcpy(p + 10, r.address6.data(), 16);
+        data = 16;
     } else {
         data = EncodeName(r.target, p + 10, capacity - owner - 10);
         if (data == 0)
@@ -127,7 +134,8 @@ std::size_t NameEnd(const std::uint8_t* data, std::size_t size) {
 
 }  // namespace
 
-bool CDnsRelay::ParseQuery(const std::uint8_t* data, std::size_t size, std::string* name) {
+bool CDnsRelay::ParseQuery(const std::uint8_t* data, std::size_t size, std::string* name,
+                           std::uint16_t* type) {
     if (data == nullptr || size <= kHeader || size > kBufferSize)
         return false;
     // A plain query: not a response, not truncated, one question.
@@ -157,11 +165,16 @@ bool CDnsRelay::ParseQuery(const std::uint8_t* data, std::size_t size, std::stri
         if (text.size() > 253 || text.size() >= kNameBuffer)
             return false;
     }
-    // The question is of type A and nothing but an EDNS record follows it.
-    if (text.empty() || QuestionEnd(data, size, pos) == 0 || Get16(data + pos) != kTypeA)
+    // The question is of type A or AAAA and nothing but an EDNS record follows it.
+    if (text.empty() || QuestionEnd(data, size, pos) == 0)
+        return false;
+    const std::uint16_t asked = Get16(data + pos);
+    if (asked != kTypeA && asked != kTypeAaaa)
         return false;
     if (name != nullptr)
         *name = std::move(text);
+    if (type != nullptr)
+        *type = asked;
     return true;
 }
 
@@ -183,13 +196,17 @@ std::size_t CDnsRelay::BuildResponse(const std::uint8_t* query, std::size_t size
     if (questionEnd == 0)
         return 0;
     std::memcpy(out + kHeader, query + kHeader, questionEnd - kHeader);
+    // Addresses of the question's type only, besides the CNAME chain.
+    const std::uint16_t asked = Get16(query + nameEnd) == kTypeAaaa ? kTypeAaaa : kTypeA;
     std::size_t length = questionEnd;
     std::uint16_t answers = 0;
     std::uint8_t scratch[kRecordScratch];
     for (const plat::DnsRecord& r : records) {
+        if (r.type != asked && r.type != kTypeCname)
+            continue;
         const std::size_t n = EncodeRecord(r, scratch, sizeof scratch);
         if (n == 0) {
-            if (r.type == kTypeA || r.type == kTypeCname) {
+            if (r.type == asked || r.type == kTypeCname) {
                 // A record that cannot be written ends the answer here, so a
                 // CNAME chain is never given with a gap.
                 break;
@@ -233,7 +250,25 @@ int CDnsRelay::StartRelay(const std::string& ip, std::uint16_t port) {
     m_unresolved = 0;
     m_dropped = 0;
     m_running.store(true);
-    m_receiver = std::thread(&CDnsRelay::ReceiveLoop, this);
+    m_receiver = std::thread(&CDnsRelay::ReceiveLoop, this, m_socket.get(), false);
+    return 0;
+}
+
+int CDnsRelay::StartRelay6(const std::string& ip6, std::uint16_t port) {
+    if (!m_running.load() || m_socket6)
+        return -1;
+    plat::UdpSocket::Ipv6 address{};
+    if (!plat::Ipv6Text::Parse(ip6, &address))
+        return plat::kWsaEAddrNotAvail;
+    auto socket = std::make_unique<plat::UdpSocket>();
+    socket->Startup();
+    if (const int e = socket->Open6())
+        return e;
+    if (const int e = socket->Bind6(address, port))
+        return e;
+    m_port6 = socket->LocalPort();
+    m_socket6 = std::move(socket);
+    m_receiver6 = std::thread(&CDnsRelay::ReceiveLoop, this, m_socket6.get(), true);
     return 0;
 }
 
@@ -242,8 +277,12 @@ void CDnsRelay::Stop() {
         return;
     if (m_socket)
         m_socket->Wake();
+    if (m_socket6)
+        m_socket6->Wake();
     if (m_receiver.joinable())
         m_receiver.join();
+    if (m_receiver6.joinable())
+        m_receiver6.join();
     // Ends the lookups under way; none answers once this returns.
     m_lookups.reset();
     {
@@ -252,13 +291,16 @@ void CDnsRelay::Stop() {
         m_pending = 0;
     }
     m_socket.reset();
+    m_socket6.reset();
+    m_port6 = 0;
 }
 
-void CDnsRelay::ReceiveLoop() {
+void CDnsRelay::ReceiveLoop(plat::UdpSocket* socket, bool v6) {
     std::vector<std::uint8_t> buffer(kBufferSize);
     std::string name;
+    std::uint16_t type = kTypeA;
     while (m_running.load()) {
-        const plat::UdpSocket::WaitResult w = m_socket->Wait(1000);
+        const plat::UdpSocket::WaitResult w = socket->Wait(1000);
         if (w == plat::UdpSocket::WaitResult::Failed)
             break;
         if (w != plat::UdpSocket::WaitResult::Readable)
@@ -267,19 +309,25 @@ void CDnsRelay::ReceiveLoop() {
         for (int i = 0; i < 64 && m_running.load(); ++i) {
             std::size_t received = 0;
             Job job;
-            if (m_socket->Receive(buffer.data(), buffer.size(), &received, &job.fromIp,
-                                  &job.fromPort) != 0)
+            job.v6 = v6;
+            const int e = v6 ? socket->Receive6(buffer.data(), buffer.size(), &received,
+                                                &job.fromIp6, &job.fromPort, &job.fromScope)
+                             : socket->Receive(buffer.data(), buffer.size(), &received, &job.fromIp,
+                                               &job.fromPort);
+            if (e != 0)
                 break;
-            if (!ParseQuery(buffer.data(), received, &name))
+            if (!ParseQuery(buffer.data(), received, &name, &type))
                 continue;
             job.query.assign(buffer.begin(), buffer.begin() + static_cast<long>(received));
             m_queries.fetch_add(1);
-            Enqueue(std::move(name), std::move(job));
+            // A name's A and AAAA lookups are apart; no name holds a zero byte.
+            std::string key = type == kTypeAaaa ? name + std::string(1, '\0') + "aaaa" : name;
+            Enqueue(std::move(key), name, type, std::move(job));
         }
     }
 }
 
-void CDnsRelay::Enqueue(std::string name, Job job) {
+void CDnsRelay::Enqueue(std::string key, const std::string& name, std::uint16_t type, Job job) {
     {
         std::lock_guard<std::mutex> g(m_lock);
         if (m_pending >= kMaxPending) {
@@ -287,17 +335,18 @@ void CDnsRelay::Enqueue(std::string name, Job job) {
             return;
         }
         ++m_pending;
-        auto [it, first] = m_waiting.try_emplace(name);
+        auto [it, first] = m_waiting.try_emplace(key);
         it->second.push_back(std::move(job));
         if (!first)
             return;  // the lookup under way answers it too
     }
-    const bool started = m_lookups->Lookup(
-        name, [this, name](plat::LONG result, std::vector<plat::DnsRecord> records) {
-            Finish(name, result, records);
-        });
+    auto done = [this, key](plat::LONG result, std::vector<plat::DnsRecord> records) {
+        Finish(key, result, records);
+    };
+    const bool started = type == kTypeAaaa ? m_lookups->LookupAaaa(name, std::move(done))
+                                           : m_lookups->Lookup(name, std::move(done));
     if (!started)
-        Finish(name, -1, {});
+        Finish(key, -1, {});
 }
 
 void CDnsRelay::Finish(const std::string& name, plat::LONG result,
@@ -321,7 +370,12 @@ void CDnsRelay::Finish(const std::string& name, plat::LONG result,
     for (const Job& job : jobs) {
         const std::size_t length =
             BuildResponse(job.query.data(), job.query.size(), records, response, sizeof response);
-        if (length > 0 && m_socket->SendTo(response, length, job.fromIp, job.fromPort) == 0)
+        if (length == 0)
+            continue;
+        const int e =
+            job.v6 ? m_socket6->SendTo6(response, length, job.fromIp6, job.fromPort, job.fromScope)
+                   : m_socket->SendTo(response, length, job.fromIp, job.fromPort);
+        if (e == 0)
             m_answered.fetch_add(1);
     }
 }

@@ -1,7 +1,10 @@
-// The DNS relay: answers the hotspot clients' A queries on UDP port 53 of the
-// hotspot address. Each query is resolved through the system resolver and
-// answered with a response the relay builds itself (RFC 1035 format): the
-// query's header and question followed by the resolver's A and CNAME records.
+// The DNS relay: answers the hotspot clients' A and AAAA queries on UDP port 53
+// of the hotspot address (and of its IPv6 address, where the clients have
+// IPv6). Each query is resolved through the system resolver and answered with
+// a response the relay builds itself (RFC 1035 format): the query's header and
+// question followed by the resolver's CNAME records and addresses of the
+// question's type. Where the resolver has no AAAA lookup, AAAA queries go
+// unanswered.
 //
 // One thread receives and hands each name to the resolver's lookups, which run
 // many together (an asynchronous resolver, or a pool of threads around a
@@ -12,6 +15,7 @@
 // (the client asks again or uses its next server).
 #pragma once
 
+#include <array>
 #include <atomic>
 #include <cstddef>
 #include <cstdint>
@@ -47,6 +51,10 @@ public:
     // Listens on `ip` (dotted) and `port`: 0, -1 when the relay already runs,
     // or the socket error (10049 when the address is not on an adapter yet).
     int StartRelay(const std::string& ip, std::uint16_t port = 53);
+    // Listens on the IPv6 address `ip6` too (the relay runs already); 0, -1
+    // when it does not run or already listens on IPv6, or the socket error.
+    int StartRelay6(const std::string& ip6, std::uint16_t port = 53);
+    std::uint16_t Port6() const { return m_port6; }
     // Closes the socket and waits for the relay's threads; nothing when stopped.
     void Stop();
     bool IsRunning() const { return m_running.load(); }
@@ -62,11 +70,13 @@ public:
     };
     Stats GetStats() const;
 
-    // The question name of a plain A query, lower case and dotted; false for
-    // every datagram the relay does not answer.
-    static bool ParseQuery(const std::uint8_t* data, std::size_t size, std::string* name);
+    // The question name of a plain A or AAAA query, lower case and dotted,
+    // and its type (1 or 28); false for every datagram the relay does not answer.
+    static bool ParseQuery(const std::uint8_t* data, std::size_t size, std::string* name,
+                           std::uint16_t* type = nullptr);
     // The response to `query` (which ParseQuery accepted) carrying `records`,
-    // written to `out`; its length. Records of other types than A and CNAME,
+    // written to `out`; its length. Records of other types than CNAME and the
+    // question's (A or AAAA),
     // with names that cannot be encoded, or that would not fit are left out,
     // and ANCOUNT counts the records written.
     static std::size_t BuildResponse(const std::uint8_t* query, std::size_t size,
@@ -78,10 +88,14 @@ private:
         std::vector<std::uint8_t> query;
         std::uint32_t fromIp = 0;
         std::uint16_t fromPort = 0;
+        bool v6 = false;
+        std::array<std::uint8_t, 16> fromIp6{};
+        std::uint32_t fromScope = 0;
     };
 
-    void ReceiveLoop();
-    void Enqueue(std::string name, Job job);
+    void ReceiveLoop(plat::UdpSocket* socket, bool v6);
+    // `key` tells lookups apart: the name for A, the name and the type for AAAA.
+    void Enqueue(std::string key, const std::string& name, std::uint16_t type, Job job);
     // Answers every query waiting for `name`.
     void Finish(const std::string& name, plat::LONG result,
                 const std::vector<plat::DnsRecord>& records);
@@ -93,6 +107,9 @@ private:
     std::atomic<std::uint64_t> m_unresolved{0};
     std::atomic<std::uint64_t> m_dropped{0};
     std::unique_ptr<plat::UdpSocket> m_socket;
+    std::unique_ptr<plat::UdpSocket> m_socket6;
+    std::uint16_t m_port6 = 0;
+    std::thread m_receiver6;
     std::unique_ptr<plat::DnsLookups> m_lookups;
     std::uint16_t m_port = 0;
     std::thread m_receiver;

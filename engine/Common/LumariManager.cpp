@@ -854,6 +854,13 @@ void CLumariManager::_StartDns() {
     int code = m_relay.StartRelay(ip);
     if (code == plat::kWsaEAddrNotAvail && CInterruption::Sleep(1500ms))
         code = m_relay.StartRelay(ip);
+    if (code == 0) {
+        // Where the clients have IPv6, the relay answers on the hotspot's IPv6 address too.
+        const std::string ip6 = plat::Platform::Current().ClientIpv6Address();
+        if (!ip6.empty())
+            if (const int e = m_relay.StartRelay6(ip6))
+                LOG(ERROR) << "StartDns on " << ip6 << " failed ret " << e;
+    }
     std::lock_guard<std::mutex> g(m_fieldsLock);
     if (code == 0) {
         m_dns = ip + "," + m_dns;

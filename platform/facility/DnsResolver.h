@@ -1,6 +1,7 @@
 // The system resolver (DnsQuery_A): the records of a name in resolver order.
 #pragma once
 
+#include <array>
 #include <cstdint>
 #include <functional>
 #include <memory>
@@ -13,10 +14,11 @@ namespace plat {
 
 struct DnsRecord {
     std::string owner;
-    std::uint16_t type = 1;  // 1 A, 5 CNAME
+    std::uint16_t type = 1;  // 1 A, 5 CNAME, 28 AAAA
     std::uint32_t ttl = 0;
-    std::uint32_t address = 0;  // type A, network byte order
-    std::string target;         // type CNAME
+    std::uint32_t address = 0;                // type A, network byte order
+    std::array<std::uint8_t, 16> address6{};  // type AAAA
+    std::string target;                       // type CNAME
 };
 
 // Lookups that run together: Lookup hands a name over and returns at once, and
@@ -30,6 +32,13 @@ public:
     virtual ~DnsLookups() = default;
     // False when the lookup could not be started (`done` is then not called).
     virtual bool Lookup(const std::string& name, Done done) = 0;
+    // The same for the name's IPv6 addresses (AAAA and CNAME records); false
+    // where the resolver has no such lookup.
+    virtual bool LookupAaaa(const std::string& name, Done done) {
+        (void)name;
+        (void)done;
+        return false;
+    }
 };
 
 class DnsResolver {

@@ -36,7 +36,7 @@ bool LibraryReady() {
 
 // The records of a host lookup, as LinuxResolver makes them from getaddrinfo:
 // a CNAME to the canonical name when it differs, then the addresses.
-LONG HostRecords(const std::string& name, const ares_addrinfo* result,
+LONG HostRecords(const std::string& name, const ares_addrinfo* result, int family,
                  std::vector<DnsRecord>* out) {
     if (result == nullptr)
         return kNameError;
@@ -65,8 +65,19 @@ LONG HostRecords(const std::string& name, const ares_addrinfo* result,
         owner = canonical;
     }
     for (const ares_addrinfo_node* p = result->nodes; p != nullptr; p = p->ai_next) {
-        if (p->ai_family != AF_INET || p->ai_addr == nullptr)
+        if (p->ai_family != family || p->ai_addr == nullptr)
             continue;
+        if (family == AF_INET6) {
+            sockaddr_in6 sin6{};
+            std::memcpy(&sin6, p->ai_addr, sizeof sin6);
+            DnsRecord aaaa;
+            aaaa.owner = owner;
+            aaaa.type = 28;
+            aaaa.ttl = kHostsTtl;
+            std::memcpy(aaaa.address6.data(), &sin6.sin6_addr, 16);
+            out->push_back(aaaa);
+            continue;
+        }
         sockaddr_in sin{};
         std::memcpy(&sin, p->ai_addr, sizeof sin);
         DnsRecord a;
@@ -176,13 +187,21 @@ void CaresLookups::ReloadIfChanged() {
 }
 
 bool CaresLookups::Lookup(const std::string& name, Done done) {
+    return Submit(name, std::move(done), ns_t_a);
+}
+
+bool CaresLookups::LookupAaaa(const std::string& name, Done done) {
+    return Submit(name, std::move(done), ns_t_aaaa);
+}
+
+bool CaresLookups::Submit(const std::string& name, Done done, int type) {
     bool wake = false;
     {
         std::lock_guard<std::mutex> g(m_lock);
         if (m_closing)
             return false;
         wake = m_submitted.empty();
-        m_submitted.push_back(new Request{this, name, std::move(done)});
+        m_submitted.push_back(new Request{this, name, std::move(done), type});
     }
     if (wake) {
         const std::uint64_t one = 1;
@@ -192,7 +211,8 @@ bool CaresLookups::Lookup(const std::string& name, Done done) {
 }
 
 void CaresLookups::Start(Request* request) {
-    ares_query(m_channel, request->name.c_str(), ns_c_in, ns_t_a, &CaresLookups::OnAnswer, request);
+    ares_query(m_channel, request->name.c_str(), ns_c_in, request->type, &CaresLookups::OnAnswer,
+               request);
 }
 
 void CaresLookups::OnAnswer(void* arg, int status, int, unsigned char* answer, int length) {
@@ -202,14 +222,16 @@ void CaresLookups::OnAnswer(void* arg, int status, int, unsigned char* answer, i
         return;
     }
     std::vector<DnsRecord> records;
-    if (status == ARES_SUCCESS && LinuxResolver::ReadAnswer(answer, length, &records)) {
+    if (status == ARES_SUCCESS &&
+        LinuxResolver::ReadAnswer(answer, length, &records,
+                                  static_cast<std::uint16_t>(request->type))) {
         request->done(0, std::move(records));
         delete request;
         return;
     }
     // The servers had no address for it: the host lookup has the last word.
     ares_addrinfo_hints hints{};
-    hints.ai_family = AF_INET;
+    hints.ai_family = request->type == ns_t_aaaa ? AF_INET6 : AF_INET;
     hints.ai_socktype = SOCK_DGRAM;
     hints.ai_flags = ARES_AI_CANONNAME;
     ares_getaddrinfo(request->owner->m_channel, request->name.c_str(), nullptr, &hints,
@@ -220,8 +242,10 @@ void CaresLookups::OnHosts(void* arg, int status, int, ares_addrinfo* result) {
     auto* request = static_cast<Request*>(arg);
     if (status != ARES_EDESTRUCTION) {
         std::vector<DnsRecord> records;
-        const LONG rc =
-            status == ARES_SUCCESS ? HostRecords(request->name, result, &records) : kNameError;
+        const LONG rc = status == ARES_SUCCESS
+                            ? HostRecords(request->name, result,
+                                          request->type == ns_t_aaaa ? AF_INET6 : AF_INET, &records)
+                            : kNameError;
         request->done(rc, rc == 0 ? std::move(records) : std::vector<DnsRecord>{});
     }
     if (result != nullptr)

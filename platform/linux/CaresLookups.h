@@ -5,7 +5,7 @@
 // When the file changes (a new upstream connection brings new servers), new
 // lookups go to a channel made from the new file; the old channel finishes
 // the lookups it has and is then closed.
-// An A query goes to the name servers; a name they give no address for is
+// An A (or AAAA) query goes to the name servers; a name they give no address for is
 // asked once more through the host lookup (hosts file, then the servers with
 // the search list), as LinuxResolver does with getaddrinfo.
 #pragma once
@@ -41,12 +41,14 @@ public:
     CaresLookups& operator=(const CaresLookups&) = delete;
 
     bool Lookup(const std::string& name, Done done) override;
+    bool LookupAaaa(const std::string& name, Done done) override;
 
 private:
     struct Request {
         CaresLookups* owner;
         std::string name;
         Done done;
+        int type = 1;  // 1 A, 28 AAAA
     };
 
     // What tells one version of the configuration file from another.
@@ -62,6 +64,7 @@ private:
     // A channel from the configuration file when it has changed.
     void ReloadIfChanged();
     void Loop();
+    bool Submit(const std::string& name, Done done, int type);
     void Start(Request* request);
     static void OnAnswer(void* arg, int status, int timeouts, unsigned char* answer, int length);
     static void OnHosts(void* arg, int status, int timeouts, ares_addrinfo* result);

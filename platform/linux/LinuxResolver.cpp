@@ -39,8 +39,8 @@ bool QueryServers(const std::string& name, std::vector<DnsRecord>* out) {
 
 }  // namespace
 
-bool LinuxResolver::ReadAnswer(const unsigned char* answer, int length,
-                               std::vector<DnsRecord>* out) {
+bool LinuxResolver::ReadAnswer(const unsigned char* answer, int length, std::vector<DnsRecord>* out,
+                               std::uint16_t type) {
     ns_msg msg;
     if (ns_initparse(answer, length, &msg) != 0)
         return false;
@@ -53,8 +53,10 @@ bool LinuxResolver::ReadAnswer(const unsigned char* answer, int length,
         r.owner = ns_rr_name(rr);
         r.type = ns_rr_type(rr);
         r.ttl = ns_rr_ttl(rr);
-        if (r.type == ns_t_a && ns_rr_rdlen(rr) == 4) {
+        if (r.type == ns_t_a && type == ns_t_a && ns_rr_rdlen(rr) == 4) {
             std::memcpy(&r.address, ns_rr_rdata(rr), 4);
+        } else if (r.type == ns_t_aaaa && type == ns_t_aaaa && ns_rr_rdlen(rr) == 16) {
+            std::memcpy(r.address6.data(), ns_rr_rdata(rr), 16);
         } else if (r.type == ns_t_cname) {
             char target[NS_MAXDNAME];
             if (ns_name_uncompress(ns_msg_base(msg), ns_msg_end(msg), ns_rr_rdata(rr), target,

@@ -27,7 +27,9 @@ public:
 
     // The A and CNAME records of a server's answer (a whole DNS message), in
     // its order and with its TTLs; false when it has none or is malformed.
-    static bool ReadAnswer(const unsigned char* answer, int length, std::vector<DnsRecord>* out);
+    // `type`: the address records kept (1 A, 28 AAAA), besides CNAMEs.
+    static bool ReadAnswer(const unsigned char* answer, int length, std::vector<DnsRecord>* out,
+                           std::uint16_t type = 1);
 
 private:
     CaresLookups::Options m_options;

@@ -179,6 +179,68 @@ std::uint16_t UdpSocket::LocalPort() const {
     return ntohs(a.sin_port);
 }
 
+int UdpSocket::Open6() {
+    Close();
+    m_h->sock = socket(AF_INET6, SOCK_DGRAM, IPPROTO_UDP);
+    if (m_h->sock == INVALID_SOCKET)
+        return LastError();
+    DWORD only = 1;
+    m_h->readEvent = WSACreateEvent();
+    m_h->wakeEvent = WSACreateEvent();
+    if (setsockopt(m_h->sock, IPPROTO_IPV6, IPV6_V6ONLY, reinterpret_cast<const char*>(&only),
+                   sizeof only) != 0 ||
+        m_h->readEvent == WSA_INVALID_EVENT || m_h->wakeEvent == WSA_INVALID_EVENT ||
+        WSAEventSelect(m_h->sock, m_h->readEvent, FD_READ) != 0) {
+        const int e = LastError();
+        Close();
+        return e;
+    }
+    return 0;
+}
+
+int UdpSocket::Bind6(const Ipv6& ip, std::uint16_t port, std::uint32_t scope) {
+    sockaddr_in6 a{};
+    a.sin6_family = AF_INET6;
+    a.sin6_port = htons(port);
+    std::memcpy(&a.sin6_addr, ip.data(), 16);
+    a.sin6_scope_id = scope;
+    if (bind(m_h->sock, reinterpret_cast<sockaddr*>(&a), sizeof a) != 0)
+        return LastError();
+    return 0;
+}
+
+int UdpSocket::Receive6(void* buffer, std::size_t capacity, std::size_t* received, Ipv6* fromIp,
+                        std::uint16_t* fromPort, std::uint32_t* fromScope) {
+    sockaddr_in6 from{};
+    int fromLen = sizeof from;
+    const auto n = recvfrom(m_h->sock, static_cast<char*>(buffer), static_cast<int>(capacity), 0,
+                            reinterpret_cast<sockaddr*>(&from), &fromLen);
+    if (n < 0)
+        return LastError();
+    if (received != nullptr)
+        *received = static_cast<std::size_t>(n);
+    if (fromIp != nullptr)
+        std::memcpy(fromIp->data(), &from.sin6_addr, 16);
+    if (fromPort != nullptr)
+        *fromPort = ntohs(from.sin6_port);
+    if (fromScope != nullptr)
+        *fromScope = from.sin6_scope_id;
+    return 0;
+}
+
+int UdpSocket::SendTo6(const void* data, std::size_t size, const Ipv6& ip, std::uint16_t port,
+                       std::uint32_t scope) {
+    sockaddr_in6 to{};
+    to.sin6_family = AF_INET6;
+    to.sin6_port = htons(port);
+    std::memcpy(&to.sin6_addr, ip.data(), 16);
+    to.sin6_scope_id = scope;
+    if (sendto(m_h->sock, static_cast<const char*>(data), static_cast<int>(size), 0,
+               reinterpret_cast<sockaddr*>(&to), sizeof to) < 0)
+        return LastError();
+    return 0;
+}
+
 #else
 
 struct UdpSocket::Handles {
@@ -340,6 +402,65 @@ std::uint16_t UdpSocket::LocalPort() const {
     if (getsockname(m_h->sock, reinterpret_cast<sockaddr*>(&a), &len) != 0)
         return 0;
     return ntohs(a.sin_port);
+}
+
+int UdpSocket::Open6() {
+    Close();
+    m_h->sock = socket(AF_INET6, SOCK_DGRAM | SOCK_CLOEXEC, IPPROTO_UDP);
+    if (m_h->sock < 0)
+        return LastError();
+    const int only = 1;
+    m_h->wake = eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK);
+    if (m_h->wake < 0 ||
+        setsockopt(m_h->sock, IPPROTO_IPV6, IPV6_V6ONLY, &only, sizeof only) != 0) {
+        const int e = LastError();
+        Close();
+        return e;
+    }
+    return 0;
+}
+
+int UdpSocket::Bind6(const Ipv6& ip, std::uint16_t port, std::uint32_t scope) {
+    sockaddr_in6 a{};
+    a.sin6_family = AF_INET6;
+    a.sin6_port = htons(port);
+    std::memcpy(&a.sin6_addr, ip.data(), 16);
+    a.sin6_scope_id = scope;
+    if (bind(m_h->sock, reinterpret_cast<sockaddr*>(&a), sizeof a) != 0)
+        return LastError();
+    return 0;
+}
+
+int UdpSocket::Receive6(void* buffer, std::size_t capacity, std::size_t* received, Ipv6* fromIp,
+                        std::uint16_t* fromPort, std::uint32_t* fromScope) {
+    sockaddr_in6 from{};
+    socklen_t fromLen = sizeof from;
+    const auto n = recvfrom(m_h->sock, buffer, capacity, MSG_DONTWAIT,
+                            reinterpret_cast<sockaddr*>(&from), &fromLen);
+    if (n < 0)
+        return LastError();
+    if (received != nullptr)
+        *received = static_cast<std::size_t>(n);
+    if (fromIp != nullptr)
+        std::memcpy(fromIp->data(), &from.sin6_addr, 16);
+    if (fromPort != nullptr)
+        *fromPort = ntohs(from.sin6_port);
+    if (fromScope != nullptr)
+        *fromScope = from.sin6_scope_id;
+    return 0;
+}
+
+int UdpSocket::SendTo6(const void* data, std::size_t size, const Ipv6& ip, std::uint16_t port,
+                       std::uint32_t scope) {
+    sockaddr_in6 to{};
+    to.sin6_family = AF_INET6;
+    to.sin6_port = htons(port);
+    std::memcpy(&to.sin6_addr, ip.data(), 16);
+    to.sin6_scope_id = scope;
+    if (sendto(m_h->sock, data, size, MSG_DONTWAIT, reinterpret_cast<sockaddr*>(&to), sizeof to) <
+        0)
+        return LastError();
+    return 0;
 }
 
 #endif

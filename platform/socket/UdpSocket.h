@@ -1,9 +1,10 @@
-// A UDP socket for IPv4 with a wake-up signal, over Winsock or BSD sockets.
-// Errors are reported as Winsock codes on every system (10049 address not
+// A UDP socket for IPv4 (or, opened with Open6, for IPv6 only) with a wake-up signal, over Winsock
+// or BSD sockets. Errors are reported as Winsock codes on every system (10049 address not
 // available, 10035 would block, ...) so the code above reads the same
 // everywhere. The socket and the wake-up handles are closed by the destructor.
 #pragma once
 
+#include <array>
 #include <cstddef>
 #include <cstdint>
 #include <memory>
@@ -54,6 +55,16 @@ public:
     int Receive(void* buffer, std::size_t capacity, std::size_t* received,
                 std::uint32_t* fromIp = nullptr, std::uint16_t* fromPort = nullptr);
     int SendTo(const void* data, std::size_t size, std::uint32_t ip, std::uint16_t port);
+    // IPv6: the socket takes IPv6 alone (no mapped IPv4), binds one address
+    // (16 bytes; `scope` the interface index of a link-local one), receives
+    // with the sender's address and scope, and sends to one.
+    using Ipv6 = std::array<std::uint8_t, 16>;
+    int Open6();
+    int Bind6(const Ipv6& ip, std::uint16_t port, std::uint32_t scope = 0);
+    int Receive6(void* buffer, std::size_t capacity, std::size_t* received, Ipv6* fromIp,
+                 std::uint16_t* fromPort, std::uint32_t* fromScope);
+    int SendTo6(const void* data, std::size_t size, const Ipv6& ip, std::uint16_t port,
+                std::uint32_t scope);
     // The local port (after Bind with port 0).
     std::uint16_t LocalPort() const;
 

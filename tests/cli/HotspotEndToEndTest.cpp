@@ -5,12 +5,19 @@
 // The clients take leases with udhcpc, resolve through the relay with dig,
 // and fetch from the upstream through the hotspot's NAT (the upstream has no
 // route back to the clients' subnet). Root only.
+#include <arpa/inet.h>
 #include <fcntl.h>
 #include <gtest/gtest.h>
+#include <net/if.h>
+#include <netinet/icmp6.h>
+#include <netinet/in.h>
+#include <poll.h>
 #include <signal.h>
+#include <sys/socket.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <array>
 #include <chrono>
 #include <condition_variable>
 #include <cstdlib>
@@ -240,7 +247,7 @@ protected:
         ASSERT_EQ(m_up->Exec("dnsmasq --keep-in-foreground --no-resolv --no-hosts "
                              "--listen-address=198.51.100.1 --bind-interfaces --pid-file=" +
                              m_dir->File("dnsmasq.pid") +
-                             " --host-record=svc.example.test,203.0.113.10 >" +
+                             " --host-record=svc.example.test,203.0.113.10,2001:db8:ffff::10 >" +
                              m_dir->File("dnsmasq.log") + " 2>&1 &"),
                   0);
         ASSERT_EQ(m_up->Exec("busybox httpd -p 203.0.113.10:8080 -h " + m_dir->File("www")), 0);
@@ -541,3 +548,228 @@ TEST_F(HotspotEndToEndTest, AfterAKillTheNextStartCleansUpAndStarts) {
 }
 
 }  // namespace
+
+namespace {
+
+using Ipv6 = std::array<std::uint8_t, 16>;
+
+// The global IPv6 addresses `ip -6 -o addr` lists for a device of a namespace.
+std::vector<Ipv6> GlobalAddresses(const NetNamespace& ns, const std::string& dev,
+                                  const std::string& file) {
+    ns.Exec("ip -6 -o addr show dev " + dev + " scope global >" + file + " 2>&1");
+    std::vector<Ipv6> out;
+    std::istringstream lines(ReadFile(file));
+    std::string line;
+    std::smatch m;
+    while (std::getline(lines, line))
+        if (std::regex_search(line, m, std::regex("inet6 ([0-9a-f:]+)/"))) {
+            Ipv6 a{};
+            if (inet_pton(AF_INET6, m[1].str().c_str(), a.data()) == 1)
+                out.push_back(a);
+        }
+    return out;
+}
+
+bool InPrefix(const Ipv6& a, const Ipv6& prefix) {
+    return std::equal(a.begin(), a.begin() + 8, prefix.begin());
+}
+
+std::string Text(const Ipv6& a) {
+    char text[INET6_ADDRSTRLEN];
+    inet_ntop(AF_INET6, a.data(), text, sizeof text);
+    return text;
+}
+
+// From inside a client: a router solicitation on eth0 and the RDNSS servers
+// of the advertisement that answers it (none when no answer comes).
+std::vector<Ipv6> SolicitDnsServers() {
+    std::vector<Ipv6> servers;
+    const int fd = socket(AF_INET6, SOCK_RAW | SOCK_CLOEXEC, IPPROTO_ICMPV6);
+    if (fd < 0)
+        return servers;
+    icmp6_filter filter;
+    ICMP6_FILTER_SETBLOCKALL(&filter);
+    ICMP6_FILTER_SETPASS(ND_ROUTER_ADVERT, &filter);
+    const int hops = 255;
+    setsockopt(fd, IPPROTO_ICMPV6, ICMP6_FILTER, &filter, sizeof filter);
+    setsockopt(fd, SOL_SOCKET, SO_BINDTODEVICE, "eth0", 4);
+    setsockopt(fd, IPPROTO_IPV6, IPV6_MULTICAST_HOPS, &hops, sizeof hops);
+    sockaddr_in6 to{};
+    to.sin6_family = AF_INET6;
+    inet_pton(AF_INET6, "ff02::2", &to.sin6_addr);
+    to.sin6_scope_id = if_nametoindex("eth0");
+    const std::uint8_t rs[8] = {133, 0, 0, 0, 0, 0, 0, 0};
+    sendto(fd, rs, sizeof rs, 0, reinterpret_cast<sockaddr*>(&to), sizeof to);
+    pollfd p{fd, POLLIN, 0};
+    std::uint8_t m[1500];
+    if (poll(&p, 1, 5000) == 1) {
+        const ssize_t n = recv(fd, m, sizeof m, 0);
+        for (std::size_t pos = 16; n > 0 && pos + 2 <= static_cast<std::size_t>(n);) {
+            const std::size_t length = std::size_t{m[pos + 1]} * 8;
+            if (length == 0 || pos + length > static_cast<std::size_t>(n))
+                break;
+            for (std::size_t at = pos + 8; m[pos] == 25 && at + 16 <= pos + length; at += 16) {
+                Ipv6 a{};
+                std::copy(m + at, m + at + 16, a.begin());
+                servers.push_back(a);
+            }
+            pos += length;
+        }
+    }
+    close(fd);
+    return servers;
+}
+
+}  // namespace
+
+// With an IPv6 upstream the clients get addresses of the hotspot's own /64 by
+// router advertisement, its address as DNS server, names (AAAA) through the
+// relay there and the upstream through the masquerade; a ban cuts IPv6 too;
+// the stop (and the start after a killed run) leaves nothing; --no-ipv6 keeps
+// it all off.
+TEST_F(HotspotEndToEndTest, ClientsGetIpv6FromTheHotspotsOwnPrefix) {
+    ASSERT_EQ(m_up->Exec("ip -6 addr add 2001:db8:1::1/64 dev eth0 nodad && "
+                         "ip -6 addr add 2001:db8:ffff::10/128 dev lo"),
+              0);
+    ASSERT_EQ(m_hs->Exec("ip -6 addr add 2001:db8:1::2/64 dev wan0 nodad && "
+                         "ip -6 route add default via 2001:db8:1::1 dev wan0"),
+              0);
+    ASSERT_EQ(m_up->Exec("busybox httpd -p [2001:db8:ffff::10]:8080 -h " + m_dir->File("www")), 0);
+    const std::string sysctls = m_dir->File("sysctls");
+    const auto hostSettings = [&] {
+        m_hs->Exec("sysctl -n net.ipv6.conf.all.forwarding net.ipv6.conf.wan0.accept_ra >" +
+                   sysctls);
+        return ReadFile(sysctls);
+    };
+    const std::string settingsBefore = hostSettings();
+    ASSERT_EQ(settingsBefore, "0\n1\n");
+
+    auto hotspot = Start({"--ssid", "Lumari E2E", "--key", "secret123"});
+    ASSERT_EQ(Field(hotspot->WaitLine(Event("NetworkStarted"), 30s), "code"), 0u)
+        << hotspot->Lines() << ReadFile(m_dir->File("hotspot.err"));
+    std::string prefixText = ReadFile(m_state + "/ipv6-prefix");
+    ASSERT_NE(prefixText.find("/64"), std::string::npos) << prefixText;
+    prefixText.erase(prefixText.find('/'));
+    Ipv6 prefix{};
+    ASSERT_EQ(inet_pton(AF_INET6, prefixText.c_str(), prefix.data()), 1) << prefixText;
+    Ipv6 own = prefix;
+    own[15] = 1;
+    const auto ownList = GlobalAddresses(*m_hs, "lan0", m_dir->File("addr"));
+    ASSERT_EQ(ownList.size(), 1u);
+    EXPECT_EQ(ownList[0], own);
+    EXPECT_EQ(hostSettings(), "1\n2\n") << "forwarding on, the upstream's router still learnt";
+
+    // (The lease first: the test's DHCP script flushes the interface's addresses.)
+    ASSERT_FALSE(Lease(*m_c1, "phone-one").empty());
+
+    // Both clients configure an address of the prefix by themselves.
+    for (auto* c : {m_c1.get(), m_c2.get()}) {
+        std::vector<Ipv6> mine;
+        for (int i = 0; i < 100 && mine.empty(); ++i) {
+            for (const Ipv6& a : GlobalAddresses(*c, "eth0", m_dir->File("addr")))
+                if (InPrefix(a, prefix))
+                    mine.push_back(a);
+            if (mine.empty())
+                std::this_thread::sleep_for(100ms);
+        }
+        ASSERT_EQ(mine.size(), 1u) << c->Name();
+    }
+    std::vector<Ipv6> servers;
+    ASSERT_TRUE(m_c1->RunInside([&] { servers = SolicitDnsServers(); }));
+    ASSERT_EQ(servers.size(), 1u);
+    EXPECT_EQ(servers[0], own);
+
+    // Names (AAAA and A) through the relay on its IPv6 address; the upstream
+    // through the masquerade (it has no route back to the prefix).
+    const std::string ownText = Text(own);
+    const std::string dig = m_dir->File("dig6");
+    const auto ask = [&](const NetNamespace& c, const std::string& type) {
+        std::filesystem::remove(dig);
+        c.Exec("dig @" + ownText + " +short +time=2 +tries=1 " + type + " svc.example.test >" +
+               dig);
+        return ReadFile(dig);
+    };
+    EXPECT_EQ(ask(*m_c1, "AAAA"), "2001:db8:ffff::10\n");
+    EXPECT_EQ(ask(*m_c1, "A"), "203.0.113.10\n");
+    const auto ping = [&](const NetNamespace& c) {
+        return c.Exec("busybox ping -6 -c 1 -W 2 2001:db8:ffff::10 >/dev/null 2>&1") == 0;
+    };
+    EXPECT_TRUE(ping(*m_c1));
+    EXPECT_TRUE(ping(*m_c2));
+    const auto fetch6 = [&](const NetNamespace& c, const std::string& path, int seconds) {
+        return c.Exec("curl -sS -m " + std::to_string(seconds) + " -o /dev/null " +
+                      "http://[2001:db8:ffff::10]:8080/" + path + " 2>>" +
+                      m_dir->File("curl6.err")) == 0;
+    };
+
+    // IPv6 download is counted for the client that receives it (a client the
+    // driver knows from its IPv4 traffic).
+    ASSERT_TRUE(Fetch(*m_c1, "", 5));
+    const auto c1Update = [&](const std::string& l) {
+        return Event("ClientUpdate")(l) && Has(l, std::string("\"mac\":\"") + kMac1 + "\"");
+    };
+    const std::uint64_t before =
+        Field(hotspot->WaitLine(c1Update, 5s, hotspot->LineCount()), "periodDown");
+    ASSERT_TRUE(fetch6(*m_c1, "big", 10)) << ReadFile(m_dir->File("curl6.err"));
+    EXPECT_FALSE(hotspot
+                     ->WaitLine(
+                         [&](const std::string& l) {
+                             return c1Update(l) && Field(l, "periodDown") >= before + 2048;
+                         },
+                         5s, hotspot->LineCount())
+                     .empty())
+        << hotspot->Lines();
+
+    // A ban cuts the client's IPv6 both ways (the relay's answers too); the
+    // other client keeps its own; unban restores it.
+    hotspot->Send("ban 02:4c:e2:00:00:01\n");
+    std::this_thread::sleep_for(300ms);
+    EXPECT_FALSE(ping(*m_c1));
+    EXPECT_FALSE(fetch6(*m_c1, "", 1));
+    EXPECT_EQ(ask(*m_c1, "AAAA").find("2001:db8:ffff::10"), std::string::npos);
+    EXPECT_TRUE(ping(*m_c2));
+    EXPECT_EQ(ask(*m_c2, "AAAA"), "2001:db8:ffff::10\n");
+    hotspot->Send("unban 02:4c:e2:00:00:01\n");
+    bool restored = false;
+    for (int i = 0; i < 4 && !restored; ++i)
+        restored = ping(*m_c1);
+    EXPECT_TRUE(restored);
+
+    // The stop withdraws the router and leaves no address, rule or setting.
+    hotspot->Send("stop\n");
+    hotspot->CloseInput();
+    EXPECT_FALSE(hotspot->WaitLine(Event("NetworkStopped"), 15s).empty());
+    EXPECT_EQ(hotspot->Wait(15s), 0) << ReadFile(m_dir->File("hotspot.err"));
+    ExpectNothingLeft();
+    EXPECT_TRUE(GlobalAddresses(*m_hs, "lan0", m_dir->File("addr")).empty());
+    EXPECT_EQ(hostSettings(), settingsBefore);
+    const std::string routes = m_dir->File("routes");
+    m_c1->Exec("ip -6 route show default >" + routes);
+    EXPECT_EQ(ReadFile(routes), "") << "the last advertisement ended the default route";
+
+    // A run that is killed leaves its address and settings; the next start
+    // undoes them, and with --no-ipv6 sets nothing up.
+    auto killed = Start();
+    ASSERT_EQ(Field(killed->WaitLine(Event("NetworkStarted"), 30s), "code"), 0u);
+    ASSERT_EQ(GlobalAddresses(*m_hs, "lan0", m_dir->File("addr")).size(), 1u);
+    killed->Kill(SIGKILL);
+    killed->Wait(5s);
+    killed.reset();
+    EXPECT_EQ(hostSettings(), "1\n2\n");
+    auto without = Start({"--no-ipv6"});
+    ASSERT_EQ(Field(without->WaitLine(Event("NetworkStarted"), 30s), "code"), 0u)
+        << without->Lines() << ReadFile(m_dir->File("hotspot.err"));
+    EXPECT_TRUE(GlobalAddresses(*m_hs, "lan0", m_dir->File("addr")).empty());
+    EXPECT_EQ(hostSettings(), settingsBefore);
+    m_c1->Exec("ip -6 route show default >" + routes);
+    EXPECT_EQ(ReadFile(routes), "") << "no advertisement without IPv6";
+    const std::string tables = m_dir->File("tables6");
+    m_hs->Exec("nft list tables >" + tables);
+    EXPECT_EQ(ReadFile(tables).find("lumari6"), std::string::npos);
+    without->Send("stop\n");
+    without->CloseInput();
+    EXPECT_EQ(without->Wait(15s), 0);
+    ExpectNothingLeft();
+    // The prefix stays the same across runs.
+    EXPECT_EQ(ReadFile(m_state + "/ipv6-prefix"), prefixText + "/64\n");
+}

@@ -1,7 +1,10 @@
 // The MAC and IPv4 text forms every part of the program shares.
 #include <gtest/gtest.h>
 
+#include <array>
+
 #include "platform/text/Ipv4Text.h"
+#include "platform/text/Ipv6Text.h"
 #include "platform/text/MacText.h"
 
 using plat::Ipv4Text;
@@ -49,4 +52,25 @@ TEST(Ipv4Text, ListKeepsTheAddressesAndSkipsTheRest) {
     EXPECT_EQ(Ipv4Text::Format(list[0]), "8.8.8.8");
     EXPECT_EQ(Ipv4Text::Format(list[1]), "1.1.1.1");
     EXPECT_TRUE(Ipv4Text::ParseList("").empty());
+}
+
+TEST(Ipv6TextTest, ParsesTheTextFormsAndRefusesTheRest) {
+    std::array<std::uint8_t, 16> a{};
+    ASSERT_TRUE(plat::Ipv6Text::Parse("fd12:3456:789a::1", &a));
+    EXPECT_EQ(a[0], 0xfd);
+    EXPECT_EQ(a[5], 0x9a);
+    EXPECT_EQ(a[15], 1);
+    EXPECT_EQ(a[14], 0);
+    ASSERT_TRUE(plat::Ipv6Text::Parse("::", &a));
+    EXPECT_EQ(a, (std::array<std::uint8_t, 16>{}));
+    ASSERT_TRUE(plat::Ipv6Text::Parse("1:2:3:4:5:6:7:FFFF", &a));
+    EXPECT_EQ(a[1], 1);
+    EXPECT_EQ(a[14], 0xff);
+    ASSERT_TRUE(plat::Ipv6Text::Parse("::2:1", &a));
+    EXPECT_EQ(a[13], 2);
+    EXPECT_EQ(a[15], 1);
+    for (const char* bad :
+         {"", ":", ":::", "1::2::3", "1:2:3:4:5:6:7", "1:2:3:4:5:6:7:8:9", "1:2:3:4::5:6:7:8",
+          "12345::", "fe80::1%eth0", "::ffff:1.2.3.4", "g::1", "1:", ":1"})
+        EXPECT_FALSE(plat::Ipv6Text::Parse(bad, &a)) << bad;
 }

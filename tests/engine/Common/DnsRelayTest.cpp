@@ -57,7 +57,7 @@ Bytes Respond(const Bytes& q, const std::vector<plat::DnsRecord>& records,
     return out;
 }
 
-TEST(DnsRelayMessage, AnswersOnlyPlainSingleAQueries) {
+TEST(DnsRelayMessage, AnswersOnlyPlainSingleAOrAaaaQueries) {
     std::string name;
     EXPECT_TRUE(Parses(dnstest::Query(7, "WWW.Example.COM"), &name));
     EXPECT_EQ(name, "www.example.com") << "the name is looked up in lower case";
@@ -71,7 +71,15 @@ TEST(DnsRelayMessage, AnswersOnlyPlainSingleAQueries) {
 
     EXPECT_FALSE(Parses(dnstest::Query(1, "a.test", 1, 0x81))) << "QR set: a response";
     EXPECT_FALSE(Parses(dnstest::Query(1, "a.test", 1, 0x03))) << "TC set";
-    EXPECT_FALSE(Parses(dnstest::Query(1, "a.test", 28))) << "AAAA";
+    std::uint16_t type = 0;
+    const Bytes aaaa = dnstest::Query(1, "a.test", 28);
+    EXPECT_TRUE(CDnsRelay::ParseQuery(aaaa.data(), aaaa.size(), &name, &type));
+    EXPECT_EQ(type, 28);
+    const Bytes a = dnstest::Query(1, "a.test", 1);
+    EXPECT_TRUE(CDnsRelay::ParseQuery(a.data(), a.size(), &name, &type));
+    EXPECT_EQ(type, 1);
+    EXPECT_FALSE(Parses(dnstest::Query(1, "a.test", 15))) << "MX";
+    EXPECT_FALSE(Parses(dnstest::Query(1, "a.test", 255))) << "ANY";
     Bytes two = dnstest::Query(1, "a.test");
     two[5] = 2;
     EXPECT_FALSE(Parses(two)) << "two questions";
@@ -124,8 +132,8 @@ TEST(DnsRelayMessage, QueriesWithAnEdnsRecordAreAnsweredWithoutIt) {
     Bytes answered = WithOpt(plain);
     answered[7] = 1;
     EXPECT_FALSE(Parses(answered)) << "an answer count in a query";
-    Bytes aaaa = WithOpt(dnstest::Query(1, "a.test", 28));
-    EXPECT_FALSE(Parses(aaaa));
+    Bytes mx = WithOpt(dnstest::Query(1, "a.test", 15));
+    EXPECT_FALSE(Parses(mx));
 }
 
 TEST(DnsRelayMessage, MalformedNamesAreRefusedWithoutReadingPastTheDatagram) {
@@ -182,6 +190,32 @@ TEST(DnsRelayMessage, ResponseKeepsTheQueryAndAppendsRecordsInResolverOrder) {
 
     // The RCODE and opcode bits of the query are not carried over.
     EXPECT_EQ(Respond(dnstest::Query(1, "a.test", 0x01, 0x01, 0x4F), {})[3], 0x80);
+}
+
+// An AAAA question is answered with the CNAME chain and the IPv6 addresses;
+// an A question with the same records gets exactly the answer it got before
+// the resolver knew IPv6 addresses.
+TEST(DnsRelayMessage, EachQuestionGetsTheAddressesOfItsOwnType) {
+    plat::DnsRecord six;
+    six.owner = "edge.cdn.test";
+    six.type = 28;
+    six.ttl = 77;
+    for (std::size_t i = 0; i < 16; ++i)
+        six.address6[i] = static_cast<std::uint8_t>(0x20 + i);
+    const std::vector<plat::DnsRecord> mixed = {Cname("www.example.test", "edge.cdn.test"),
+                                                A("edge.cdn.test", "198.51.100.7"), six};
+    const Bytes qa = dnstest::Query(5, "www.example.test", 1);
+    EXPECT_EQ(Respond(qa, mixed), Respond(qa, {mixed[0], mixed[1]}));
+
+    const Bytes q6 = dnstest::Query(6, "www.example.test", 28);
+    auto parsed = dnstest::Parse(Respond(q6, mixed));
+    ASSERT_TRUE(parsed);
+    ASSERT_EQ(parsed->an, 2);
+    EXPECT_EQ(parsed->answers[0].type, 5);
+    EXPECT_EQ(parsed->answers[1].type, 28);
+    EXPECT_EQ(parsed->answers[1].owner, "edge.cdn.test");
+    EXPECT_EQ(parsed->answers[1].ttl, 77u);
+    EXPECT_EQ(parsed->answers[1].data, Bytes(six.address6.begin(), six.address6.end()));
 }
 
 TEST(DnsRelayMessage, RecordsThatCannotBeWrittenAreLeftOutAndCounted) {
