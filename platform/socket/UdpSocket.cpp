@@ -184,7 +184,7 @@ int UdpSocket::Open6() {
     m_h->sock = socket(AF_INET6, SOCK_DGRAM, IPPROTO_UDP);
     if (m_h->sock == INVALID_SOCKET)
         return LastError();
-    DWORD only = 1;
+    const int only = 1;
     m_h->readEvent = WSACreateEvent();
     m_h->wakeEvent = WSACreateEvent();
     if (setsockopt(m_h->sock, IPPROTO_IPV6, IPV6_V6ONLY, reinterpret_cast<const char*>(&only),

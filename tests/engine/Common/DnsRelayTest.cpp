@@ -306,6 +306,42 @@ TEST_F(DnsRelayTest, AnswersOverUdpAndSendsNothingForWhatItCannotResolve) {
     EXPECT_NE(std::find(queries.begin(), queries.end(), "www.example.test"), queries.end());
 }
 
+// On the IPv6 address too: a query that arrives there is answered there; an
+// AAAA question the resolver has no lookup for gets nothing (and is counted).
+TEST_F(DnsRelayTest, AnswersOnItsIpv6AddressFromTheSameLookups) {
+    Pc().resolver.Set("www.example.test", {A("www.example.test", "203.0.113.10")});
+    plat::UdpSocket client;
+    ASSERT_EQ(client.Startup(), 0);
+    plat::UdpSocket::Ipv6 loopback{};
+    loopback[15] = 1;
+    if (client.Open6() != 0 || client.Bind6(loopback, 0) != 0)
+        GTEST_SKIP() << "no IPv6 loopback here";
+    ASSERT_EQ(m_relay.StartRelay6("::1", 0), 0);
+    EXPECT_EQ(m_relay.StartRelay6("::1", 0), -1) << "already listening";
+    const Bytes aaaa = dnstest::Query(3, "www.example.test", 28);
+    const Bytes a = dnstest::Query(4, "www.example.test");
+    ASSERT_EQ(client.SendTo6(aaaa.data(), aaaa.size(), loopback, m_relay.Port6(), 0), 0);
+    while (m_relay.GetStats().unresolved < 1)
+        std::this_thread::yield();
+    ASSERT_EQ(client.SendTo6(a.data(), a.size(), loopback, m_relay.Port6(), 0), 0);
+    ASSERT_EQ(client.Wait(5000), plat::UdpSocket::WaitResult::Readable);
+    Bytes b(600);
+    std::size_t n = 0;
+    plat::UdpSocket::Ipv6 from{};
+    std::uint16_t port = 0;
+    ASSERT_EQ(client.Receive6(b.data(), b.size(), &n, &from, &port, nullptr), 0);
+    b.resize(n);
+    EXPECT_EQ(from, loopback);
+    EXPECT_EQ(port, m_relay.Port6());
+    auto r = dnstest::Parse(b);
+    ASSERT_TRUE(r);
+    EXPECT_EQ(r->id, 4);
+    ASSERT_EQ(r->an, 1);
+    EXPECT_EQ(r->answers[0].data, (Bytes{203, 0, 113, 10}));
+    m_relay.Stop();
+    EXPECT_EQ(m_relay.Port6(), 0);
+}
+
 TEST_F(DnsRelayTest, ASlowLookupDoesNotHoldUpOtherClients) {
     Pc().resolver.Set("slow.test", {A("slow.test", "10.1.1.1")});
     Pc().resolver.Set("fast.test", {A("fast.test", "10.2.2.2")});
