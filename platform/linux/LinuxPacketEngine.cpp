@@ -226,6 +226,8 @@ DWORD LinuxPacketEngine::Share(const GUID& publicIf, const GUID& privateIf, std:
         "  comment \"ip_forward @FORWARD@\"\n"
         "  set clients { type ether_addr . ipv4_addr; size 1024; flags dynamic,timeout; "
         "timeout @TIMEOUT@s; }\n"
+        "  set clients6 { type ether_addr; size 1024; flags dynamic,timeout; "
+        "timeout @TIMEOUT@s; }\n"
         "  set up { type ether_addr; size 1024; flags dynamic; counter; }\n"
         "  set down { type ipv4_addr; size 1024; flags dynamic; counter; }\n"
         "  set blocked { type ether_addr; }\n"
@@ -348,6 +350,13 @@ void LinuxPacketEngine::StartIpv6() {
         m_ipv6.Stop();
         return;
     }
+    // A device that uses an address of the prefix is a client, also one that
+    // never speaks IPv4 (it is a peer without an IPv4 address).
+    const std::string seen = std::string("add rule inet ") + kTable + " prerouting iifname \"" +
+                             m_private + "\" ip6 saddr " + ClientIpv6::FormatPrefix(prefix) +
+                             " update @clients6 { ether saddr }\n";
+    if (!m_nft.Run(seen, nullptr, &error))
+        DebugOutput::Instance().Write("clients that speak only IPv6 are not seen: " + error);
     m_ipv6Table = true;
     std::lock_guard<std::mutex> g(m_ipv6Lock);
     m_ipv6Address = address;
@@ -397,6 +406,17 @@ bool LinuxPacketEngine::Snap(Snapshot* out) {
         Snapshot::Pair p;
         std::memcpy(p.mac.data(), e.key.data(), 6);
         std::memcpy(&p.ip, e.key.data() + (e.key.size() >= 12 ? 8 : 6), 4);
+        p.expiresMs = e.expiresMs;
+        s.clients.push_back(p);
+    }
+    if (m_reader.Read(kTable, "clients6", &elements) != 0)
+        return false;
+    for (const auto& e : elements) {
+        if (e.key.size() < 6)
+            continue;
+        Snapshot::Pair p;  // no IPv4 address
+        p.fromIpv6 = true;
+        std::memcpy(p.mac.data(), e.key.data(), 6);
         p.expiresMs = e.expiresMs;
         s.clients.push_back(p);
     }
@@ -663,9 +683,14 @@ DWORD LinuxPacketEngine::Forget(const MacAddress& mac) {
         return kNatErrorGenFailure;
     const std::string del = std::string("delete element inet ") + kTable;
     std::string cmd;
-    for (const auto& p : s.clients)
-        if (p.mac == mac)
+    for (const auto& p : s.clients) {
+        if (p.mac != mac)
+            continue;
+        if (p.fromIpv6)
+            cmd += del + Element("clients6", MacNft(mac));
+        else
             cmd += del + Element("clients", MacNft(mac) + " . " + Ipv4Text::Format(p.ip));
+    }
     if (s.up.count(mac) != 0)
         cmd += del + Element("up", MacNft(mac));
     if (m_ipv6Table) {

@@ -8,8 +8,10 @@
 // public one):
 // - prerouting: every IPv4 packet from PRIV refreshes the pair (source MAC,
 //   source address) in the dynamic set `clients` (5 minutes without a packet
-//   and the pair expires). The peers are the MACs of these pairs; a MAC's
-//   address is that of its most recently refreshed pair.
+//   and the pair expires); with IPv6 for the clients, a packet from an address
+//   of the prefix refreshes its MAC in `clients6`, so a client that speaks
+//   only IPv6 is a peer too (without an IPv4 address). The peers are the MACs of these pairs; a
+//   MAC's address is that of its most recently refreshed pair.
 // - forward: one lookup of the (in, out) interface pair sends a packet to the
 //   upload or the download chain. A stopped MAC's packets are dropped
 //   (`blocked`), and so are packets to every address it holds (`blocked_addr`),
@@ -97,6 +99,7 @@ private:
             MacAddress mac{};
             std::uint32_t ip = 0;  // network byte order
             std::uint64_t expiresMs = 0;
+            bool fromIpv6 = false;  // seen in `clients6`: a MAC without an IPv4 address
         };
         std::vector<Pair> clients;
         std::map<MacAddress, std::uint64_t> up;

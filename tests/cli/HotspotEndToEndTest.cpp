@@ -696,6 +696,16 @@ TEST_F(HotspotEndToEndTest, ClientsGetIpv6FromTheHotspotsOwnPrefix) {
     };
     EXPECT_TRUE(ping(*m_c1));
     EXPECT_TRUE(ping(*m_c2));
+    // c2 has no IPv4 address at all: its IPv6 traffic alone makes it a client.
+    EXPECT_FALSE(hotspot
+                     ->WaitLine(
+                         [](const std::string& l) {
+                             return Event("ClientJoin")(l) &&
+                                    Has(l, std::string("\"mac\":\"") + kMac2 + "\"");
+                         },
+                         5s)
+                     .empty())
+        << hotspot->Lines();
     const auto fetch6 = [&](const NetNamespace& c, const std::string& path, int seconds) {
         return c.Exec("curl -sS -m " + std::to_string(seconds) + " -o /dev/null " +
                       "http://[2001:db8:ffff::10]:8080/" + path + " 2>>" +
