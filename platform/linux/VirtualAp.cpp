@@ -71,7 +71,10 @@ int VirtualAp::Create(const WirelessInterface& station, std::string* why) {
         std::ofstream out(m_record, std::ios::trunc);
         out << "pid " << getpid() << "\n" << name << "\n" << station.wiphy << "\n";
     }
-    m_address = DerivedAddress(station.mac);
+    MacAddress cardMac = station.mac;
+    if (cardMac == MacAddress{})  // not in nl80211's answer: the link's own
+        LinkState::Read(station.name, nullptr, &cardMac);
+    m_address = DerivedAddress(cardMac);
     WirelessInterface created;
     const MacAddress none{};
     if (const int e = Nl80211::NewApInterface(m_genl, station.wiphy, name,
