@@ -745,6 +745,18 @@ TEST_F(HotspotEndToEndTest, ClientsGetIpv6FromTheHotspotsOwnPrefix) {
         restored = ping(*m_c1);
     EXPECT_TRUE(restored);
 
+    // A download limit holds for IPv6 within 10% (2 MB at 1024 KB/s).
+    hotspot->Send("limit 02:4c:e2:00:00:01 1024 1024\n");
+    std::this_thread::sleep_for(200ms);
+    const std::string speed = m_dir->File("speed6");
+    ASSERT_EQ(m_c1->Exec("curl -s -m 10 -o /dev/null -w %{speed_download} "
+                         "'http://[2001:db8:ffff::10]:8080/big' >" +
+                         speed),
+              0);
+    const double down = std::atof(ReadFile(speed).c_str());
+    EXPECT_GT(down, 1024.0 * 1024 * 0.9);
+    EXPECT_LT(down, 1024.0 * 1024 * 1.1);
+
     // The stop withdraws the router and leaves no address, rule or setting.
     hotspot->Send("stop\n");
     hotspot->CloseInput();
