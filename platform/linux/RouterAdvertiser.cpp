@@ -164,8 +164,12 @@ void RouterAdvertiser::SendLoop(std::stop_token stop) {
         if (now < next)
             continue;
         lock.unlock();
-        SendNow(m_ad);
+        const bool sent = SendNow(m_ad);
         lock.lock();
+        if (!sent) {
+            next = now + m_timing.retryDelay;
+            continue;
+        }
         last = now;
         std::chrono::milliseconds interval = Between(m_timing.minInterval, m_timing.maxInterval);
         if (initial > 0) {

@@ -33,6 +33,9 @@ public:
         int initialCount = 3;
         std::chrono::milliseconds minDelayBetween{3'000};
         std::chrono::milliseconds maxResponseDelay{500};
+        // A send that failed (the interface's link-local address is still
+        // tentative right after the link came up) is tried again this soon.
+        std::chrono::milliseconds retryDelay{1000};
     };
 
     explicit RouterAdvertiser(Clock& clock) : m_clock(clock) {}
