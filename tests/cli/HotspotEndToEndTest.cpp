@@ -745,7 +745,7 @@ TEST_F(HotspotEndToEndTest, ClientsGetIpv6FromTheHotspotsOwnPrefix) {
         restored = ping(*m_c1);
     EXPECT_TRUE(restored);
 
-    // A download limit holds for IPv6 within 10% (2 MB at 1024 KB/s).
+    // Limits hold for IPv6 within 10% (2 MB each way at 1024 KB/s).
     hotspot->Send("limit 02:4c:e2:00:00:01 1024 1024\n");
     std::this_thread::sleep_for(200ms);
     const std::string speed = m_dir->File("speed6");
@@ -754,8 +754,28 @@ TEST_F(HotspotEndToEndTest, ClientsGetIpv6FromTheHotspotsOwnPrefix) {
                          speed),
               0);
     const double down = std::atof(ReadFile(speed).c_str());
-    EXPECT_GT(down, 1024.0 * 1024 * 0.9);
-    EXPECT_LT(down, 1024.0 * 1024 * 1.1);
+    // Upload: from the time the client starts sending to the time the
+    // upstream's sink has read everything.
+    m_dir->Write("sink6.sh", "#!/bin/sh\nwc -c >" + m_dir->File("up6.count") + "\ndate +%s.%N >" +
+                                 m_dir->File("up6.end") + "\n");
+    std::filesystem::permissions(m_dir->File("sink6.sh"), std::filesystem::perms::owner_all);
+    ASSERT_EQ(m_up->Exec("busybox nc -l -p 9001 -e " + m_dir->File("sink6.sh") + " </dev/null &"),
+              0);
+    std::this_thread::sleep_for(100ms);
+    ASSERT_EQ(
+        m_c1->Exec("date +%s.%N >" + m_dir->File("up6.start") +
+                   " && timeout 10 busybox nc 2001:db8:ffff::10 9001 <" + m_dir->File("www/big")),
+        0);
+    for (int i = 0; i < 100 && ReadFile(m_dir->File("up6.end")).empty(); ++i)
+        std::this_thread::sleep_for(50ms);
+    const double seconds = std::atof(ReadFile(m_dir->File("up6.end")).c_str()) -
+                           std::atof(ReadFile(m_dir->File("up6.start")).c_str());
+    const double up = seconds > 0 ? 2.0 * 1024 * 1024 / seconds : 0;
+    EXPECT_EQ(ReadFile(m_dir->File("up6.count")), "2097152\n");
+    for (const double rate : {down, up}) {
+        EXPECT_GT(rate, 1024.0 * 1024 * 0.9) << down << " " << up;
+        EXPECT_LT(rate, 1024.0 * 1024 * 1.1) << down << " " << up;
+    }
 
     // The stop withdraws the router and leaves no address, rule or setting.
     hotspot->Send("stop\n");
