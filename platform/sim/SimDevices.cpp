@@ -72,6 +72,11 @@ SimDevice* SimDevices::Get(const char* id) {
     return nullptr;
 }
 
+void SimDevices::ClearCalls() {
+    std::lock_guard<std::mutex> g(m_lock);
+    m_calls.clear();
+}
+
 void SimDevices::Record(const std::string& function, const char* id) {
     m_calls[function].push_back(id != nullptr ? id : "");
 }

@@ -48,6 +48,7 @@ public:
     void Add(const SimDevice& device);
     bool Find(const std::string& id, SimDevice* out) const;
     std::vector<std::string> Calls(const std::string& function) const;  // ids passed, in order
+    void ClearCalls();
 
     DWORD EnumDevice(char* buffer, DWORD* size, const GUID* classGuid) override;
     int IsWirelessAdapterById(const char* id) override;

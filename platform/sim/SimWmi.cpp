@@ -177,6 +177,11 @@ std::vector<GUID> SimWmi::Written() const {
     return m_written;
 }
 
+void SimWmi::ClearWritten() {
+    std::lock_guard<std::mutex> g(m_lock);
+    m_written.clear();
+}
+
 HRESULT SimWmi::Write(const std::map<std::wstring, Variant>& instance, LONG) {
     // The instance is the connection its key property names.
     auto c = instance.find(L"Connection");

@@ -30,6 +30,7 @@ public:
     std::map<std::wstring, Variant> Instance(const GUID& connection) const;
     // Instances written back with PutInstance, in order.
     std::vector<GUID> Written() const;
+    void ClearWritten();
     HRESULT Write(const std::map<std::wstring, Variant>& instance, LONG flags);
 
     HRESULT CreateLocator(DWORD clsctx, std::unique_ptr<WbemLocator>* out) override;

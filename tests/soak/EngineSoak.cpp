@@ -96,7 +96,11 @@ int main(int argc, char** argv) {
             core.Start(L"Lumari", L"password1", 1);
             if (!Eventually([&] { return notify.Has("started 0") && core.GetStatus() == 50; }) ||
                 !pc.clock.WaitForSleepers(1)) {
-                std::printf("cycle %d: no start\n", i);
+                std::string events;
+                for (const std::string& e : notify.Events())
+                    events += " [" + e + "]";
+                std::printf("cycle %d: no start (status %d, sleepers %zu, events:%s)\n", i,
+                            core.GetStatus(), pc.clock.Sleepers(), events.c_str());
                 ok = false;
                 break;
             }
@@ -122,6 +126,8 @@ int main(int argc, char** argv) {
             // What the simulated PC records for tests is not the engine's.
             pc.nat.ClearRequests();
             pc.services.ClearLog();
+            pc.devices.ClearCalls();
+            pc.wmi.ClearWritten();
             if (i % 100 == 0 || i == 1) {
                 const long rss = ResidentKb();
                 const long heap = HeapKb();
