@@ -154,6 +154,13 @@ int CLumariManager::Init(int* mode) {
 }
 
 int CLumariManager::Start(const std::wstring& ssid, const std::wstring& key, int ssidEncoding) {
+    // The last run is reporting its end: wait the moment until it has left
+    // (not on the worker itself, which may be the one asking).
+    if (m_state.load() == kStateStopping && m_leaving.load()) {
+        std::unique_lock<std::mutex> lock(m_mutex);
+        if (m_worker.get_id() != std::this_thread::get_id())
+            m_leftSignal.wait(lock, [this] { return m_state.load() != kStateStopping; });
+    }
     // One atomic step from 1 or 5 to 2: two starts, or a start against the
     // leaving worker, cannot both pass.
     int state = m_state.load();
@@ -180,6 +187,7 @@ int CLumariManager::Start(const std::wstring& ssid, const std::wstring& key, int
     if (m_worker.joinable())
         m_worker.join();
     m_stopRequested = false;
+    m_leaving = false;
     try {
         m_worker = std::jthread([this](std::stop_token stop) { _WiFiThread(stop); });
     } catch (const std::system_error&) {
@@ -422,9 +430,10 @@ void CLumariManager::_WiFiThread(std::stop_token stop) {
         LOG(ERROR) << "Wifi state error " << state;
         if (state == kStateStopping) {
             // Stopped before the start began: nothing ran, nothing to undo.
+            m_leaving = true;
             if (m_notify != nullptr)
                 m_notify->NetworkStarted(kLumariInterrupted);
-            m_state.exchange(kStateStopped);
+            _Left();
         }
         return;
     }
@@ -437,6 +446,7 @@ void CLumariManager::_WiFiThread(std::stop_token stop) {
     LOG(INFO) << " _DoStart return " << code;
     if (code != kLumariOk) {
         _DoStop();
+        m_leaving = true;
         if (m_notify != nullptr)
             m_notify->NetworkStarted(code);
     } else {
@@ -453,13 +463,22 @@ void CLumariManager::_WiFiThread(std::stop_token stop) {
                                                       [this] { return m_stopRequested; });
         }
         const int result = _DoStop();
+        m_leaving = true;
         if (m_notify != nullptr)
             m_notify->NetworkStopped(result);
     }
-    m_state.exchange(kStateStopped);
+    _Left();
     LOG(INFO) << "CLumariManager::_WiFiThread"
               << " Leave..";
     FlushLog();
+}
+
+void CLumariManager::_Left() {
+    {
+        std::lock_guard<std::mutex> g(m_mutex);
+        m_state.exchange(kStateStopped);
+    }
+    m_leftSignal.notify_all();
 }
 
 void CLumariManager::_DoNotifyStop(bool userStop) {

@@ -102,6 +102,8 @@ public:
 
 private:
     void _WiFiThread(std::stop_token stop);
+    // The worker's last step: state 5, and a start waiting for it goes on.
+    void _Left();
     int _DoStart();
     void _DoNotifyStop(bool userStop);
     int _DoStop();
@@ -167,6 +169,11 @@ private:
     bool m_stopRequested = false;
 
     std::jthread m_worker;
+    // The worker has undone its run and only reports it before it sets 5;
+    // a start made on that report waits for the 5 (under m_mutex, signalled
+    // on m_leftSignal) instead of being refused.
+    std::atomic<bool> m_leaving{false};
+    std::condition_variable m_leftSignal;
     std::jthread m_clientThread;
     // Keeps the stop sequence and the re-sharing apart.
     std::mutex m_stopLock;

@@ -9,6 +9,8 @@
 #include <dirent.h>
 
 #include <chrono>
+#include <condition_variable>
+#include <mutex>
 #include <thread>
 
 #include "Common/LumariConfig.h"
@@ -572,6 +574,48 @@ TEST_F(LumariManagerTest, StopRightAfterStartNeverLeavesTheEngineStopping) {
 
 // The user's stop meets the worker's own end (the access point stopped from
 // outside): whichever comes first, the engine ends stopped and starts again.
+// A start made on hearing the stop, while the worker is still reporting it,
+// starts the next run instead of being refused with 1700.
+TEST_F(LumariManagerTest, AStartMadeOnHearingTheStopStartsTheNextRun) {
+    // Reports a stop and then dwells in the report (as a slow listener does).
+    class DwellingNotify : public RecordingNotify {
+    public:
+        void NetworkStopped(int code) override {
+            RecordingNotify::NetworkStopped(code);
+            std::unique_lock<std::mutex> lock(m_lock);
+            m_reporting = true;
+            m_changed.notify_all();
+            m_changed.wait_for(lock, 200ms);
+            m_reporting = false;
+        }
+        bool WaitReporting() {
+            std::unique_lock<std::mutex> lock(m_lock);
+            return m_changed.wait_for(lock, 20s, [this] { return m_reporting; });
+        }
+
+    private:
+        std::mutex m_lock;
+        std::condition_variable m_changed;
+        bool m_reporting = false;
+    };
+    DwellingNotify notify;
+    CLumariManager engine(&notify);
+    int mode = 0;
+    ASSERT_EQ(engine.Init(&mode), 0);
+    ASSERT_EQ(engine.Start(L"Lumari", L"password1", 1), 0);
+    ASSERT_TRUE(Eventually([&] { return engine.State() == kStateRunning; }));
+    ASSERT_EQ(engine.Stop(), 0);
+    ASSERT_TRUE(notify.WaitReporting());
+
+    EXPECT_EQ(engine.Start(L"Lumari", L"password1", 1), 0);
+
+    ASSERT_TRUE(Eventually([&] { return notify.Count("started 0") == 2; }))
+        << ::testing::PrintToString(notify.Events());
+    EXPECT_FALSE(notify.Has("started 1700"));
+    ASSERT_EQ(engine.Stop(), 0);
+    ASSERT_TRUE(Eventually([&] { return engine.State() == kStateStopped; }));
+}
+
 TEST_F(LumariManagerTest, StopMeetingTheWorkersOwnEndLeavesTheEngineStartable) {
     for (int i = 0; i < 25; ++i) {
         Run();
