@@ -14,9 +14,11 @@
 
 namespace plat {
 
-HostHandoff::HostHandoff(const std::string& runtimeDir, const std::string& busAddress, Note note)
+HostHandoff::HostHandoff(const std::string& runtimeDir, const std::string& busAddress, Clock& clock,
+                         Note note)
     : m_record(runtimeDir + "/interface-taken"),
       m_networkManager(runtimeDir + "/networkmanager-taken", busAddress),
+      m_clock(clock),
       m_note(std::move(note)) {}
 
 void HostHandoff::Say(const std::string& text) {
@@ -92,11 +94,8 @@ void HostHandoff::Take(const std::string& iface, bool fresh) {
         if (!out.flush())
             Say("cannot write " + m_record + ": a killed run could not be undone");
     }
-    if (fresh) {
-        bool managed = false;
-        for (int i = 0; i < 20 && m_networkManager.Managed(iface, &managed) == ENODEV; ++i)
-            usleep(100000);
-    }
+    if (fresh)
+        m_networkManager.WaitForDevice(iface, m_clock, std::chrono::seconds(2));
     std::string said;
     m_networkManager.Take(iface, &said);
     Say(said);

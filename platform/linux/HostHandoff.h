@@ -16,12 +16,16 @@
 
 namespace plat {
 
+class Clock;
+
 class HostHandoff {
 public:
     using Note = std::function<void(const std::string&)>;
 
-    // `busAddress` empty: NetworkManager on the system bus.
-    HostHandoff(const std::string& runtimeDir, const std::string& busAddress, Note note);
+    // `busAddress` empty: NetworkManager on the system bus. `clock` times the
+    // wait for NetworkManager to see a new interface.
+    HostHandoff(const std::string& runtimeDir, const std::string& busAddress, Clock& clock,
+                Note note);
 
     // Undoes what a run that did not end cleanly left; the interface it named,
     // or empty.
@@ -44,6 +48,7 @@ private:
 
     std::string m_record;
     NetworkManagerHandoff m_networkManager;
+    Clock& m_clock;
     Note m_note;
     std::string m_taken;
     std::vector<std::string> m_keep;

@@ -66,6 +66,11 @@ LinuxHostedNetworkOptions LinuxHostedNetwork::Options() const {
     return m_options;
 }
 
+Clock& LinuxHostedNetwork::TheClock() {
+    Clock* given = Options().clock;
+    return given != nullptr ? *given : m_systemClock;
+}
+
 std::unique_ptr<Netlink> LinuxHostedNetwork::Genl() const {
     const LinuxHostedNetworkOptions options = Options();
     if (options.genl)
@@ -359,8 +364,7 @@ constexpr int kMissedBeforeMakingWay = 3;
 // cannot even join the new channel while the access point still holds the old
 // one. A restart works on every driver; devices join again by themselves.
 void LinuxHostedNetwork::Follow(std::stop_token stop) {
-    Clock* given = Options().clock;
-    Clock& clock = given != nullptr ? *given : m_systemClock;
+    Clock& clock = TheClock();
     const std::unique_ptr<Netlink> genl = Genl();
     const std::uint32_t station = m_oneCard.radio.ifindex;
     while (clock.SleepFor(kFollowPeriod, stop)) {
@@ -478,8 +482,11 @@ bool LinuxHostedNetwork::RadioSettings(RadioChoice choice, const LinuxHostedNetw
     if (!options.countryCode.empty() && options.countryCode != domain) {
         // The wireless core applies the country's rules a moment after it was asked.
         if (Nl80211::SetRegulatoryDomain(*genl, options.countryCode) == 0) {
-            for (int i = 0; i < 20 && domain != options.countryCode; ++i) {
-                usleep(100000);
+            Clock& clock = TheClock();
+            const Clock::Steady end = clock.Now() + std::chrono::seconds(2);
+            Nl80211::RegulatoryDomain(*genl, &domain);
+            while (domain != options.countryCode && clock.Now() < end) {
+                clock.SleepFor(std::chrono::milliseconds(100));
                 Nl80211::RegulatoryDomain(*genl, &domain);
             }
             Note(domain == options.countryCode
@@ -641,8 +648,9 @@ DWORD LinuxHostedNetwork::Start(WLAN_HOSTED_NETWORK_REASON* reason) {
 
     const LinuxHostedNetworkOptions options = WithStoredRadio(Options(), Options().settingsFile);
     if (!m_handoff)
-        m_handoff = std::make_unique<HostHandoff>(options.runtimeDir, options.busAddress,
-                                                  [this](const std::string& t) { Note(t); });
+        m_handoff =
+            std::make_unique<HostHandoff>(options.runtimeDir, options.busAddress, TheClock(),
+                                          [this](const std::string& t) { Note(t); });
     if (!m_recovered) {
         // What a killed run left is given back before anything else.
         m_recovered = true;
@@ -650,8 +658,7 @@ DWORD LinuxHostedNetwork::Start(WLAN_HOSTED_NETWORK_REASON* reason) {
         if (!left.empty())
             HostapdAccessPoint::CleanStale(options.runtimeDir, left);
         const std::unique_ptr<Netlink> genl = Genl();
-        const std::string made = VirtualAp(options.runtimeDir, *genl).RemoveLeftover();
-        if (!made.empty())
+        for (const std::string& made : VirtualAp(options.runtimeDir, *genl).RemoveLeftover())
             Note("deleted " + made +
                  ", the access point interface a run that did not end cleanly left behind");
     }

@@ -76,7 +76,8 @@ struct LinuxHostedNetworkOptions {
     std::function<std::unique_ptr<Netlink>()> genl;
     // Makes the access point of a radio's run; empty: hostapd.
     std::function<std::shared_ptr<AccessPoint>()> radioAccessPoint;
-    // The clock the run's watch of the station sleeps on; none: the system's.
+    // The clock the start's waits and the run's watch of the station sleep
+    // on; none: the system's.
     Clock* clock = nullptr;
     // The program's settings file: its section "lumari-hotspot" (what
     // lumari-hotspot stores) gives security, band, channel and country at
@@ -175,6 +176,8 @@ private:
 
     bool Find(const GUID& guid, Candidate* out) const;
     std::unique_ptr<Netlink> Genl() const;
+    // The clock of Options(), or the system's.
+    Clock& TheClock();
     // The radio's channel, country and security for a start on `choice`;
     // false with the reason when none can be.
     bool RadioSettings(RadioChoice choice, const LinuxHostedNetworkOptions& options,

@@ -7,6 +7,7 @@
 #include <filesystem>
 #include <fstream>
 
+#include "platform/facility/Clock.h"
 #include "platform/linux/HostapdConfig.h"
 
 namespace plat {
@@ -112,6 +113,21 @@ int NetworkManagerHandoff::Managed(const std::string& iface, bool* managed) {
         return Errno(r);
     *managed = value != 0;
     return 0;
+}
+
+bool NetworkManagerHandoff::WaitForDevice(const std::string& iface, Clock& clock,
+                                          std::chrono::milliseconds limit) {
+    constexpr std::chrono::milliseconds kStep(100);
+    const Clock::Steady end = clock.Now() + limit;
+    bool managed = false;
+    for (;;) {
+        const int r = Managed(iface, &managed);
+        if (r != ENODEV)
+            return r == 0;
+        if (clock.Now() >= end)
+            return false;
+        clock.SleepFor(kStep);
+    }
 }
 
 int NetworkManagerHandoff::SetManaged(const std::string& iface, bool managed) {

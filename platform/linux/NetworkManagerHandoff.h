@@ -7,11 +7,14 @@
 // run that was killed gives it back at the next start (`GiveBackLeftover`).
 #pragma once
 
+#include <chrono>
 #include <string>
 
 struct sd_bus;
 
 namespace plat {
+
+class Clock;
 
 class NetworkManagerHandoff {
 public:
@@ -27,6 +30,9 @@ public:
     // the interface, or an errno value (ENOTCONN: no bus or no NetworkManager).
     int Managed(const std::string& iface, bool* managed);
     int SetManaged(const std::string& iface, bool managed);
+    // Waits on `clock`, at most `limit`, while NetworkManager runs but does
+    // not know `iface` yet (an interface just made); true once it knows it.
+    bool WaitForDevice(const std::string& iface, Clock& clock, std::chrono::milliseconds limit);
 
     // Takes `iface` from NetworkManager if it manages it; true when taken
     // (the record names it). Nothing happens without NetworkManager.

@@ -3,6 +3,7 @@
 #include <linux/nl80211.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdlib>
 #include <cstring>
@@ -17,8 +18,43 @@
 
 namespace plat {
 
+namespace {
+
+// The one record of earlier versions, and the start of each interface's own.
+constexpr const char* kRecord = "virtual-interface";
+
+}  // namespace
+
 VirtualAp::VirtualAp(const std::string& runtimeDir, Netlink& genl)
-    : m_record(runtimeDir + "/virtual-interface"), m_genl(genl) {}
+    : m_runtimeDir(runtimeDir), m_genl(genl) {}
+
+std::string VirtualAp::RecordFor(const std::string& name) const {
+    return m_runtimeDir + "/" + kRecord + "-" + name;
+}
+
+std::vector<std::string> VirtualAp::Records() const {
+    std::vector<std::string> records;
+    std::error_code ec;
+    const std::string old = m_runtimeDir + "/" + kRecord;
+    if (std::filesystem::is_regular_file(old, ec))
+        records.push_back(old);
+    const std::string prefix = std::string(kRecord) + "-";
+    for (const auto& entry : std::filesystem::directory_iterator(m_runtimeDir, ec)) {
+        const std::string file = entry.path().filename().string();
+        if (file.rfind(prefix, 0) == 0 && entry.is_regular_file(ec))
+            records.push_back(entry.path().string());
+    }
+    return records;
+}
+
+std::string VirtualAp::NamedIn(const std::string& record) {
+    std::ifstream in(record);
+    std::string first;
+    std::string name;
+    std::getline(in, first);
+    std::getline(in, name);
+    return HostapdConfig::ValidInterfaceName(name) ? name : std::string();
+}
 
 std::string VirtualAp::NameFor(std::uint32_t wiphy) {
     return "lumari-ap" + std::to_string(wiphy % 100000);
@@ -58,7 +94,10 @@ int VirtualAp::Create(const WirelessInterface& station, std::string* why) {
     for (const WirelessInterface& w : all) {
         if (w.name != name)
             continue;
-        const int owner = Owner();
+        int owner = Owner(RecordFor(name));
+        const std::string old = m_runtimeDir + "/" + kRecord;
+        if (owner == 0 && NamedIn(old) == name)
+            owner = Owner(old);
         *why = owner != 0 ? name + " is used by another run of the hotspot (process " +
                                 std::to_string(owner) + ")"
                           : "an interface named " + name + " is there already";
@@ -66,6 +105,7 @@ int VirtualAp::Create(const WirelessInterface& station, std::string* why) {
     }
     {
         // The record first: a run killed right after the creation is still undone.
+        m_record = RecordFor(name);
         std::error_code ec;
         std::filesystem::create_directories(std::filesystem::path(m_record).parent_path(), ec);
         std::ofstream out(m_record, std::ios::trunc);
@@ -107,32 +147,49 @@ void VirtualAp::Remove() {
     std::filesystem::remove(m_record, ec);
 }
 
-int VirtualAp::Owner() const {
-    std::ifstream in(m_record);
+int VirtualAp::Owner(const std::string& record) {
+    std::ifstream in(record);
     std::string first;
     std::getline(in, first);
     const int owner = first.rfind("pid ", 0) == 0 ? std::atoi(first.c_str() + 4) : 0;
     return owner != getpid() && HostHandoff::ProcessAlive(owner) ? owner : 0;
 }
 
-std::string VirtualAp::RemoveLeftover() {
-    std::ifstream in(m_record);
-    if (!in || Owner() != 0)
-        return {};  // none, or that of a run that still goes on
-    std::string first;
-    std::string name;
-    std::uint32_t wiphy = 0;
-    std::getline(in, first);
-    std::getline(in, name);
-    in >> wiphy;
-    in.close();
-    std::uint32_t ifindex = 0;
-    const bool there = HostapdConfig::ValidInterfaceName(name) && FindAp(name, wiphy, &ifindex);
-    if (there && Nl80211::DeleteInterface(m_genl, ifindex) != 0)
-        return {};  // kept, to be tried again at the next start
-    std::error_code ec;
-    std::filesystem::remove(m_record, ec);
-    return there ? name : std::string();
+std::vector<std::string> VirtualAp::RemoveLeftover() {
+    std::vector<std::string> removed;
+    const std::vector<std::string> records = Records();
+    // Interfaces a run that still goes on names (in its own record) are its.
+    std::vector<std::string> live;
+    for (const std::string& record : records)
+        if (Owner(record) != 0 || (record == m_record && m_ifindex != 0))
+            live.push_back(NamedIn(record));
+    for (const std::string& record : records) {
+        if (record == m_record && m_ifindex != 0)
+            continue;  // this object's own interface
+        std::ifstream in(record);
+        if (!in || Owner(record) != 0)
+            continue;  // that of a run that still goes on
+        std::error_code ec;
+        if (std::find(live.begin(), live.end(), NamedIn(record)) != live.end()) {
+            std::filesystem::remove(record, ec);  // stale: the interface is another run's now
+            continue;
+        }
+        std::string first;
+        std::string name;
+        std::uint32_t wiphy = 0;
+        std::getline(in, first);
+        std::getline(in, name);
+        in >> wiphy;
+        in.close();
+        std::uint32_t ifindex = 0;
+        const bool there = HostapdConfig::ValidInterfaceName(name) && FindAp(name, wiphy, &ifindex);
+        if (there && Nl80211::DeleteInterface(m_genl, ifindex) != 0)
+            continue;  // kept, to be tried again at the next start
+        std::filesystem::remove(record, ec);
+        if (there)
+            removed.push_back(name);
+    }
+    return removed;
 }
 
 }  // namespace plat

@@ -12,11 +12,14 @@
 // A record in the runtime folder, written before the interface is made, names
 // it and the process of the run, so that an interface a killed run left
 // behind is deleted at the next start; a run still going on in another
-// process keeps its own.
+// process keeps its own. Each interface (one per card) has its own record, so
+// runs on two cards at once do not overwrite each other's; the single record
+// of earlier versions ("virtual-interface") is still read.
 #pragma once
 
 #include <cstdint>
 #include <string>
+#include <vector>
 
 #include "Nl80211.h"
 #include "platform/text/MacText.h"
@@ -42,9 +45,9 @@ public:
     int Create(const WirelessInterface& station, std::string* why);
     // Deletes the interface Create made; nothing when there is none.
     void Remove();
-    // Deletes an interface that a run which did not end cleanly left; its
-    // name, or empty.
-    std::string RemoveLeftover();
+    // Deletes the interfaces that runs which did not end cleanly left; their
+    // names.
+    std::vector<std::string> RemoveLeftover();
 
     const std::string& Name() const { return m_name; }
     std::uint32_t Ifindex() const { return m_ifindex; }
@@ -52,11 +55,18 @@ public:
     std::string RecordFile() const { return m_record; }
 
 private:
-    // The process of another run that the record names and that still goes on; 0: none.
-    int Owner() const;
+    // The record of the interface named `name`.
+    std::string RecordFor(const std::string& name) const;
+    // The records in the runtime folder, the earlier versions' single one first.
+    std::vector<std::string> Records() const;
+    // The process of another run that `record` names and that still goes on; 0: none.
+    static int Owner(const std::string& record);
+    // The interface `record` names; empty when it names none.
+    static std::string NamedIn(const std::string& record);
     // The interface named `name` on `wiphy` with type access point, if any.
     bool FindAp(const std::string& name, std::uint32_t wiphy, std::uint32_t* ifindex);
 
+    std::string m_runtimeDir;
     std::string m_record;
     Netlink& m_genl;
     std::string m_name;

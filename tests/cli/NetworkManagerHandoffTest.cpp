@@ -17,6 +17,7 @@
 #include <thread>
 
 #include "platform/linux/ChildProcess.h"
+#include "platform/sim/SimClock.h"
 #include "support/TempDir.h"
 
 namespace {
@@ -79,12 +80,19 @@ public:
         m_bus = nullptr;
     }
     bool Managed() const { return m_managed; }
+    // NetworkManager sees another device (an interface made meanwhile).
+    void SetDevice(const std::string& device) {
+        std::lock_guard<std::mutex> g(m_deviceLock);
+        m_device = device;
+    }
 
 private:
     static int GetDevice(sd_bus_message* m, void* self, sd_bus_error*) {
         const char* iface = nullptr;
         sd_bus_message_read(m, "s", &iface);
-        if (iface != nullptr && static_cast<FakeNetworkManager*>(self)->m_device == iface)
+        auto* nm = static_cast<FakeNetworkManager*>(self);
+        std::lock_guard<std::mutex> g(nm->m_deviceLock);
+        if (iface != nullptr && nm->m_device == iface)
             return sd_bus_reply_method_return(m, "o", kDevicePath);
         return sd_bus_reply_method_errorf(m, "org.freedesktop.NetworkManager.UnknownDevice",
                                           "No device found for the requested iface.");
@@ -107,6 +115,7 @@ private:
     sd_bus* m_bus = nullptr;
     std::thread m_thread;
     std::atomic<bool> m_leave{false};
+    std::mutex m_deviceLock;
     std::string m_device;
     std::atomic<bool> m_managed{false};
 };
@@ -163,6 +172,39 @@ TEST_F(NetworkManagerHandoffTest, GivesBackWhatAKilledRunTook) {
     handoff.GiveBackLeftover(&diagnostic);
     EXPECT_TRUE(m_nm->Managed());
     EXPECT_FALSE(std::filesystem::exists(Record()));
+}
+
+// An interface just made is known to NetworkManager a moment later; the wait
+// for it sleeps on the program's clock, not in real time.
+TEST_F(NetworkManagerHandoffTest, WaitsOnTheClockForANewInterfaceToBeSeen) {
+    ASSERT_TRUE(m_nm->Serve("wlan0", true));
+    plat::NetworkManagerHandoff handoff(Record(), m_nm->Address());
+    plat::SimClock clock;
+    std::atomic<int> seen{-1};
+    std::thread waiter([&] {
+        seen = handoff.WaitForDevice("lumari-ap0", clock, std::chrono::seconds(2)) ? 1 : 0;
+    });
+    ASSERT_TRUE(clock.WaitForSleepers(1));
+    clock.Advance(std::chrono::milliseconds(500));
+    EXPECT_EQ(seen, -1);  // still waiting
+    m_nm->SetDevice("lumari-ap0");
+    EXPECT_TRUE(clock.AdvanceUntil([&] { return seen != -1; }, std::chrono::seconds(1)));
+    waiter.join();
+    EXPECT_EQ(seen, 1);
+    std::string diagnostic;
+    EXPECT_TRUE(handoff.Take("lumari-ap0", &diagnostic)) << diagnostic;
+
+    // Never seen: the wait gives up after its limit of clock time.
+    const auto before = clock.Elapsed();
+    std::thread never([&] {
+        seen = handoff.WaitForDevice("lumari-ap1", clock, std::chrono::seconds(2)) ? 1 : 0;
+    });
+    ASSERT_TRUE(clock.WaitForSleepers(1));
+    EXPECT_TRUE(clock.AdvanceUntil([&] { return seen == 0; }, std::chrono::seconds(5)));
+    never.join();
+    EXPECT_GE(clock.Elapsed() - before, std::chrono::seconds(2));
+    EXPECT_LT(clock.Elapsed() - before, std::chrono::seconds(3));
+    handoff.GiveBack(&diagnostic);
 }
 
 TEST_F(NetworkManagerHandoffTest, WithoutNetworkManagerNothingHappens) {

@@ -19,6 +19,7 @@
 #include "platform/linux/HostHandoff.h"
 #include "platform/linux/LinuxAddresses.h"
 #include "platform/linux/LinuxDevices.h"
+#include "platform/sim/SimClock.h"
 #include "support/TempDir.h"
 
 namespace {
@@ -49,6 +50,7 @@ TEST(RadioHandoff, StopAndTheStartAfterAKilledRunGiveTheInterfaceBack) {
     TempDir dir;
     const std::string runtime = dir.File("run");
     const std::string noBus = "unix:path=" + dir.File("nobus");  // no NetworkManager
+    plat::SimClock clock;                                        // nothing here waits on it
     std::string why;
     const bool ran = testnet::RunInPrivateNetns(
         [&] {
@@ -59,7 +61,7 @@ TEST(RadioHandoff, StopAndTheStartAfterAKilledRunGiveTheInterfaceBack) {
             std::vector<std::string> notes;
             auto note = [&](const std::string& t) { notes.push_back(t); };
             {
-                plat::HostHandoff run(runtime, noBus, note);
+                plat::HostHandoff run(runtime, noBus, clock, note);
                 run.Take("wap0");
                 EXPECT_EQ(HotspotRules(), 2);
                 // The engine gives the interface the hotspot's address.
@@ -74,12 +76,12 @@ TEST(RadioHandoff, StopAndTheStartAfterAKilledRunGiveTheInterfaceBack) {
             // A run killed while it ran: its object goes without a stop.
             ASSERT_EQ(Sh("ip addr add 10.5.0.1/24 dev wap0"), 0);
             {
-                plat::HostHandoff killed(runtime, noBus, note);
+                plat::HostHandoff killed(runtime, noBus, clock, note);
                 killed.Take("wap0");
                 ASSERT_EQ(Sh("ip addr add 192.168.23.1/24 dev wap0"), 0);
             }
             EXPECT_EQ(HotspotRules(), 2);
-            plat::HostHandoff next(runtime, noBus, note);
+            plat::HostHandoff next(runtime, noBus, clock, note);
             EXPECT_EQ(next.RecoverLeftover(), "wap0");
             EXPECT_EQ(Addresses("wap0"), std::vector<std::string>{"10.5.0.1/24"});
             EXPECT_EQ(HotspotRules(), 0);
@@ -97,7 +99,7 @@ TEST(RadioHandoff, StopAndTheStartAfterAKilledRunGiveTheInterfaceBack) {
             }
             ASSERT_GT(other, 0);
             {
-                plat::HostHandoff running(runtime, noBus, note);
+                plat::HostHandoff running(runtime, noBus, clock, note);
                 running.Take("wap0");
             }
             {
@@ -109,7 +111,7 @@ TEST(RadioHandoff, StopAndTheStartAfterAKilledRunGiveTheInterfaceBack) {
                 out << "pid " << other << "\n" << rest << "\n";
             }
             ASSERT_EQ(Sh("ip addr add 192.168.23.1/24 dev wap0"), 0);
-            plat::HostHandoff beside(runtime, noBus, note);
+            plat::HostHandoff beside(runtime, noBus, clock, note);
             EXPECT_EQ(beside.RecoverLeftover(), "");
             EXPECT_EQ(HotspotRules(), 2);
             EXPECT_EQ(Addresses("wap0").size(), 2u);

@@ -11,10 +11,12 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <atomic>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
+#include <thread>
 
 #include "PrivateNetns.h"
 #include "platform/linux/LinkState.h"
@@ -86,11 +88,12 @@ TEST(RadioOneCard, AccessPointInterfaceMadeBesideTheStationAndDeletedAtTheStopAn
     }
     ASSERT_GT(other, 0);
     {
-        std::ofstream out(dir.File("virtual-interface"), std::ios::trunc);
+        std::ofstream out(dir.File("virtual-interface-lumari-ap0"), std::ios::trunc);
         out << "pid " << other << "\nlumari-ap0\n0\n";
     }
+    using Names = std::vector<std::string>;
     VirtualAp next(dir.Path(), genl);
-    EXPECT_EQ(next.RemoveLeftover(), "");
+    EXPECT_EQ(next.RemoveLeftover(), Names{});
     std::string busy;
     EXPECT_EQ(next.Create(station, &busy), EEXIST);
     EXPECT_EQ(busy, "lumari-ap0 is used by another run of the hotspot (process " +
@@ -98,9 +101,9 @@ TEST(RadioOneCard, AccessPointInterfaceMadeBesideTheStationAndDeletedAtTheStopAn
     EXPECT_TRUE(genl.deleted.empty());
     kill(other, SIGKILL);
     waitpid(other, nullptr, 0);
-    EXPECT_EQ(next.RemoveLeftover(), "lumari-ap0");
+    EXPECT_EQ(next.RemoveLeftover(), Names{"lumari-ap0"});
     EXPECT_EQ(genl.deleted, std::vector<std::uint32_t>{left});
-    EXPECT_EQ(next.RemoveLeftover(), "");  // done once
+    EXPECT_EQ(next.RemoveLeftover(), Names{});  // done once
     EXPECT_EQ(Radios(genl).size(), 2u);
 
     // An interface of that name that is not the hotspot's is never deleted.
@@ -111,6 +114,71 @@ TEST(RadioOneCard, AccessPointInterfaceMadeBesideTheStationAndDeletedAtTheStopAn
     EXPECT_EQ(why, "an interface named lumari-ap0 is there already");
     EXPECT_EQ(genl.newRequests.size(), 2u);
     EXPECT_EQ(genl.deleted.size(), 1u);
+}
+
+// Hands `record` to process `pid`, as if that process had made the interface.
+void HandTo(const std::string& record, pid_t pid) {
+    std::ifstream in(record);
+    std::string first;
+    std::getline(in, first);
+    const std::string rest((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    in.close();
+    std::ofstream(record, std::ios::trunc) << "pid " << pid << "\n" << rest;
+}
+
+pid_t Sleeper() {
+    const pid_t pid = fork();
+    if (pid == 0) {
+        pause();
+        _exit(0);
+    }
+    return pid;
+}
+
+// Two runs, each on its own card, at once: neither overwrites the other's
+// record, and each killed run's interface is deleted on its own.
+TEST(RadioOneCard, RunsOnTwoCardsAtOnceKeepTheirOwnRecords) {
+    using Names = std::vector<std::string>;
+    TempDir dir;
+    FakeGenl genl(false);
+    genl.apOnEveryCard = true;
+    auto radios = Radios(genl);
+    radios["wlan1"].macOnCreate = true;  // no address through rtnetlink here
+    VirtualAp first(dir.Path(), genl);
+    VirtualAp second(dir.Path(), genl);
+    const pid_t runA = Sleeper();
+    const pid_t runB = Sleeper();
+    ASSERT_GT(runA, 0);
+    ASSERT_GT(runB, 0);
+    std::string why;
+    ASSERT_EQ(first.Create(radios["wlan0"], &why), 0) << why;
+    HandTo(first.RecordFile(), runA);
+    ASSERT_EQ(second.Create(radios["wlan1"], &why), 0) << why;
+    HandTo(second.RecordFile(), runB);
+    ASSERT_EQ(second.Name(), "lumari-ap1");
+    ASSERT_NE(first.RecordFile(), second.RecordFile());
+    EXPECT_TRUE(genl.deleted.empty());
+
+    VirtualAp next(dir.Path(), genl);
+    EXPECT_EQ(next.RemoveLeftover(), Names{});
+    kill(runA, SIGKILL);
+    waitpid(runA, nullptr, 0);
+    EXPECT_EQ(next.RemoveLeftover(), Names{"lumari-ap0"});
+    EXPECT_EQ(genl.deleted, std::vector<std::uint32_t>{first.Ifindex()});
+    EXPECT_TRUE(std::filesystem::exists(second.RecordFile()));
+
+    // The single record of an earlier version naming the live run's interface
+    // is stale: dropped, the interface kept.
+    std::ofstream(dir.File("virtual-interface")) << "pid 0\nlumari-ap1\n1\n";
+    EXPECT_EQ(next.RemoveLeftover(), Names{});
+    EXPECT_FALSE(std::filesystem::exists(dir.File("virtual-interface")));
+    EXPECT_EQ(genl.deleted.size(), 1u);
+
+    kill(runB, SIGKILL);
+    waitpid(runB, nullptr, 0);
+    EXPECT_EQ(next.RemoveLeftover(), Names{"lumari-ap1"});
+    EXPECT_EQ(genl.deleted.back(), second.Ifindex());
+    EXPECT_TRUE(std::filesystem::is_empty(dir.Path()));
 }
 
 TEST(RadioOneCard, DerivedAddressIsLocallyAdministeredAndDiffersFromTheCards) {
@@ -274,9 +342,11 @@ TEST(RadioOneCard, StartMakesTheInterfaceOnTheStationsChannelAndEveryEndDeletesI
             // The failed start deleted what it made; the station is as it was.
             EXPECT_EQ(genl.deleted, std::vector<std::uint32_t>{10});
             EXPECT_EQ(Radios(genl).size(), 2u);
-            EXPECT_FALSE(std::filesystem::exists(options.runtimeDir + "/virtual-interface"));
+            EXPECT_FALSE(
+                std::filesystem::exists(options.runtimeDir + "/virtual-interface-lumari-ap0"));
 
-            // What a killed run left is deleted at the next start.
+            // What a killed run of an earlier version (one record for all
+            // cards) left is deleted at the next start.
             genl.interfaces.push_back(
                 {30, "lumari-ap0", 0, NL80211_IFTYPE_AP, 2437, FakeGenl::kCard0});
             {
@@ -407,6 +477,86 @@ TEST(RadioOneCard, AccessPointFollowsTheStationsChannel) {
             EXPECT_EQ(genl.deleted, std::vector<std::uint32_t>{10});
             ASSERT_EQ(ifaces.size(), 1u);
             EXPECT_EQ(ifaces[0].name, "wlan0");
+            EXPECT_EQ(clock.Sleepers(), 0u);
+        },
+        &why);
+    if (!ran)
+        GTEST_SKIP() << why;
+}
+
+// A country asked for is in force a moment later: the start waits for it on
+// the program's clock (a test's simulated one here), and goes on with what is
+// in force when it never comes.
+TEST(RadioOneCard, StartWaitsForTheCountryOnTheClock) {
+    TempDir dir;
+    std::filesystem::create_directories(dir.File("sys"));
+    std::string why;
+    const bool ran = testnet::RunInPrivateNetns(
+        [&] {
+            ASSERT_EQ(std::system("ip link add wlan0 type veth peer name wlan0p && ip link set "
+                                  "wlan0 up && ip link set wlan0p up && ip addr add 10.9.0.2/24 "
+                                  "dev wlan0 && ip route add default via 10.9.0.1"),
+                      0);
+            FakeGenl genl(true);
+            genl.interfaces.pop_back();
+            plat::SimClock clock;
+            std::vector<std::string> runs;
+            std::vector<std::string> notes;
+            plat::LinuxHostedNetworkOptions options;
+            options.runtimeDir = dir.File("run");
+            options.hostapd = "/bin/true";
+            options.sysfs = dir.File("sys");
+            options.rfkillDevice = dir.File("no-rfkill");
+            options.procRoot = dir.File("sys");
+            options.busAddress = "unix:path=" + dir.File("nobus");
+            options.genl = [&] { return std::make_unique<radiofixture::GenlProxy>(genl); };
+            options.radioAccessPoint = [&] { return std::make_shared<RecordingAp>(&runs); };
+            options.clock = &clock;
+            options.countryCode = "FR";
+            plat::LinuxHostedNetwork hn(options);
+            plat::WLAN_HOSTED_NETWORK_REASON reason = 0;
+            plat::WLAN_HOSTED_NETWORK_CONNECTION_SETTINGS s{};
+            s.hostedNetworkSSID.uSSIDLength = 1;
+            s.hostedNetworkSSID.ucSSID[0] = 'L';
+            hn.SetConnectionSettings(s, &reason);
+            plat::HostedNetworkKey key;
+            key.bytes = {'s', 'e', 'c', 'r', 'e', 't', '1', '2', '3'};
+            hn.SetSecondaryKey(key, &reason);
+            hn.SetNote([&](const std::string& t) { notes.push_back(t); });
+            auto start = [&] {
+                std::atomic<bool> done{false};
+                plat::DWORD result = 1;
+                std::thread starter([&] {
+                    result = hn.Start(&reason);
+                    done = true;
+                });
+                const auto before = clock.Elapsed();
+                // The start's first sleep, then time moves only as far as it needs.
+                EXPECT_TRUE(clock.WaitForSleepers(1));
+                EXPECT_TRUE(
+                    clock.AdvanceUntil([&] { return done.load(); }, std::chrono::seconds(5)));
+                starter.join();
+                EXPECT_EQ(result, 0u) << hn.LastFailure();
+                return clock.Elapsed() - before;
+            };
+
+            genl.regulatoryLag = 3;
+            const auto waited = start();
+            EXPECT_EQ(waited, std::chrono::milliseconds(300));
+            EXPECT_NE(std::find(notes.begin(), notes.end(), "the regulatory domain is now FR"),
+                      notes.end());
+            EXPECT_EQ(runs.back(), "start lumari-ap0 6");
+            EXPECT_EQ(hn.Stop(&reason), 0u);
+
+            // Never in force: the start goes on after two seconds with what is.
+            genl.regulatoryLag = 1000;
+            genl.regulatoryReads = 0;
+            notes.clear();
+            EXPECT_EQ(start(), std::chrono::seconds(2));
+            EXPECT_NE(std::find(notes.begin(), notes.end(),
+                                "the regulatory domain FR was asked for; 00 is in force"),
+                      notes.end());
+            EXPECT_EQ(hn.Stop(&reason), 0u);
             EXPECT_EQ(clock.Sleepers(), 0u);
         },
         &why);

@@ -247,7 +247,7 @@ public:
             for (const Iface& i : interfaces)
                 if (i.name + std::string(1, '\0') == name)
                     return ENFILE;
-            if (wiphy != 0)
+            if (wiphy != 0 && !apOnEveryCard)
                 return EOPNOTSUPP;
             Iface made{createdIfindex != 0 ? createdIfindex : nextIfindex++,
                        name.substr(0, name.size() - 1),
@@ -263,7 +263,11 @@ public:
             each(m.Header());
         } else if (g.cmd == NL80211_CMD_GET_REG) {
             Message reg(kFamily, NL80211_CMD_GET_REG);
-            reg.Str(NL80211_ATTR_REG_ALPHA2, m_world ? "00" : "DE");
+            // A country asked for is in force after `regulatoryLag` more reads.
+            const bool applied = !askedFor.empty() && regulatoryReads++ >= regulatoryLag;
+            reg.Str(NL80211_ATTR_REG_ALPHA2, applied   ? std::string(askedFor.c_str())
+                                             : m_world ? "00"
+                                                       : "DE");
             each(reg.Header());
         } else {
             ADD_FAILURE() << "unexpected dump " << int(g.cmd);
@@ -316,6 +320,9 @@ public:
 
     std::vector<int> seen;
     std::string askedFor;
+    int regulatoryLag = 0;
+    bool apOnEveryCard = false;  // NEW_INTERFACE accepted on phy1 too
+    int regulatoryReads = 0;
     std::vector<Iface> interfaces;
     std::vector<std::map<std::uint16_t, std::string>> newRequests;  // their attributes
     std::vector<std::uint32_t> deleted;
