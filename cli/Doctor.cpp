@@ -232,10 +232,15 @@ std::vector<DoctorFinding> Doctor::Check(const Inputs& in) {
         add(Level::Ok, choice.why);
     if (choice.form == plat::RadioChoice::Form::Radio) {
         // One card for both: the station is not handed over, and the
-        // interface of the access point does not exist before the start.
+        // interface of the access point does not exist before the start;
+        // what holds the card is judged for the interface to be made.
         if (!choice.oneCard)
             for (const plat::WifiHolder& h : plat::WifiHolders::Find(iface, in.proc))
                 add(Level::Failure, h.what, h.fix);
+        else
+            for (const auto& h : plat::WifiHolders::FindOnCard(choice.station, choice.radio.phyName,
+                                                               iface, in.proc))
+                add(h.warning ? Level::Warning : Level::Failure, h.holder.what, h.holder.fix);
         for (const DoctorFinding& r : RadioFindings(choice.radio))
             f.push_back(r);
     }

@@ -687,6 +687,17 @@ DWORD LinuxHostedNetwork::Start(WLAN_HOSTED_NETWORK_REASON* reason) {
     if (chosen->form == Form::Radio && !choice.oneCard) {
         for (const WifiHolder& h : WifiHolders::Find(chosen->name, options.procRoot))
             return refuse(kWlanHostedNetworkReasonInterfaceUnavailable, h.what + "; " + h.fix);
+    }
+    if (choice.oneCard) {
+        for (const WifiHolders::CardHolder& h : WifiHolders::FindOnCard(
+                 choice.station, choice.radio.phyName, chosen->name, options.procRoot)) {
+            if (!h.warning)
+                return refuse(kWlanHostedNetworkReasonInterfaceUnavailable,
+                              h.holder.what + "; " + h.holder.fix);
+            Note(h.holder.what + "; " + h.holder.fix);
+        }
+    }
+    if (chosen->form == Form::Radio && !choice.oneCard) {
         if (choice.softBlocked) {
             const Rfkill rfkill(options.sysfs, options.rfkillDevice);
             for (const RfkillSwitch& sw : rfkill.Switches(chosen->name))

@@ -5,6 +5,7 @@
 #include <filesystem>
 #include <fstream>
 #include <sstream>
+#include <utility>
 
 namespace plat {
 
@@ -87,6 +88,66 @@ bool WifiHolders::Holds(const std::string& program, const std::vector<std::strin
                 return true;
     }
     return false;
+}
+
+namespace {
+
+// The processes under `procRoot`: pid and command line.
+std::vector<std::pair<std::string, std::vector<std::string>>> Processes(
+    const std::string& procRoot) {
+    std::vector<std::pair<std::string, std::vector<std::string>>> out;
+    std::error_code ec;
+    for (std::filesystem::directory_iterator it(procRoot, ec), end; !ec && it != end;
+         it.increment(ec)) {
+        const std::string name = it->path().filename().string();
+        if (name.empty() || name.size() > 9 ||
+            name.find_first_not_of("0123456789") != std::string::npos)
+            continue;
+        std::vector<std::string> args = CommandLine(it->path() / "cmdline");
+        if (!args.empty())
+            out.emplace_back(name, std::move(args));
+    }
+    return out;
+}
+
+}  // namespace
+
+std::vector<WifiHolders::CardHolder> WifiHolders::FindOnCard(const std::string& station,
+                                                             const std::string& phy,
+                                                             const std::string& apIface,
+                                                             const std::string& procRoot) {
+    std::vector<CardHolder> out;
+    for (const auto& [pid, args] : Processes(procRoot)) {
+        if (BaseName(args[0]) != "iwd")
+            continue;
+        const auto only = Values(args, "-i", "--interfaces");
+        const auto except = Values(args, "-I", "--nointerfaces");
+        const auto phys = Values(args, "-p", "--phys");
+        const auto nophys = Values(args, "-P", "--nophys");
+        CardHolder h;
+        h.holder.program = "iwd";
+        h.holder.pid = std::stoi(pid);
+        if (!only.empty() && Matches(only, apIface) && !Matches(except, apIface)) {
+            h.holder.what = "iwd (process " + pid + ") is told to manage " + apIface +
+                            " (its --interfaces list) and would keep hostapd from running the "
+                            "access point on it";
+            h.holder.fix = "take " + apIface + " out of iwd's --interfaces list";
+            out.push_back(h);
+            continue;
+        }
+        const bool managesCard =
+            !phy.empty() && !Matches(nophys, phy) && (phys.empty() || Matches(phys, phy));
+        if (!managesCard || !Holds("iwd", args, station))
+            continue;
+        h.warning = true;
+        h.holder.what = "iwd (process " + pid + ") manages " + phy + ", the card of " + station +
+                        ": it leaves " + apIface +
+                        " alone while it runs, but a restart of iwd (or the card coming again) "
+                        "deletes the card's other interfaces and ends the access point";
+        h.holder.fix = "do not restart iwd while the hotspot runs";
+        out.push_back(h);
+    }
+    return out;
 }
 
 std::vector<WifiHolder> WifiHolders::Find(const std::string& iface, const std::string& procRoot) {

@@ -23,6 +23,21 @@ public:
     // The holders of `iface` among the processes under `procRoot`.
     static std::vector<WifiHolder> Find(const std::string& iface,
                                         const std::string& procRoot = "/proc");
+    // One card for both: what holds the card (`phy`) whose station `station`
+    // keeps the upstream, as far as the access point interface `apIface` the
+    // hotspot makes beside it is concerned. iwd leaves an interface another
+    // program made alone, unless its own interface list (-i) names it, which
+    // is a failure; an iwd that manages the station and its card starts the
+    // card afresh (deleting every interface it did not make) whenever iwd
+    // itself restarts or the card comes again, which ends the access point:
+    // said as a warning (`warning` true).
+    struct CardHolder {
+        WifiHolder holder;
+        bool warning = false;
+    };
+    static std::vector<CardHolder> FindOnCard(const std::string& station, const std::string& phy,
+                                              const std::string& apIface,
+                                              const std::string& procRoot = "/proc");
     // Whether the command line `arguments` (program name first) of `program`
     // holds `iface`.
     static bool Holds(const std::string& program, const std::vector<std::string>& arguments,

@@ -196,4 +196,33 @@ TEST_F(RadioHolders, IwdAndAnOwnWpaSupplicantAreFoundNetworkManagersIsNot) {
         EXPECT_NE(h.fix.find("while the hotspot runs"), std::string::npos) << h.what;
 }
 
+// One card for both: iwd is judged for the interface the hotspot makes on
+// the station's card, not for the station's own interface.
+TEST_F(RadioHolders, IwdOnTheCardOfAOneCardRun) {
+    auto onCard = [&](const std::vector<std::string>& iwd) {
+        std::filesystem::remove_all(m_dir.File("200"));
+        Process(200, iwd);
+        std::vector<std::string> out;
+        for (const auto& h :
+             plat::WifiHolders::FindOnCard("wlan0", "phy0", "lumari-ap0", m_dir.Path()))
+            out.push_back(std::string(h.warning ? "warning " : "failure ") + h.holder.what);
+        return out;
+    };
+    Process(201, {"/sbin/wpa_supplicant", "-i", "wlan0", "-c", "/etc/wpa.conf"});  // the station's
+    const auto plain = onCard({"/usr/libexec/iwd"});
+    ASSERT_EQ(plain.size(), 1u);
+    EXPECT_EQ(plain[0].rfind("warning iwd (process 200) manages phy0, the card of wlan0", 0), 0u)
+        << plain[0];
+    EXPECT_TRUE(onCard({"iwd", "--nophys", "phy*"}).empty());
+    EXPECT_TRUE(onCard({"iwd", "-p", "phy1"}).empty());
+    EXPECT_EQ(onCard({"iwd", "-p", "phy0,phy1"}).size(), 1u);
+    EXPECT_TRUE(onCard({"iwd", "-I", "wlan0"}).empty());  // not the station's manager
+    // Told by name to take interfaces like the new one: it would take it.
+    const auto listed = onCard({"iwd", "--interfaces=wlan0,lumari-ap*"});
+    ASSERT_EQ(listed.size(), 1u);
+    EXPECT_EQ(listed[0].rfind("failure iwd (process 200) is told to manage lumari-ap0", 0), 0u)
+        << listed[0];
+    EXPECT_EQ(onCard({"iwd", "-i", "lumari-ap*", "-I", "lumari-ap0"}), std::vector<std::string>{});
+}
+
 }  // namespace

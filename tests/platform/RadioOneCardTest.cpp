@@ -363,6 +363,25 @@ TEST(RadioOneCard, StartMakesTheInterfaceOnTheStationsChannelAndEveryEndDeletesI
                                 "not end cleanly left behind"),
                       notes.end());
 
+            // iwd told to manage interfaces like the new one: refused before
+            // anything is made; an iwd that only runs the station: said.
+            std::filesystem::create_directories(dir.File("proc/500"));
+            std::ofstream(dir.File("proc/500/cmdline"))
+                << std::string("iwd\0-i\0wl*,lumari-ap*\0", 22);
+            genl.newRequests.clear();
+            EXPECT_EQ(start(&notes).rfind("iwd (process 500) is told to manage lumari-ap0", 0), 0u);
+            EXPECT_TRUE(genl.newRequests.empty());
+            std::ofstream(dir.File("proc/500/cmdline")) << std::string("iwd\0", 4);
+            notes.clear();
+            start(&notes);
+            EXPECT_EQ(genl.newRequests.size(), 1u);
+            EXPECT_NE(std::find_if(notes.begin(), notes.end(),
+                                   [](const std::string& n) {
+                                       return n.rfind("iwd (process 500) manages phy0", 0) == 0;
+                                   }),
+                      notes.end());
+            std::filesystem::remove_all(dir.File("proc/500"));
+
             // A card whose combinations do not allow it: refused, nothing made.
             options.oneCard = "auto";
             genl.interfaces.erase(genl.interfaces.begin());
