@@ -173,4 +173,61 @@ if [ ! -f "$qt_prefix/lib/cmake/Qt6/Qt6Config.cmake" ]; then
   touch "$qt_prefix/.done"
 fi
 
+# Qt Test, for the window's tests under Wine: qtbase's testlib module built on
+# its own against the Qt above (the prebuilt Qt leaves it out; some 35 steps).
+if [ ! -f "$qt_prefix/.test-done" ]; then
+  log "building Qt Test $qt_ver for $triple"
+  src=$(apt_source $qt_pkg)
+  work=$cache/build/qttest
+  rm -rf "$work"
+  mkdir -p "$work/src"
+  cp -a "$src/src/testlib" "$work/src/"
+  cp "$src/.cmake.conf" "$work/"
+  cat >"$work/sync.profile" <<'EOF'
+%modules = (
+    "QtTest" => "$basedir/src/testlib",
+);
+%moduleheaders = (
+);
+@allmoduleheadersprivate = (
+);
+%classnames = (
+    "qtest.h" => "QTest",
+);
+%deprecatedheaders = (
+);
+EOF
+  cat >"$work/CMakeLists.txt" <<'EOF'
+cmake_minimum_required(VERSION 3.16)
+include(.cmake.conf)
+project(QtTestAlone VERSION "${QT_REPO_MODULE_VERSION}" LANGUAGES CXX C)
+find_package(Qt6 ${PROJECT_VERSION} CONFIG REQUIRED COMPONENTS BuildInternals Core)
+find_package(Qt6 ${PROJECT_VERSION} CONFIG OPTIONAL_COMPONENTS Gui Widgets)
+qt_build_repo_begin()
+add_subdirectory(src/testlib)
+qt_build_repo_end()
+EOF
+  cmake -S "$work" -B "$work/build" -G Ninja -DCMAKE_TOOLCHAIN_FILE="$toolchain" \
+    -DCMAKE_PREFIX_PATH="$qt_prefix" -DQT_HOST_PATH=/usr -DQT_HOST_PATH_CMAKE_DIR=/usr/lib/x86_64-linux-gnu/cmake \
+    -DCMAKE_BUILD_TYPE=Release -DCMAKE_INSTALL_PREFIX="$work/inst" -DQT_BUILD_TESTS=OFF \
+    -DQT_BUILD_EXAMPLES=OFF >&2
+  cmake --build "$work/build" -j "$jobs" >&2
+  cmake --install "$work/build" --strip >&2
+  # Only the module's own files go into the Qt prefix.
+  (
+    set -e
+    cd "$work/inst"
+    cp -a bin/Qt6Test.dll "$qt_prefix/bin/"
+    cp -a lib/libQt6Test.a lib/Qt6Test.prl "$qt_prefix/lib/"
+    rm -rf "$qt_prefix/lib/cmake/Qt6Test" "$qt_prefix/include/QtTest"
+    cp -a lib/cmake/Qt6Test "$qt_prefix/lib/cmake/"
+    cp -a include/QtTest "$qt_prefix/include/"
+    cp -a lib/metatypes/qt6test_*.json "$qt_prefix/lib/metatypes/"
+    cp -a mkspecs/modules/qt_lib_testlib*.pri "$qt_prefix/mkspecs/modules/"
+    cp -a modules/Test.json "$qt_prefix/modules/"
+  ) || exit 1
+  rm -rf "$work"
+  touch "$qt_prefix/.test-done"
+fi
+
 echo "$prefix_root"
