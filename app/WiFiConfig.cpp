@@ -1,13 +1,12 @@
 #include "WiFiConfig.h"
 
 #include <QFile>
-#include <QStringDecoder>
-#include <QStringEncoder>
 #include <QtEndian>
 #include <cstring>
 
 #include "platform/Backend.h"
 #include "platform/Platform.h"
+#include "platform/text/Gb18030.h"
 
 WiFiConfig::WiFiConfig() = default;
 
@@ -96,7 +95,8 @@ QString WiFiConfig::Name() const {
 }
 
 bool WiFiConfig::SetName(const QString& name) {
-    return SetText(kOffName, kNameSize, ToGb18030(name));
+    const std::optional<QByteArray> bytes = ToGb18030(name);
+    return bytes && SetText(kOffName, kNameSize, *bytes);
 }
 
 QString WiFiConfig::Password() const {
@@ -110,16 +110,14 @@ bool WiFiConfig::SetPassword(const QString& password) {
     return SetText(kOffPassword, kPasswordSize, password.toLatin1());
 }
 
-QByteArray WiFiConfig::ToGb18030(const QString& text) {
-    QStringEncoder encoder("GB18030");
-    if (!encoder.isValid())
-        return text.toUtf8();
-    return encoder.encode(text);
+std::optional<QByteArray> WiFiConfig::ToGb18030(const QString& text) {
+    // toStdString() would turn a lone surrogate into U+FFFD silently.
+    std::string bytes;
+    if (!text.isValidUtf16() || !plat::Gb18030::FromUtf8(text.toStdString(), &bytes))
+        return std::nullopt;
+    return QByteArray::fromStdString(bytes);
 }
 
 QString WiFiConfig::FromGb18030(const QByteArray& bytes) {
-    QStringDecoder decoder("GB18030");
-    if (!decoder.isValid())
-        return QString::fromUtf8(bytes);
-    return decoder.decode(bytes);
+    return QString::fromStdString(plat::Gb18030::ToUtf8(bytes.toStdString()));
 }

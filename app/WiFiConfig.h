@@ -9,6 +9,7 @@
 #include <QString>
 #include <array>
 #include <cstdint>
+#include <optional>
 
 class WiFiConfig {
 public:
@@ -98,8 +99,9 @@ public:
     bool NewDeviceAlerts() const { return m_bytes[kOffNoNewDeviceAlerts] == 0; }
     void SetNewDeviceAlerts(bool on) { m_bytes[kOffNoNewDeviceAlerts] = on ? 0 : 1; }
 
-    // Bytes of `text` in GB18030, the encoding of the name field.
-    static QByteArray ToGb18030(const QString& text);
+    // Bytes of `text` in GB18030, the encoding of the name field; none for
+    // text that is not valid Unicode (a lone surrogate).
+    static std::optional<QByteArray> ToGb18030(const QString& text);
     static QString FromGb18030(const QByteArray& bytes);
 
 private:

@@ -9,6 +9,7 @@
 #include "TempDir.h"
 #include "WiFiConfig.h"
 #include "platform/sim/SimPc.h"
+#include "platform/text/Gb18030.h"
 
 class WiFiConfigTest : public QObject {
     Q_OBJECT
@@ -129,6 +130,32 @@ private slots:
         raw.replace(168, 64, QByteArray(64, 'z'));
         QVERIFY(c.FromBytes(raw));
         QCOMPARE(c.Password(), QString(64, 'z'));
+    }
+
+    void TheNameIsGb18030OrRefusedWhole() {
+        WiFiConfig c;
+        QVERIFY(c.SetName(QStringLiteral("热点")));
+        // Text that is not Unicode at all is refused, and the name stays.
+        QVERIFY(!c.SetName(QString(QChar(0xD800)) + "x"));
+        QCOMPARE(c.Name(), QStringLiteral("热点"));
+        // A stored byte that is no character costs that character only.
+        const QString read =
+            WiFiConfig::FromGb18030(QByteArray("a\xFF"
+                                               "b"));
+        QVERIFY2(read.size() == 3 && read.startsWith('a') && read.endsWith('b'), qPrintable(read));
+        // Beyond GBK: four bytes for a character outside the BMP, A2 E3 for
+        // the euro sign (GBK's 0x80 is no GB18030). A system that has only
+        // GBK refuses them rather than writing another encoding.
+        const QString beyondGbk = QString::fromUtf8("\xF0\x9F\x98\x80\xE2\x82\xAC");
+        if (!plat::Gb18030::Complete()) {
+            QVERIFY(!c.SetName(beyondGbk));
+            QVERIFY(!c.SetName(QString::fromUtf8("\xE2\x82\xAC")));
+            QCOMPARE(c.Name(), QStringLiteral("热点"));
+            return;
+        }
+        QVERIFY(c.SetName(beyondGbk));
+        QCOMPARE(c.ToBytes().mid(40, 7), QByteArray("\x94\x39\xFC\x36\xA2\xE3\0", 7));
+        QCOMPARE(c.Name(), beyondGbk);
     }
 
     void StoredAddressesDecipherToTheAddress() {
