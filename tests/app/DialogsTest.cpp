@@ -75,7 +75,7 @@ QString Boxes(const PoweroffWidget& d) {
 // The program's directory in the back-slash form of the tools' command lines.
 std::string ProgramDir(const AppSim& sim) {
     std::string dir = sim.Dir().File("");
-    while (!dir.empty() && dir.back() == '/')
+    while (!dir.empty() && (dir.back() == '/' || dir.back() == '\\'))
         dir.pop_back();
     std::replace(dir.begin(), dir.end(), '/', '\\');
     return dir;
@@ -389,8 +389,10 @@ private slots:
         AppSim sim;
         sim.Pc().os.SetNativeArchitecture(9);
         sim.Pc().os.SetAppDataFolder("C:\\Users\\Ann\\AppData\\Roaming");
-        const std::string wfp64 =
-            "\"" + ProgramDir(sim) +
+        // Built by appending: GCC 12 warns wrongly about "..." + std::string&&.
+        std::string wfp64 = "\"";
+        wfp64 += ProgramDir(sim);
+        wfp64 +=
             "\\snetcfg64.exe\" -m -f solvanewfp -k "
             "\"C:\\Users\\Ann\\AppData\\Roaming\\VelWiFiDriver\\solvanewfp64.sys\"";
         {

@@ -112,7 +112,8 @@ private slots:
         sim.Pc().os.SetModuleFileName(folder + "/Zentavo");
         Orvanta w;
         Settle(w);
-        const QString expected = QString::fromStdString(sim.Dir().Path()) + QStringLiteral("/中文");
+        // The folder as the system's separator joins it, 中文 in UTF-8.
+        const QString expected = QString::fromStdString(sim.Dir().File("\xE4\xB8\xAD\xE6\x96\x87"));
         std::wstring path;
         QVERIFY(sim.Pc().session.HasFirewallRule(L"Orvanta", &path));
         QCOMPARE(QString::fromStdWString(path), expected + "/Zentavo");
@@ -574,6 +575,9 @@ private slots:
     }
 
     void TerminationClosesTheWindowAsItsCloseButtonDoes() {
+#if defined(_WIN32)
+        QSKIP("Windows ends a program through its window's messages, not signals");
+#else
         AppSim sim;
         Orvanta w;
         w.show();
@@ -590,6 +594,7 @@ private slots:
         std::signal(SIGTERM, SIG_DFL);
         std::signal(SIGINT, SIG_DFL);
         std::signal(SIGHUP, SIG_DFL);
+#endif
     }
 
     void ASecondStartHandsOverToTheWindow() {

@@ -1,10 +1,15 @@
 #include "PhoneClient.h"
 
+#if defined(_WIN32)
+#include <winsock2.h>
+#include <ws2tcpip.h>
+#else
 #include <arpa/inet.h>
 #include <netinet/in.h>
 #include <poll.h>
 #include <sys/socket.h>
 #include <unistd.h>
+#endif
 
 #include <QCryptographicHash>
 #include <algorithm>
@@ -12,6 +17,64 @@
 #include <cerrno>
 #include <cstring>
 #include <utility>
+
+namespace {
+
+#if defined(_WIN32)
+using Received = int;
+constexpr int kNoSignal = 0;
+int Poll(pollfd* p, int timeoutMs) {
+    return WSAPoll(p, 1, timeoutMs);
+}
+bool Interrupted(Received) {
+    return false;
+}
+bool ResetByPeer(Received n) {
+    return n < 0 && WSAGetLastError() == WSAECONNRESET;
+}
+int OpenStream() {
+    static const bool started = [] {
+        WSADATA data;
+        return WSAStartup(MAKEWORD(2, 2), &data) == 0;
+    }();
+    if (!started)
+        return -1;
+    const SOCKET s = socket(AF_INET, SOCK_STREAM, 0);
+    // Winsock's socket numbers are small handles; the client keeps them as int.
+    return s == INVALID_SOCKET ? -1 : static_cast<int>(s);
+}
+void CloseStream(int fd) {
+    closesocket(static_cast<SOCKET>(fd));
+}
+#else
+using Received = ssize_t;
+constexpr int kNoSignal = MSG_NOSIGNAL;
+int Poll(pollfd* p, int timeoutMs) {
+    return poll(p, 1, timeoutMs);
+}
+bool Interrupted(Received n) {
+    return n < 0 && errno == EINTR;
+}
+bool ResetByPeer(Received n) {
+    return n < 0 && errno == ECONNRESET;
+}
+int OpenStream() {
+    const int fd = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    if (fd >= 0) {
+        // The port is chosen at connect time, knowing the whole connection: a
+        // port chosen at bind time may meet a connection of the same addresses
+        // that the link closed a moment ago, and wait a second to get through.
+        const int on = 1;
+        setsockopt(fd, IPPROTO_IP, IP_BIND_ADDRESS_NO_PORT, &on, sizeof on);
+    }
+    return fd;
+}
+void CloseStream(int fd) {
+    ::close(fd);
+}
+#endif
+
+}  // namespace
 
 PhoneClient::~PhoneClient() {
     Close();
@@ -26,14 +89,9 @@ PhoneClient& PhoneClient::operator=(PhoneClient&& other) noexcept {
 
 bool PhoneClient::Connect(std::uint16_t port, const char* fromIp, const char* toIp) {
     Close();
-    m_fd = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    m_fd = OpenStream();
     if (m_fd < 0)
         return false;
-    // The port is chosen at connect time, knowing the whole connection: a
-    // port chosen at bind time may meet a connection of the same addresses
-    // that the link closed a moment ago, and wait a second to get through.
-    const int on = 1;
-    setsockopt(m_fd, IPPROTO_IP, IP_BIND_ADDRESS_NO_PORT, &on, sizeof on);
     sockaddr_in local{};
     local.sin_family = AF_INET;
     inet_pton(AF_INET, fromIp, &local.sin_addr);
@@ -51,15 +109,16 @@ bool PhoneClient::Connect(std::uint16_t port, const char* fromIp, const char* to
 
 void PhoneClient::Close() {
     if (m_fd >= 0)
-        ::close(m_fd);
+        CloseStream(m_fd);
     m_fd = -1;
 }
 
 bool PhoneClient::Send(const std::string& bytes) {
     std::size_t done = 0;
     while (done < bytes.size()) {
-        const ssize_t n = send(m_fd, bytes.data() + done, bytes.size() - done, MSG_NOSIGNAL);
-        if (n < 0 && errno == EINTR)
+        const Received n =
+            send(m_fd, bytes.data() + done, static_cast<int>(bytes.size() - done), kNoSignal);
+        if (Interrupted(n))
             continue;
         if (n <= 0)
             return false;
@@ -71,12 +130,13 @@ bool PhoneClient::Send(const std::string& bytes) {
 std::optional<std::string> PhoneClient::Read(std::size_t size, int timeoutMs) {
     std::string out;
     while (out.size() < size) {
-        pollfd p{m_fd, POLLIN, 0};
-        if (poll(&p, 1, timeoutMs) <= 0)
+        pollfd p{static_cast<decltype(pollfd::fd)>(m_fd), POLLIN, 0};
+        if (Poll(&p, timeoutMs) <= 0)
             return std::nullopt;
         char buffer[512];
-        const ssize_t n = recv(m_fd, buffer, std::min(sizeof buffer, size - out.size()), 0);
-        if (n < 0 && errno == EINTR)
+        const Received n =
+            recv(m_fd, buffer, static_cast<int>(std::min(sizeof buffer, size - out.size())), 0);
+        if (Interrupted(n))
             continue;
         if (n <= 0)
             return std::nullopt;
@@ -95,12 +155,12 @@ bool PhoneClient::ReadReply(std::uint32_t* type, std::uint32_t* status, int time
 }
 
 bool PhoneClient::ClosedByLink(int timeoutMs) {
-    pollfd p{m_fd, POLLIN, 0};
-    if (poll(&p, 1, timeoutMs) <= 0)
+    pollfd p{static_cast<decltype(pollfd::fd)>(m_fd), POLLIN, 0};
+    if (Poll(&p, timeoutMs) <= 0)
         return false;
     char c;
-    const ssize_t n = recv(m_fd, &c, 1, 0);
-    return n == 0 || (n < 0 && errno == ECONNRESET);
+    const Received n = recv(m_fd, &c, 1, 0);
+    return n == 0 || ResetByPeer(n);
 }
 
 std::string PhoneClient::Le32(std::uint32_t v) {
