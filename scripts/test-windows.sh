@@ -94,7 +94,43 @@ for suite in $( (cd "$(dirname "$engine_program")" && timeout 120 $wine ./window
   suites=$((suites + 1))
 done
 [ "$suites" -gt 0 ] || { echo "no engine test suite ran under Wine" >&2; exit 1; }
-echo "Windows test programs under Wine: $((portable + engine)) tests passed, $engine of them engine tests ($suites suites)"
+
+echo "== Windows: the window's tests on the simulated PC under Wine (Qt's offscreen platform)"
+# Beside the program: the Qt DLLs the Windows program ships and Qt Test, the
+# MinGW runtime, the offscreen platform plugin, and the fonts the Linux run
+# finds through fontconfig (Qt's own font reader looks in lib/fonts).
+app_program=build/mingw/tests/windows/windows_app_tests.exe
+app_dir=$(dirname "$app_program")
+qt=$(ls -d "$LUMARI_WINDOWS_DEPS"/qt-* | sort | tail -1)
+gcc_dir=$(dirname "$(x86_64-w64-mingw32-g++-posix -print-libgcc-file-name)")
+mkdir -p "$app_dir/platforms" "$app_dir/lib/fonts"
+for m in Core Gui Widgets Network Test; do cp -u "$qt/bin/Qt6$m.dll" "$app_dir/"; done
+cp -u "$qt/plugins/platforms/qoffscreen.dll" "$app_dir/platforms/"
+cp -u "$gcc_dir/libstdc++-6.dll" "$gcc_dir/libgcc_s_seh-1.dll" /usr/x86_64-w64-mingw32/lib/libwinpthread-1.dll "$app_dir/"
+cp -u /usr/share/fonts/truetype/wqy/wqy-microhei.ttc /usr/share/fonts/truetype/dejavu/DejaVuSans.ttf "$app_dir/lib/fonts/"
+# Each class writes its own report; a class counts only with a finished
+# report that names no failure (Wine exits 0 on a crash).
+reports=$PWD/build/windows_app_tests
+rm -rf "$reports"
+mkdir -p "$reports"
+(cd "$app_dir" && LUMARI_APP_TEST_REPORTS="Z:$reports" LANG=zh_CN.UTF-8 LC_ALL=zh_CN.UTF-8 \
+  timeout -k 10 900 $wine ./windows_app_tests.exe </dev/null) >"$reports/run.log" 2>&1 || true
+app=0
+classes=0
+[ -s "$reports/classes.txt" ] || { echo "the window's tests did not start under Wine; log: $reports/run.log" >&2; exit 1; }
+for class in $(tr -d '\r' <"$reports/classes.txt"); do
+  report=$reports/$class.txt
+  totals=$(grep -a '^Totals: ' "$report" 2>/dev/null || true)
+  if ! grep -aq "^\*\*\*\*\*\*\*\*\* Finished testing of $class " "$report" 2>/dev/null ||
+    [[ "$totals" != *" 0 failed,"* ]]; then
+    grep -a -A3 '^FAIL\|^QFATAL' "$report" 2>/dev/null | head -20 >&2 || true
+    echo "$class did not finish cleanly under Wine (${totals:-no report}); log: $reports/run.log" >&2
+    exit 1
+  fi
+  app=$((app + $(sed 's/^Totals: \([0-9]*\) passed.*/\1/' <<<"$totals")))
+  classes=$((classes + 1))
+done
+echo "Windows test programs under Wine: $((portable + engine + app)) tests passed, $engine of them engine tests ($suites suites), $app window tests ($classes classes)"
 
 echo "== Windows: smoke run of the packaged program under Wine and Xvfb"
 /usr/lib/wine/wineserver64 -k >/dev/null 2>&1 || true

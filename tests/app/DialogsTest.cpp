@@ -497,9 +497,13 @@ private slots:
         sim.Pc().services.Set("solvanewfp", missing);
         QVERIFY(!DrvInstWidget::IsDriverInstalled());
         // The offer waits for the clock while the window's start waits for it.
+        // Time moves on only once something sleeps on the clock, however long
+        // the window takes to get there (up to ten seconds of real time).
         std::thread user([&sim] {
-            for (int i = 0; i < 40 && !Ran(sim, "snetcfg"); ++i) {
-                sim.Pc().clock.Advance(seconds(1));
+            const auto ran = [&sim] { return Ran(sim, "snetcfg"); };
+            for (int i = 0; i < 500 && !ran(); ++i) {
+                if (sim.Pc().clock.Sleepers() > 0)
+                    sim.Pc().clock.Advance(seconds(1));
                 std::this_thread::sleep_for(std::chrono::milliseconds(20));
             }
         });

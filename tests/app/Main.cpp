@@ -10,6 +10,8 @@
 #include <QFile>
 #include <QLocale>
 #include <QtTest/QtTest>
+#include <algorithm>
+#include <cstring>
 
 #include "AppTestRegistry.h"
 #include "Zentavo.h"
@@ -25,6 +27,10 @@ int main(int argc, char** argv) {
     std::vector<std::unique_ptr<QObject>> tests;
     for (const auto& make : AppTestRegistry::Classes())
         tests.push_back(make());
+    // The same order on every system, whatever order the linker gave.
+    std::sort(tests.begin(), tests.end(), [](const auto& a, const auto& b) {
+        return std::strcmp(a->metaObject()->className(), b->metaObject()->className()) < 0;
+    });
     const QString reports = qEnvironmentVariable("LUMARI_APP_TEST_REPORTS");
     if (!reports.isEmpty()) {
         QFile list(QDir(reports).filePath("classes.txt"));

@@ -1,9 +1,11 @@
 #include "AppSim.h"
 
+#include <QCoreApplication>
 #include <QPainter>
 #include <QProcess>
 #include <QStandardPaths>
 #include <QTemporaryDir>
+#include <QTimer>
 #include <fstream>
 
 #include "platform/Platform.h"
@@ -27,6 +29,13 @@ AppSim::AppSim() {
 }
 
 AppSim::~AppSim() {
+    // A window that ended the program while no loop ran (its quit from the
+    // tray ends the loop once at the close and once more when the hotspot has
+    // stopped) leaves Qt's mark to end the next loop at once, which would end
+    // the next test's dialogs before they are seen. A loop of its own that
+    // runs what is queued clears the mark.
+    QTimer::singleShot(0, qApp, [] { QCoreApplication::exit(0); });
+    QCoreApplication::exec();
     plat::Platform::ResetAll();
     plat::DebugOutput::Instance().StopCapture();
     plat::DebugOutput::Instance().Clear();
