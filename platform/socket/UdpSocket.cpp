@@ -17,6 +17,15 @@
 
 namespace plat {
 
+namespace {
+// The port of a socket address of either family.
+std::uint16_t PortOf(const sockaddr_storage& a) {
+    if (a.ss_family == AF_INET6)
+        return ntohs(reinterpret_cast<const sockaddr_in6&>(a).sin6_port);
+    return ntohs(reinterpret_cast<const sockaddr_in&>(a).sin_port);
+}
+}  // namespace
+
 #if defined(_WIN32)
 
 struct UdpSocket::Handles {
@@ -172,11 +181,13 @@ int UdpSocket::SendTo(const void* data, std::size_t size, std::uint32_t ip, std:
 }
 
 std::uint16_t UdpSocket::LocalPort() const {
-    sockaddr_in a{};
+    // Room for either family: Windows refuses a buffer too small for the
+    // socket's address (an IPv6 one) where Linux cuts it.
+    sockaddr_storage a{};
     int len = sizeof a;
     if (getsockname(m_h->sock, reinterpret_cast<sockaddr*>(&a), &len) != 0)
         return 0;
-    return ntohs(a.sin_port);
+    return PortOf(a);
 }
 
 int UdpSocket::Open6() {
@@ -397,11 +408,11 @@ int UdpSocket::SendTo(const void* data, std::size_t size, std::uint32_t ip, std:
 }
 
 std::uint16_t UdpSocket::LocalPort() const {
-    sockaddr_in a{};
+    sockaddr_storage a{};
     socklen_t len = sizeof a;
     if (getsockname(m_h->sock, reinterpret_cast<sockaddr*>(&a), &len) != 0)
         return 0;
-    return ntohs(a.sin_port);
+    return PortOf(a);
 }
 
 int UdpSocket::Open6() {
