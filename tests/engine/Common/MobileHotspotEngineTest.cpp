@@ -52,9 +52,12 @@ protected:
         ASSERT_EQ(Engine().Start(L"Lumari", L"password1", 1), 0);
     }
     void Run() {
+        const int starts = m_notify.Count("started 0");
         Start();
-        ASSERT_TRUE(Eventually([&] { return Engine().State() == kStateRunning; }))
-            << ::testing::PrintToString(m_notify.Events());
+        // State 3 is set just before the start is reported: wait for both.
+        ASSERT_TRUE(Eventually([&] {
+            return Engine().State() == kStateRunning && m_notify.Count("started 0") > starts;
+        })) << ::testing::PrintToString(m_notify.Events());
     }
     void StopAndWait() {
         ASSERT_EQ(Engine().Stop(), 0);
