@@ -462,16 +462,7 @@ void LinuxHostedNetwork::FollowStation(int channel) {
     }
     std::lock_guard<std::mutex> g(m_lock);
     m_apUp = true;
-    std::vector<Pending> pending;
-    pending.swap(m_pending);
-    for (const Pending& p : pending) {
-        if (m_state != kWlanHostedNetworkActive)
-            break;
-        if (p.kind == Pending::Kind::End)
-            MoveTo(kWlanHostedNetworkIdle, kWlanHostedNetworkReasonInterfaceUnavailable);
-        else
-            Peer(p.mac, p.kind == Pending::Kind::Join);
-    }
+    ReplayPending();
 }
 
 bool LinuxHostedNetwork::RadioSettings(RadioChoice choice, const LinuxHostedNetworkOptions& options,
@@ -771,6 +762,11 @@ DWORD LinuxHostedNetwork::Start(WLAN_HOSTED_NETWORK_REASON* reason) {
     m_failure.clear();
     m_apUp = true;
     MoveTo(kWlanHostedNetworkActive, kWlanHostedNetworkReasonSuccess);
+    ReplayPending();
+    return 0;
+}
+
+void LinuxHostedNetwork::ReplayPending() {
     // What the run reported while it came up, in order.
     std::vector<Pending> pending;
     pending.swap(m_pending);
@@ -782,7 +778,6 @@ DWORD LinuxHostedNetwork::Start(WLAN_HOSTED_NETWORK_REASON* reason) {
         else
             Peer(p.mac, p.kind == Pending::Kind::Join);
     }
-    return 0;
 }
 
 DWORD LinuxHostedNetwork::Stop(WLAN_HOSTED_NETWORK_REASON* reason) {

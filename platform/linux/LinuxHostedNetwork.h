@@ -195,6 +195,8 @@ private:
     // Under m_lock.
     void MoveTo(WLAN_HOSTED_NETWORK_STATE next, WLAN_HOSTED_NETWORK_REASON reason);
     void Peer(const MacAddress& mac, bool joined);
+    // Applies, under m_lock, what the run reported while it came up.
+    void ReplayPending();
 
     std::mutex m_startStop;  // one start or stop at a time; taken before m_lock
     mutable std::mutex m_lock;

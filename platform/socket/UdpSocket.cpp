@@ -24,6 +24,15 @@ std::uint16_t PortOf(const sockaddr_storage& a) {
         return ntohs(reinterpret_cast<const sockaddr_in6&>(a).sin6_port);
     return ntohs(reinterpret_cast<const sockaddr_in&>(a).sin_port);
 }
+
+sockaddr_in6 Address6(const UdpSocket::Ipv6& ip, std::uint16_t port, std::uint32_t scope) {
+    sockaddr_in6 a{};
+    a.sin6_family = AF_INET6;
+    a.sin6_port = htons(port);
+    std::memcpy(&a.sin6_addr, ip.data(), 16);
+    a.sin6_scope_id = scope;
+    return a;
+}
 }  // namespace
 
 #if defined(_WIN32)
@@ -120,7 +129,7 @@ int UdpSocket::Bind(std::uint32_t ip, std::uint16_t port) {
     a.sin_family = AF_INET;
     a.sin_port = htons(port);
     a.sin_addr.s_addr = ip;
-    if (bind(m_h->sock, reinterpret_cast<sockaddr*>(&a), sizeof a) != 0)
+    if (bind(m_h->sock, reinterpret_cast<const sockaddr*>(&a), sizeof a) != 0)
         return LastError();
     return 0;
 }
@@ -175,7 +184,7 @@ int UdpSocket::SendTo(const void* data, std::size_t size, std::uint32_t ip, std:
     to.sin_port = htons(port);
     to.sin_addr.s_addr = ip;
     if (sendto(m_h->sock, static_cast<const char*>(data), static_cast<int>(size), 0,
-               reinterpret_cast<sockaddr*>(&to), sizeof to) == SOCKET_ERROR)
+               reinterpret_cast<const sockaddr*>(&to), sizeof to) == SOCKET_ERROR)
         return LastError();
     return 0;
 }
@@ -210,12 +219,8 @@ int UdpSocket::Open6() {
 }
 
 int UdpSocket::Bind6(const Ipv6& ip, std::uint16_t port, std::uint32_t scope) {
-    sockaddr_in6 a{};
-    a.sin6_family = AF_INET6;
-    a.sin6_port = htons(port);
-    std::memcpy(&a.sin6_addr, ip.data(), 16);
-    a.sin6_scope_id = scope;
-    if (bind(m_h->sock, reinterpret_cast<sockaddr*>(&a), sizeof a) != 0)
+    const sockaddr_in6 a = Address6(ip, port, scope);
+    if (bind(m_h->sock, reinterpret_cast<const sockaddr*>(&a), sizeof a) != 0)
         return LastError();
     return 0;
 }
@@ -241,13 +246,9 @@ int UdpSocket::Receive6(void* buffer, std::size_t capacity, std::size_t* receive
 
 int UdpSocket::SendTo6(const void* data, std::size_t size, const Ipv6& ip, std::uint16_t port,
                        std::uint32_t scope) {
-    sockaddr_in6 to{};
-    to.sin6_family = AF_INET6;
-    to.sin6_port = htons(port);
-    std::memcpy(&to.sin6_addr, ip.data(), 16);
-    to.sin6_scope_id = scope;
+    const sockaddr_in6 to = Address6(ip, port, scope);
     if (sendto(m_h->sock, static_cast<const char*>(data), static_cast<int>(size), 0,
-               reinterpret_cast<sockaddr*>(&to), sizeof to) < 0)
+               reinterpret_cast<const sockaddr*>(&to), sizeof to) < 0)
         return LastError();
     return 0;
 }
@@ -338,7 +339,7 @@ int UdpSocket::Bind(std::uint32_t ip, std::uint16_t port) {
     a.sin_family = AF_INET;
     a.sin_port = htons(port);
     a.sin_addr.s_addr = ip;
-    if (bind(m_h->sock, reinterpret_cast<sockaddr*>(&a), sizeof a) != 0)
+    if (bind(m_h->sock, reinterpret_cast<const sockaddr*>(&a), sizeof a) != 0)
         return LastError();
     return 0;
 }
@@ -399,7 +400,7 @@ int UdpSocket::SendTo(const void* data, std::size_t size, std::uint32_t ip, std:
     to.sin_addr.s_addr = ip;
     ssize_t n;
     do {
-        n = sendto(m_h->sock, data, size, MSG_DONTWAIT, reinterpret_cast<sockaddr*>(&to),
+        n = sendto(m_h->sock, data, size, MSG_DONTWAIT, reinterpret_cast<const sockaddr*>(&to),
                    sizeof to);
     } while (n < 0 && errno == EINTR);
     if (n < 0)
@@ -432,12 +433,8 @@ int UdpSocket::Open6() {
 }
 
 int UdpSocket::Bind6(const Ipv6& ip, std::uint16_t port, std::uint32_t scope) {
-    sockaddr_in6 a{};
-    a.sin6_family = AF_INET6;
-    a.sin6_port = htons(port);
-    std::memcpy(&a.sin6_addr, ip.data(), 16);
-    a.sin6_scope_id = scope;
-    if (bind(m_h->sock, reinterpret_cast<sockaddr*>(&a), sizeof a) != 0)
+    const sockaddr_in6 a = Address6(ip, port, scope);
+    if (bind(m_h->sock, reinterpret_cast<const sockaddr*>(&a), sizeof a) != 0)
         return LastError();
     return 0;
 }
@@ -463,13 +460,9 @@ int UdpSocket::Receive6(void* buffer, std::size_t capacity, std::size_t* receive
 
 int UdpSocket::SendTo6(const void* data, std::size_t size, const Ipv6& ip, std::uint16_t port,
                        std::uint32_t scope) {
-    sockaddr_in6 to{};
-    to.sin6_family = AF_INET6;
-    to.sin6_port = htons(port);
-    std::memcpy(&to.sin6_addr, ip.data(), 16);
-    to.sin6_scope_id = scope;
-    if (sendto(m_h->sock, data, size, MSG_DONTWAIT, reinterpret_cast<sockaddr*>(&to), sizeof to) <
-        0)
+    const sockaddr_in6 to = Address6(ip, port, scope);
+    if (sendto(m_h->sock, data, size, MSG_DONTWAIT, reinterpret_cast<const sockaddr*>(&to),
+               sizeof to) < 0)
         return LastError();
     return 0;
 }
