@@ -19,6 +19,12 @@ program_dir=$run/Zentavo-win64
 
 export WINEPREFIX=$root/build/wineprefix WINEDEBUG=-all
 wine=/usr/lib/wine/wine64
+# A Chinese Windows (code page 936), where the window shows its own texts; on
+# another system's language it would show their English translation. The
+# test command makes the locale when the system lacks it.
+if locale -a 2>/dev/null | grep -qix 'zh_CN.utf8'; then
+  export LANG=zh_CN.UTF-8 LC_ALL=zh_CN.UTF-8
+fi
 display=:$((90 + RANDOM % 100))
 Xvfb "$display" -screen 0 1024x768x24 -nolisten tcp >/dev/null 2>&1 &
 xvfb=$!
