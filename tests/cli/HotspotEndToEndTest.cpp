@@ -132,6 +132,18 @@ public:
         std::lock_guard<std::mutex> g(m_lock);
         return m_lines.size();
     }
+    // The program carries out its commands in order: once its answer to
+    // "clients" is out, every command sent before it has been done.
+    bool AwaitCommands() {
+        const std::size_t mark = LineCount();
+        Send("clients\n");
+        return !WaitLine(
+                    [](const std::string& l) {
+                        return l.find("\"event\":\"Clients\"") != std::string::npos;
+                    },
+                    std::chrono::seconds(5), mark)
+                    .empty();
+    }
     std::string Lines() {
         std::lock_guard<std::mutex> g(m_lock);
         std::string all;
@@ -405,7 +417,7 @@ TEST_F(HotspotEndToEndTest, ClientsGetLeasesNamesAndTheUpstreamUnderTheUsersCont
 
     // A ban cuts the client within a second and leaves the other alone; unban restores it.
     hotspot->Send("ban 02:4c:e2:00:00:01\n");
-    std::this_thread::sleep_for(300ms);
+    ASSERT_TRUE(hotspot->AwaitCommands());
     EXPECT_FALSE(Fetch(*m_c1, "", 1));
     EXPECT_TRUE(Fetch(*m_c2, "", 2));
     hotspot->Send("unban 02-4C-E2-00-00-01\n");
@@ -416,7 +428,7 @@ TEST_F(HotspotEndToEndTest, ClientsGetLeasesNamesAndTheUpstreamUnderTheUsersCont
 
     // 1024 KB/s holds within 10% for a 2 MB download.
     hotspot->Send("limit 02:4c:e2:00:00:01 1024 1024\n");
-    std::this_thread::sleep_for(200ms);
+    ASSERT_TRUE(hotspot->AwaitCommands());
     // Download measured by curl; upload from the time the client starts
     // sending to the time the upstream's sink has read everything.
     const std::string speed = m_dir->File("speed");
@@ -733,7 +745,7 @@ TEST_F(HotspotEndToEndTest, ClientsGetIpv6FromTheHotspotsOwnPrefix) {
     // A ban cuts the client's IPv6 both ways (the relay's answers too); the
     // other client keeps its own; unban restores it.
     hotspot->Send("ban 02:4c:e2:00:00:01\n");
-    std::this_thread::sleep_for(300ms);
+    ASSERT_TRUE(hotspot->AwaitCommands());
     EXPECT_FALSE(ping(*m_c1));
     EXPECT_FALSE(fetch6(*m_c1, "", 1));
     EXPECT_EQ(ask(*m_c1, "AAAA").find("2001:db8:ffff::10"), std::string::npos);
@@ -747,7 +759,7 @@ TEST_F(HotspotEndToEndTest, ClientsGetIpv6FromTheHotspotsOwnPrefix) {
 
     // Limits hold for IPv6 within 10% (2 MB each way at 1024 KB/s).
     hotspot->Send("limit 02:4c:e2:00:00:01 1024 1024\n");
-    std::this_thread::sleep_for(200ms);
+    ASSERT_TRUE(hotspot->AwaitCommands());
     const std::string speed = m_dir->File("speed6");
     ASSERT_EQ(m_c1->Exec("curl -s -m 10 -o /dev/null -w %{speed_download} "
                          "'http://[2001:db8:ffff::10]:8080/big' >" +
