@@ -154,13 +154,24 @@ protected:
 TEST(PhoneLinkListen, APortHeldByAnotherProgramMovesTheLinkUp) {
     // Whoever holds 8089 on the hotspot's address (this test, or another
     // program), the link must go on to a port above it and serve there.
+    // The holder must really hold it: a connection of another test to that
+    // port may still be closing (which SO_REUSEADDR lets a bind pass), or
+    // another test may listen there for a moment (the bind is tried again).
     const int holder = socket(AF_INET, SOCK_STREAM, 0);
+    const int on = 1;
+    setsockopt(holder, SOL_SOCKET, SO_REUSEADDR, &on, sizeof on);
     sockaddr_in a{};
     a.sin_family = AF_INET;
     a.sin_port = htons(VelWfssClientConnect::kPort);
     a.sin_addr.s_addr = Ip(kHotspotIp);
-    bind(holder, reinterpret_cast<sockaddr*>(&a), sizeof a);
-    listen(holder, 1);
+    bool held = false;
+    for (int i = 0; i < 500 && !held; ++i) {
+        held = bind(holder, reinterpret_cast<sockaddr*>(&a), sizeof a) == 0;
+        if (!held)
+            std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    }
+    ASSERT_TRUE(held) << "port " << VelWfssClientConnect::kPort << " stayed in use";
+    ASSERT_EQ(listen(holder, 1), 0);
 
     VelWfssClientConnect link;
     ASSERT_TRUE(link.Listen(Ip(kHotspotIp), VelWfssClientConnect::kPort));
