@@ -5,22 +5,30 @@
 # queries per second, the loss and the latency of the relay and of dnsmasq as
 # a forwarder on the same address, once with a fast upstream (dnsmasq
 # answering from its configuration) and once with an upstream that answers
-# every query after 50 ms (a small stub server). Every query names a distinct
+# every query 50 ms after it came (bench/SlowDnsUpstream.cpp). Every query names a distinct
 # host, so no cache answers for the upstream.
 #
-#   bench/dns_relay_bench.sh [seconds per run, default 10]
+#   bench/dns_relay_bench.sh [seconds per run, default 10] [rounds, default 3]
+#
+# Each round measures the three servers once, each round in another order, so
+# that no server always runs first after the upstream started; the upstream is
+# warmed with an unmeasured run before the first round. The summary gives each
+# server's median over the rounds and sets the relay against dnsmasq tuned to
+# 1000 queries in flight.
 #
 # Needs root, dnsmasq, dnsperf, python3 and a default build (the relay host
-# program build/default/tests/lumari_dns_relay_host).
+# program build/default/tests/lumari_dns_relay_host and the slow upstream).
 set -euo pipefail
 cd "$(dirname "$0")/.."
 seconds="${1:-10}"
+rounds="${2:-3}"
 relay_host=build/default/tests/lumari_dns_relay_host
+slow_upstream=build/default/bench/slow_dns_upstream
 for tool in dnsmasq dnsperf python3 ip; do
   command -v "$tool" >/dev/null || { echo "needs $tool" >&2; exit 1; }
 done
 [ "$(id -u)" -eq 0 ] || { echo "needs root" >&2; exit 1; }
-[ -x "$relay_host" ] || { echo "build first: cmake --build --preset default" >&2; exit 1; }
+[ -x "$relay_host" ] && [ -x "$slow_upstream" ] || { echo "build first: cmake --build --preset default" >&2; exit 1; }
 
 id=$$
 up=bup$id hs=bhs$id cl=bcl$id
@@ -51,35 +59,6 @@ with open('$work/queries', 'w') as f:
     for i in range(2000000): f.write('h%d.bench.test A\n' % i)
 "
 
-cat > "$work/slow_upstream.py" <<'PY'
-# Answers every A query with 203.0.113.10 after 50 ms.
-import asyncio, sys
-
-class Slow(asyncio.DatagramProtocol):
-    def connection_made(self, transport):
-        self.transport = transport
-    def datagram_received(self, data, addr):
-        asyncio.get_running_loop().call_later(0.05, self.reply, data, addr)
-    def reply(self, q, addr):
-        if len(q) < 12:
-            return
-        pos = 12
-        while pos < len(q) and q[pos] != 0:
-            pos += 1 + q[pos]
-        end = pos + 5
-        if end > len(q):
-            return
-        answer = b'\xc0\x0c\x00\x01\x00\x01\x00\x00\x00\x3c\x00\x04' + bytes([203, 0, 113, 10])
-        r = q[:2] + bytes([0x81 | (q[2] & 0x01), 0x80]) + b'\x00\x01\x00\x01\x00\x00\x00\x00'
-        self.transport.sendto(r + q[12:end] + answer, addr)
-
-async def main():
-    loop = asyncio.get_running_loop()
-    await loop.create_datagram_endpoint(Slow, local_addr=('198.51.100.1', 53))
-    await asyncio.Event().wait()
-
-asyncio.run(main())
-PY
 
 start_upstream() {
   ip netns pids "$up" | xargs -r kill -9 2>/dev/null || true
@@ -89,7 +68,7 @@ start_upstream() {
       --listen-address=198.51.100.1 --bind-interfaces --pid-file="$work/up.pid" \
       --address=/bench.test/203.0.113.10 >/dev/null 2>&1 &
   else
-    ip netns exec "$up" python3 "$work/slow_upstream.py" >/dev/null 2>&1 &
+    ip netns exec "$up" "$slow_upstream" 198.51.100.1 53 50 >/dev/null 2>&1 &
   fi
   for _ in $(seq 100); do
     ip netns exec "$up" dig @198.51.100.1 +short +time=1 +tries=1 h.bench.test >/dev/null 2>&1 && return
@@ -134,6 +113,7 @@ run() {  # upstream server
   answered=$(awk -v s="$seconds" '/Response codes:/ {for (i = 1; i <= NF; i++) if ($i == "NOERROR") {printf "%.0f", $(i + 1) / s}}' "$work/perf.out")
   printf '%-4s upstream  %-9s %7s q/s answered (%7s responses/s)  lost %-14s avg %6s ms  [%s]\n' \
     "$1" "$2" "${answered:-0}" "$qps" "$lost" "$lat" "$codes"
+  echo "$1 $2 ${answered:-0} ${lat:-0}" >>"$work/results"
   if [ "$2" = relay ]; then
     ip netns pids "$hs" | xargs -r kill -TERM 2>/dev/null || true
     for _ in $(seq 50); do grep -q '^queries' "$work/relay.out" && break; sleep 0.1; done
@@ -141,10 +121,39 @@ run() {  # upstream server
   fi
 }
 
-echo "DNS relay benchmark: dnsperf, ${seconds}s per run, 200 queries outstanding"
+warm_upstream() {  # an unmeasured run straight at the upstream
+  ip netns exec "$hs" dnsperf -s 198.51.100.1 -d "$work/queries" -l 3 -q 200 -t 2 >/dev/null 2>&1 || true
+}
+median() {  # upstream server column -> the median of that column over the rounds
+  awk -v u="$1" -v s="$2" -v c="$3" '$1 == u && $2 == s {print $c}' "$work/results" | sort -n |
+    awk '{v[NR] = $1} END {if (NR == 0) print 0; else if (NR % 2) print v[(NR + 1) / 2]; else printf "%.1f", (v[NR / 2] + v[NR / 2 + 1]) / 2}'
+}
+servers=(relay dnsmasq dnsmasq1k)
+echo "DNS relay benchmark: dnsperf, ${seconds}s per run, 200 queries outstanding, $rounds rounds"
 for upstream in fast slow; do
   start_upstream "$upstream"
-  run "$upstream" relay
-  run "$upstream" dnsmasq
-  run "$upstream" dnsmasq1k
+  warm_upstream
+  for round in $(seq "$rounds"); do
+    for k in 0 1 2; do
+      run "$upstream" "${servers[$(((round - 1 + k) % 3))]}"
+    done
+  done
 done
+echo "Medians over $rounds rounds (answered q/s, average latency):"
+verdict=yes
+for upstream in fast slow; do
+  for server in "${servers[@]}"; do
+    printf '  %-4s %-9s %7s q/s  %6s ms\n' "$upstream" "$server" \
+      "$(median $upstream $server 3)" "$(median $upstream $server 4)"
+  done
+  relay_q=$(median $upstream relay 3) relay_l=$(median $upstream relay 4)
+  tuned_q=$(median $upstream dnsmasq1k 3) tuned_l=$(median $upstream dnsmasq1k 4)
+  if awk -v a="$relay_q" -v b="$tuned_q" -v x="$relay_l" -v y="$tuned_l" \
+    'BEGIN {exit !(a >= b && x <= y + 1)}'; then
+    echo "  $upstream: relay at or above dnsmasq1k ($relay_q vs $tuned_q q/s, $relay_l vs $tuned_l ms)"
+  else
+    verdict=no
+    echo "  $upstream: relay BELOW dnsmasq1k ($relay_q vs $tuned_q q/s, $relay_l vs $tuned_l ms)"
+  fi
+done
+echo "relay at or above dnsmasq1k for both upstreams: $verdict"
