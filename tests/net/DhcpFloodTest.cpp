@@ -7,6 +7,7 @@
 
 #include <atomic>
 #include <chrono>
+#include <cstdio>
 #include <cstring>
 #include <fstream>
 #include <iostream>
@@ -82,6 +83,14 @@ protected:
             ASSERT_EQ(m_hotspot->Exec("ip link set " + port + " master br0 up"), 0);
             ASSERT_EQ(ns->Exec("ip link set eth0 up"), 0);
             m_hosts[role] = std::move(ns);
+            // Written here, before the clients run side by side: a script
+            // still open for writing while the other client's thread forks
+            // stays open in that child, and udhcpc could not run it
+            // (ETXTBSY), leaving no lease on record.
+            std::ofstream(LeaseScript(role)) << "#!/bin/sh\n[ \"$1\" = bound ] && echo $ip > "
+                                             << m_dir->File(std::string("lease-") + role) << "\n"
+                                             << "exit 0\n";
+            ASSERT_EQ(nettest::Run("chmod 755 " + LeaseScript(role)), 0);
         }
         ASSERT_EQ(m_hosts["fl"]->Exec("ip addr add 192.168.78.250/24 dev eth0"), 0);
     }
@@ -98,6 +107,11 @@ protected:
         plat::DebugOutput::Instance().Clear();
     }
 
+    // The udhcpc script of `role`: writes the address it was given.
+    std::string LeaseScript(const std::string& role) const {
+        return m_dir->File("udhcpc-" + role + ".sh");
+    }
+
     // busybox udhcpc on `role`'s eth0 with the MAC `mac`; the address it was
     // given, empty when none.
     std::string Udhcpc(const std::string& role, const std::string& mac) {
@@ -106,10 +120,8 @@ protected:
                     " && ip link set eth0 up") != 0)
             return "";
         const std::string out = m_dir->File("lease-" + role);
-        const std::string script = m_dir->File("udhcpc-" + role + ".sh");
-        std::ofstream(script) << "#!/bin/sh\n[ \"$1\" = bound ] && echo $ip > " << out << "\n"
-                              << "exit 0\n";
-        nettest::Run("chmod 755 " + script);
+        const std::string script = LeaseScript(role);
+        std::remove(out.c_str());
         const std::string log = m_dir->File("udhcpc-" + role + ".log");
         ns.Exec("unshare -u sh -c \"hostname " + role + " && timeout 20 busybox udhcpc -i eth0 " +
                 "-f -q -n -t 5 -T 1 -A 1 -s " + script + "\" >" + log + " 2>&1");
