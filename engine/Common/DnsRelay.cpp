@@ -250,7 +250,8 @@ int CDnsRelay::StartRelay(const std::string& ip, std::uint16_t port) {
     m_unresolved = 0;
     m_dropped = 0;
     m_running.store(true);
-    m_receiver = std::thread(&CDnsRelay::ReceiveLoop, this, m_socket.get(), false);
+    if (!WatchSocket(m_socket.get(), false))
+        m_receiver = std::thread(&CDnsRelay::ReceiveLoop, this, m_socket.get(), false);
     return 0;
 }
 
@@ -268,7 +269,8 @@ int CDnsRelay::StartRelay6(const std::string& ip6, std::uint16_t port) {
         return e;
     m_port6 = socket->LocalPort();
     m_socket6 = std::move(socket);
-    m_receiver6 = std::thread(&CDnsRelay::ReceiveLoop, this, m_socket6.get(), true);
+    if (!WatchSocket(m_socket6.get(), true))
+        m_receiver6 = std::thread(&CDnsRelay::ReceiveLoop, this, m_socket6.get(), true);
     return 0;
 }
 
@@ -295,35 +297,44 @@ void CDnsRelay::Stop() {
     m_port6 = 0;
 }
 
+bool CDnsRelay::WatchSocket(plat::UdpSocket* socket, bool v6) {
+    auto buffer = std::make_shared<std::vector<std::uint8_t>>(kBufferSize);
+    return m_lookups->Watch(socket->PollHandle(),
+                            [this, socket, v6, buffer] { Drain(socket, v6, *buffer); });
+}
+
 void CDnsRelay::ReceiveLoop(plat::UdpSocket* socket, bool v6) {
     std::vector<std::uint8_t> buffer(kBufferSize);
-    std::string name;
-    std::uint16_t type = kTypeA;
     while (m_running.load()) {
         const plat::UdpSocket::WaitResult w = socket->Wait(1000);
         if (w == plat::UdpSocket::WaitResult::Failed)
             break;
-        if (w != plat::UdpSocket::WaitResult::Readable)
+        if (w == plat::UdpSocket::WaitResult::Readable)
+            Drain(socket, v6, buffer);
+    }
+}
+
+void CDnsRelay::Drain(plat::UdpSocket* socket, bool v6, std::vector<std::uint8_t>& buffer) {
+    std::string name;
+    std::uint16_t type = kTypeA;
+    // Every datagram that is waiting, up to a bound that lets the answers out.
+    for (int i = 0; i < 64 && m_running.load(); ++i) {
+        std::size_t received = 0;
+        Job job;
+        job.v6 = v6;
+        const int e = v6 ? socket->Receive6(buffer.data(), buffer.size(), &received, &job.fromIp6,
+                                            &job.fromPort, &job.fromScope)
+                         : socket->Receive(buffer.data(), buffer.size(), &received, &job.fromIp,
+                                           &job.fromPort);
+        if (e != 0)
+            break;
+        if (!ParseQuery(buffer.data(), received, &name, &type))
             continue;
-        // Take every datagram that is waiting before sleeping again.
-        for (int i = 0; i < 64 && m_running.load(); ++i) {
-            std::size_t received = 0;
-            Job job;
-            job.v6 = v6;
-            const int e = v6 ? socket->Receive6(buffer.data(), buffer.size(), &received,
-                                                &job.fromIp6, &job.fromPort, &job.fromScope)
-                             : socket->Receive(buffer.data(), buffer.size(), &received, &job.fromIp,
-                                               &job.fromPort);
-            if (e != 0)
-                break;
-            if (!ParseQuery(buffer.data(), received, &name, &type))
-                continue;
-            job.query.assign(buffer.begin(), buffer.begin() + static_cast<long>(received));
-            m_queries.fetch_add(1);
-            // A name's A and AAAA lookups are apart; no name holds a zero byte.
-            std::string key = type == kTypeAaaa ? name + std::string(1, '\0') + "aaaa" : name;
-            Enqueue(std::move(key), name, type, std::move(job));
-        }
+        job.query.assign(buffer.begin(), buffer.begin() + static_cast<long>(received));
+        m_queries.fetch_add(1);
+        // A name's A and AAAA lookups are apart; no name holds a zero byte.
+        std::string key = type == kTypeAaaa ? name + std::string(1, '\0') + "aaaa" : name;
+        Enqueue(std::move(key), name, type, std::move(job));
     }
 }
 

@@ -6,10 +6,12 @@
 // question's type. Where the resolver has no AAAA lookup, AAAA queries go
 // unanswered.
 //
-// One thread receives and hands each name to the resolver's lookups, which run
-// many together (an asynchronous resolver, or a pool of threads around a
-// blocking one), so one slow upstream lookup does not hold up the other
-// clients. Clients asking the same name while its lookup is under way share
+// Each name goes to the resolver's lookups, which run many together (an
+// asynchronous resolver, or a pool of threads around a blocking one), so one
+// slow upstream lookup does not hold up the other clients. Where the lookups
+// run on an event loop of their own, the relay's sockets are read in that loop
+// (a question goes upstream with no hand-over between threads); elsewhere one
+// thread per socket receives. Clients asking the same name while its lookup is under way share
 // that lookup; each still gets its own response, built from its own query.
 // Queries waiting for an answer are bounded; beyond that new ones are dropped
 // (the client asks again or uses its next server).
@@ -94,6 +96,10 @@ private:
     };
 
     void ReceiveLoop(plat::UdpSocket* socket, bool v6);
+    // Takes the datagrams waiting on `socket` (a bounded number) into lookups.
+    void Drain(plat::UdpSocket* socket, bool v6, std::vector<std::uint8_t>& buffer);
+    // Has the lookups' loop read `socket`; false where they have no loop.
+    bool WatchSocket(plat::UdpSocket* socket, bool v6);
     // `key` tells lookups apart: the name for A, the name and the type for AAAA.
     void Enqueue(std::string key, const std::string& name, std::uint16_t type, Job job);
     // Answers every query waiting for `name`.

@@ -39,6 +39,16 @@ public:
         (void)done;
         return false;
     }
+    // Lookups that run on one event loop can wait on a socket of the caller's
+    // in that loop too: `ready` then runs on the loop's thread whenever `fd`
+    // is readable, and the lookups it starts leave at once, with no other
+    // thread to wake. False where the lookups have no such loop; the caller
+    // then waits on its socket itself. Destroying the object ends the calls.
+    virtual bool Watch(int fd, std::function<void()> ready) {
+        (void)fd;
+        (void)ready;
+        return false;
+    }
 };
 
 class DnsResolver {

@@ -27,6 +27,9 @@ constexpr LONG kNameError = 9003;  // DNS_ERROR_RCODE_NAME_ERROR
 constexpr LONG kNoRecords = 9501;  // DNS_INFO_NO_RECORDS
 constexpr std::uint32_t kHostsTtl = 60;
 
+// The lookups whose loop runs on this thread, if any.
+thread_local const void* t_loopOf = nullptr;
+
 bool LibraryReady() {
     static std::once_flag once;
     static bool ready = false;
@@ -194,7 +197,27 @@ bool CaresLookups::LookupAaaa(const std::string& name, Done done) {
     return Submit(name, std::move(done), ns_t_aaaa);
 }
 
+bool CaresLookups::Watch(int fd, std::function<void()> ready) {
+    if (fd < 0 || !ready)
+        return false;
+    {
+        std::lock_guard<std::mutex> g(m_lock);
+        if (m_closing)
+            return false;
+        m_watched.push_back(Watched{fd, std::move(ready)});
+        m_watchedChanged = true;
+    }
+    const std::uint64_t one = 1;
+    (void)!write(m_wake.get(), &one, sizeof one);
+    return true;
+}
+
 bool CaresLookups::Submit(const std::string& name, Done done, int type) {
+    if (t_loopOf == this) {
+        // Asked from a watched socket's handler, on the loop itself.
+        Start(new Request{this, name, std::move(done), type});
+        return true;
+    }
     bool wake = false;
     {
         std::lock_guard<std::mutex> g(m_lock);
@@ -254,7 +277,9 @@ void CaresLookups::OnHosts(void* arg, int status, int, ares_addrinfo* result) {
 }
 
 void CaresLookups::Loop() {
+    t_loopOf = this;
     std::vector<Request*> starting;
+    std::vector<Watched> watched;
     std::vector<pollfd> fds;
     std::vector<ares_channeldata*> owners;  // the channel of each socket in `fds`
     for (;;) {
@@ -263,6 +288,10 @@ void CaresLookups::Loop() {
             if (m_closing)
                 return;
             starting.swap(m_submitted);
+            if (m_watchedChanged) {
+                watched = m_watched;
+                m_watchedChanged = false;
+            }
         }
         if (!starting.empty())
             ReloadIfChanged();
@@ -272,6 +301,11 @@ void CaresLookups::Loop() {
 
         fds.assign(1, pollfd{m_wake.get(), POLLIN, 0});
         owners.assign(1, nullptr);
+        for (const Watched& w : watched) {
+            fds.push_back(pollfd{w.fd, POLLIN, 0});
+            owners.push_back(nullptr);
+        }
+        const std::size_t firstAres = fds.size();
         int waitMs = -1;
         auto watch = [&](ares_channeldata* channel) {
             ares_socket_t sockets[ARES_GETSOCK_MAXNUM];
@@ -302,7 +336,7 @@ void CaresLookups::Loop() {
             std::uint64_t value = 0;
             (void)!read(m_wake.get(), &value, sizeof value);
         }
-        for (std::size_t i = 1; i < fds.size(); ++i) {
+        for (std::size_t i = firstAres; i < fds.size(); ++i) {
             const short got = fds[i].revents;
             if (got == 0)
                 continue;
@@ -310,6 +344,17 @@ void CaresLookups::Loop() {
                 (got & (POLLIN | POLLERR | POLLHUP)) != 0 ? fds[i].fd : ARES_SOCKET_BAD;
             const ares_socket_t writable = (got & POLLOUT) != 0 ? fds[i].fd : ARES_SOCKET_BAD;
             ares_process_fd(owners[i], readable, writable);
+        }
+        // New questions on the watched sockets, once the answers have gone out.
+        bool checked = false;
+        for (std::size_t i = 1; i < firstAres; ++i) {
+            if (fds[i].revents == 0)
+                continue;
+            if (!checked) {
+                ReloadIfChanged();
+                checked = true;
+            }
+            watched[i - 1].ready();
         }
         // The timeouts that have passed; an old channel with no lookups left closes.
         ares_process_fd(m_channel, ARES_SOCKET_BAD, ARES_SOCKET_BAD);

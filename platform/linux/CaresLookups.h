@@ -5,11 +5,15 @@
 // When the file changes (a new upstream connection brings new servers), new
 // lookups go to a channel made from the new file; the old channel finishes
 // the lookups it has and is then closed.
+// A socket of the caller's can be watched in the same loop (Watch): its
+// readiness is handled there, and the lookups it starts are sent at once, with
+// no hand-over between threads on the way from a question to its upstream.
 // An A (or AAAA) query goes to the name servers; a name they give no address for is
 // asked once more through the host lookup (hosts file, then the servers with
 // the search list), as LinuxResolver does with getaddrinfo.
 #pragma once
 
+#include <functional>
 #include <memory>
 #include <mutex>
 #include <string>
@@ -42,8 +46,14 @@ public:
 
     bool Lookup(const std::string& name, Done done) override;
     bool LookupAaaa(const std::string& name, Done done) override;
+    bool Watch(int fd, std::function<void()> ready) override;
 
 private:
+    struct Watched {
+        int fd;
+        std::function<void()> ready;
+    };
+
     struct Request {
         CaresLookups* owner;
         std::string name;
@@ -76,6 +86,8 @@ private:
     UniqueFd m_wake;                            // eventfd: new lookups or closing
     std::mutex m_lock;
     std::vector<Request*> m_submitted;
+    std::vector<Watched> m_watched;
+    bool m_watchedChanged = false;
     bool m_closing = false;
     std::thread m_thread;
 };

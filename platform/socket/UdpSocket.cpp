@@ -189,6 +189,10 @@ int UdpSocket::SendTo(const void* data, std::size_t size, std::uint32_t ip, std:
     return 0;
 }
 
+int UdpSocket::PollHandle() const {
+    return -1;
+}
+
 std::uint16_t UdpSocket::LocalPort() const {
     // Room for either family: Windows refuses a buffer too small for the
     // socket's address (an IPv6 one) where Linux cuts it.
@@ -406,6 +410,10 @@ int UdpSocket::SendTo(const void* data, std::size_t size, std::uint32_t ip, std:
     if (n < 0)
         return LastError();
     return 0;
+}
+
+int UdpSocket::PollHandle() const {
+    return m_h->sock;
 }
 
 std::uint16_t UdpSocket::LocalPort() const {

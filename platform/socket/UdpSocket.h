@@ -67,6 +67,9 @@ public:
                 std::uint32_t scope);
     // The local port (after Bind with port 0).
     std::uint16_t LocalPort() const;
+    // The socket's descriptor, for a caller that waits on it in a poll loop of
+    // its own; -1 on Windows, where waits go through the socket's events.
+    int PollHandle() const;
 
 private:
     struct Handles;

@@ -555,6 +555,67 @@ TEST_F(DnsRelayTest, HoldsItsBoundWhileTheUpstreamIsSilentAndAnswersOnceItSpeaks
     EXPECT_EQ(stats.unresolved, 0u);
 }
 
+// Over the Linux resolver's lookups, whose loop reads the relay's sockets
+// itself: a question on each address is answered on that address, a stop
+// with a lookup under way ends it, and the relay started again answers.
+TEST_F(DnsRelayTest, OverTheLinuxLookupsBothAddressesAreAnsweredAndAStopEndsTheLoop) {
+    m_relay.Stop();
+    FakeUpstream upstream;
+    ASSERT_TRUE(upstream.Open());
+    plat::LinuxResolver resolver(
+        {.servers = upstream.Address(), .timeoutMs = 600000, .resolvConf = {}});
+    CDnsRelay relay(&resolver);
+    ASSERT_EQ(relay.StartRelay("127.0.0.1", 0), 0);
+    plat::UdpSocket client6;
+    plat::UdpSocket::Ipv6 loopback{};
+    loopback[15] = 1;
+    if (client6.Open6() != 0 || client6.Bind6(loopback, 0) != 0)
+        GTEST_SKIP() << "no IPv6 loopback here";
+    ASSERT_EQ(relay.StartRelay6("::1", 0), 0);
+
+    const Bytes four = dnstest::Query(1, "four.example.test");
+    const Bytes six = dnstest::Query(2, "six.example.test");
+    ASSERT_EQ(m_client.SendTo(four.data(), four.size(), Loopback(), relay.Port()), 0);
+    ASSERT_EQ(client6.SendTo6(six.data(), six.size(), loopback, relay.Port6(), 0), 0);
+    ASSERT_TRUE(upstream.WaitForNames(2));
+    upstream.Answer("six.example.test", 6);
+    upstream.Answer("four.example.test", 4);
+    auto r = Receive();
+    ASSERT_TRUE(r);
+    EXPECT_EQ(r->id, 1);
+    ASSERT_EQ(r->an, 1);
+    EXPECT_EQ(r->answers[0].data, (Bytes{10, 0, 0, 4}));
+    ASSERT_EQ(client6.Wait(5000), plat::UdpSocket::WaitResult::Readable);
+    Bytes b(600);
+    std::size_t n = 0;
+    plat::UdpSocket::Ipv6 from{};
+    std::uint16_t port = 0;
+    ASSERT_EQ(client6.Receive6(b.data(), b.size(), &n, &from, &port, nullptr), 0);
+    b.resize(n);
+    EXPECT_EQ(port, relay.Port6());
+    auto r6 = dnstest::Parse(b);
+    ASSERT_TRUE(r6);
+    EXPECT_EQ(r6->id, 2);
+    ASSERT_EQ(r6->an, 1);
+    EXPECT_EQ(r6->answers[0].data, (Bytes{10, 0, 0, 6}));
+
+    const Bytes held = dnstest::Query(3, "held.example.test");
+    ASSERT_EQ(m_client.SendTo(held.data(), held.size(), Loopback(), relay.Port()), 0);
+    ASSERT_TRUE(upstream.WaitForNames(3));
+    relay.Stop();
+    upstream.Answer("held.example.test", 3);  // to lookups that have ended
+
+    ASSERT_EQ(relay.StartRelay("127.0.0.1", 0), 0);
+    const Bytes again = dnstest::Query(4, "again.example.test");
+    ASSERT_EQ(m_client.SendTo(again.data(), again.size(), Loopback(), relay.Port()), 0);
+    ASSERT_TRUE(upstream.WaitForNames(4));
+    upstream.Answer("again.example.test", 8);
+    r = Receive();
+    ASSERT_TRUE(r);
+    EXPECT_EQ(r->id, 4) << "nothing of the lookup the stop ended";
+    EXPECT_EQ(relay.GetStats().answered, 1u);
+}
+
 // A new resolver configuration (the hotspot's upstream connection changed)
 // takes effect for the next lookups, while the lookups under way still get
 // the old server's answer. Needs port 53 on loopback addresses (root).
