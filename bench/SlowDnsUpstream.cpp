@@ -10,13 +10,11 @@
 #include <poll.h>
 #include <sys/socket.h>
 #include <time.h>
-#include <unistd.h>
 
 #include <chrono>
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
-#include <cstring>
 #include <deque>
 #include <vector>
 
