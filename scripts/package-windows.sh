@@ -25,13 +25,16 @@ qt=$(ls -d "$LUMARI_WINDOWS_DEPS"/qt-* | sort | tail -1)
 gcc_dir=$(dirname "$($triple-g++-posix -print-libgcc-file-name)")
 stage=build/dist/Zentavo-win64
 rm -rf "$stage" build/dist/Zentavo-win64.zip
-mkdir -p "$stage/platforms" "$stage/styles" "$stage/translations"
+mkdir -p "$stage/platforms" "$stage/styles" "$stage/tls" "$stage/translations"
 
 cp build/mingw/app/Zentavo.exe build/mingw/pellion/Pellion.dll build/mingw/sorvane/Sorvane.dll \
   build/mingw/mac.dat "$stage/"
 for m in Core Gui Widgets Network; do cp "$qt/bin/Qt6$m.dll" "$stage/"; done
 cp "$qt/plugins/platforms/qwindows.dll" "$stage/platforms/"
 cp "$qt/plugins/styles/qwindowsvistastyle.dll" "$stage/styles/"
+# TLS for the program's https request (the customer-service site), through
+# Windows' own Schannel.
+cp "$qt/plugins/tls/qschannelbackend.dll" "$stage/tls/"
 cp build/mingw/app/qt_zh_CN.qm "$stage/translations/"
 # One C++ runtime for the program and Qt: the MinGW runtime DLLs.
 cp "$gcc_dir/libstdc++-6.dll" "$gcc_dir/libgcc_s_seh-1.dll" "/usr/$triple/lib/libwinpthread-1.dll" "$stage/"

@@ -97,15 +97,16 @@ done
 
 echo "== Windows: the window's tests on the simulated PC under Wine (Qt's offscreen platform)"
 # Beside the program: the Qt DLLs the Windows program ships and Qt Test, the
-# MinGW runtime, the offscreen platform plugin, and the fonts the Linux run
+# MinGW runtime, the offscreen platform plugin, the TLS plugin, and the fonts the Linux run
 # finds through fontconfig (Qt's own font reader looks in lib/fonts).
 app_program=build/mingw/tests/windows/windows_app_tests.exe
 app_dir=$(dirname "$app_program")
 qt=$(ls -d "$LUMARI_WINDOWS_DEPS"/qt-* | sort | tail -1)
 gcc_dir=$(dirname "$(x86_64-w64-mingw32-g++-posix -print-libgcc-file-name)")
-mkdir -p "$app_dir/platforms" "$app_dir/lib/fonts"
+mkdir -p "$app_dir/platforms" "$app_dir/tls" "$app_dir/lib/fonts"
 for m in Core Gui Widgets Network Test; do cp -u "$qt/bin/Qt6$m.dll" "$app_dir/"; done
 cp -u "$qt/plugins/platforms/qoffscreen.dll" "$app_dir/platforms/"
+cp -u "$qt/plugins/tls/qschannelbackend.dll" "$app_dir/tls/"
 cp -u "$gcc_dir/libstdc++-6.dll" "$gcc_dir/libgcc_s_seh-1.dll" /usr/x86_64-w64-mingw32/lib/libwinpthread-1.dll "$app_dir/"
 cp -u /usr/share/fonts/truetype/wqy/wqy-microhei.ttc /usr/share/fonts/truetype/dejavu/DejaVuSans.ttf "$app_dir/lib/fonts/"
 # Each class writes its own report; a class counts only with a finished
