@@ -6,7 +6,7 @@ cd "$(dirname "$0")/.."
 
 packages=(
   build-essential cmake ninja-build pkg-config
-  clang libclang-rt-14-dev clang-format
+  clang libclang-rt-14-dev clang-format lld
   qt6-base-dev libgl1-mesa-dev qt6-svg-dev qt6-tools-dev qt6-l10n-tools libqrencode-dev
   libsystemd-dev fonts-wqy-microhei dbus-daemon qt6-webengine-dev
   libgoogle-glog-dev libgtest-dev libgmock-dev googletest
