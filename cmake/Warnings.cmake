@@ -14,3 +14,12 @@ function(lumari_warnings target)
     endif()
   endif()
 endfunction()
+
+# In an optimised build the test programs' own code is compiled without
+# optimisation: it only drives the code under test, which keeps the build's
+# optimisation, and so compiles in about half the time.
+function(lumari_test_code target)
+  if(NOT MSVC)
+    target_compile_options(${target} PRIVATE $<$<CONFIG:Release,RelWithDebInfo,MinSizeRel>:-O0>)
+  endif()
+endfunction()
