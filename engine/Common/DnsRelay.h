@@ -11,8 +11,9 @@
 // slow upstream lookup does not hold up the other clients. Where the lookups
 // run on an event loop of their own, the relay's sockets are read in that loop
 // (a question goes upstream with no hand-over between threads); elsewhere one
-// thread per socket receives. Clients asking the same name while its lookup is under way share
-// that lookup; each still gets its own response, built from its own query.
+// thread per socket receives. Clients asking the same name while its lookup is
+// under way share that lookup; each still gets its own response, built from
+// its own query.
 // Queries waiting for an answer are bounded; beyond that new ones are dropped
 // (the client asks again or uses its next server).
 #pragma once
