@@ -153,17 +153,16 @@ if [ -n "$shared_qt" ] && [ ! -f "$qt_prefix/.done" ]; then
   touch "$qt_prefix.part/.done"
   mv "$qt_prefix.part" "$qt_prefix"
 fi
-# Parts of qtbase the program never loads, left out of a build from source (a
-# sixth of its steps): the Direct2D platform plugin (a second copy of the
-# windows one), FreeType (Windows draws with its own font engines), the JPEG
-# and GIF image plugins (the program's images are PNG), the TUIO touch input
-# plugin, and Markdown and ODF text conversion. A prebuilt Qt that has them
-# serves as well: the program asks for none of them.
-qt_unused=(-DFEATURE_direct2d=OFF -DFEATURE_freetype=OFF -DFEATURE_jpeg=OFF -DINPUT_libjpeg=no
-  -DFEATURE_gif=OFF -DFEATURE_tuiotouch=OFF -DFEATURE_textmarkdownreader=OFF
-  -DFEATURE_textmarkdownwriter=OFF -DFEATURE_textodfwriter=OFF)
+# Parts of qtbase the program never loads, left out of a build from source:
+# the JPEG and GIF image plugins (the program's images are PNG), the TUIO
+# touch input plugin, and Markdown and ODF text conversion. (The Direct2D
+# feature stays: without it Gui leaves out the DirectWrite font database the
+# windows platform plugin uses.) A prebuilt Qt that has them serves as well:
+# the program asks for none of them.
+qt_unused=(-DFEATURE_jpeg=OFF -DINPUT_libjpeg=no -DFEATURE_gif=OFF -DFEATURE_tuiotouch=OFF
+  -DFEATURE_textmarkdownreader=OFF -DFEATURE_textmarkdownwriter=OFF -DFEATURE_textodfwriter=OFF)
 if [ ! -f "$qt_prefix/lib/cmake/Qt6/Qt6Config.cmake" ]; then
-  log "building Qt $qt_ver for $triple (about 1,000 steps; some 30 minutes on 2 cores)"
+  log "building Qt $qt_ver for $triple (about 1,100 steps; some 30 minutes on 2 cores)"
   src=$(apt_source $qt_pkg)
   # With OpenGL off, 6.4.2's Windows platform plugin still reaches the OpenGL
   # context in two places guarded by dynamicgl alone.
