@@ -299,8 +299,10 @@ void CDnsRelay::Stop() {
 
 bool CDnsRelay::WatchSocket(plat::UdpSocket* socket, bool v6) {
     auto buffer = std::make_shared<std::vector<std::uint8_t>>(kBufferSize);
-    return m_lookups->Watch(socket->PollHandle(),
-                            [this, socket, v6, buffer] { Drain(socket, v6, *buffer); });
+    plat::DnsLookups* lookups = m_lookups.get();
+    return lookups->Watch(socket->PollHandle(), [this, socket, v6, buffer, lookups] {
+        Drain(socket, v6, *buffer, *lookups);
+    });
 }
 
 void CDnsRelay::ReceiveLoop(plat::UdpSocket* socket, bool v6) {
@@ -310,11 +312,12 @@ void CDnsRelay::ReceiveLoop(plat::UdpSocket* socket, bool v6) {
         if (w == plat::UdpSocket::WaitResult::Failed)
             break;
         if (w == plat::UdpSocket::WaitResult::Readable)
-            Drain(socket, v6, buffer);
+            Drain(socket, v6, buffer, *m_lookups);
     }
 }
 
-void CDnsRelay::Drain(plat::UdpSocket* socket, bool v6, std::vector<std::uint8_t>& buffer) {
+void CDnsRelay::Drain(plat::UdpSocket* socket, bool v6, std::vector<std::uint8_t>& buffer,
+                      plat::DnsLookups& lookups) {
     std::string name;
     std::uint16_t type = kTypeA;
     // Every datagram that is waiting, up to a bound that lets the answers out.
@@ -334,11 +337,12 @@ void CDnsRelay::Drain(plat::UdpSocket* socket, bool v6, std::vector<std::uint8_t
         m_queries.fetch_add(1);
         // A name's A and AAAA lookups are apart; no name holds a zero byte.
         std::string key = type == kTypeAaaa ? name + std::string(1, '\0') + "aaaa" : name;
-        Enqueue(std::move(key), name, type, std::move(job));
+        Enqueue(std::move(key), name, type, std::move(job), lookups);
     }
 }
 
-void CDnsRelay::Enqueue(std::string key, const std::string& name, std::uint16_t type, Job job) {
+void CDnsRelay::Enqueue(std::string key, const std::string& name, std::uint16_t type, Job job,
+                        plat::DnsLookups& lookups) {
     {
         std::lock_guard<std::mutex> g(m_lock);
         if (m_pending >= kMaxPending) {
@@ -354,8 +358,8 @@ void CDnsRelay::Enqueue(std::string key, const std::string& name, std::uint16_t 
     auto done = [this, key](plat::LONG result, std::vector<plat::DnsRecord> records) {
         Finish(key, result, records);
     };
-    const bool started = type == kTypeAaaa ? m_lookups->LookupAaaa(name, std::move(done))
-                                           : m_lookups->Lookup(name, std::move(done));
+    const bool started = type == kTypeAaaa ? lookups.LookupAaaa(name, std::move(done))
+                                           : lookups.Lookup(name, std::move(done));
     if (!started)
         Finish(key, -1, {});
 }

@@ -97,12 +97,16 @@ private:
     };
 
     void ReceiveLoop(plat::UdpSocket* socket, bool v6);
-    // Takes the datagrams waiting on `socket` (a bounded number) into lookups.
-    void Drain(plat::UdpSocket* socket, bool v6, std::vector<std::uint8_t>& buffer);
+    // Takes the datagrams waiting on `socket` (a bounded number) into `lookups`.
+    // The lookups are passed, not read from m_lookups: on the lookups' own
+    // loop the relay's stop is clearing that member while it waits for the loop.
+    void Drain(plat::UdpSocket* socket, bool v6, std::vector<std::uint8_t>& buffer,
+               plat::DnsLookups& lookups);
     // Has the lookups' loop read `socket`; false where they have no loop.
     bool WatchSocket(plat::UdpSocket* socket, bool v6);
     // `key` tells lookups apart: the name for A, the name and the type for AAAA.
-    void Enqueue(std::string key, const std::string& name, std::uint16_t type, Job job);
+    void Enqueue(std::string key, const std::string& name, std::uint16_t type, Job job,
+                 plat::DnsLookups& lookups);
     // Answers every query waiting for `name`.
     void Finish(const std::string& name, plat::LONG result,
                 const std::vector<plat::DnsRecord>& records);
