@@ -155,14 +155,26 @@ if [ -n "$shared_qt" ] && [ ! -f "$qt_prefix/.done" ]; then
 fi
 # Parts of qtbase the program never loads, left out of a build from source:
 # the JPEG and GIF image plugins (the program's images are PNG), the TUIO
-# touch input plugin, and Markdown and ODF text conversion. (The Direct2D
-# feature stays: without it Gui leaves out the DirectWrite font database the
-# windows platform plugin uses.) A prebuilt Qt that has them serves as well:
-# the program asks for none of them.
+# touch input plugin, the Direct2D platform plugin (a second copy of the
+# windows one), Markdown, ODF and PDF output, undo stacks, the local-socket,
+# DNS-lookup and disk-cache classes of Network, and the widgets and dialogs
+# it never shows (graphics view, MDI, calendar and date-time editors, dial,
+# LCD number, font and colour choosers, file dialog, wizard and the like).
+# (The Direct2D feature itself stays: without it Gui leaves out the
+# DirectWrite font database the windows platform plugin uses.) A prebuilt Qt
+# that has them serves as well: the program asks for none of them.
 qt_unused=(-DFEATURE_jpeg=OFF -DINPUT_libjpeg=no -DFEATURE_gif=OFF -DFEATURE_tuiotouch=OFF
-  -DFEATURE_textmarkdownreader=OFF -DFEATURE_textmarkdownwriter=OFF -DFEATURE_textodfwriter=OFF)
+  -DFEATURE_direct2d1_1=OFF -DFEATURE_textmarkdownreader=OFF -DFEATURE_textmarkdownwriter=OFF
+  -DFEATURE_textodfwriter=OFF -DFEATURE_pdf=OFF -DFEATURE_undocommand=OFF -DFEATURE_undostack=OFF
+  -DFEATURE_undogroup=OFF -DFEATURE_localserver=OFF -DFEATURE_dnslookup=OFF
+  -DFEATURE_networkdiskcache=OFF)
+for widget in graphicsview mdiarea calendarwidget datetimeedit lcdnumber dial fontcombobox \
+  fontdialog colordialog filedialog wizard columnview undoview keysequenceedit splashscreen \
+  toolbox commandlinkbutton datawidgetmapper errormessage; do
+  qt_unused+=("-DFEATURE_$widget=OFF")
+done
 if [ ! -f "$qt_prefix/lib/cmake/Qt6/Qt6Config.cmake" ]; then
-  log "building Qt $qt_ver for $triple (about 1,100 steps; some 30 minutes on 2 cores)"
+  log "building Qt $qt_ver for $triple (about 1,000 steps; some 27 minutes on 2 cores)"
   src=$(apt_source $qt_pkg)
   # With OpenGL off, 6.4.2's Windows platform plugin still reaches the OpenGL
   # context in two places guarded by dynamicgl alone.
