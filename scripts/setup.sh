@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Installs every Debian package the project needs (safe to run again), then
-# configures and builds the normal preset. Run as root on Debian 12.
+# configures and builds the normal preset (not with --packages-only). Run as
+# root on Debian 12.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
@@ -32,6 +33,8 @@ if [ ${#missing[@]} -gt 0 ]; then
   $SUDO apt-get update
   DEBIAN_FRONTEND=noninteractive $SUDO apt-get install -y --no-install-recommends "${missing[@]}"
 fi
+
+[ "${1:-}" = --packages-only ] && exit 0
 
 # The default build goes through ccache when it is there, with paths taken
 # relative to the project, so that the package build (debian/rules) finds its
