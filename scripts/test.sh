@@ -31,9 +31,13 @@ mkdir -p build
 deps_log=build/windows-deps.log
 idle=(nice -n 19)
 command -v chrt >/dev/null && idle=(chrt --idle 0 "${idle[@]}")
-# Its own session, so that a failing stage stops the whole build with it.
-setsid "${idle[@]}" bash scripts/windows-deps.sh >"$deps_log" 2>&1 </dev/null &
+# Its own process group, so that a failing stage stops the whole build with
+# it; not its own session, which the kernel would schedule as a group of its
+# own, with an equal share of the CPU whatever its priority.
+set -m
+"${idle[@]}" bash scripts/windows-deps.sh >"$deps_log" 2>&1 </dev/null &
 deps_pid=$!
+set +m
 trap 'kill -- -"$deps_pid" 2>/dev/null || true' EXIT
 
 stage "normal build"
