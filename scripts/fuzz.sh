@@ -1,16 +1,21 @@
 #!/usr/bin/env bash
-# Builds the fuzz targets (preset "fuzz", clang, libFuzzer) and runs each for a
-# fixed time on its seed corpus, tests/fuzz/corpus/<target name without
-# "fuzz_">, one target per core at a time. New inputs go to a scratch folder,
-# never into the repository. A crash, a failed check or a leak fails the run.
+# Builds the fuzz targets (clang, libFuzzer) and runs each for a fixed time on
+# its seed corpus, tests/fuzz/corpus/<target name without "fuzz_">, one target
+# per core at a time. New inputs go to a scratch folder, never into the
+# repository. A crash, a failed check or a leak fails the run.
 #
 #   scripts/fuzz.sh [seconds per target, default 30]
+#
+# FUZZ_PRESET names the build: "fuzz" (the default, optimised) or "asan", the
+# sanitizer build of the test suite, which has the fuzz targets as well and
+# spares the test command a build of its own for them.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 seconds="${1:-${FUZZ_SECONDS:-30}}"
+preset="${FUZZ_PRESET:-fuzz}"
 
-cmake --preset fuzz >/dev/null
-cmake --build --preset fuzz --target fuzzers
+cmake --preset "$preset" >/dev/null
+cmake --build --preset "$preset" --target fuzzers
 
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
@@ -23,10 +28,10 @@ fuzz_one() {  # target name
   mkdir -p "$corpus"
   [ -d "$seeds" ] && cp -r "$seeds"/. "$corpus"/
   "$target" -max_total_time="$seconds" -timeout=10 -rss_limit_mb=2048 -print_final_stats=1 \
-    -artifact_prefix="build/fuzz/$name-" "$corpus" >"$work/$name.log" 2>&1
+    -artifact_prefix="build/$preset/$name-" "$corpus" >"$work/$name.log" 2>&1
   echo $? >"$work/$name.rc"
 }
-for target in build/fuzz/tests/fuzz/fuzz_*; do
+for target in "build/$preset/tests/fuzz/"fuzz_*; do
   [ -x "$target" ] && [ -f "$target" ] || continue
   name=$(basename "$target")
   names+=("$name")

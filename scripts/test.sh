@@ -64,7 +64,8 @@ ctest --preset tsan
 
 if [ -x scripts/fuzz.sh ] || [ -f scripts/fuzz.sh ]; then
   stage "fuzz targets"
-  bash scripts/fuzz.sh
+  # Built with the sanitizer build above (clang, with libFuzzer's coverage).
+  FUZZ_PRESET=asan bash scripts/fuzz.sh
 fi
 
 # --- Windows (kept in scripts/test-windows.sh) ---
