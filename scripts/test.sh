@@ -10,23 +10,16 @@ cd "$(dirname "$0")/.."
 # Each stage's header says how long the run has taken so far.
 stage() { echo "== $* (at $((SECONDS / 60)) min $((SECONDS % 60)) s)"; }
 
-bash scripts/setup.sh --packages-only
-
-# Every build goes through ccache (installed by setup.sh), with paths taken
-# relative to the clone, so a run in a fresh clone finds what an earlier run
-# compiled in the cache outside it.
-if command -v ccache >/dev/null; then
-  export CMAKE_C_COMPILER_LAUNCHER="${CMAKE_C_COMPILER_LAUNCHER:-ccache}"
-  export CMAKE_CXX_COMPILER_LAUNCHER="${CMAKE_CXX_COMPILER_LAUNCHER:-ccache}"
-  export CCACHE_BASEDIR="${CCACHE_BASEDIR:-$PWD}" CCACHE_NOHASHDIR=1
-fi
+# The packages the Windows program's libraries are built with come first: their
+# build starts in the background (below) as soon as they are there.
+bash scripts/windows-deps.sh --host-tools
 
 # The Windows program's third-party libraries (Qt above all: close to an hour
 # of CPU on a machine that has never built them) start building now, in the
-# background at idle priority, so that they take only the CPU the Linux stages
-# leave unused: their test runs, configure steps, links and packaging. The
-# Windows stage waits for what is left. With the libraries cached this ends at
-# once.
+# background at idle priority, so that they take only the CPU the rest leaves
+# unused: the installation of the other packages, and the Linux stages' test
+# runs, configure steps, links and packaging. The Windows stage waits for what
+# is left. With the libraries cached this ends at once.
 mkdir -p build
 deps_log=build/windows-deps.log
 idle=(nice -n 19)
@@ -39,6 +32,18 @@ set -m
 deps_pid=$!
 set +m
 trap 'kill -- -"$deps_pid" 2>/dev/null || true' EXIT
+
+# The rest of the packages, installed while that build runs.
+bash scripts/setup.sh --packages-only
+
+# Every build goes through ccache (installed by setup.sh), with paths taken
+# relative to the clone, so a run in a fresh clone finds what an earlier run
+# compiled in the cache outside it.
+if command -v ccache >/dev/null; then
+  export CMAKE_C_COMPILER_LAUNCHER="${CMAKE_C_COMPILER_LAUNCHER:-ccache}"
+  export CMAKE_CXX_COMPILER_LAUNCHER="${CMAKE_CXX_COMPILER_LAUNCHER:-ccache}"
+  export CCACHE_BASEDIR="${CCACHE_BASEDIR:-$PWD}" CCACHE_NOHASHDIR=1
+fi
 
 stage "normal build"
 cmake --preset default

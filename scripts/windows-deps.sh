@@ -9,7 +9,8 @@
 # second run costs nothing. A prebuilt Qt in ../shared/windows-deps (built the
 # same way) serves as that cache when present.
 #
-# Prints the cache's prefix folder for the triple on its last line.
+# Prints the cache's prefix folder for the triple on its last line. With
+# --host-tools it only installs the Debian packages these builds run with.
 # Environment: LUMARI_WINDOWS_DEPS_CACHE (default /var/cache/lumari/windows-deps).
 set -euo pipefail
 cd "$(dirname "$0")/.."
@@ -32,8 +33,11 @@ toolchain=$repo/cmake/mingw-w64.cmake
 log() { echo "windows-deps: $*" >&2; }
 
 # Debian's sources through a private apt configuration: a deb-src entry for the
-# system's own archive, lists kept in the cache, the system's files untouched.
+# system's own archive, lists and apt's caches kept in the cache, the system's
+# files untouched (and so no lock shared with an installation running beside).
 apt_dir=$cache/apt
+private_apt=(-o Dir::Etc::SourceList=/dev/null -o Dir::Etc::SourceParts="$apt_dir/sources.list.d"
+  -o Dir::State::Lists="$apt_dir/lists" -o Dir::Cache="$apt_dir/cache")
 fetched_lists=0
 apt_source() {  # package -> unpacked source folder under $cache/src
   local pkg=$1 dir=$cache/src/$1
@@ -41,7 +45,7 @@ apt_source() {  # package -> unpacked source folder under $cache/src
     echo "$dir/unpacked"
     return
   fi
-  mkdir -p "$apt_dir/sources.list.d" "$apt_dir/lists/partial" "$dir"
+  mkdir -p "$apt_dir/sources.list.d" "$apt_dir/lists/partial" "$apt_dir/cache/archives/partial" "$dir"
   if [ $fetched_lists -eq 0 ]; then
     local uris
     uris=$(sed -n 's/^URIs:\s*//p' /etc/apt/sources.list.d/debian.sources 2>/dev/null | head -1)
@@ -54,15 +58,13 @@ Suites: bookworm
 Components: main
 Signed-By: /usr/share/keyrings/debian-archive-keyring.gpg
 EOF
-    apt-get -q -o Dir::Etc::SourceList=/dev/null -o Dir::Etc::SourceParts="$apt_dir/sources.list.d" \
-      -o Dir::State::Lists="$apt_dir/lists" update >&2
+    apt-get -q "${private_apt[@]}" update >&2
     fetched_lists=1
   fi
   (
     cd "$dir"
     rm -rf unpacked ./*.dsc ./*.tar.*
-    apt-get -q -o Dir::Etc::SourceList=/dev/null -o Dir::Etc::SourceParts="$apt_dir/sources.list.d" \
-      -o Dir::State::Lists="$apt_dir/lists" source --download-only "$pkg" >&2 || true
+    apt-get -q "${private_apt[@]}" source --download-only "$pkg" >&2 || true
     if ! dpkg-source -x ./*.dsc unpacked >&2; then
       # A mirror that lacks the packaging tarball still has the upstream
       # source the package is made of; it is taken when its checksum is the
@@ -88,7 +90,14 @@ need_host_tools() {
     DEBIAN_FRONTEND=noninteractive apt-get install -y -q --no-install-recommends "${missing[@]}" >&2
   fi
 }
-need_host_tools dpkg-dev tcl g++-mingw-w64-x86-64-posix cmake ninja-build qt6-base-dev-tools
+# What these builds run on this machine: the compilers (SQLite's generators
+# are built with the host's), dpkg-source, tclsh, CMake and Ninja, and Debian's
+# Qt with the CMake files of its host tools.
+need_host_tools build-essential dpkg-dev tcl g++-mingw-w64-x86-64-posix cmake ninja-build \
+  qt6-base-dev-tools qt6-base-dev
+# --host-tools: only those, so that the build can start while the test command
+# installs the rest of what it needs.
+[ "${1:-}" = --host-tools ] && exit 0
 
 # Builds a CMake project from Debian's source package as a static library
 # into its prefix, once.
