@@ -3,8 +3,9 @@
 # 64-bit Windows with the project's MinGW-w64 toolchain from Debian's own
 # source packages (the same versions as the Linux build):
 #   glog, SQLite, libqrencode   static libraries
-#   Qt 6 qtbase                 Core, Gui, Widgets, Network, Test as DLLs, with the
-#                               windows platform plugin and the Vista style
+#   Qt 6 qtbase                 Core, Gui, Widgets, Network, Test as DLLs,
+#                               with the windows platform plugin and the Vista
+#                               style
 # Each is built once into a cache outside the clone, keyed by its version, so a
 # second run costs nothing. A prebuilt Qt in ../shared/windows-deps (built the
 # same way) serves as that cache when present.
@@ -86,8 +87,11 @@ need_host_tools() {
     dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed' || missing+=("$p")
   done
   if [ ${#missing[@]} -gt 0 ]; then
-    apt-get update -q >&2
-    DEBIAN_FRONTEND=noninteractive apt-get install -y -q --no-install-recommends "${missing[@]}" >&2
+    local sudo=()
+    [ "$(id -u)" -eq 0 ] || sudo=(sudo)
+    "${sudo[@]}" apt-get update -q >&2
+    "${sudo[@]}" env DEBIAN_FRONTEND=noninteractive apt-get install -y -q --no-install-recommends \
+      "${missing[@]}" >&2
   fi
 }
 # What these builds run on this machine: the compilers (SQLite's generators
