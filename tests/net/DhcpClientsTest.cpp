@@ -16,11 +16,17 @@
 #include "platform/Platform.h"
 #include "platform/linux/LinuxBackend.h"
 #include "platform/winapi/DebugOutput.h"
+#include "support/EngineBed.h"
 #include "support/TempDir.h"
 
 namespace {
 
 using nettest::NetNamespace;
+
+// Whether the server has logged this line (it logs from its own thread).
+bool Logged(const char* text) {
+    return plat::DebugOutput::Instance().Contains(text);
+}
 
 std::map<std::string, std::string> ReadValues(const std::string& path) {
     std::map<std::string, std::string> values;
@@ -139,10 +145,7 @@ TEST_F(DhcpClientsTest, RealClientsGetConsecutiveAddressesAndTheBlackListedNone)
         started = StartDHCP("192.168.77.1", nullptr);
     }));
     ASSERT_EQ(started, 1);
-    for (int i = 0; i < 200 && !plat::DebugOutput::Instance().Contains("DHCP Thread start svc");
-         ++i)
-        std::this_thread::sleep_for(std::chrono::milliseconds(10));
-    ASSERT_TRUE(plat::DebugOutput::Instance().Contains("DHCP Thread start svc"));
+    ASSERT_TRUE(enginebed::Eventually([] { return Logged("DHCP Thread start svc"); }));
 
     SetClientMac("02:00:00:00:77:01");
     auto first = Udhcpc("c1");
@@ -186,17 +189,12 @@ TEST_F(DhcpClientsTest, ServerBindsOnceItsAddressAppears) {
     ASSERT_EQ(started, 1);
     // The server's thread logs its start on its own time (late on a loaded
     // machine); once it has, it must keep waiting for the address.
-    for (int i = 0; i < 200 && !plat::DebugOutput::Instance().Contains("DHCP Thread Begin"); ++i)
-        std::this_thread::sleep_for(std::chrono::milliseconds(10));
-    ASSERT_TRUE(plat::DebugOutput::Instance().Contains("DHCP Thread Begin"));
+    ASSERT_TRUE(enginebed::Eventually([] { return Logged("DHCP Thread Begin"); }));
     std::this_thread::sleep_for(std::chrono::milliseconds(50));
     EXPECT_FALSE(plat::DebugOutput::Instance().Contains("DHCP Thread start svc"));
 
     ASSERT_EQ(m_hotspot->Exec("ip addr add 192.168.77.1/24 dev " + m_link), 0);
-    for (int i = 0; i < 200 && !plat::DebugOutput::Instance().Contains("DHCP Thread start svc");
-         ++i)
-        std::this_thread::sleep_for(std::chrono::milliseconds(10));
-    ASSERT_TRUE(plat::DebugOutput::Instance().Contains("DHCP Thread start svc"));
+    ASSERT_TRUE(enginebed::Eventually([] { return Logged("DHCP Thread start svc"); }));
 
     SetClientMac("02:00:00:00:78:01");
     EXPECT_EQ(Udhcpc("late")["ip"], "192.168.77.2");
@@ -216,16 +214,12 @@ TEST_F(DhcpClientsTest, CallbackMayStopTheServerButNotRestartIt) {
         });
     }));
     ASSERT_EQ(started, 1);
-    for (int i = 0; i < 200 && !plat::DebugOutput::Instance().Contains("DHCP Thread start svc");
-         ++i)
-        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    ASSERT_TRUE(enginebed::Eventually([] { return Logged("DHCP Thread start svc"); }));
 
     SetClientMac("02:00:00:00:79:01");
     EXPECT_EQ(Udhcpc("cb")["ip"], "192.168.77.2") << "the ACK still goes out";
     EXPECT_EQ(g_restartFromCallback, 0);
-    for (int i = 0; i < 200 && !plat::DebugOutput::Instance().Contains("DHCP Thread End"); ++i)
-        std::this_thread::sleep_for(std::chrono::milliseconds(10));
-    EXPECT_TRUE(plat::DebugOutput::Instance().Contains("DHCP Thread End"));
+    EXPECT_TRUE(enginebed::Eventually([] { return Logged("DHCP Thread End"); }));
     _DHCP_CLIENT c{};
     EXPECT_EQ(GetDhcpClient("02-00-00-00-79-01", &c), 0) << "the stop emptied the table";
 
