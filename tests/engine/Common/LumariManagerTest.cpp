@@ -193,7 +193,8 @@ TEST_F(LumariManagerTest, StartRunsEveryStepAndStopUndoesThem) {
     EXPECT_TRUE(DebugHas("[Lumari]Share Stopped"));
     EXPECT_TRUE(DebugHas("[Lumari]WiFi Stopped"));
     EXPECT_TRUE(Log().Has("I CLumariManager::_DoStopEnd "));
-    EXPECT_TRUE(Log().Has("I CLumariManager::_WiFiThread Leave.."));
+    // The worker logs its leaving just after it reports the stopped state.
+    EXPECT_TRUE(Eventually([&] { return Log().Has("I CLumariManager::_WiFiThread Leave.."); }));
     EXPECT_EQ(Engine().GetStatus(), 1700);
 
     // Started again after the stop.
